@@ -1,0 +1,39 @@
+# The two set-up commands: `make run` and `make test`. `make bench` runs every benchmark in Release.
+JOBS ?= $(shell nproc)
+CMAKE_COMMON = -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+SAMPLE = examples/Street.zrv
+# GL and end-to-end tests need a display; without one they run on a virtual framebuffer.
+ifeq ($(DISPLAY),)
+XVFB = xvfb-run -a -s "-screen 0 1600x1000x24"
+endif
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: run test bench deps build-release build-check clean
+
+deps:
+	@scripts/install-deps
+
+build-release: deps
+	cmake -S . -B build/release $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DSTREETPLAN_TESTS=OFF
+	cmake --build build/release -j$(JOBS)
+
+run: build-release
+	$(if $(wildcard $(SAMPLE)),build/release/streetplan $(SAMPLE),build/release/streetplan)
+
+build-check: deps
+	cmake -S . -B build/check $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+		-DCMAKE_C_FLAGS_DEBUG="-O1 -g" -DSTREETPLAN_SANITIZE=ON
+	cmake --build build/check -j$(JOBS)
+
+test: build-check
+	cd build/check && $(SANITIZER_ENV) $(XVFB) ctest -j$(JOBS) --output-on-failure --timeout 600
+
+bench: build-release
+	cmake -S . -B build/release -DSTREETPLAN_BENCH=ON
+	cmake --build build/release -j$(JOBS)
+	@set -e; for b in build/release/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; $(XVFB) "$$b"; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,22 @@
+// One main for every test program: a QApplication exists (offscreen, or on the display for GL and
+// end-to-end tests) so that any test may use fonts, images, widgets or GL contexts.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+int main(int argc, char **argv) {
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
+    testing::InitGoogleTest(&argc, argv);
+    if (listing) // test discovery at build time: no display, no application needed
+        return RUN_ALL_TESTS();
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    return RUN_ALL_TESTS();
+}
