@@ -234,13 +234,14 @@ float PolylineLengthInArea(const TXYZArray &polyline, const TXYZArray &triangles
 }
 
 float TrianglesOverlapArea(std::span<const TXYZ, 3> a, std::span<const TXYZ, 3> b) {
-    if (TriangleAbsArea(a[0], a[1], a[2]) < 1e-5f || TriangleAbsArea(b[0], b[1], b[2]) < 1e-5f)
-        return 0;
+    // Both early exits give 0; the box test is the cheaper one, so it goes first.
     const auto [aMinX, aMaxX] = std::minmax({a[0].x, a[1].x, a[2].x});
     const auto [aMinY, aMaxY] = std::minmax({a[0].y, a[1].y, a[2].y});
     const auto [bMinX, bMaxX] = std::minmax({b[0].x, b[1].x, b[2].x});
     const auto [bMinY, bMaxY] = std::minmax({b[0].y, b[1].y, b[2].y});
     if (aMaxX < bMinX || bMaxX < aMinX || aMaxY < bMinY || bMaxY < aMinY)
+        return 0;
+    if (TriangleAbsArea(a[0], a[1], a[2]) < 1e-5f || TriangleAbsArea(b[0], b[1], b[2]) < 1e-5f)
         return 0;
 
     // Corners of the overlap: at most 3 + 3 corners and 9 edge crossings.
@@ -309,9 +310,19 @@ float TrianglesOverlapArea(std::span<const TXYZ, 3> a, std::span<const TXYZ, 3> 
 float AreasOverlapArea(const TXYZArray &a, const TXYZArray &b) {
     double sum = 0;
     for (std::size_t i = 0; i + 2 < a.size(); i += 3) {
-        for (std::size_t j = 0; j + 2 < b.size(); j += 3)
-            sum +=
-                TrianglesOverlapArea(std::span<const TXYZ, 3>(&a[i], 3), std::span<const TXYZ, 3>(&b[j], 3));
+        // The early exits of TrianglesOverlapArea, with the area and the box of A's triangle taken once
+        // for all of B: pairs that would give 0 are not visited.
+        if (TriangleAbsArea(a[i], a[i + 1], a[i + 2]) < 1e-5f)
+            continue;
+        const auto [x0, x1] = std::minmax({a[i].x, a[i + 1].x, a[i + 2].x});
+        const auto [y0, y1] = std::minmax({a[i].y, a[i + 1].y, a[i + 2].y});
+        for (std::size_t j = 0; j + 2 < b.size(); j += 3) {
+            const TXYZ *q = &b[j];
+            if ((q[0].x < x0 && q[1].x < x0 && q[2].x < x0) || (q[0].x > x1 && q[1].x > x1 && q[2].x > x1) ||
+                (q[0].y < y0 && q[1].y < y0 && q[2].y < y0) || (q[0].y > y1 && q[1].y > y1 && q[2].y > y1))
+                continue;
+            sum += TrianglesOverlapArea(std::span<const TXYZ, 3>(&a[i], 3), std::span<const TXYZ, 3>(q, 3));
+        }
     }
     return float(sum);
 }
@@ -420,11 +431,6 @@ std::array<float, 4> TransformVector4(const TDxMatrix &m, float x, float y, floa
     const std::array<double, 4> v = Transform(m, x, y, z);
     const double w = v[3];
     return {float(v[0] / w), float(v[1] / w), float(v[2] / w), float(w / w)};
-}
-
-TXYZ TransformVector(const TDxMatrix &m, const TXYZ &p) {
-    const std::array<double, 4> v = Transform(m, p.x, p.y, p.z);
-    return {float(v[0] / v[3]), float(v[1] / v[3]), float(v[2] / v[3])};
 }
 
 void TransformVectorClip(const TDxMatrix &m, const TXYZ &p, TXYZ &q, bool &behind) {

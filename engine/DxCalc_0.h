@@ -179,7 +179,14 @@ void MatrixMultiply(const TDxMatrix &a, const TDxMatrix &b, TDxMatrix &r);
 void MatrixInvert(const TDxMatrix &m, TDxMatrix &r);
 // (x, y, z, 1) x m, all four divided by the resulting w (the given w is not used).
 std::array<float, 4> TransformVector4(const TDxMatrix &m, float x, float y, float z, float w);
-TXYZ TransformVector(const TDxMatrix &m, const TXYZ &p);
+// Inline: the renderer and the batches call it for every vertex they move.
+inline TXYZ TransformVector(const TDxMatrix &m, const TXYZ &p) {
+    const double x = p.x, y = p.y, z = p.z;
+    const double w = x * m.m[0][3] + y * m.m[1][3] + z * m.m[2][3] + m.m[3][3];
+    return {float((x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0]) / w),
+            float((x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1]) / w),
+            float((x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2]) / w)};
+}
 // q = (p, 1) x m, divided by w unless w is exactly 1; sets behind when w < 0 and never clears it.
 void TransformVectorClip(const TDxMatrix &m, const TXYZ &p, TXYZ &q, bool &behind);
 // The plane through p with normal q - p.

@@ -161,12 +161,7 @@ void TMatrixShell::Perspective(bool after, float nearZ, float farZ, float fov, f
     MultMatrix(after, m);
 }
 
-void TMatrixShell::InverseTransform(TXYZ &p) {
-    if (identity_)
-        return;
-    if (!inverseValid_) {
-        MatrixInvert(current_, inverse_);
-        inverseValid_ = true;
-    }
-    p = TransformVector(inverse_, p);
+void TMatrixShell::UpdateInverse() {
+    MatrixInvert(current_, inverse_);
+    inverseValid_ = true;
 }

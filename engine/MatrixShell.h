@@ -54,7 +54,13 @@ public:
             TransformVectorClip(current_, p, p, behind);
     }
     // The point transformed by the inverse of the current matrix (computed once per change).
-    void InverseTransform(TXYZ &p);
+    void InverseTransform(TXYZ &p) {
+        if (identity_)
+            return;
+        if (!inverseValid_) [[unlikely]]
+            UpdateInverse();
+        p = TransformVector(inverse_, p);
+    }
 
     bool IsIdentity() const { return identity_; }
     // Index of the last saved matrix; -1 when the stack is empty.
@@ -63,6 +69,8 @@ public:
     static constexpr int32_t MaxStackTop = 63;
 
 private:
+    void UpdateInverse();
+
     std::vector<TDxMatrix> stack_;
     int32_t top_ = -1;
     IDirect3DDevice9 *device_;

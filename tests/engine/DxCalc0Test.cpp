@@ -432,6 +432,12 @@ TEST(DxCalc0, AreasOverlapArea) {
     const TXYZArray shifted{V(2, 2), V(6, 2), V(6, 6), V(2, 2), V(6, 6), V(2, 6)};
     EXPECT_NEAR(AreasOverlapArea(square, shifted), 4, 1e-4);
     EXPECT_NEAR(AreasOverlapArea(square, square), 16, 1e-4);
+    // A sliver inside the square adds nothing; boxes that only touch add nothing.
+    TXYZArray withSliver = square;
+    withSliver.insert(withSliver.end(), {V(1, 1), V(1.001f, 1), V(1, 1.002f)});
+    EXPECT_NEAR(AreasOverlapArea(withSliver, square), 16, 1e-4);
+    EXPECT_NEAR(AreasOverlapArea(square, withSliver), 16, 1e-4);
+    EXPECT_EQ(AreasOverlapArea(square, {V(4, 4), V(8, 4), V(8, 8)}), 0);
     EXPECT_EQ(AreasOverlapArea(square, {}), 0);
     EXPECT_EQ(AreasOverlapArea({}, square), 0);
     // A trailing incomplete triple is not a triangle.
