@@ -8,7 +8,7 @@ namespace {
 
 struct TItemTypeRow {
     int Code;
-    const char *Ident;       // as stored in street files: 8 ASCII bytes, blank-padded
+    const char *Ident; // as stored in street files: 8 ASCII bytes, blank-padded
     const char *ClassName;
     const char *DisplayName; // stored in files as part of type-set texts: must stay exact
     const char *ShortName;
@@ -62,7 +62,8 @@ constexpr std::array<TItemTypeRow, ItemTypeCount> TypeTable = {{
 constexpr bool TableIsWellFormed() {
     for (int i = 0; i < ItemTypeCount; ++i) {
         const TItemTypeRow &r = TypeTable[static_cast<std::size_t>(i)];
-        if (r.Code != i || std::string_view(r.Ident).size() != ItemIdentSize || r.Category < 0 || r.Category > 5)
+        if (r.Code != i || std::string_view(r.Ident).size() != ItemIdentSize || r.Category < 0 ||
+            r.Category > 5)
             return false;
     }
     return true;
@@ -105,21 +106,33 @@ Cp1251String JoinMembers(const TItemTypeSet &set, const std::array<Cp1251String,
 
 } // namespace
 
-const Cp1251String &ItemTypeIdent(int code) { return Texts().Idents[Row(code, "ItemTypeIdent")]; }
+const Cp1251String &ItemTypeIdent(int code) {
+    return Texts().Idents[Row(code, "ItemTypeIdent")];
+}
 
 const Cp1251String &ItemTypeDisplayName(int code) {
     return Texts().DisplayNames[Row(code, "ItemTypeDisplayName")];
 }
 
-const char *ItemTypeClassName(int code) { return TypeTable[Row(code, "ItemTypeClassName")].ClassName; }
+const char *ItemTypeClassName(int code) {
+    return TypeTable[Row(code, "ItemTypeClassName")].ClassName;
+}
 
-int ItemTypeCategory(int code) { return TypeTable[Row(code, "ItemTypeCategory")].Category; }
+int ItemTypeCategory(int code) {
+    return TypeTable[Row(code, "ItemTypeCategory")].Category;
+}
 
-const std::array<Cp1251String, ItemTypeCount> &ItemTypeShortNames() { return Texts().ShortNames; }
+const std::array<Cp1251String, ItemTypeCount> &ItemTypeShortNames() {
+    return Texts().ShortNames;
+}
 
-Cp1251String TypeSetToNames(const TItemTypeSet &set) { return JoinMembers(set, Texts().DisplayNames); }
+Cp1251String TypeSetToNames(const TItemTypeSet &set) {
+    return JoinMembers(set, Texts().DisplayNames);
+}
 
-Cp1251String TypeSetToShortNames(const TItemTypeSet &set) { return JoinMembers(set, Texts().ShortNames); }
+Cp1251String TypeSetToShortNames(const TItemTypeSet &set) {
+    return JoinMembers(set, Texts().ShortNames);
+}
 
 TItemTypeSet NamesToTypeSet(const Cp1251String &names) {
     TItemTypeSet set;
@@ -154,8 +167,8 @@ void TItemClasses::Register(std::unique_ptr<TItemClass> itemClass) {
     const int code = itemClass->GetTypeCode();
     auto &slot = Classes_[static_cast<std::size_t>(code)];
     if (slot)
-        RaiseStreetError("TItemClasses.Register", std::string("type ") + std::to_string(code) + " already has class " +
-                                                      slot->GetClassName());
+        RaiseStreetError("TItemClasses.Register", std::string("type ") + std::to_string(code) +
+                                                      " already has class " + slot->GetClassName());
     slot = std::move(itemClass);
 }
 

@@ -17,7 +17,9 @@ constexpr int ItemTypeCount = 41;
 // The 8 bytes of a class ident ("AXIS    ").
 constexpr int ItemIdentSize = 8;
 
-constexpr bool IsItemTypeCode(int code) { return code >= 0 && code < ItemTypeCount; }
+constexpr bool IsItemTypeCode(int code) {
+    return code >= 0 && code < ItemTypeCount;
+}
 
 // Data of the type table (throw EStreetError for a code outside 0..40).
 const Cp1251String &ItemTypeIdent(int code);
@@ -97,7 +99,9 @@ private:
 static_assert(sizeof(TItemTypeSet) == 6);
 
 // Every byte 0xFF.
-constexpr TItemTypeSet FullTypeSet() { return TItemTypeSet::FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}); }
+constexpr TItemTypeSet FullTypeSet() {
+    return TItemTypeSet::FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+}
 
 // Display names of the members in ascending code order, each followed by ";" ("" for the empty set).
 Cp1251String TypeSetToNames(const TItemTypeSet &set);

@@ -9,7 +9,9 @@ namespace {
 
 // Saturating, so that huge and infinite coordinates still get a cell, and monotone, so that a range of
 // coordinates maps onto a range of cells.
-int32_t CellIndex(double v) { return FloatToInt<int32_t>(std::floor(v / TPointGrid::CellSize)); }
+int32_t CellIndex(double v) {
+    return FloatToInt<int32_t>(std::floor(v / TPointGrid::CellSize));
+}
 
 uint64_t CellKey(int32_t cx, int32_t cy) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(cx)) << 32) | static_cast<uint32_t>(cy);
@@ -26,7 +28,9 @@ double AxisGap(double v, double lo, double hi) {
 
 } // namespace
 
-void TPointGrid::Clear() { Cells_.clear(); }
+void TPointGrid::Clear() {
+    Cells_.clear();
+}
 
 void TPointGrid::Insert(TStreetPointRec *rec) {
     const double x = rec->X_, y = rec->Y_;

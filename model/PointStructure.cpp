@@ -32,7 +32,9 @@ double Distance(const TXYZ &a, const TXYZ &b) {
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-bool FitsSingle(double v) { return std::isfinite(v) && std::fabs(v) <= FLT_MAX; }
+bool FitsSingle(double v) {
+    return std::isfinite(v) && std::fabs(v) <= FLT_MAX;
+}
 
 } // namespace
 
@@ -96,7 +98,9 @@ TStreetPointRec *TPointStructure::AddPointRec(const TXYZ &position) {
     return r;
 }
 
-int32_t TPointStructure::AddPoint(const TXYZ &position) { return AddPointRec(position)->Id_; }
+int32_t TPointStructure::AddPoint(const TXYZ &position) {
+    return AddPointRec(position)->Id_;
+}
 
 void TPointStructure::Reindex(std::size_t from) {
     for (std::size_t i = from; i < Points_.size(); ++i)
@@ -150,8 +154,9 @@ TStreetPointRec *TPointStructure::FindById(int32_t id) {
     if (Points_.empty())
         return nullptr;
     EnsureSorted();
-    auto it = std::lower_bound(Points_.begin(), Points_.end(), id,
-                               [](const std::unique_ptr<TStreetPointRec> &r, int32_t v) { return r->Id_ < v; });
+    auto it =
+        std::lower_bound(Points_.begin(), Points_.end(), id,
+                         [](const std::unique_ptr<TStreetPointRec> &r, int32_t v) { return r->Id_ < v; });
     return it != Points_.end() && (*it)->Id_ == id ? it->get() : nullptr;
 }
 
@@ -166,7 +171,8 @@ void TPointStructure::RecordIdChanged(TStreetPointRec *rec) {
     if (!Sorted_)
         return;
     const std::size_t i = rec->Index_;
-    if ((i > 0 && Points_[i - 1]->Id_ >= rec->Id_) || (i + 1 < Points_.size() && Points_[i + 1]->Id_ <= rec->Id_))
+    if ((i > 0 && Points_[i - 1]->Id_ >= rec->Id_) ||
+        (i + 1 < Points_.size() && Points_[i + 1]->Id_ <= rec->Id_))
         Sorted_ = false;
 }
 
@@ -328,7 +334,8 @@ void TPointStructure::CollectWithinList(const TXYZ &position, const TItemTypeSet
               [](const TStreetPointRec *a, const TStreetPointRec *b) { return a->Index_ < b->Index_; });
 }
 
-TXYZArray TPointStructure::CollectWithin(const TXYZ &position, const TItemTypeSet &types, double radius) const {
+TXYZArray TPointStructure::CollectWithin(const TXYZ &position, const TItemTypeSet &types,
+                                         double radius) const {
     std::vector<TStreetPointRec *> list;
     CollectWithinList(position, types, radius, list);
     TXYZArray out;

@@ -34,7 +34,8 @@ bool CheckStreamTag(TStream &stream, std::string_view tag) {
 
 void WriteStreamString(TStream &stream, const Cp1251String &text) {
     if (text.Size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
-        RaiseStreetError("WriteStreamString", "text of " + std::to_string(text.Size()) + " bytes is too long");
+        RaiseStreetError("WriteStreamString",
+                         "text of " + std::to_string(text.Size()) + " bytes is too long");
     stream.WriteInt32(static_cast<int32_t>(text.Size()));
     stream.WriteBuffer(text.Data(), static_cast<int64_t>(text.Size()));
 }

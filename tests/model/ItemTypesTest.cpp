@@ -1,5 +1,5 @@
-#include "model/AbstractItem.h"
 #include "model/ItemTypes.h"
+#include "model/AbstractItem.h"
 
 #include "engine/StreetError.h"
 
@@ -59,15 +59,9 @@ TEST(ItemTypes, FindTypeByIdent) {
         int code;
     };
     const TCase cases[] = {
-        {"AXIS    ", true, 35},
-        {"axis    ", false, -7},
-        {std::string("AXIS\0\0\0\0", 8), false, -7},
-        {"AXIS", false, -7},
-        {"AXIS     ", false, -7},
-        {"SUBLAYER", true, 0},
-        {"ROADSGN2", true, 23},
-        {"SLOPMEAS", true, 40},
-        {"RAD_MEAS", true, 39},
+        {"AXIS    ", true, 35}, {"axis    ", false, -7},  {std::string("AXIS\0\0\0\0", 8), false, -7},
+        {"AXIS", false, -7},    {"AXIS     ", false, -7}, {"SUBLAYER", true, 0},
+        {"ROADSGN2", true, 23}, {"SLOPMEAS", true, 40},   {"RAD_MEAS", true, 39},
     };
     for (const TCase &c : cases) {
         int code = -7;

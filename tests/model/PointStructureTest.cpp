@@ -163,12 +163,14 @@ TEST(PointStructure, LoadErrorsLeaveThePoolAsItWas) {
         const char *reason;
     };
     const TCase cases[] = {
-        {"missing tag", ByteBuilder().Tag("PNTSTRCX").I32(0), "TPointStructure.LoadFromStream: Ident<>PNTSTRCT"},
+        {"missing tag", ByteBuilder().Tag("PNTSTRCX").I32(0),
+         "TPointStructure.LoadFromStream: Ident<>PNTSTRCT"},
         {"truncated count", ByteBuilder().Tag("PNTSTRCT").U8(1), "unexpected end of data"},
         {"negative count", ByteBuilder().Tag("PNTSTRCT").I32(-2), "negative count -2"},
         {"count beyond the data", ByteBuilder().Tag("PNTSTRCT").I32(2).I32(7).F64(1).F64(1).F64(0),
          "count 2 exceeds the data present"},
-        {"entry cut short", ByteBuilder().Tag("PNTSTRCT").I32(1).I32(7).F64(1), "count 1 exceeds the data present"},
+        {"entry cut short", ByteBuilder().Tag("PNTSTRCT").I32(1).I32(7).F64(1),
+         "count 1 exceeds the data present"},
         {"id zero", PointTable({{7, 1, 1, 0}, {0, 1, 1, 0}}), "point id 0 is not positive"},
         {"negative id", PointTable({{-3, 1, 1, 0}}), "point id -3 is not positive"},
         {"duplicate id", PointTable({{7, 1, 1, 0}, {8, 1, 1, 0}, {7, 2, 2, 0}}), "duplicate point id 7"},
@@ -322,7 +324,7 @@ TEST(PointStructure, FindNearestInList) {
         {{0, 0, 0}, {}, -1},
         {{0, 0, 0}, {{3, 0, 0}, {1, 0, 0}, {2, 0, 0}}, 1},
         {{0, 0, 0}, {{1, 0, 0}, {0, 1, 0}, {-1, 0, 0}}, 0}, // the first of equal distances
-        {{0, 0, 0}, {{1, 0, 5}, {2, 0, 0}}, 1},              // 3-D
+        {{0, 0, 0}, {{1, 0, 5}, {2, 0, 0}}, 1},             // 3-D
         {{0, 0, 0}, {{NAN, 0, 0}, {9, 9, 9}}, 1},
     };
     for (const TCase &c : cases)
@@ -368,7 +370,7 @@ TEST(PointStructureSnap, CacheIsReusedWithin50) {
     TPointStructure pool;
     TOwners owners(pool);
     TPointList *list = owners.List(8);
-    owners.Point(list, 0, -20);                     // 1: in the first neighbourhood
+    owners.Point(list, 0, -20);                      // 1: in the first neighbourhood
     TStreetPointRec *b = owners.Point(list, 0, 300); // 2: outside it
     TXYZ p{0, 0, 0};
     EXPECT_EQ(pool.FindNearest(p, FullTypeSet()), 1);
@@ -407,7 +409,8 @@ TEST(PointStructureCollect, RadiusTypesAndOrder) {
     owners.Point(road, 60, 80, 0.5f); // 6: 3-D distance above 100
     std::vector<TStreetPointRec *> list;
     pool.CollectWithinList({0, 0, 0}, FullTypeSet(), 100, list);
-    EXPECT_EQ((std::vector<int32_t>{list[0]->Id(), list[1]->Id(), list[2]->Id()}), (std::vector<int32_t>{1, 2, 4}));
+    EXPECT_EQ((std::vector<int32_t>{list[0]->Id(), list[1]->Id(), list[2]->Id()}),
+              (std::vector<int32_t>{1, 2, 4}));
     EXPECT_EQ(list.size(), 3u);
     pool.CollectWithinList({0, 0, 0}, TItemTypeSet{8}, 1e9, list); // appends
     EXPECT_EQ(list.size(), 5u);
@@ -424,11 +427,12 @@ public:
                      dz = static_cast<double>(q.z) - p.z;
         return std::sqrt(dx * dx + dy * dy + dz * dz);
     }
-    static std::vector<TStreetPointRec *> Collect(const TPointStructure &pool, const TXYZ &p, TItemTypeSet types,
-                                                  double radius) {
+    static std::vector<TStreetPointRec *> Collect(const TPointStructure &pool, const TXYZ &p,
+                                                  TItemTypeSet types, double radius) {
         std::vector<TStreetPointRec *> out;
         for (int i = 0; i < pool.Count(); ++i)
-            if (Dist(p, pool.Points(i)->Position()) <= radius && GetPointOwnerTypes(*pool.Points(i)).Meets(types))
+            if (Dist(p, pool.Points(i)->Position()) <= radius &&
+                GetPointOwnerTypes(*pool.Points(i)).Meets(types))
                 out.push_back(pool.Points(i));
         return out;
     }
@@ -522,8 +526,8 @@ TEST(PointStructureSnap, MatchesAScanOfEveryRecord) {
                 if (pick(20) == 0)
                     walk = randomPoint();
                 else
-                    walk = {walk.x + static_cast<float>(pick(21) - 10), walk.y + static_cast<float>(pick(21) - 10),
-                            0};
+                    walk = {walk.x + static_cast<float>(pick(21) - 10),
+                            walk.y + static_cast<float>(pick(21) - 10), 0};
                 const TItemTypeSet types = typeSets[pick(5)];
                 TXYZ ours = walk, theirs = walk;
                 const int32_t a = pool.FindNearest(ours, types), b = ref.Find(pool, theirs, types);

@@ -39,7 +39,8 @@ TEST(StreamTags, CheckStreamTagProbes) {
         {"case-sensitive", ByteBuilder().Tag("LfSideNm"), 0, "LFSIDENM", false, 0},
         {"at the end", ByteBuilder().Tag("STRSTART"), 8, "STRSTART", false, 8},
         {"empty stream", ByteBuilder(), 0, "STREET  ", false, 0},
-        {"partial tag is not consumed", ByteBuilder().Tag("STRSTART").Bytes("STRST"), 8, "STRSTART", false, 8},
+        {"partial tag is not consumed", ByteBuilder().Tag("STRSTART").Bytes("STRST"), 8, "STRSTART", false,
+         8},
         {"beyond the end", ByteBuilder().Tag("STRSTART"), 12, "STRSTART", false, 12},
     };
     for (const TCase &c : cases) {
@@ -80,7 +81,8 @@ TEST(StreamTags, StringsAreCountedBytes) {
         {"empty", ""},
         {"ascii", "abc"},
         {"cyrillic", Cp("Тротуар").Bytes()},
-        {"every byte", [] {
+        {"every byte",
+         [] {
              std::string b;
              for (int i = 0; i < 256; ++i)
                  b.push_back(static_cast<char>(i));
@@ -109,7 +111,8 @@ TEST(StreamTags, BadStringCountsAreErrors) {
     };
     const TCase cases[] = {
         {"negative", ByteBuilder().I32(-1).Bytes("abcd"), "negative count -1"},
-        {"beyond the data", ByteBuilder().I32(5).Bytes("abcd"), "count 5 exceeds the data present (4 bytes left)"},
+        {"beyond the data", ByteBuilder().I32(5).Bytes("abcd"),
+         "count 5 exceeds the data present (4 bytes left)"},
         {"huge", ByteBuilder().I32(0x7FFFFFFF).Bytes("ab"), "count 2147483647 exceeds the data present"},
         {"truncated count", ByteBuilder().U8(3).U8(0), "unexpected end of data (need 4 bytes, 2 left)"},
     };
@@ -154,8 +157,9 @@ TEST(StreamTags, StoredTypeSets) {
     for (int bad : {9, -1, 1000}) {
         TMemoryStream s(ones.Data());
         const std::string e = ErrorOf([&] { ReadStoredTypeSet(s, bad, "TPlanDefineItem.LoadFromStream"); });
-        EXPECT_NE(e.find("TPlanDefineItem.LoadFromStream: tag-set size " + std::to_string(bad) + " out of range"),
-                  std::string::npos)
+        EXPECT_NE(
+            e.find("TPlanDefineItem.LoadFromStream: tag-set size " + std::to_string(bad) + " out of range"),
+            std::string::npos)
             << e;
     }
     TMemoryStream shortSet(ByteBuilder().U8(1).U8(2).U8(3).Data());
