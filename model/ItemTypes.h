@@ -1,0 +1,165 @@
+#pragma once
+// Item types. The type code (0..40) ties together an item's class, the street's list and render batches of
+// the type, the type's bit in a TItemTypeSet, the class ident stored in street files and the display name
+// that persists type sets as text. Everything that differs between types is one row of the type table;
+// behaviour per type goes through the class registered in ItemClasses, never through a switch on the code.
+#include "engine/Cp1251.h"
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string_view>
+
+class TAbstractItem;
+
+constexpr int ItemTypeCount = 41;
+// The 8 bytes of a class ident ("AXIS    ").
+constexpr int ItemIdentSize = 8;
+
+constexpr bool IsItemTypeCode(int code) {
+    return code >= 0 && code < ItemTypeCount;
+}
+
+// Data of the type table (throw EStreetError for a code outside 0..40).
+const Cp1251String &ItemTypeIdent(int code);
+const Cp1251String &ItemTypeDisplayName(int code);
+const char *ItemTypeClassName(int code);
+// 0 road surfaces, 1 structures, 2 markings and signs, 3 service objects, 4 defects, 5 design objects.
+int ItemTypeCategory(int code);
+// Compact labels indexed by type code; two types may share one (22 and 23).
+const std::array<Cp1251String, ItemTypeCount> &ItemTypeShortNames();
+
+// A set of type codes in 6 bytes: code c is bit (c mod 8) of byte (c div 8). Codes of 48 or more (and
+// negative ones) are never members. The full set has every byte 0xFF, so bits 41..47 are set too; the
+// tests of emptiness and of a shared type look only at codes 0..40, which makes those bits inert.
+class TItemTypeSet {
+public:
+    static constexpr int ByteCount = 6;
+    static constexpr int BitCount = ByteCount * 8;
+
+    constexpr TItemTypeSet() = default;
+    constexpr TItemTypeSet(std::initializer_list<int> codes) {
+        for (int c : codes)
+            Include(c);
+    }
+    static constexpr TItemTypeSet FromBytes(const std::array<uint8_t, ByteCount> &bytes) {
+        TItemTypeSet s;
+        s.Bytes_ = bytes;
+        return s;
+    }
+    const std::array<uint8_t, ByteCount> &Bytes() const { return Bytes_; }
+
+    constexpr bool Contains(int code) const {
+        return code >= 0 && code < BitCount && (Bytes_[code / 8] & (1u << (code % 8))) != 0;
+    }
+    // Codes outside 0..47 are ignored.
+    constexpr void Include(int code) {
+        if (code >= 0 && code < BitCount)
+            Bytes_[code / 8] = static_cast<uint8_t>(Bytes_[code / 8] | (1u << (code % 8)));
+    }
+    constexpr void Exclude(int code) {
+        if (code >= 0 && code < BitCount)
+            Bytes_[code / 8] = static_cast<uint8_t>(Bytes_[code / 8] & ~(1u << (code % 8)));
+    }
+    // No type code 0..40 is a member.
+    constexpr bool IsEmpty() const {
+        for (int c = 0; c < ItemTypeCount; ++c)
+            if (Contains(c))
+                return false;
+        return true;
+    }
+    // The two sets share a type (their intersection is not empty).
+    constexpr bool Meets(const TItemTypeSet &o) const { return !(*this & o).IsEmpty(); }
+
+    constexpr TItemTypeSet &operator|=(const TItemTypeSet &o) {
+        for (int i = 0; i < ByteCount; ++i)
+            Bytes_[i] = static_cast<uint8_t>(Bytes_[i] | o.Bytes_[i]);
+        return *this;
+    }
+    constexpr TItemTypeSet &operator&=(const TItemTypeSet &o) {
+        for (int i = 0; i < ByteCount; ++i)
+            Bytes_[i] = static_cast<uint8_t>(Bytes_[i] & o.Bytes_[i]);
+        return *this;
+    }
+    constexpr TItemTypeSet &operator-=(const TItemTypeSet &o) {
+        for (int i = 0; i < ByteCount; ++i)
+            Bytes_[i] = static_cast<uint8_t>(Bytes_[i] & ~o.Bytes_[i]);
+        return *this;
+    }
+    friend constexpr TItemTypeSet operator|(TItemTypeSet a, const TItemTypeSet &b) { return a |= b; }
+    friend constexpr TItemTypeSet operator&(TItemTypeSet a, const TItemTypeSet &b) { return a &= b; }
+    friend constexpr TItemTypeSet operator-(TItemTypeSet a, const TItemTypeSet &b) { return a -= b; }
+    // Compares all 48 bits: the full set differs from the set of codes 0..40.
+    friend constexpr bool operator==(const TItemTypeSet &, const TItemTypeSet &) = default;
+
+private:
+    std::array<uint8_t, ByteCount> Bytes_{};
+};
+static_assert(sizeof(TItemTypeSet) == 6);
+
+// Every byte 0xFF.
+constexpr TItemTypeSet FullTypeSet() {
+    return TItemTypeSet::FromBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+}
+
+// Display names of the members in ascending code order, each followed by ";" ("" for the empty set).
+Cp1251String TypeSetToNames(const TItemTypeSet &set);
+// The same with the short names.
+Cp1251String TypeSetToShortNames(const TItemTypeSet &set);
+// Code c is a member when its display name followed by ";" occurs anywhere in the text (case-sensitive).
+TItemTypeSet NamesToTypeSet(const Cp1251String &names);
+
+// The first code 0..40 whose class ident equals the 8 given bytes exactly; False (code unchanged) when
+// none does. Idents are case-sensitive and blank-padded: "AXIS    " is found, "axis    " is not.
+bool FindTypeByIdent(std::string_view ident, int &code);
+
+// What the street model knows about an item class without an instance: its row of the type table and a
+// factory for a new item of the class.
+class TItemClass {
+public:
+    // Throws EStreetError for a code outside 0..40.
+    explicit TItemClass(int typeCode);
+    virtual ~TItemClass() = default;
+    TItemClass(const TItemClass &) = delete;
+    TItemClass &operator=(const TItemClass &) = delete;
+
+    int GetTypeCode() const { return TypeCode_; }
+    const Cp1251String &GetIdent() const { return ItemTypeIdent(TypeCode_); }
+    const Cp1251String &GetDisplayName() const { return ItemTypeDisplayName(TypeCode_); }
+    int GetCategory() const { return ItemTypeCategory(TypeCode_); }
+    const char *GetClassName() const { return ItemTypeClassName(TypeCode_); }
+
+    virtual std::unique_ptr<TAbstractItem> NewItem() const = 0;
+
+private:
+    int TypeCode_;
+};
+
+// The usual descriptor: an item class default-constructible as TItem.
+template <class TItem> class TItemClassOf final : public TItemClass {
+public:
+    explicit TItemClassOf(int typeCode) : TItemClass(typeCode) {}
+    std::unique_ptr<TAbstractItem> NewItem() const override { return std::make_unique<TItem>(); }
+};
+
+// The item-class table, indexed by type code. Empty at start; the start-up code of each item unit
+// registers its class, and all 41 are present before the first street is created.
+class TItemClasses {
+public:
+    constexpr TItemClasses() = default;
+
+    // The class registered at the code; nullptr when none is (or the code is no type code).
+    const TItemClass *operator[](int code) const {
+        return IsItemTypeCode(code) ? Classes_[static_cast<std::size_t>(code)].get() : nullptr;
+    }
+    // Stores the class at its own code; a missing class or a code already taken is an EStreetError.
+    void Register(std::unique_ptr<TItemClass> itemClass);
+    // Every code 0..40 has its class.
+    bool IsComplete() const;
+
+private:
+    std::array<std::unique_ptr<TItemClass>, ItemTypeCount> Classes_{};
+};
+
+extern TItemClasses ItemClasses;
