@@ -12,6 +12,7 @@
 #include <string_view>
 
 class TAbstractItem;
+class TStreetStructure;
 
 constexpr int ItemTypeCount = 41;
 // The 8 bytes of a class ident ("AXIS    ").
@@ -114,8 +115,8 @@ TItemTypeSet NamesToTypeSet(const Cp1251String &names);
 // none does. Idents are case-sensitive and blank-padded: "AXIS    " is found, "axis    " is not.
 bool FindTypeByIdent(std::string_view ident, int &code);
 
-// What the street model knows about an item class without an instance: its row of the type table and a
-// factory for a new item of the class.
+// What the street model knows about an item class without an instance: its row of the type table, its
+// class functions (vertex rules, batch set-up) and a factory for a new item of the class.
 class TItemClass {
 public:
     // Throws EStreetError for a code outside 0..40.
@@ -130,17 +131,33 @@ public:
     int GetCategory() const { return ItemTypeCategory(TypeCode_); }
     const char *GetClassName() const { return ItemTypeClassName(TypeCode_); }
 
+    // A new item, not yet bound to a street (TItemList::AddNew binds it).
     virtual std::unique_ptr<TAbstractItem> NewItem() const = 0;
+
+    // Vertex rules: the base item's unless the class says otherwise.
+    virtual int MinPointCount() const { return 0; }
+    virtual int MaxPointCount() const { return 2147483647; }
+    virtual bool IsClosed() const { return false; }
+    virtual bool HasControlPoints() const { return false; }
+    // (Re)creates the street's batch array of the type.
+    virtual void InitDrawBatches(TStreetStructure &) const {}
 
 private:
     int TypeCode_;
 };
 
-// The usual descriptor: an item class default-constructible as TItem.
+// The usual descriptor: an item class default-constructible as TItem, whose class functions are its
+// static members ClassMinPointCount, ClassMaxPointCount, ClassIsClosed, ClassHasControlPoints and
+// ClassInitDrawBatches (inherited from TAbstractItem unless the class hides them).
 template <class TItem> class TItemClassOf final : public TItemClass {
 public:
     explicit TItemClassOf(int typeCode) : TItemClass(typeCode) {}
     std::unique_ptr<TAbstractItem> NewItem() const override { return std::make_unique<TItem>(); }
+    int MinPointCount() const override { return TItem::ClassMinPointCount(); }
+    int MaxPointCount() const override { return TItem::ClassMaxPointCount(); }
+    bool IsClosed() const override { return TItem::ClassIsClosed(); }
+    bool HasControlPoints() const override { return TItem::ClassHasControlPoints(); }
+    void InitDrawBatches(TStreetStructure &street) const override { TItem::ClassInitDrawBatches(street); }
 };
 
 // The item-class table, indexed by type code. Empty at start; the start-up code of each item unit

@@ -179,7 +179,7 @@ void TPointStructure::RecordIdChanged(TStreetPointRec *rec) {
 void TPointStructure::LoadFromStream(TStream &stream) {
     const char *what = "TPointStructure.LoadFromStream";
     if (!CheckStreamTag(stream, "PNTSTRCT"))
-        RaiseStreetError(what, "Ident<>PNTSTRCT");
+        stream.Fail(what, "Ident<>PNTSTRCT");
     const int32_t n = stream.ReadInt32(what);
     stream.CheckCount(n, PointTableEntrySize, what);
 

@@ -1,0 +1,99 @@
+#pragma once
+// The items of one type in a street. The list owns them, hands out ids (the largest so far plus one),
+// reads the item-list section of a street file, finds the item nearest to a point, takes over another
+// street's list of the same type in a merge and draws the immediate part of its items. Its Dirty flag
+// carries point changes to the next drawing.
+//
+// Ids are unique within a list; lookups by id are hashed. Items leave the list only through Delete and
+// DeleteItems (one compaction per batch), never by deleting themselves.
+#include "engine/DxCalc_0.h"
+#include "engine/Streams.h"
+#include "model/BatchSeam.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+class TAbstractItem;
+class TItemClass;
+class TStreetStructure;
+
+class TItemList {
+public:
+    // itemClass may be nullptr: a type whose class is not registered can neither create nor load items.
+    TItemList(TStreetStructure *street, int typeCode, const TItemClass *itemClass);
+    ~TItemList();
+    TItemList(const TItemList &) = delete;
+    TItemList &operator=(const TItemList &) = delete;
+
+    TStreetStructure *Street() const { return Street_; }
+    int TypeCode() const { return TypeCode_; }
+    const TItemClass *ItemClass() const { return ItemClass_; }
+
+    int Count() const { return static_cast<int>(Items_.size()); }
+    // Index checks throw EStreetError.
+    TAbstractItem *Items(int i) const;
+    auto begin() const { return Items_.begin(); }
+    auto end() const { return Items_.end(); }
+    int32_t MaxId() const { return MaxId_; }
+    // Some item's points changed since the list was last drawn.
+    bool Dirty = false;
+
+    // A new item of the list's class, bound to the street, appended with the id MaxId + 1.
+    TAbstractItem *AddNew();
+    // The item with the id (the first in list order), or nullptr.
+    TAbstractItem *FindById(int32_t id) const;
+    // Reads an item-list section ("ITEMLIST", the class ident, n, n item records). Stored ids are kept;
+    // an item whose record has too few vertices is dropped. A missing or foreign ident, an id that is
+    // not positive or repeats within the list, a count beyond the data present or a record error is an
+    // EStreetError naming the stream and offset.
+    void LoadFromStream(TStream &stream);
+    void SaveToStream(TStream &stream) const;
+
+    // The active item not excluded with the smallest hit distance below maxDistance (the first of equal
+    // ones); every item is tested with no distance limit.
+    TAbstractItem *FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance);
+    // The same search with the limit passed to each hit test; the found item is appended.
+    void CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance,
+                        std::vector<TAbstractItem *> &result);
+
+    // Takes over every item of the other list (of the same type, in another street): renumbered from
+    // MaxId + 1 in their order, moved to this list's street and pool, marked changed.
+    void Append(TItemList &other);
+    // Item i gets the id first + i.
+    void Renumber(int32_t first);
+
+    // Immediate drawing of every active item.
+    void DrawAll(const TDxDrawParams &params, uint32_t layerMask);
+    // Every item is rebuilt at the next drawing.
+    void InvalidateAll();
+
+    // Frees every item; MaxId := 0.
+    void Clear();
+    // Frees the item (which must be in this list).
+    void Delete(TAbstractItem *item);
+    // Frees every item of the batch (in this list or not: each goes through its own list), with one
+    // compaction per list.
+    void DeleteItems(std::span<TAbstractItem *const> items);
+
+private:
+    friend class TStreetStructure;
+    friend class TAbstractItem;
+
+    std::unique_ptr<TAbstractItem> MakeItem(const char *where);
+    void Adopt(std::unique_ptr<TAbstractItem> item);
+    void IndexId(TAbstractItem *item);
+    void UnindexId(TAbstractItem *item);
+    // Removes the items marked dying and returns them (still alive).
+    std::vector<std::unique_ptr<TAbstractItem>> ExtractDying();
+    void ChangeId(TAbstractItem *item, int32_t id);
+
+    TStreetStructure *Street_;
+    int TypeCode_;
+    const TItemClass *ItemClass_;
+    std::vector<std::unique_ptr<TAbstractItem>> Items_;
+    std::unordered_map<int32_t, TAbstractItem *> ById_;
+    int32_t MaxId_ = 0;
+};

@@ -1,0 +1,264 @@
+// The street stream: a fixed sequence of tagged sections, most of them optional and probed by tag, then
+// the point table, the design libraries, the drawing options and one item-list section per type.
+#include "engine/StreetError.h"
+#include "model/AbstractItem.h"
+#include "model/StreamTags.h"
+#include "model/StreetStructure.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+const char *const What = "StreetStructure.LoadFromStream";
+
+Cp1251String ReadString(TStream &stream) {
+    return ReadStreamString(stream, What);
+}
+
+std::string ShowTag(const char *bytes, int64_t n) {
+    std::string out = "\"";
+    for (int64_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+void TStreetStructure::LoadFromStream(TStream &stream) {
+    try {
+        ReadStream(stream);
+    } catch (...) {
+        // Never a half-read street: what the failed read brought in goes again.
+        Clear();
+        Loaded_ = false;
+        throw;
+    }
+}
+
+void TStreetStructure::ReadStream(TStream &stream) {
+    Clear();
+
+    if (CheckStreamTag(stream, "TAGSSIZE")) {
+        const int32_t size = stream.ReadInt32(What);
+        if (size < 0 || size > 8) {
+            stream.Seek(-4, TSeekOrigin::Current);
+            stream.Fail(What, "tag-set size " + std::to_string(size) + " out of range 0..8");
+        }
+        TagSetSize_ = size;
+    } else {
+        // Files older than raw 8-byte type sets.
+        TagSetSize_ = 4;
+    }
+    if (!CheckStreamTag(stream, "STREET  "))
+        stream.Fail(What, "StreamIdent<>siStreet");
+    if (CheckStreamTag(stream, "STRNAME "))
+        Name_ = ReadString(stream);
+    if (CheckStreamTag(stream, "STRSTART"))
+        Start_ = ReadString(stream);
+    if (CheckStreamTag(stream, "STRFIN  "))
+        Finish_ = ReadString(stream);
+    if (CheckStreamTag(stream, "ECEFMAP0")) {
+        TEcefMapRec map;
+        map.X = stream.ReadDouble(What);
+        map.Y = stream.ReadDouble(What);
+        map.Z = stream.ReadDouble(What);
+        stream.ReadBuffer(map.Extra.data(), 8, What);
+        EcefMap_ = map;
+    }
+    if (CheckStreamTag(stream, "STRCONN "))
+        MainAxisRef_.LoadFromStream(stream);
+    if (CheckStreamTag(stream, "LNPARAMS")) {
+        TLnParamsSection section;
+        section.Present = true;
+        section.Count = stream.ReadInt32(What);
+        section.RecordSize = stream.ReadInt32(What);
+        if (section.RecordSize < 0) {
+            stream.Seek(-4, TSeekOrigin::Current);
+            stream.Fail(What, "line-marking record size " + std::to_string(section.RecordSize) + " is negative");
+        }
+        stream.CheckCount(section.Count, section.RecordSize, What);
+        if (section.RecordSize == 0 && section.Count > 0)
+            stream.Fail(What, "line-marking records of size 0");
+        section.Records.resize(static_cast<std::size_t>(section.Count) * static_cast<std::size_t>(section.RecordSize));
+        stream.ReadBuffer(section.Records.data(), static_cast<int64_t>(section.Records.size()), What);
+        LnParams_ = std::move(section);
+    }
+    if (CheckStreamTag(stream, "ARROWBIG"))
+        ArrowBig_ = stream.ReadByte(What);
+    if (CheckStreamTag(stream, "ARRPLAST"))
+        ArrPlast_ = stream.ReadByte(What);
+    if (CheckStreamTag(stream, "OSTPLAST"))
+        OstPlast_ = stream.ReadByte(What);
+    if (CheckStreamTag(stream, "STPPLAST"))
+        StpPlast_ = stream.ReadByte(What);
+    if (CheckStreamTag(stream, "ZEBPLAST"))
+        ZebPlast_ = stream.ReadByte(What);
+    if (CheckStreamTag(stream, "ZEBRAYOP"))
+        ZebraYop_ = stream.ReadInt32(What);
+    if (CheckStreamTag(stream, "GRPNAMES"))
+        GroupNames_.SetText(ReadString(stream));
+    if (CheckStreamTag(stream, "VIEWDEF ")) {
+        View_.X = stream.ReadSingle(What);
+        View_.Y = stream.ReadSingle(What);
+        View_.Z = stream.ReadSingle(What);
+        View_.Scale = stream.ReadSingle(What);
+        View_.Angle = stream.ReadSingle(What);
+    }
+    if (View_.Scale == 0 || std::isnan(View_.Scale))
+        View_.Scale = 0.01f;
+    if (CheckStreamTag(stream, "WORKTIME"))
+        WorkTime_ = stream.ReadInt32(What);
+
+    Pool_.LoadFromStream(stream);
+
+    if (CheckStreamTag(stream, "BLOCKDEF")) {
+        // Reading a street replaces its blocks (the library reader itself appends).
+        BlockDefs_.Clear();
+        BlockDefs_.LoadFromStream(stream);
+    }
+    if (CheckStreamTag(stream, "DSNLNDEF")) {
+        LineDefs_.LoadFromStream(stream);
+        LineDefs_.PublishBatches(*this);
+    }
+    if (CheckStreamTag(stream, "DSNFGDEF")) {
+        FigDefs_.LoadFromStream(stream);
+        FigDefs_.PublishBatches(*this);
+    }
+    if (CheckStreamTag(stream, "DRAWOPTS"))
+        DrawOpts_.SetText(ReadString(stream));
+
+    // Item lists, in any type order, up to the end. Anything else (an ident that names no type, a
+    // section out of order, stray bytes) is refused: a partial read would become permanent at the next
+    // save.
+    while (stream.Remaining() > 0) {
+        char head[16];
+        const int64_t got = stream.Read(head, 16);
+        stream.Seek(-got, TSeekOrigin::Current);
+        if (got < 8 || std::string_view(head, 8) != "ITEMLIST")
+            stream.Fail(What, "unexpected " + ShowTag(head, std::min<int64_t>(got, 8)) +
+                                  " where an item-list section or the end of the street must stand");
+        int code = -1;
+        if (got < 16 || !FindTypeByIdent(std::string_view(head + 8, 8), code))
+            stream.Fail(What, "item-list section of the unknown class ident " + ShowTag(head + 8, std::max<int64_t>(got - 8, 0)));
+        Lists(code).LoadFromStream(stream);
+    }
+
+    for (TConnectedItems *c : Registry_)
+        c->Resolve();
+    for (const auto &list : Lists_)
+        for (int i = 0; i < list->Count(); ++i)
+            list->Items(i)->AfterLoad();
+    ApplyRazmerOptions();
+    Modified_ = false;
+    TagSetSize_ = 8;
+    Loaded_ = true;
+}
+
+void TStreetStructure::LoadFromFile(const std::string &fileName) {
+    TMemoryStream stream;
+    stream.LoadFromFile(fileName);
+    LoadFromStream(stream);
+    FileName_ = fileName;
+}
+
+// What the writer writes. Every section the reader knows is written, each time, in the reader's order,
+// so that a street read from a stream we wrote writes the same bytes again:
+//   "TAGSSIZE" 8, "STREET  ", "STRNAME ", "STRSTART", "STRFIN  " (also when empty), "ECEFMAP0" (the
+//   origin as stored, zero when never set), "STRCONN " (one slot, "EMPTYCLS" -1 without a main axis);
+//   "LNPARAMS" only when the street has a line-marking section (read or set) — without one the street
+//   falls back to the default records when it needs them, so writing an empty section would change
+//   what a reader does; "ARROWBIG" .. "ZEBPLAST" (the bytes as stored), "ZEBRAYOP", "GRPNAMES",
+//   "VIEWDEF ", "WORKTIME"; "PNTSTRCT" with every vertex in ascending id order; "BLOCKDEF", "DSNLNDEF",
+//   "DSNFGDEF" (also for empty libraries); "DRAWOPTS"; then one item-list section per type that has
+//   items, in type-code order (types without items have no section).
+// Inside item records, optional fields follow each class's rule; the record head writes the point list
+// only with vertices, "ITEMACTV" always, "GROUPNAM", "COMMENT ", "COMMENT2" only when not empty and
+// "REFERAX " only when the reference axis is set. Texts end every line with CR LF.
+// A stream from elsewhere reads into the same street but may write differently (sections it lacked,
+// lines without CR LF, a view scale of 0, unbound references): those differences are normalised once.
+void TStreetStructure::SaveToStream(TStream &stream) {
+    WriteStreamTag(stream, "TAGSSIZE");
+    stream.WriteInt32(8);
+    WriteStreamTag(stream, "STREET  ");
+    WriteStreamTag(stream, "STRNAME ");
+    WriteStreamString(stream, Name_);
+    WriteStreamTag(stream, "STRSTART");
+    WriteStreamString(stream, Start_);
+    WriteStreamTag(stream, "STRFIN  ");
+    WriteStreamString(stream, Finish_);
+    WriteStreamTag(stream, "ECEFMAP0");
+    stream.WriteDouble(EcefMap_.X);
+    stream.WriteDouble(EcefMap_.Y);
+    stream.WriteDouble(EcefMap_.Z);
+    stream.WriteBuffer(EcefMap_.Extra.data(), 8);
+    WriteStreamTag(stream, "STRCONN ");
+    MainAxisRef_.SaveToStream(stream);
+    if (LnParams_.Present) {
+        WriteStreamTag(stream, "LNPARAMS");
+        stream.WriteInt32(LnParams_.Count);
+        stream.WriteInt32(LnParams_.RecordSize);
+        stream.WriteBuffer(LnParams_.Records.data(), static_cast<int64_t>(LnParams_.Records.size()));
+    }
+    WriteStreamTag(stream, "ARROWBIG");
+    stream.WriteByte(ArrowBig_);
+    WriteStreamTag(stream, "ARRPLAST");
+    stream.WriteByte(ArrPlast_);
+    WriteStreamTag(stream, "OSTPLAST");
+    stream.WriteByte(OstPlast_);
+    WriteStreamTag(stream, "STPPLAST");
+    stream.WriteByte(StpPlast_);
+    WriteStreamTag(stream, "ZEBPLAST");
+    stream.WriteByte(ZebPlast_);
+    WriteStreamTag(stream, "ZEBRAYOP");
+    stream.WriteInt32(ZebraYop_);
+    WriteStreamTag(stream, "GRPNAMES");
+    WriteStreamString(stream, GroupNames_.Text());
+    WriteStreamTag(stream, "VIEWDEF ");
+    stream.WriteSingle(View_.X);
+    stream.WriteSingle(View_.Y);
+    stream.WriteSingle(View_.Z);
+    stream.WriteSingle(View_.Scale);
+    stream.WriteSingle(View_.Angle);
+    WriteStreamTag(stream, "WORKTIME");
+    stream.WriteInt32(WorkTime_);
+    Pool_.SaveToStream(stream);
+    WriteStreamTag(stream, "BLOCKDEF");
+    BlockDefs_.SaveToStream(stream);
+    WriteStreamTag(stream, "DSNLNDEF");
+    LineDefs_.SaveToStream(stream);
+    WriteStreamTag(stream, "DSNFGDEF");
+    FigDefs_.SaveToStream(stream);
+    WriteStreamTag(stream, "DRAWOPTS");
+    WriteStreamString(stream, DrawOpts_.Text());
+    for (const auto &list : Lists_)
+        if (list->Count() > 0)
+            list->SaveToStream(stream);
+}
+
+void TStreetStructure::SaveToFile(const std::string &fileName) {
+    TMemoryStream stream;
+    SaveToStream(stream);
+    stream.SaveToFile(fileName);
+}
+
+std::unique_ptr<TStreetStructure> LoadStreetStream(TStream &stream) {
+    auto street = std::make_unique<TStreetStructure>();
+    street->LoadFromStream(stream);
+    return street;
+}
+
+std::unique_ptr<TStreetStructure> LoadStreetFile(const std::string &fileName) {
+    auto street = std::make_unique<TStreetStructure>();
+    street->LoadFromFile(fileName);
+    return street;
+}

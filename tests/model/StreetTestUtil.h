@@ -1,0 +1,87 @@
+#pragma once
+// Helpers of the street-model tests: the stand-in item classes registered once, streets read from and
+// written to bytes, and small test classes that count their notifications.
+#include "engine/StreetError.h"
+#include "model/AbstractItem.h"
+#include "model/StreetStructure.h"
+#include "tools/make-street/StandInItems.h"
+
+#include "support/StreetBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace streettest {
+
+// Type codes of the stand-ins.
+constexpr int RoadWay = 2, Trotuar = 3, Bort = 8, RoadWall = 9, Curve = 26, Kolod = 27;
+// Codes of the counting test classes.
+constexpr int CountingOutline = 6, CountingLine = 37;
+
+// An outline or a line that counts its PointsChanged calls and groups like the stand-ins.
+template <int Code, TStandInShape Shape> class TCountingItem : public TStandInItem<Code, Shape> {
+public:
+    void PointsChanged() override { ++PointsChangedCalls; }
+    void AfterLoad() override { ++AfterLoadCalls; }
+    int PointsChangedCalls = 0;
+    int AfterLoadCalls = 0;
+};
+using TCountingOutline = TCountingItem<CountingOutline, TStandInShape::Outline>;
+using TCountingLine = TCountingItem<CountingLine, TStandInShape::Line>;
+
+inline void RegisterTestClasses() {
+    static const bool done = [] {
+        RegisterStandInItemClasses();
+        if (!ItemClasses[CountingOutline])
+            ItemClasses.Register(std::make_unique<TItemClassOf<TCountingOutline>>(CountingOutline));
+        if (!ItemClasses[CountingLine])
+            ItemClasses.Register(std::make_unique<TItemClassOf<TCountingLine>>(CountingLine));
+        return true;
+    }();
+    (void)done;
+}
+
+// Streets copy the class table when they are made, so the classes are there before any test object.
+inline const bool TestClassesRegistered = (RegisterTestClasses(), true);
+
+inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
+    TMemoryStream m;
+    street.SaveToStream(m);
+    return m.Bytes();
+}
+
+inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes, const std::string &name = {}) {
+    TMemoryStream m(bytes, name);
+    return LoadStreetStream(m);
+}
+
+template <class F> std::string ErrorOf(F f) {
+    try {
+        f();
+    } catch (const EStreetError &e) {
+        return e.what();
+    }
+    ADD_FAILURE() << "no EStreetError";
+    return {};
+}
+
+// An item of the type with new vertices at the points (in the street's pool).
+inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
+    TAbstractItem *item = s.Lists(code).AddNew();
+    for (const TXYZ &p : points)
+        item->Points.InsertNewPoint(item->Points.Count(), p);
+    return item;
+}
+
+// An item of the type on existing vertices.
+inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code, std::initializer_list<TStreetPointRec *> recs) {
+    TAbstractItem *item = s.Lists(code).AddNew();
+    for (TStreetPointRec *r : recs)
+        item->Points.Insert(item->Points.Count(), r);
+    return item;
+}
+
+} // namespace streettest

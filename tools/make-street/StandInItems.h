@@ -1,0 +1,80 @@
+#pragma once
+// Item classes that stand in for item types whose own units do not exist yet: a point, an open line and
+// a closed outline with the vertex rules of the base classes and no record fields of their own. They
+// let the street model, its tests, the benchmarks and the synthetic-street generator work before the
+// real classes are there, and step aside (are not registered) for every type that has its real class.
+#include "model/AbstractItem.h"
+#include "model/ItemTypes.h"
+#include "model/StreetStructure.h"
+
+#include <cmath>
+#include <limits>
+
+enum class TStandInShape { Point, Line, Outline };
+
+template <int Code, TStandInShape Shape> class TStandInItem : public TAbstractItem {
+public:
+    static int ClassMinPointCount() { return Shape == TStandInShape::Point ? 1 : Shape == TStandInShape::Line ? 2 : 3; }
+    static int ClassMaxPointCount() {
+        return Shape == TStandInShape::Point ? 1 : std::numeric_limits<int32_t>::max();
+    }
+    static bool ClassIsClosed() { return Shape == TStandInShape::Outline; }
+    static bool ClassHasControlPoints() { return Shape == TStandInShape::Point; }
+    // One line batch per type.
+    static void ClassInitDrawBatches(TStreetStructure &street) {
+        street.TypeBatches(Code) = {NewItemBatch(TBatchKind::Lines)};
+    }
+
+    int GetTypeCode() const override { return Code; }
+
+    void LoadFromStream(TStream &stream) override {
+        TAbstractItem::LoadFromStream(stream);
+        Invalid = Points.Count() < ClassMinPointCount();
+    }
+
+    // Points: the distance to the vertex; lines and outlines: the distance to the nearest dense segment
+    // whose foot lies inside it.
+    bool HitTest(const TXYZ &point, double &distance, double maxDistance) override {
+        distance = 3.4e38;
+        if (Shape == TStandInShape::Point) {
+            if (Points.Count() > 0)
+                distance = VectorDistance(point, Points.GetPoint(0));
+        } else {
+            Points.EnsureGeometry();
+            const TXYZArray &d = Points.Dense();
+            for (std::size_t i = 0; i + 1 < d.size(); ++i) {
+                if (d[i].x == d[i + 1].x && d[i].y == d[i + 1].y)
+                    continue;
+                float t = 0, dist = 0;
+                ProjectPointOnSegment(point, d[i], d[i + 1], t, dist);
+                if (t > 0 && t < 1 && std::fabs(dist) < distance)
+                    distance = std::fabs(dist);
+            }
+        }
+        return distance < maxDistance;
+    }
+
+    void RebuildGraphics() override {
+        TStreetStructure *street = Street();
+        if (!street || street->TypeBatches(Code).empty() || !street->TypeBatches(Code)[0])
+            return;
+        TItemBatch &batch = *street->TypeBatches(Code)[0];
+        Points.EnsureGeometry();
+        const TXYZArray &d = Points.Dense();
+        if (Shape == TStandInShape::Point) {
+            if (Points.Count() > 0) {
+                const TXYZ p = Points.GetPoint(0);
+                const TXYZ cross[2] = {{p.x - 0.2f, p.y, p.z}, {p.x + 0.2f, p.y, p.z}};
+                batch.AddPolylineRange(Serial(), cross, 1, 0);
+            }
+        } else {
+            batch.AddPolylineRange(Serial(), d, static_cast<int>(d.size()) - 1, 0);
+        }
+    }
+};
+
+// Registers the stand-ins for every type code they cover that has no class yet:
+//   2 "ROADWAY ", 3 "TROTUAR " (outlines), 8 "BORT    ", 9 "ROADWALL", 26 "ARCCOORD" (lines; a curve
+//   has no fields of its own, so its stand-in writes the same record as the real class), 27 "KOLOD   "
+//   (a point).
+void RegisterStandInItemClasses();

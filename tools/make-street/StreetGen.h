@@ -1,0 +1,25 @@
+#pragma once
+// Synthetic streets for benchmarks, fuzz seeds and tests: a straight street along x with rows of
+// surfaces sharing their edges, edge lines on the shared vertices, curves that those lines follow, point
+// objects, guide lines and references to them, groups and comments.
+//
+// Each part of the street is a role with a list of candidate type codes; a role takes the first
+// candidate that has a registered class and is left out when none has. New item types join by adding
+// their codes to a role (or a role of their own) and, for their own fields, a filler.
+#include "model/StreetStructure.h"
+
+#include <cstdint>
+#include <functional>
+
+struct TStreetGenOptions {
+    // About this many vertices; about a tenth as many items.
+    int Vertices = 10000;
+    uint32_t Seed = 1;
+};
+
+// Sets the fields a generated item of its class should carry beyond the record head (nothing by default).
+using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
+void SetStreetGenFiller(int typeCode, TStreetGenFiller filler);
+
+// Fills an empty street. Throws EStreetError when not even a surface type is registered.
+void GenerateStreet(TStreetStructure &street, const TStreetGenOptions &options);
