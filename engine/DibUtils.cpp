@@ -4,6 +4,7 @@
 #include "engine/StreetError.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -154,14 +155,17 @@ void WriteRleRaster(const BITMAPINFOHEADER &header, const uint8_t *bits, TStream
     WriteBitmapInfoHeader(stream, header);
     const int64_t width = header.biWidth > 0 ? header.biWidth : 0, height = std::llabs(header.biHeight),
                   row = RowSize(header);
-    std::vector<uint8_t> code, previous;
+    // The code is a one-to-one function of the row's pixels, so a row packs like the row before it exactly
+    // when their pixel bytes are equal: that is checked first and costs no packing.
+    const std::size_t pixelBytes = static_cast<std::size_t>(3 * width);
+    std::vector<uint8_t> code;
     for (int64_t y = 0; y < height; ++y) {
-        PackRow(bits + y * row, width, code);
-        if (y > 0 && code == previous) {
+        const uint8_t *rowBits = bits + y * row;
+        if (y > 0 && (pixelBytes == 0 || std::memcmp(rowBits, rowBits - row, pixelBytes) == 0)) {
             stream.WriteByte(0xFF);
-        } else {
-            stream.WriteBuffer(code.data(), static_cast<int64_t>(code.size()));
+            continue;
         }
-        code.swap(previous);
+        PackRow(rowBits, width, code);
+        stream.WriteBuffer(code.data(), static_cast<int64_t>(code.size()));
     }
 }
