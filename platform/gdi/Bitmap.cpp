@@ -48,7 +48,28 @@ std::vector<uint32_t> DefaultPalette(TPixelFormat pf) {
     return p;
 }
 
-// Nearest palette entry by squared distance, with a small cache because pictures repeat colours.
+// Nearest palette entry by squared distance.
+uint32_t NearestIndex(const std::vector<uint32_t> &palette, uint32_t rgb) {
+    const int r = static_cast<int>((rgb >> 16) & 0xFF), g = static_cast<int>((rgb >> 8) & 0xFF),
+              b = static_cast<int>(rgb & 0xFF);
+    uint32_t best = 0;
+    int bestDist = 1 << 30;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const uint32_t c = palette[i];
+        const int dr = r - static_cast<int>(c >> 16), dg = g - static_cast<int>((c >> 8) & 0xFF),
+                  db = b - static_cast<int>(c & 0xFF);
+        const int d = dr * dr + dg * dg + db * db;
+        if (d < bestDist) {
+            bestDist = d;
+            best = static_cast<uint32_t>(i);
+            if (d == 0)
+                break;
+        }
+    }
+    return best;
+}
+
+// NearestIndex with a small cache, for whole pictures, which repeat their colours.
 class TPaletteMatcher {
 public:
     explicit TPaletteMatcher(const std::vector<uint32_t> &palette) : palette_(palette) { keys_.fill(~0u); }
@@ -56,27 +77,11 @@ public:
     uint32_t Index(uint32_t argb) {
         const uint32_t rgb = argb & 0xFFFFFFu;
         const uint32_t h = (rgb * 2654435761u) >> 20;
-        if (keys_[h] == rgb)
-            return values_[h];
-        const int r = static_cast<int>(rgb >> 16), g = static_cast<int>((rgb >> 8) & 0xFF),
-                  b = static_cast<int>(rgb & 0xFF);
-        uint32_t best = 0;
-        int bestDist = 1 << 30;
-        for (std::size_t i = 0; i < palette_.size(); ++i) {
-            const uint32_t c = palette_[i];
-            const int dr = r - static_cast<int>(c >> 16), dg = g - static_cast<int>((c >> 8) & 0xFF),
-                      db = b - static_cast<int>(c & 0xFF);
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < bestDist) {
-                bestDist = d;
-                best = static_cast<uint32_t>(i);
-                if (d == 0)
-                    break;
-            }
+        if (keys_[h] != rgb) {
+            keys_[h] = rgb;
+            values_[h] = static_cast<uint8_t>(NearestIndex(palette_, rgb));
         }
-        keys_[h] = rgb;
-        values_[h] = static_cast<uint8_t>(best);
-        return best;
+        return values_[h];
     }
 
 private:
@@ -168,13 +173,15 @@ uint32_t RawToArgb(uint32_t v, TPixelFormat pf, const std::vector<uint32_t> &pal
     return Opaque;
 }
 
-uint32_t ArgbToRaw(uint32_t argb, TPixelFormat pf, TPaletteMatcher *matcher) {
+// The stored value of a colour; palette formats take the matcher, or without one the palette.
+uint32_t ArgbToRaw(uint32_t argb, TPixelFormat pf, TPaletteMatcher *matcher,
+                   const std::vector<uint32_t> *palette = nullptr) {
     const uint32_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
     switch (pf) {
     case TPixelFormat::pf1bit:
     case TPixelFormat::pf4bit:
     case TPixelFormat::pf8bit:
-        return matcher->Index(argb);
+        return matcher ? matcher->Index(argb) : NearestIndex(*palette, argb);
     case TPixelFormat::pf15bit:
         return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
     case TPixelFormat::pf16bit:
@@ -356,15 +363,13 @@ uint32_t TBitmap::Pixel(int x, int y) const {
 
 void TBitmap::SetPixel(int x, int y, uint32_t argb) {
     CheckPixel(x, y, "TBitmap.SetPixel");
-    TPaletteMatcher matcher(palette_);
-    RawPut(Row(y), x, pf_, ArgbToRaw(argb, pf_, &matcher));
+    RawPut(Row(y), x, pf_, ArgbToRaw(argb, pf_, nullptr, &palette_));
 }
 
 void TBitmap::Fill(uint32_t argb) {
     if (Empty())
         return;
-    TPaletteMatcher matcher(palette_);
-    const uint32_t raw = ArgbToRaw(argb, pf_, &matcher);
+    const uint32_t raw = ArgbToRaw(argb, pf_, nullptr, &palette_);
     uint8_t *first = bits_.data();
     for (int x = 0; x < width_; ++x)
         RawPut(first, x, pf_, raw);
