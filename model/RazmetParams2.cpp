@@ -153,7 +153,8 @@ bool ParseSingle(std::string_view text, float &out) {
 void AssignValue(TLnParamRec &rec, const TKey &key, std::string_view value) {
     switch (key.kind) {
     case TKeyKind::Text:
-        rec.*key.text = CutText(Cp1251String(std::string(value)));
+        // Cut, then trimmed again: a blank left at the cut would not survive the next reading.
+        rec.*key.text = Cp1251String(std::string(Trim(value.substr(0, LnParamTextMax))));
         break;
     case TKeyKind::Single: {
         float v = 0;

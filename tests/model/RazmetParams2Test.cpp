@@ -258,6 +258,9 @@ TEST(LnRazmetIni, ReadsSectionsInFileOrder) {
         {"texts cut to 255 bytes",
          "[" + std::string(300, 'n') + "]\nTextureFile=" + std::string(256, 't'),
          {{std::string(255, 'n'), std::string(255, 't')}}},
+        {"no blank left at the cut",
+         "[n]\nDescription=" + std::string(254, 'd') + "  x",
+         {{"n", "", 0, 0, 0, std::string(254, 'd')}}},
         {"nothing", "", {}},
         {"no sections", "Period=4\r\n", {}},
     };
