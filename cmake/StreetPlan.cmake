@@ -34,8 +34,9 @@ function(sp_test_folder name)
         # Tests that need no GL context run without a display.
         set(ARG_ENV QT_QPA_PLATFORM=offscreen)
     endif()
+    # CTest splits a multi-entry ENVIRONMENT given through gtest_discover_tests, so only the Qt platform
+    # travels that way; the folders every test needs are compiled into the shared test main.
     gtest_discover_tests(${name}
-        PROPERTIES LABELS ${ARG_LABEL}
-                   ENVIRONMENT "${ARG_ENV};STREETPLAN_DATAFILES=${PROJECT_BINARY_DIR}/DataFiles;STREETPLAN_SOURCE=${PROJECT_SOURCE_DIR};STREETPLAN_BINARY=${PROJECT_BINARY_DIR}"
+        PROPERTIES LABELS ${ARG_LABEL} ENVIRONMENT ${ARG_ENV}
         DISCOVERY_TIMEOUT 60)
 endfunction()

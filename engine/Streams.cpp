@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 namespace {
@@ -157,6 +158,13 @@ TFileStream::TFileStream(const std::string &fileName) : name_(fileName) {
     file_ = std::fopen(fileName.c_str(), "rb");
     if (!file_)
         RaiseStreetError("TFileStream.Create", "cannot open " + fileName + ": " + std::strerror(errno));
+    // A folder opens on some systems and reports a size of about 2^63; only regular files are read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(fileName), ec)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        RaiseStreetError("TFileStream.Create", "cannot open " + fileName + ": not a file");
+    }
     if (std::fseek(file_, 0, SEEK_END) != 0 || (size_ = ftello(file_)) < 0 || std::fseek(file_, 0, SEEK_SET) != 0) {
         std::fclose(file_);
         file_ = nullptr;

@@ -76,6 +76,9 @@ TEST(Streams, FileErrorsNameTheFile) {
     } catch (const EStreetError &e) {
         EXPECT_NE(std::string(e.what()).find("a.bin"), std::string::npos);
     }
+    // A folder is no file: an error rather than a read of its reported size.
+    TMemoryStream m;
+    EXPECT_THROW(m.LoadFromFile(dir.Path().string()), EStreetError);
 }
 
 TEST(Streams, SaveIsAtomic) {

@@ -15,6 +15,11 @@ int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
     if (listing) // test discovery at build time: no display, no application needed
         return RUN_ALL_TESTS();
+    // Folders of this build; the environment may override them.
+    setenv("STREETPLAN_DATAFILES", SP_TEST_DATAFILES, 0);
+    setenv("STREETPLAN_SETTINGS_DIR", SP_TEST_SETTINGS, 0);
+    setenv("STREETPLAN_SOURCE", SP_TEST_SOURCE, 0);
+    setenv("STREETPLAN_BINARY", SP_TEST_BINARY, 0);
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     auto app = std::make_unique<QApplication>(argc, argv);

@@ -1,0 +1,153 @@
+// The generated DataFiles: every file the program needs is present, and every file present is well
+// formed as the program reads it.
+#include "engine/DataFiles.h"
+#include "model/RazmetParams2.h"
+#include "support/TestSupport.h"
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QImage LoadImage(const fs::path &file) {
+    return QImage(QString::fromStdU16String(file.u16string()));
+}
+
+bool IsColourKey(QRgb p) {
+    return qRed(p) == 255 && qGreen(p) == 255 && qBlue(p) == 255;
+}
+
+std::string Utf8(const fs::path &p) {
+    const std::u8string u8 = p.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::string FileText(const fs::path &file) {
+    const auto bytes = sptest::ReadFileBytes(file.string());
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A line-marking table as the program reads it, and written back to the same bytes: every record has
+// every key, in order, in its canonical form.
+void CheckLnRazmet(const fs::path &file) {
+    TLnParamArray params;
+    LoadLnParams(file.string(), params);
+    EXPECT_FALSE(params.empty());
+    EXPECT_EQ(LnParamsToIni(params), FileText(file));
+}
+
+void CheckBmp(const fs::path &file) {
+    const std::string bytes = FileText(file);
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    const QImage image = LoadImage(file);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), 0);
+    EXPECT_GT(image.height(), 0);
+}
+
+// Every kind of file in DataFiles has its check; a file without one fails, so no file goes unchecked.
+const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
+    {".lnrazmet", CheckLnRazmet},
+    {".bmp", CheckBmp},
+};
+
+// The build generates DataFiles/ at the top of the build tree, one folder above the test programs. CTest
+// names it in STREETPLAN_DATAFILES; when that is missing (a test program started by hand), the folder is
+// found from the program's own place.
+class GeneratedDataFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char *env = std::getenv("STREETPLAN_DATAFILES");
+        if (!env || !*env) {
+            const fs::path dir = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "DataFiles";
+            setenv("STREETPLAN_DATAFILES", dir.c_str(), 1);
+        }
+        ASSERT_TRUE(fs::is_directory(DataFilesDir())) << Utf8(DataFilesDir());
+    }
+};
+
+TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
+    const char *required[] = {
+        "Разметка\\Default.LnRazmet",
+    };
+    for (const char *name : required)
+        EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());
+}
+
+TEST_F(GeneratedDataFiles, EveryFileIsWellFormed) {
+    int files = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(DataFilesDir())) {
+        if (!entry.is_regular_file())
+            continue;
+        ++files;
+        std::string ext = entry.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        SCOPED_TRACE(Utf8(entry.path()));
+        const auto check = Checks.find(ext);
+        if (check == Checks.end())
+            ADD_FAILURE() << "no check for this kind of data file";
+        else
+            check->second(entry.path());
+    }
+    EXPECT_GT(files, 0);
+}
+
+// The default table holds the common marking numbers, each with a texture whose painted share is the
+// record's area coefficient.
+TEST_F(GeneratedDataFiles, DefaultLineMarkings) {
+    TLnParamArray params;
+    LoadDefaultLnParams(params);
+    ASSERT_FALSE(params.empty());
+    for (const char *code : {"1.1", "1.2.1", "1.3", "1.4", "1.5", "1.6", "1.7", "1.11", "1.12"})
+        EXPECT_GE(FindLnParam(params, Cp1251String(code)), 0) << code;
+
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const TLnParamRec &r = params[i];
+        SCOPED_TRACE(r.Name.ToUtf8());
+        EXPECT_EQ(FindLnParam(params, r.Name), static_cast<int32_t>(i)) << "repeated code";
+        EXPECT_FALSE(r.Description.Empty());
+        EXPECT_GT(r.Period, 0);
+        EXPECT_TRUE(std::isfinite(r.Disp1) && std::isfinite(r.Disp2));
+        EXPECT_NE(r.Disp1, r.Disp2);
+        EXPECT_GT(r.SqCoeff, 0);
+        EXPECT_LE(r.SqCoeff, 1);
+
+        const auto texture = FindLnTexture(r);
+        ASSERT_TRUE(texture) << r.TextureFile.ToUtf8();
+        const QImage image = LoadImage(*texture);
+        ASSERT_FALSE(image.isNull());
+        int painted = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (IsColourKey(p))
+                    continue;
+                ++painted;
+                // The drawing adds red 160, green 128 to yellow markings: their paint must stay below
+                // white to show yellow.
+                if (r.Yellow) {
+                    EXPECT_LE(qRed(p), 255 - 160);
+                    EXPECT_LE(qGreen(p), 255 - 128);
+                }
+            }
+        }
+        const double share = double(painted) / (image.width() * image.height());
+        EXPECT_NEAR(share, r.SqCoeff, 0.01);
+    }
+}
+
+} // namespace
