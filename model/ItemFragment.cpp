@@ -46,8 +46,10 @@ void TConnectedItems::SaveIndependent(TStream &stream) const {
 void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target) {
     const char *what = "TConnectedItems.LoadIndependent";
     TStreetStructure temp;
-    // Pasted line markings bind to the target's records by their codes.
-    temp.SetLnParamsSection(target.LnParamsSection());
+    // Pasted line markings bind to the target's records by their codes (a target without records of its
+    // own lends none, and is not given the default table by a paste).
+    if (!target.LnParams().empty())
+        temp.SetLnRazmetParams(target.LnParams());
 
     if (!CheckStreamTag(stream, "ITMSINDP"))
         stream.Fail(what, "Ident<>ITMSINDP");

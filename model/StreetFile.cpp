@@ -77,22 +77,7 @@ void TStreetStructure::ReadStream(TStream &stream) {
     }
     if (CheckStreamTag(stream, "STRCONN "))
         MainAxisRef_.LoadFromStream(stream);
-    if (CheckStreamTag(stream, "LNPARAMS")) {
-        TLnParamsSection section;
-        section.Present = true;
-        section.Count = stream.ReadInt32(What);
-        section.RecordSize = stream.ReadInt32(What);
-        if (section.RecordSize < 0) {
-            stream.Seek(-4, TSeekOrigin::Current);
-            stream.Fail(What, "line-marking record size " + std::to_string(section.RecordSize) + " is negative");
-        }
-        stream.CheckCount(section.Count, section.RecordSize, What);
-        if (section.RecordSize == 0 && section.Count > 0)
-            stream.Fail(What, "line-marking records of size 0");
-        section.Records.resize(static_cast<std::size_t>(section.Count) * static_cast<std::size_t>(section.RecordSize));
-        stream.ReadBuffer(section.Records.data(), static_cast<int64_t>(section.Records.size()), What);
-        LnParams_ = std::move(section);
-    }
+    ReadLnParams(stream, LnParams_);
     if (CheckStreamTag(stream, "ARROWBIG"))
         ArrowBig_ = stream.ReadByte(What);
     if (CheckStreamTag(stream, "ARRPLAST"))
@@ -175,9 +160,8 @@ void TStreetStructure::LoadFromFile(const std::string &fileName) {
 // so that a street read from a stream we wrote writes the same bytes again:
 //   "TAGSSIZE" 8, "STREET  ", "STRNAME ", "STRSTART", "STRFIN  " (also when empty), "ECEFMAP0" (the
 //   origin as stored, zero when never set), "STRCONN " (one slot, "EMPTYCLS" -1 without a main axis);
-//   "LNPARAMS" only when the street has a line-marking section (read or set) — without one the street
-//   falls back to the default records when it needs them, so writing an empty section would change
-//   what a reader does; "ARROWBIG" .. "ZEBPLAST" (the bytes as stored), "ZEBRAYOP", "GRPNAMES",
+//   "LNPARAMS" only when the street has line-marking records of its own (a street without them takes
+//   the default table when it needs one, and an empty section reads the same); "ARROWBIG" .. "ZEBPLAST" (the bytes as stored), "ZEBRAYOP", "GRPNAMES",
 //   "VIEWDEF ", "WORKTIME"; "PNTSTRCT" with every vertex in ascending id order; "BLOCKDEF", "DSNLNDEF",
 //   "DSNFGDEF" (also for empty libraries); "DRAWOPTS"; then one item-list section per type that has
 //   items, in type-code order (types without items have no section).
@@ -203,12 +187,8 @@ void TStreetStructure::SaveToStream(TStream &stream) {
     stream.WriteBuffer(EcefMap_.Extra.data(), 8);
     WriteStreamTag(stream, "STRCONN ");
     MainAxisRef_.SaveToStream(stream);
-    if (LnParams_.Present) {
-        WriteStreamTag(stream, "LNPARAMS");
-        stream.WriteInt32(LnParams_.Count);
-        stream.WriteInt32(LnParams_.RecordSize);
-        stream.WriteBuffer(LnParams_.Records.data(), static_cast<int64_t>(LnParams_.Records.size()));
-    }
+    if (!LnParams_.empty())
+        WriteLnParams(stream, LnParams_);
     WriteStreamTag(stream, "ARROWBIG");
     stream.WriteByte(ArrowBig_);
     WriteStreamTag(stream, "ARRPLAST");

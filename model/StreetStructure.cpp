@@ -13,6 +13,7 @@
 namespace {
 
 constexpr double NoDistance = 3.4e38;
+constexpr int LineRazmetTypeCode = 10;
 constexpr int ArrowTypeCode = 11;
 constexpr int RazmerTypeCode = 30;
 
@@ -567,9 +568,28 @@ void TStreetStructure::SetZebraYop(int32_t v) {
     }
 }
 
-void TStreetStructure::SetLnParamsSection(const TLnParamsSection &section) {
-    if (section == LnParams_)
-        return;
-    LnParams_ = section;
+const TLnParamArray &TStreetStructure::GetLnRazmetParams() {
+    if (LnParams_.empty())
+        LoadDefaultLnParams(LnParams_);
+    return LnParams_;
+}
+
+void TStreetStructure::SetLnRazmetParams(const TLnParamArray &params) {
+    LnParams_ = params;
+    TypeBatches(LineRazmetTypeCode).clear();
+    if (const TItemClass *cls = Lists(LineRazmetTypeCode).ItemClass())
+        cls->InitDrawBatches(*this);
+    // The markings find their records again by their codes when they are rebuilt.
+    InvalidateType(LineRazmetTypeCode);
     SetModified();
+}
+
+TContourCoords &TStreetStructure::GetContour() {
+    if (!Contour_)
+        Contour_ = std::make_unique<TContourCoords>(TXYZArray{});
+    return *Contour_;
+}
+
+void TStreetStructure::SetContour(const TXYZArray &points) {
+    Contour_ = std::make_unique<TContourCoords>(points);
 }

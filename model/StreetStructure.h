@@ -7,6 +7,7 @@
 //
 // Every change that alters what is saved marks the street modified, except the plan view and the working
 // time, which follow the user's looking and working rather than the street's content.
+#include "engine/ContourCoords.h"
 #include "engine/Cp1251.h"
 #include "engine/DxCalc_0.h"
 #include "engine/MatrixShell.h"
@@ -18,6 +19,7 @@
 #include "model/ItemTypes.h"
 #include "model/NameValueList.h"
 #include "model/PointStructure.h"
+#include "model/RazmetParams2.h"
 
 #include <array>
 #include <cstdint>
@@ -44,16 +46,6 @@ TEcefMapRec DefaultEcefMap();
 struct TStreetView {
     float X = 0, Y = 0, Z = 0, Scale = 0.01f, Angle = 0;
     friend bool operator==(const TStreetView &, const TStreetView &) = default;
-};
-
-// The line-marking parameter section as stored ("LNPARAMS": count, record size, the records), kept
-// byte for byte until the parameter records are read into their own table.
-struct TLnParamsSection {
-    bool Present = false;
-    int32_t Count = 0;
-    int32_t RecordSize = 0;
-    std::vector<uint8_t> Records;
-    friend bool operator==(const TLnParamsSection &, const TLnParamsSection &) = default;
 };
 
 class TStreetStructure {
@@ -187,8 +179,15 @@ public:
     void SetZebPlast(bool flag);
     int32_t ZebraYop() const { return ZebraYop_; }
     void SetZebraYop(int32_t v);
-    const TLnParamsSection &LnParamsSection() const { return LnParams_; }
-    void SetLnParamsSection(const TLnParamsSection &section);
+    // The street's line-marking records; a street without its own takes the default table first.
+    const TLnParamArray &GetLnRazmetParams();
+    // The street's own records as they stand (empty when it has none).
+    const TLnParamArray &LnParams() const { return LnParams_; }
+    // Replaces the records; the line markings' batches are made anew and every marking is rebuilt.
+    void SetLnRazmetParams(const TLnParamArray &params);
+    // The street contour (made from no points on first use); not stored.
+    TContourCoords &GetContour();
+    void SetContour(const TXYZArray &points);
 
     // ---- Street stream (StreetFile.cpp)
     // Reads a street stream into this street, replacing its content; a failure leaves the street
@@ -234,7 +233,7 @@ private:
     TEcefMapRec EcefMap_;
     std::string FileName_;
     Cp1251String Name_, Start_, Finish_;
-    TLnParamsSection LnParams_;
+    TLnParamArray LnParams_;
     uint8_t ArrowBig_ = 0, ArrPlast_ = 0, OstPlast_ = 0, StpPlast_ = 0, ZebPlast_ = 0;
     int32_t ZebraYop_ = 0;
     TNameValueList GroupNames_;
@@ -242,6 +241,7 @@ private:
     TNameValueList DrawOpts_;
     float ZnakScaleCache_ = 0;
     std::array<TItemBatches, ItemTypeCount> TypeBatches_;
+    std::unique_ptr<TContourCoords> Contour_;
     bool Destroying_ = false;
 };
 

@@ -84,10 +84,24 @@ TEST_F(StreetFileTest, CanonicalFilesWriteBackByteForByte) {
         {"line-marking section",
          [] {
              StreetFile f = StreetFile::Canonical();
+             // Two records as the writer stores them: short strings zero-padded, flags 0 or 1.
+             auto text = [](sptest::ByteBuilder &b, const std::string &t) {
+                 b.U8(static_cast<uint8_t>(t.size())).Bytes(t);
+                 for (std::size_t i = t.size(); i < 255; ++i)
+                     b.U8(0);
+             };
              sptest::ByteBuilder ln;
              ln.I32(2).I32(788);
-             for (int i = 0; i < 2 * 788; ++i)
-                 ln.U8(static_cast<uint8_t>(i * 7));
+             text(ln, "1.1");
+             text(ln, "Solid.bmp");
+             ln.F32(4).F32(0.05f).F32(-0.05f);
+             text(ln, W("Сплошная"));
+             ln.F32(1).U8(1).U8(0).U8(1).U8(0);
+             text(ln, "1.5");
+             text(ln, "");
+             ln.F32(0).F32(0).F32(0);
+             text(ln, "");
+             ln.F32(0).U8(0).U8(1).U8(0).U8(1);
              f.LnParams = ln;
              return f;
          }},
