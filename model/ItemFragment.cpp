@@ -87,6 +87,9 @@ void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target)
     for (int32_t k = 0; k < m; ++k) {
         const int code = TAbstractItem::TagFromStream(stream);
         TItemList &list = temp.Lists(code);
+        if (!list.ItemClass())
+            stream.Fail(what, "type " + std::to_string(code) + " (" + ItemTypeIdent(code).Bytes() +
+                                  ") has no registered item class");
         TAbstractItem *item = list.AddNew();
         item->LoadFromStream(stream);
         // Records with too few vertices are dropped, as the street reader drops them.
