@@ -271,6 +271,10 @@ void TStreetStructure::Merge(TStreetStructure &other) {
     for (TAbstractItem *item : moved)
         for (TConnectedItems *c : item->OwnContainers_)
             c->ResolveWith(&map);
+    // The other street keeps its own containers, but what they held has left it.
+    for (TConnectedItems *c : std::vector<TConnectedItems *>(other.Registry_))
+        c->Clear();
+    other.Selection_.Clear();
     // Their activity follows this street's groups now.
     for (TAbstractItem *item : moved)
         item->SetGroupName(item->GroupName());

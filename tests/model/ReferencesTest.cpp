@@ -117,6 +117,7 @@ TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
     EXPECT_TRUE(a.Modified());
     EXPECT_EQ(b->Lists(Bort).Count(), 0);
     EXPECT_EQ(b->Pool().Count(), 0);
+    EXPECT_EQ(b->GetMainAxis(), nullptr); // what the other street named has left it
     EXPECT_EQ(wall3->Street(), &a);
     EXPECT_EQ(wall3->ID(), 10); // renumbered after A's walls
     EXPECT_EQ(a.Lists(RoadWall).FindById(11)->Points.Count(), 2);

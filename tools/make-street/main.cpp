@@ -1,9 +1,11 @@
 // make-street: writes a synthetic street file of a chosen size, for benchmarks, fuzz seeds and tests.
-//   make-street [--vertices N] [--seed S] OUTPUT.zrv
+//   make-street [--vertices N] [--seed S] [--fragment] OUTPUT
+// With --fragment the output is an item fragment (the copy buffer) of every third item instead.
 #include "StandInItems.h"
 #include "StreetGen.h"
 
 #include "engine/NumText.h"
+#include "model/AbstractItem.h"
 
 #include <cstdio>
 #include <exception>
@@ -12,7 +14,7 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: make-street [--vertices N] [--seed S] OUTPUT.zrv\n");
+    std::fprintf(stderr, "usage: make-street [--vertices N] [--seed S] [--fragment] OUTPUT\n");
     return 2;
 }
 
@@ -21,6 +23,7 @@ int Usage() {
 int main(int argc, char **argv) {
     TStreetGenOptions options;
     std::string output;
+    bool fragment = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int32_t v = 0;
@@ -31,6 +34,8 @@ int main(int argc, char **argv) {
                 options.Vertices = v;
             else
                 options.Seed = static_cast<uint32_t>(v);
+        } else if (arg == "--fragment") {
+            fragment = true;
         } else if (!arg.empty() && arg[0] != '-' && output.empty()) {
             output = arg;
         } else {
@@ -43,7 +48,19 @@ int main(int argc, char **argv) {
         RegisterStandInItemClasses();
         TStreetStructure street;
         GenerateStreet(street, options);
-        street.SaveToFile(output);
+        if (fragment) {
+            TConnectedItems copy(false);
+            int n = 0;
+            for (int code = 0; code < ItemTypeCount; ++code)
+                for (int i = 0; i < street.Lists(code).Count(); ++i)
+                    if (n++ % 3 == 0)
+                        copy.AddItem(street.Lists(code).Items(i));
+            TMemoryStream bytes;
+            copy.SaveIndependent(bytes);
+            bytes.SaveToFile(output);
+        } else {
+            street.SaveToFile(output);
+        }
         std::printf("%s: %d vertices\n", output.c_str(), street.Pool().Count());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "make-street: %s\n", e.what());

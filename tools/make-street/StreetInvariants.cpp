@@ -1,0 +1,71 @@
+#include "StreetInvariants.h"
+
+#include "model/AbstractItem.h"
+
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+std::string CheckStreetInvariants(TStreetStructure &street) {
+    std::unordered_set<const TAbstractItem *> items;
+    std::unordered_map<const TPointList *, int> lists;
+    std::size_t references = 0;
+    for (int code = 0; code < ItemTypeCount; ++code) {
+        TItemList &list = street.Lists(code);
+        std::unordered_set<int32_t> ids;
+        for (int i = 0; i < list.Count(); ++i) {
+            TAbstractItem *item = list.Items(i);
+            const std::string where = "item " + std::to_string(i) + " of type " + std::to_string(code);
+            if (item->List() != &list || item->Street() != &street || item->GetTypeCode() != code)
+                return where + ": wrong list, street or type";
+            if (item->ID() <= 0 || item->ID() > list.MaxId() || !ids.insert(item->ID()).second)
+                return where + ": bad id " + std::to_string(item->ID());
+            if (list.FindById(item->ID()) != item)
+                return where + ": not found by its id";
+            if (item->Points.GetPool() != &street.Pool())
+                return where + ": point list on another pool";
+            items.insert(item);
+            lists[&item->Points] = 0;
+            for (const TStreetPointRec *r : item->Points.Refs()) {
+                if (street.Pool().FindById(r->Id()) != r)
+                    return where + ": vertex " + std::to_string(r->Id()) + " is not in the pool";
+                ++references;
+            }
+        }
+    }
+    std::size_t owners = 0;
+    for (int i = 0; i < street.Pool().Count(); ++i) {
+        const TStreetPointRec *r = street.Pool().Points(i);
+        if (!std::isfinite(r->X()) || !std::isfinite(r->Y()) || !std::isfinite(r->Z()))
+            return "vertex " + std::to_string(r->Id()) + " is not finite";
+        for (const TPointList *l : r->Owners) {
+            auto it = lists.find(l);
+            if (it == lists.end())
+                return "vertex " + std::to_string(r->Id()) + " names a point list of no item of the street";
+            ++owners;
+            int uses = 0;
+            for (const TStreetPointRec *x : l->Refs())
+                uses += x == r;
+            int listed = 0;
+            for (const TPointList *o : r->Owners)
+                listed += o == l;
+            if (uses != listed)
+                return "vertex " + std::to_string(r->Id()) + " lists a point list " + std::to_string(listed) +
+                       " times that uses it " + std::to_string(uses) + " times";
+        }
+    }
+    if (owners != references)
+        return "the vertices list " + std::to_string(owners) + " owners for " + std::to_string(references) +
+               " uses";
+    for (const TConnectedItems *c : street.Registry()) {
+        if (c->Street() != &street)
+            return "a registered container belongs to another street";
+        for (const TAbstractItem *item : c->Slots())
+            if (item && !items.contains(item))
+                return "a container holds an item that is not in the street";
+    }
+    for (const TAbstractItem *item : street.Selection().Slots())
+        if (item && !items.contains(item))
+            return "the selection holds an item that is not in the street";
+    return {};
+}
