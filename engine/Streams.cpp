@@ -117,6 +117,13 @@ void TMemoryStream::Write(const void *buffer, int64_t count) {
     if (count == 0)
         return;
     const int64_t end = pos_ + count;
+    if (pos_ == Size()) {
+        // Appending, as writers do: no zero fill of the new bytes before they are copied.
+        const auto *p = static_cast<const uint8_t *>(buffer);
+        data_.insert(data_.end(), p, p + count);
+        pos_ = end;
+        return;
+    }
     if (end > Size())
         data_.resize(static_cast<std::size_t>(end));
     std::memcpy(data_.data() + pos_, buffer, static_cast<std::size_t>(count));

@@ -124,6 +124,8 @@ void TItemList::LoadFromStream(TStream &stream) {
     }
     const int32_t n = stream.ReadInt32(what);
     stream.CheckCount(n, MinItemRecordSize, what);
+    Items_.reserve(Items_.size() + static_cast<std::size_t>(n));
+    ById_.reserve(ById_.size() + static_cast<std::size_t>(n));
     for (int32_t k = 0; k < n; ++k) {
         if (MaxId_ == std::numeric_limits<int32_t>::max())
             stream.Fail(what, "no item id left for type " + TypeText(TypeCode_));

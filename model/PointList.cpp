@@ -18,11 +18,11 @@ constexpr float SplineTolerance = 0.1f;
 constexpr double DuplicateDistance = 0.001; // consecutive vertices closer than this collapse at load
 
 void RemoveOneOwner(TStreetPointRec *rec, const TPointList *list) {
-    auto &owners = rec->Owners;
+    TOwnerList &owners = rec->Owners;
     // The newest reference is the likeliest to go first (lists detach from their last vertex).
-    for (auto it = owners.rbegin(); it != owners.rend(); ++it) {
-        if (*it == list) {
-            owners.erase(std::next(it).base());
+    for (std::size_t i = owners.size(); i-- > 0;) {
+        if (owners[i] == list) {
+            owners.erase_at(i);
             return;
         }
     }
@@ -173,13 +173,11 @@ void TPointList::Delete(int i) {
     TStreetPointRec *rec = Refs_[static_cast<std::size_t>(i)];
     RemoveOneOwner(rec, this);
     Refs_.erase(Refs_.begin() + i);
-    // Every other list still using the record is told that its vertex changed.
-    std::vector<TPointList *> others;
-    for (TPointList *l : rec->Owners)
-        if (l != this && std::find(others.begin(), others.end(), l) == others.end())
-            others.push_back(l);
-    for (TPointList *l : others)
-        l->PointChangedRec(rec);
+    // Every other list still using the record is told that its vertex changed (a list using it twice
+    // hears it twice, which changes nothing the second time).
+    for (std::size_t k = 0; k < rec->Owners.size(); ++k)
+        if (TPointList *l = rec->Owners[k]; l != this)
+            l->PointChangedRec(rec);
     Changed_ = true;
     GeometryValid_ = false;
     MarkOwnerDirty();
@@ -784,6 +782,7 @@ void TPointList::LoadFromStream(TStream &stream) {
     }
     const int32_t n = stream.ReadInt32(what);
     stream.CheckCount(n, 4, what);
+    Refs_.reserve(Refs_.size() + static_cast<std::size_t>(n));
     for (int32_t i = 0; i < n; ++i)
         InsertById(Count(), stream.ReadInt32(what));
     for (int i = Count() - 2; i >= 0; --i)

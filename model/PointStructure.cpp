@@ -38,6 +38,33 @@ bool FitsSingle(double v) {
 
 } // namespace
 
+// ---- TOwnerList
+
+void TOwnerList::push_back(TPointList *list) {
+    if (Size_ == Capacity_) {
+        const uint32_t capacity = Capacity_ * 2;
+        auto grown = std::make_unique<TPointList *[]>(capacity);
+        std::copy(begin(), end(), grown.get());
+        Release();
+        Heap_ = grown.release();
+        Capacity_ = capacity;
+    }
+    Data()[Size_++] = list;
+}
+
+void TOwnerList::erase_at(std::size_t i) {
+    TPointList **d = Data();
+    std::copy(d + i + 1, d + Size_, d + i);
+    --Size_;
+}
+
+void TOwnerList::Release() {
+    if (Capacity_ > InPlace) {
+        std::unique_ptr<TPointList *[]> owned(Heap_);
+        Capacity_ = InPlace;
+    }
+}
+
 // ---- TStreetPointRec
 
 void TStreetPointRec::SetPosition(const TXYZ &p) {
@@ -66,12 +93,40 @@ void TPointStructure::SetStreet(TStreetStructure *street) {
     Street_ = street;
 }
 
+TStreetPointRec *TPointStructure::Allocate() {
+    if (!Free_.empty()) {
+        TStreetPointRec *r = Free_.back();
+        Free_.pop_back();
+        return r;
+    }
+    if (BlockLeft_ == 0) {
+        constexpr std::size_t BlockSize = 1024;
+        Blocks_.push_back(std::make_unique<TStreetPointRec[]>(BlockSize));
+        BlockNext_ = Blocks_.back().get();
+        BlockLeft_ = BlockSize;
+    }
+    --BlockLeft_;
+    return BlockNext_++;
+}
+
+void TPointStructure::Recycle(TStreetPointRec *rec) {
+    rec->Owners.clear();
+    rec->X_ = rec->Y_ = rec->Z_ = 0;
+    rec->Id_ = 0;
+    rec->Pool_ = nullptr;
+    rec->Index_ = 0;
+    rec->CellKey_ = 0;
+    rec->CellSlot_ = 0;
+    rec->InGrid_ = false;
+    Free_.push_back(rec);
+}
+
 TStreetPointRec *TPointStructure::AppendRecord() {
-    auto rec = std::make_unique<TStreetPointRec>();
-    rec->Pool_ = this;
-    rec->Index_ = Points_.size();
-    TStreetPointRec *r = rec.get();
-    Points_.push_back(std::move(rec));
+    IdIndexValid_ = false;
+    TStreetPointRec *r = Allocate();
+    r->Pool_ = this;
+    r->Index_ = Points_.size();
+    Points_.push_back(r);
     if (GridBuilt_)
         Grid_.Insert(r);
     BoundsValid_ = false;
@@ -103,6 +158,7 @@ int32_t TPointStructure::AddPoint(const TXYZ &position) {
 }
 
 void TPointStructure::Reindex(std::size_t from) {
+    IdIndexValid_ = false;
     for (std::size_t i = from; i < Points_.size(); ++i)
         Points_[i]->Index_ = i;
 }
@@ -111,20 +167,26 @@ void TPointStructure::Delete(int index) {
     if (index < 0 || index >= Count())
         RaiseStreetError("TPointStructure.Delete", "index " + std::to_string(index) + " out of range (" +
                                                        std::to_string(Count()) + " points)");
-    TStreetPointRec *r = Points_[static_cast<std::size_t>(index)].get();
+    TStreetPointRec *r = Points_[static_cast<std::size_t>(index)];
     std::erase(SnapCandidates_, r);
     if (GridBuilt_)
         Grid_.Remove(r);
     Points_.erase(Points_.begin() + index);
     Reindex(static_cast<std::size_t>(index));
     BoundsValid_ = false;
+    Recycle(r);
 }
 
 void TPointStructure::Clear() {
+    IdIndexValid_ = false;
+    IdIndex_.clear();
     SnapCandidates_.clear();
     Grid_.Clear();
-    while (!Points_.empty())
-        Points_.pop_back();
+    Points_.clear();
+    Free_.clear();
+    Blocks_.clear();
+    BlockNext_ = nullptr;
+    BlockLeft_ = 0;
     MaxId_ = 0;
     BoundsValid_ = false;
     Sorted_ = true;
@@ -134,13 +196,13 @@ TStreetPointRec *TPointStructure::Points(int index) const {
     if (index < 0 || index >= Count())
         RaiseStreetError("TPointStructure.Points", "index " + std::to_string(index) + " out of range (" +
                                                        std::to_string(Count()) + " points)");
-    return Points_[static_cast<std::size_t>(index)].get();
+    return Points_[static_cast<std::size_t>(index)];
 }
 
 void TPointStructure::EnsureSorted() {
     if (Sorted_)
         return;
-    auto byId = [](const std::unique_ptr<TStreetPointRec> &a, const std::unique_ptr<TStreetPointRec> &b) {
+    auto byId = [](const TStreetPointRec *a, const TStreetPointRec *b) {
         return a->Id_ < b->Id_;
     };
     if (!std::is_sorted(Points_.begin(), Points_.end(), byId)) {
@@ -154,10 +216,22 @@ TStreetPointRec *TPointStructure::FindById(int32_t id) {
     if (Points_.empty())
         return nullptr;
     EnsureSorted();
-    auto it =
-        std::lower_bound(Points_.begin(), Points_.end(), id,
-                         [](const std::unique_ptr<TStreetPointRec> &r, int32_t v) { return r->Id_ < v; });
-    return it != Points_.end() && (*it)->Id_ == id ? it->get() : nullptr;
+    if (!IdIndexValid_) {
+        IdIndex_.clear();
+        const std::size_t n = Points_.size();
+        if (MaxId_ > 0 && static_cast<std::size_t>(MaxId_) <= 2 * n + 1024) {
+            IdIndex_.assign(static_cast<std::size_t>(MaxId_) + 1, nullptr);
+            for (TStreetPointRec *r : Points_)
+                if (r->Id_ > 0 && r->Id_ <= MaxId_ && !IdIndex_[static_cast<std::size_t>(r->Id_)])
+                    IdIndex_[static_cast<std::size_t>(r->Id_)] = r;
+        }
+        IdIndexValid_ = true;
+    }
+    if (!IdIndex_.empty())
+        return id > 0 && id <= MaxId_ ? IdIndex_[static_cast<std::size_t>(id)] : nullptr;
+    auto it = std::lower_bound(Points_.begin(), Points_.end(), id,
+                               [](const TStreetPointRec *r, int32_t v) { return r->Id_ < v; });
+    return it != Points_.end() && (*it)->Id_ == id ? *it : nullptr;
 }
 
 void TPointStructure::RecordMoved(TStreetPointRec *rec) {
@@ -167,6 +241,7 @@ void TPointStructure::RecordMoved(TStreetPointRec *rec) {
 }
 
 void TPointStructure::RecordIdChanged(TStreetPointRec *rec) {
+    IdIndexValid_ = false;
     MaxId_ = std::max(MaxId_, rec->Id_);
     if (!Sorted_)
         return;
@@ -201,15 +276,23 @@ void TPointStructure::LoadFromStream(TStream &stream) {
         entries.push_back({id, static_cast<float>(x), static_cast<float>(y)});
     }
 
-    std::vector<int32_t> ids;
-    ids.reserve(Points_.size() + entries.size());
-    for (const auto &r : Points_)
-        ids.push_back(r->Id_);
-    for (const TEntry &e : entries)
-        ids.push_back(e.Id);
-    std::sort(ids.begin(), ids.end());
-    if (auto dup = std::adjacent_find(ids.begin(), ids.end()); dup != ids.end())
-        stream.Fail(what, "duplicate point id " + std::to_string(*dup));
+    // Writers store ascending ids, which cannot repeat: only other tables need the sort to find a
+    // repeated id.
+    bool ascending = entries.empty() || entries.front().Id > MaxId_;
+    for (std::size_t i = 1; ascending && i < entries.size(); ++i)
+        ascending = entries[i - 1].Id < entries[i].Id;
+    if (!ascending) {
+        std::vector<int32_t> ids;
+        ids.reserve(Points_.size() + entries.size());
+        for (const TStreetPointRec *r : Points_)
+            ids.push_back(r->Id_);
+        for (const TEntry &e : entries)
+            ids.push_back(e.Id);
+        std::sort(ids.begin(), ids.end());
+        if (auto dup = std::adjacent_find(ids.begin(), ids.end()); dup != ids.end())
+            stream.Fail(what, "duplicate point id " + std::to_string(*dup));
+    }
+    Points_.reserve(Points_.size() + entries.size());
 
     bool inOrder = true;
     int32_t last = Points_.empty() ? 0 : Points_.back()->Id_;
@@ -237,7 +320,8 @@ void TPointStructure::SaveToStream(TStream &stream) {
         stream.WriteInt32(r->Id_);
         stream.WriteDouble(r->X_);
         stream.WriteDouble(r->Y_);
-        stream.WriteDouble(r->Z_);
+        // The reader drops heights; writing one would make a stream we wrote read back differently.
+        stream.WriteDouble(0.0);
     }
 }
 
@@ -271,6 +355,7 @@ void TPointStructure::GetBounds(float &minX, float &minY, float &maxX, float &ma
 }
 
 void TPointStructure::Renumber(int32_t first) {
+    IdIndexValid_ = false;
     if (first <= 0 || static_cast<int64_t>(first) + Count() - 1 > std::numeric_limits<int32_t>::max())
         RaiseStreetError("TPointStructure.Renumber", "ids from " + std::to_string(first) + " for " +
                                                          std::to_string(Count()) + " points out of range");
@@ -282,6 +367,8 @@ void TPointStructure::Renumber(int32_t first) {
 }
 
 void TPointStructure::Append(TPointStructure &other) {
+    IdIndexValid_ = false;
+    other.IdIndexValid_ = false;
     if (&other == this)
         RaiseStreetError("TPointStructure.Append", "a pool cannot take over its own points");
     if (other.Points_.empty()) {
@@ -293,14 +380,22 @@ void TPointStructure::Append(TPointStructure &other) {
                                                        " points after " + std::to_string(MaxId_));
     other.Renumber(MaxId_ + 1);
     Points_.reserve(Points_.size() + other.Points_.size());
-    for (auto &rec : other.Points_) {
+    for (TStreetPointRec *rec : other.Points_) {
         rec->Pool_ = this;
         rec->Index_ = Points_.size();
         rec->InGrid_ = false;
         if (GridBuilt_)
-            Grid_.Insert(rec.get());
-        Points_.push_back(std::move(rec));
+            Grid_.Insert(rec);
+        Points_.push_back(rec);
     }
+    // The records' memory comes along with them.
+    for (auto &block : other.Blocks_)
+        Blocks_.push_back(std::move(block));
+    Free_.insert(Free_.end(), other.Free_.begin(), other.Free_.end());
+    other.Blocks_.clear();
+    other.Free_.clear();
+    other.BlockNext_ = nullptr;
+    other.BlockLeft_ = 0;
     MaxId_ += other.Count();
     other.Points_.clear();
     other.SnapCandidates_.clear();
@@ -315,7 +410,7 @@ TPointGrid &TPointStructure::Grid() const {
     if (!GridBuilt_) {
         Grid_.Clear();
         for (const auto &r : Points_)
-            Grid_.Insert(r.get());
+            Grid_.Insert(r);
         GridBuilt_ = true;
     }
     return Grid_;

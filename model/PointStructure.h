@@ -8,6 +8,7 @@
 #include "model/ItemTypes.h"
 #include "model/PointGrid.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -16,6 +17,46 @@
 class TPointList;
 class TPointStructure;
 class TStreetStructure;
+
+// The point lists using a vertex. Most vertices have one or two users, so those are kept in place and
+// only a vertex with more users allocates: a street of a million vertices would otherwise make a
+// million small allocations to read.
+class TOwnerList {
+public:
+    TOwnerList() = default;
+    ~TOwnerList() { Release(); }
+    TOwnerList(const TOwnerList &) = delete;
+    TOwnerList &operator=(const TOwnerList &) = delete;
+
+    std::size_t size() const { return Size_; }
+    bool empty() const { return Size_ == 0; }
+    TPointList **begin() { return Data(); }
+    TPointList **end() { return Data() + Size_; }
+    TPointList *const *begin() const { return Data(); }
+    TPointList *const *end() const { return Data() + Size_; }
+    TPointList *operator[](std::size_t i) const { return Data()[i]; }
+    void push_back(TPointList *list);
+    // Removes the entry at i, keeping the order of the others.
+    void erase_at(std::size_t i);
+    void clear() { Size_ = 0; }
+
+    friend bool operator==(const TOwnerList &a, const std::vector<TPointList *> &b) {
+        return a.Size_ == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    }
+
+private:
+    static constexpr uint32_t InPlace = 3;
+    TPointList **Data() { return Capacity_ > InPlace ? Heap_ : Local_; }
+    TPointList *const *Data() const { return Capacity_ > InPlace ? Heap_ : Local_; }
+    void Release();
+
+    union {
+        TPointList *Local_[InPlace];
+        TPointList **Heap_;
+    };
+    uint32_t Size_ = 0;
+    uint32_t Capacity_ = InPlace;
+};
 
 // One shared vertex, owned by its pool. Position and id change only through the setters, so the pool's
 // order and spatial index follow every change.
@@ -38,7 +79,7 @@ public:
     void SetId(int32_t id);
 
     // Every point list that references this vertex, once per reference (not owned).
-    std::vector<TPointList *> Owners;
+    TOwnerList Owners;
 
 private:
     friend class TPointStructure;
@@ -85,7 +126,8 @@ public:
     // at least the largest id read. Any fault (missing tag, truncated table, id <= 0, a duplicate id, a
     // coordinate beyond the single range) is an EStreetError, and the pool is left as it was.
     void LoadFromStream(TStream &stream);
-    // Writes that table with every record in ascending id order.
+    // Writes that table with every record in ascending id order; Z is written as 0, which is what
+    // reading gives.
     void SaveToStream(TStream &stream);
 
     // Bounds of X and Y over all points; four zeros for an empty pool.
@@ -120,6 +162,9 @@ private:
     friend class TStreetPointRec;
 
     TStreetPointRec *AppendRecord();
+    // Records live in blocks the pool owns: a million vertices are a few hundred allocations.
+    TStreetPointRec *Allocate();
+    void Recycle(TStreetPointRec *rec);
     void Reindex(std::size_t from);
     void EnsureSorted();
     TPointGrid &Grid() const;
@@ -127,7 +172,15 @@ private:
     void RecordIdChanged(TStreetPointRec *rec);
     void ReleaseAll();
 
-    std::vector<std::unique_ptr<TStreetPointRec>> Points_;
+    std::vector<TStreetPointRec *> Points_;
+    std::vector<std::unique_ptr<TStreetPointRec[]>> Blocks_;
+    TStreetPointRec *BlockNext_ = nullptr;
+    std::size_t BlockLeft_ = 0;
+    std::vector<TStreetPointRec *> Free_;
+    // Records by id while the ids are dense (reading a street looks up every vertex of every item);
+    // rebuilt on the first lookup after a change, unused for sparse ids.
+    std::vector<TStreetPointRec *> IdIndex_;
+    bool IdIndexValid_ = false;
     TStreetStructure *Street_ = nullptr;
     bool Sorted_ = true;
     bool BoundsValid_ = false;

@@ -226,7 +226,13 @@ void TStreetStructure::SaveToStream(TStream &stream) {
 }
 
 void TStreetStructure::SaveToFile(const std::string &fileName) {
+    // Room for the whole stream at once: a large street is not copied over and over while it grows.
+    std::size_t estimate = 4096 + 28 * static_cast<std::size_t>(Pool_.Count());
+    for (const auto &list : Lists_)
+        for (const auto &item : *list)
+            estimate += 96 + 4 * static_cast<std::size_t>(item->Points.Count());
     TMemoryStream stream;
+    stream.Bytes().reserve(estimate);
     SaveToStream(stream);
     stream.SaveToFile(fileName);
 }

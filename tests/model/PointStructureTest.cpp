@@ -202,7 +202,8 @@ TEST(PointStructure, SaveWritesAscendingIds) {
     }
     TMemoryStream out;
     pool.SaveToStream(out);
-    EXPECT_EQ(out.Bytes(), PointTable({{1, 1, 0.5, 2}, {2, 2, 0.5, 2}, {3, 3, 0.5, 2}}).Data());
+    // Heights are not kept by the table: what is written is what reading gives.
+    EXPECT_EQ(out.Bytes(), PointTable({{1, 1, 0.5, 0}, {2, 2, 0.5, 0}, {3, 3, 0.5, 0}}).Data());
 
     TPointStructure back;
     out.Seek(0, TSeekOrigin::Begin);
