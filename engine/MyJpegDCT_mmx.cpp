@@ -1,0 +1,179 @@
+#include "engine/MyJpegDCT_mmx.h"
+
+#include "engine/MyJpegOutBuf.h"
+
+#include <algorithm>
+
+// clang-format off
+const int16_t IdctConst[8][4] = {
+    {16384,  16384,  16384,  16384},
+    {22725,  19266,  12873,   4520},
+    {21407,   8867,  -8867, -21407},
+    {19266,  -4520, -22725, -12873},
+    {16384, -16384, -16384,  16384},
+    {12873, -22725,   4520,  19266},
+    { 8867, -21407,  21407,  -8867},
+    { 4520, -12873,  19266, -22725},
+};
+// clang-format on
+
+void IdctPass(const int16_t *a, int Step, int16_t x[8]) {
+    int16_t e[4] = {}, o[4] = {};
+    for (int k = 0; k < 8; ++k) {
+        const int32_t ak = a[k * Step];
+        for (int n = 0; n < 4; ++n) {
+            // The high half of the 32-bit product (an arithmetic shift rounds toward minus infinity),
+            // then a rounding halving step.
+            const auto t = static_cast<int16_t>((((ak * IdctConst[k][n]) >> 16) + 1) >> 1);
+            int16_t &acc = (k & 1) ? o[n] : e[n];
+            acc = static_cast<int16_t>(acc + t);
+        }
+    }
+    for (int n = 0; n < 4; ++n) {
+        x[n] = static_cast<int16_t>(e[n] + o[n]);
+        x[7 - n] = static_cast<int16_t>(e[n] - o[n]);
+    }
+}
+
+void IdctBlock(int16_t F[64]) {
+    int16_t mid[64];
+    for (int j = 0; j < 8; ++j)
+        IdctPass(F + j, 8, mid + 8 * j);
+    for (int j = 0; j < 8; ++j)
+        IdctPass(mid + j, 8, F + 8 * j);
+}
+
+void DequantIdctPlaneRef(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                         uint8_t *Dest, std::ptrdiff_t Stride) {
+    const int32_t count = BlocksX * BlocksY;
+    int16_t f[64];
+    for (int32_t b = 0; b < count; ++b) {
+        GatherBlock(Coefs, count, b, f);
+        for (int k = 0; k < 64; ++k)
+            f[k] = static_cast<int16_t>(f[k] * M[k]);
+        IdctBlock(f);
+        StoreBlock(f, BlockDest(Dest, Stride, BlocksX, b), Stride);
+    }
+}
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+namespace {
+
+// One pass over eight blocks at once, one block per 16-bit lane: a[k * Step] is coefficient k of every
+// block. Only the coefficients named in Mask take part (a zero coefficient adds exactly 0).
+template <int Step>
+inline __attribute__((always_inline)) void PassLanes(const __m128i *a, unsigned Mask, __m128i *x) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    __m128i e0 = zero, e1 = zero, e2 = zero, e3 = zero, o0 = zero, o1 = zero, o2 = zero, o3 = zero;
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) {
+        if (!((Mask >> k) & 1))
+            continue;
+        const __m128i ak = _mm_loadu_si128(a + k * Step);
+        if (k == 0) {
+            // 16384 * a >> 16 is a >> 2 exactly.
+            const __m128i t = _mm_srai_epi16(_mm_add_epi16(_mm_srai_epi16(ak, 2), one), 1);
+            e0 = _mm_add_epi16(e0, t);
+            e1 = _mm_add_epi16(e1, t);
+            e2 = _mm_add_epi16(e2, t);
+            e3 = _mm_add_epi16(e3, t);
+            continue;
+        }
+        const __m128i t0 =
+            _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(ak, _mm_set1_epi16(IdctConst[k][0])), one), 1);
+        const __m128i t1 =
+            _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(ak, _mm_set1_epi16(IdctConst[k][1])), one), 1);
+        const __m128i t2 =
+            _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(ak, _mm_set1_epi16(IdctConst[k][2])), one), 1);
+        const __m128i t3 =
+            _mm_srai_epi16(_mm_add_epi16(_mm_mulhi_epi16(ak, _mm_set1_epi16(IdctConst[k][3])), one), 1);
+        if (k & 1) {
+            o0 = _mm_add_epi16(o0, t0);
+            o1 = _mm_add_epi16(o1, t1);
+            o2 = _mm_add_epi16(o2, t2);
+            o3 = _mm_add_epi16(o3, t3);
+        } else {
+            e0 = _mm_add_epi16(e0, t0);
+            e1 = _mm_add_epi16(e1, t1);
+            e2 = _mm_add_epi16(e2, t2);
+            e3 = _mm_add_epi16(e3, t3);
+        }
+    }
+    x[0] = _mm_add_epi16(e0, o0);
+    x[7] = _mm_sub_epi16(e0, o0);
+    x[1] = _mm_add_epi16(e1, o1);
+    x[6] = _mm_sub_epi16(e1, o1);
+    x[2] = _mm_add_epi16(e2, o2);
+    x[5] = _mm_sub_epi16(e2, o2);
+    x[3] = _mm_add_epi16(e3, o3);
+    x[4] = _mm_sub_epi16(e3, o3);
+}
+
+} // namespace
+
+void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                          uint8_t *Dest, std::ptrdiff_t Stride) {
+    const int32_t count = BlocksX * BlocksY;
+    alignas(16) __m128i v[64];
+    alignas(16) __m128i mid[64];
+    const __m128i zero = _mm_setzero_si128();
+    for (int32_t b0 = 0; b0 < count; b0 += 8) {
+        const int lanes = std::min(8, count - b0);
+        // Gather coefficient k of eight consecutive blocks, dequantise and note which are non-zero. Lanes
+        // past the plane's last block hold whatever follows it: they are computed but never stored.
+        uint64_t nonZero = 0;
+        for (int k = 0; k < 64; ++k) {
+            const __m128i c = _mm_loadu_si128(
+                reinterpret_cast<const __m128i *>(Coefs + static_cast<std::ptrdiff_t>(k) * count + b0));
+            const __m128i d = _mm_mullo_epi16(c, _mm_set1_epi16(M[k]));
+            v[k] = d;
+            nonZero |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(d, zero)) != 0xFFFF) << k;
+        }
+        // First pass over the columns: column j has coefficients 8k + j; its result is row j of mid.
+        unsigned rowMask = 0;
+        for (int j = 0; j < 8; ++j) {
+            unsigned colMask = 0;
+            for (int k = 0; k < 8; ++k)
+                colMask |= static_cast<unsigned>((nonZero >> (8 * k + j)) & 1) << k;
+            if (colMask == 0) {
+                for (int n = 0; n < 8; ++n)
+                    mid[8 * j + n] = zero;
+                continue;
+            }
+            rowMask |= 1u << j;
+            PassLanes<8>(v + j, colMask, mid + 8 * j);
+        }
+        // Second pass over the columns of mid; a zero row of mid adds nothing.
+        for (int j = 0; j < 8; ++j)
+            PassLanes<8>(mid + j, rowMask, v + 8 * j);
+        uint8_t *dest[8];
+        for (int l = 0; l < 8; ++l)
+            dest[l] = l < lanes ? BlockDest(Dest, Stride, BlocksX, b0 + l) : nullptr;
+        StoreBlocks8(v, dest, lanes, Stride);
+    }
+}
+
+bool HaveSse2Paths() {
+    return true;
+}
+
+void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                      uint8_t *Dest, std::ptrdiff_t Stride) {
+    DequantIdctPlaneSse2(Coefs, BlocksX, BlocksY, M, Dest, Stride);
+}
+#else
+void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                          uint8_t *Dest, std::ptrdiff_t Stride) {
+    DequantIdctPlaneRef(Coefs, BlocksX, BlocksY, M, Dest, Stride);
+}
+bool HaveSse2Paths() {
+    return false;
+}
+void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                      uint8_t *Dest, std::ptrdiff_t Stride) {
+    DequantIdctPlaneRef(Coefs, BlocksX, BlocksY, M, Dest, Stride);
+}
+#endif
