@@ -65,7 +65,10 @@ void YuvToBgrxRef(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t 
 #if defined(__SSE2__)
 namespace {
 
-// 16 pixels of one row: luma bytes y, per-pair chroma terms (eight lanes, each for two pixels).
+// 16 pixels of one row: luma bytes y, per-pair chroma terms (eight lanes, each for two pixels). Large
+// aligned pictures are written with streaming stores: they are four times the decoded buffer and would
+// only push it out of the cache.
+template <bool Stream>
 inline void ConvertRow16(const uint8_t *y, __m128i dR, __m128i dG, __m128i dB, uint8_t *d) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i yy = _mm_loadu_si128(reinterpret_cast<const __m128i *>(y));
@@ -79,10 +82,17 @@ inline void ConvertRow16(const uint8_t *y, __m128i dR, __m128i dG, __m128i dB, u
     const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
     const __m128i r0Lo = _mm_unpacklo_epi8(r, zero), r0Hi = _mm_unpackhi_epi8(r, zero);
     auto *out = reinterpret_cast<__m128i *>(d);
-    _mm_storeu_si128(out + 0, _mm_unpacklo_epi16(bgLo, r0Lo));
-    _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(bgLo, r0Lo));
-    _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(bgHi, r0Hi));
-    _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(bgHi, r0Hi));
+    if constexpr (Stream) {
+        _mm_stream_si128(out + 0, _mm_unpacklo_epi16(bgLo, r0Lo));
+        _mm_stream_si128(out + 1, _mm_unpackhi_epi16(bgLo, r0Lo));
+        _mm_stream_si128(out + 2, _mm_unpacklo_epi16(bgHi, r0Hi));
+        _mm_stream_si128(out + 3, _mm_unpackhi_epi16(bgHi, r0Hi));
+    } else {
+        _mm_storeu_si128(out + 0, _mm_unpacklo_epi16(bgLo, r0Lo));
+        _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(bgLo, r0Lo));
+        _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(bgHi, r0Hi));
+        _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(bgHi, r0Hi));
+    }
 }
 
 // Eight chroma bytes to signed offsets (c - 127 as a signed byte) times 256 in 16-bit lanes: mulhi with
@@ -93,9 +103,8 @@ inline __m128i ChromaTimes256(const uint8_t *c) {
     return _mm_unpacklo_epi8(_mm_setzero_si128(), s); // the signed byte in the high half
 }
 
-} // namespace
-
-void YuvToBgrxSse2(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t *Dest,
+template <bool Stream>
+void YuvToBgrxRows(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t *Dest,
                    std::ptrdiff_t Stride) {
     const std::ptrdiff_t cw = Width / 2;
     const uint8_t *vPlane = Buffer + static_cast<std::ptrdiff_t>(Width) * Height;
@@ -116,11 +125,24 @@ void YuvToBgrxSse2(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t
             const __m128i dR = _mm_mulhi_epi16(sv, kR);
             const __m128i dG = _mm_add_epi16(_mm_mulhi_epi16(sv, kGv), _mm_mulhi_epi16(su, kGu));
             const __m128i dB = _mm_mulhi_epi16(su, kB);
-            ConvertRow16(y0 + 16 * g, dR, dG, dB, d0 + 64 * g);
-            ConvertRow16(y1 + 16 * g, dR, dG, dB, d1 + 64 * g);
+            ConvertRow16<Stream>(y0 + 16 * g, dR, dG, dB, d0 + 64 * g);
+            ConvertRow16<Stream>(y1 + 16 * g, dR, dG, dB, d1 + 64 * g);
         }
         ConvertRowPairTail(y0, y1, v, u, 16 * groups, Width, d0, d1);
     }
+    if constexpr (Stream)
+        _mm_sfence();
+}
+
+} // namespace
+
+void YuvToBgrxSse2(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t *Dest,
+                   std::ptrdiff_t Stride) {
+    const bool aligned = (reinterpret_cast<std::uintptr_t>(Dest) % 16) == 0 && Stride % 16 == 0;
+    if (aligned && Stride * Height >= (std::ptrdiff_t(1) << 21))
+        YuvToBgrxRows<true>(Buffer, Width, Height, Dest, Stride);
+    else
+        YuvToBgrxRows<false>(Buffer, Width, Height, Dest, Stride);
 }
 #else
 void YuvToBgrxSse2(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t *Dest,

@@ -296,6 +296,17 @@ TEST(CodecFastPaths, ColourConversionMatchesTheReference) {
             YuvToBgrxSse2(yuv.data(), w, h, fast.data(), stride);
             ASSERT_EQ(fast, ref) << w << "x" << h;
         }
+    // A picture large enough for the streaming stores.
+    const int w = 1024, h = 512;
+    Bytes yuv(w * h * 3 / 2);
+    for (auto &b : yuv)
+        b = static_cast<uint8_t>(byte(rng));
+    TFrameBitmap ref, fast;
+    ref.SetSize(w, h);
+    fast.SetSize(w, h);
+    YuvToBgrxRef(yuv.data(), w, h, ref.ScanLine(0), ref.Stride);
+    YuvToBitmap(fast, yuv.data(), w, h);
+    EXPECT_EQ(fast.Bits, ref.Bits);
 }
 
 TEST(CodecFastPaths, SharpeningMatchesTheReference) {
