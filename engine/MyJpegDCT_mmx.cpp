@@ -115,29 +115,41 @@ inline __attribute__((always_inline)) void PassLanes(const __m128i *a, unsigned 
 } // namespace
 
 void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                          uint8_t *Dest, std::ptrdiff_t Stride) {
+                          uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks) {
     const int32_t count = BlocksX * BlocksY;
     alignas(16) __m128i v[64];
     alignas(16) __m128i mid[64];
     const __m128i zero = _mm_setzero_si128();
+    auto at = [Coefs, count](int k, int32_t b) {
+        return reinterpret_cast<const __m128i *>(Coefs + static_cast<std::ptrdiff_t>(k) * count + b);
+    };
     for (int32_t b0 = 0; b0 < count; b0 += 8) {
         const int lanes = std::min(8, count - b0);
         // Gather coefficient k of eight consecutive blocks, dequantise and note which are non-zero. Lanes
         // past the plane's last block hold whatever follows it: they are computed but never stored.
         uint64_t nonZero = 0;
-        // The 64 coefficient streams are too many for the hardware prefetcher: fetch each stream's cache
-        // line two lines ahead once per line (32 values = four groups).
-        if ((b0 & 31) == 0 && b0 + 64 < count)
-            for (int k = 0; k < 64; ++k)
-                _mm_prefetch(
-                    reinterpret_cast<const char *>(Coefs + static_cast<std::ptrdiff_t>(k) * count + b0 + 64),
-                    _MM_HINT_T0);
-        for (int k = 0; k < 64; ++k) {
-            const __m128i c = _mm_loadu_si128(
-                reinterpret_cast<const __m128i *>(Coefs + static_cast<std::ptrdiff_t>(k) * count + b0));
-            const __m128i d = _mm_mullo_epi16(c, _mm_set1_epi16(M[k]));
-            v[k] = d;
-            nonZero |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(d, zero)) != 0xFFFF) << k;
+        if (GroupMasks) {
+            // Only the vectors the unpacker wrote are read; the others are zero and never used below.
+            nonZero = GroupMasks[b0 >> 3];
+            // The coefficient streams are too many for the hardware prefetcher: fetch ahead what a later
+            // group will read.
+            if (b0 + 64 < count)
+                for (uint64_t ahead = GroupMasks[(b0 >> 3) + 8]; ahead; ahead &= ahead - 1)
+                    _mm_prefetch(reinterpret_cast<const char *>(at(__builtin_ctzll(ahead), b0 + 64)),
+                                 _MM_HINT_T0);
+            for (uint64_t bits = nonZero; bits; bits &= bits - 1) {
+                const int k = __builtin_ctzll(bits);
+                v[k] = _mm_mullo_epi16(_mm_loadu_si128(at(k, b0)), _mm_set1_epi16(M[k]));
+            }
+        } else {
+            if ((b0 & 31) == 0 && b0 + 64 < count)
+                for (int k = 0; k < 64; ++k)
+                    _mm_prefetch(reinterpret_cast<const char *>(at(k, b0 + 64)), _MM_HINT_T0);
+            for (int k = 0; k < 64; ++k) {
+                const __m128i d = _mm_mullo_epi16(_mm_loadu_si128(at(k, b0)), _mm_set1_epi16(M[k]));
+                v[k] = d;
+                nonZero |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(d, zero)) != 0xFFFF) << k;
+            }
         }
         // First pass over the columns: column j has coefficients 8k + j; its result is row j of mid.
         unsigned rowMask = 0;
@@ -166,21 +178,44 @@ void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY
 bool HaveSse2Paths() {
     return true;
 }
-
-void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                      uint8_t *Dest, std::ptrdiff_t Stride) {
-    DequantIdctPlaneSse2(Coefs, BlocksX, BlocksY, M, Dest, Stride);
-}
 #else
 void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                          uint8_t *Dest, std::ptrdiff_t Stride) {
-    DequantIdctPlaneRef(Coefs, BlocksX, BlocksY, M, Dest, Stride);
+                          uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks) {
+    // Without SIMD: the reference per block, with the groups a mask calls zero read as zero.
+    const int32_t count = BlocksX * BlocksY;
+    int16_t f[64];
+    for (int32_t b = 0; b < count; ++b) {
+        GatherBlock(Coefs, count, b, f);
+        for (int k = 0; k < 64; ++k) {
+            const bool present = !GroupMasks || ((GroupMasks[b >> 3] >> k) & 1);
+            f[k] = present ? static_cast<int16_t>(f[k] * M[k]) : 0;
+        }
+        IdctBlock(f);
+        StoreBlock(f, BlockDest(Dest, Stride, BlocksX, b), Stride);
+    }
 }
 bool HaveSse2Paths() {
     return false;
 }
-void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                      uint8_t *Dest, std::ptrdiff_t Stride) {
-    DequantIdctPlaneRef(Coefs, BlocksX, BlocksY, M, Dest, Stride);
-}
 #endif
+
+void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                      uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks) {
+    DequantIdctPlaneSse2(Coefs, BlocksX, BlocksY, M, Dest, Stride, GroupMasks);
+}
+
+void ComputeGroupMasks(const int16_t *Coefs, int32_t BlockCount, uint64_t *GroupMasks) {
+    const int32_t groups = (BlockCount + 7) / 8;
+    for (int32_t g = 0; g < groups; ++g)
+        GroupMasks[g] = 0;
+    for (int k = 0; k < 64; ++k) {
+        const int16_t *row = Coefs + static_cast<std::ptrdiff_t>(k) * BlockCount;
+        for (int32_t g = 0; g < groups; ++g) {
+            int any = 0;
+            for (int32_t b = 8 * g; b < std::min(BlockCount, 8 * g + 8); ++b)
+                any |= row[b];
+            if (any)
+                GroupMasks[g] |= uint64_t(1) << k;
+        }
+    }
+}

@@ -19,10 +19,15 @@ void IdctBlock(int16_t F[64]);
 // Coefs must be readable for 64*BlocksX*BlocksY values plus 16 (the SSE2 path loads whole groups).
 void DequantIdctPlaneRef(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
                          uint8_t *Dest, std::ptrdiff_t Stride);
+// The fast path may be given the group masks of the plane decoder (UnPackCoefPlane): then only the groups
+// of eight blocks marked there are read and every other group counts as zero. Without masks it reads all.
 void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                          uint8_t *Dest, std::ptrdiff_t Stride);
+                          uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks = nullptr);
 // The fastest path the build has.
 void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
-                      uint8_t *Dest, std::ptrdiff_t Stride);
+                      uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks = nullptr);
+// Masks for a plane decoded some other way: bit k of GroupMasks[g] set when coefficient k of any block
+// 8g..8g+7 is non-zero ((BlockCount + 7) / 8 entries).
+void ComputeGroupMasks(const int16_t *Coefs, int32_t BlockCount, uint64_t *GroupMasks);
 // Whether DequantIdctPlaneSse2 is a real SIMD path in this build (else it is the reference).
 bool HaveSse2Paths();

@@ -3,6 +3,7 @@
 #include "engine/Streams.h"
 #include "engine/StreetError.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -82,10 +83,57 @@ struct TDecodeResult {
     bool Ended = false; // stopped on the end byte
 };
 
+// Where the values of a coefficient plane go for the block transform: value i is coefficient
+// k = i / Blocks of block b = i % Blocks. Zero runs write only the partial groups of eight blocks at their
+// ends; every group that receives other values is marked in Masks[group] bit k.
+struct TGroupSink {
+    int16_t *Dest;
+    int64_t Blocks;
+    uint64_t *Masks;
+    int64_t K = 0, B = 0; // coefficient and block of the next value
+
+    // Calls f(k, first block, end block) for each coefficient row a run of values spans, and advances.
+    template <class F> void Rows(int64_t values, F &&f) {
+        while (values > 0) {
+            const int64_t chunk = std::min(values, Blocks - B);
+            f(K, B, B + chunk);
+            values -= chunk;
+            B += chunk;
+            if (B == Blocks) {
+                B = 0;
+                ++K;
+            }
+        }
+    }
+    // Zero runs write only their partial groups, with whole 16-byte stores that may run forward into
+    // values not decoded yet (later opcodes define those) or into the plane's margin.
+    void Zero(int64_t values) {
+        Rows(values, [this](int64_t k, int64_t lo, int64_t hi) {
+            int16_t *row = Dest + k * Blocks;
+            const int64_t fullLo = (lo + 7) & ~int64_t(7), fullHi = hi & ~int64_t(7);
+            if (fullLo >= fullHi) {
+                for (int64_t i = lo; i < hi; i += 8)
+                    std::memset(row + i, 0, 16);
+                return;
+            }
+            if (lo < fullLo)
+                std::memset(row + lo, 0, 16);
+            if (fullHi < hi)
+                std::memset(row + fullHi, 0, 16);
+        });
+    }
+    void Mark(int64_t values) {
+        Rows(values, [this](int64_t k, int64_t lo, int64_t hi) {
+            for (int64_t g = lo >> 3; g <= (hi - 1) >> 3; ++g)
+                Masks[g] |= uint64_t(1) << k;
+        });
+    }
+};
+
 // The shared decoder. stopAfter < 0 disables the early stop of the memory form; overrunText is the
-// error raised when an opcode would write past capacity.
+// error raised when an opcode would write past capacity. With a sink, zero runs and marks go through it.
 TDecodeResult Decode(int16_t *dest, int64_t capacity, int64_t stopAfter, const uint8_t *data, int64_t size,
-                     const char *overrunText) {
+                     const char *overrunText, TGroupSink *sink = nullptr) {
     if (size < 1 || data[0] != PrefixDataStart)
         Fail("Prefix<>PrefixDataStart");
     const TTables &t = Tables();
@@ -126,32 +174,36 @@ TDecodeResult Decode(int16_t *dest, int64_t capacity, int64_t stopAfter, const u
             Fail(overrunText);
         const uint8_t *p = data + at;
         int16_t *out = dest + index;
-        switch (info.Kind) {
-        case OpZero:
-            std::memset(out, 0, static_cast<std::size_t>(values) * sizeof(int16_t));
-            break;
-        case Op2:
-            for (int64_t i = 0; i < payload; ++i)
-                std::memcpy(out + 4 * i, t.Fields2[p[i]].data(), 8);
-            break;
-        case Op4:
-            for (int64_t i = 0; i < payload; ++i)
-                std::memcpy(out + 2 * i, t.Fields4[p[i]].data(), 4);
-            break;
-        case Op8:
-            for (int64_t i = 0; i < payload; ++i)
-                out[i] = static_cast<int8_t>(p[i]);
-            break;
-        case Op12:
-            for (int64_t i = 0; i < payload / 3; ++i) {
-                const uint32_t w =
-                    p[3 * i] | (p[3 * i + 1] << 8) | (static_cast<uint32_t>(p[3 * i + 2]) << 16);
-                out[2 * i] = static_cast<int16_t>(static_cast<int16_t>(w << 4) >> 4);
-                out[2 * i + 1] = static_cast<int16_t>(static_cast<int16_t>((w >> 12) << 4) >> 4);
+        if (info.Kind == OpZero) {
+            if (sink)
+                sink->Zero(values);
+            else
+                std::memset(out, 0, static_cast<std::size_t>(values) * sizeof(int16_t));
+        } else {
+            switch (info.Kind) {
+            case Op2:
+                for (int64_t i = 0; i < payload; ++i)
+                    std::memcpy(out + 4 * i, t.Fields2[p[i]].data(), 8);
+                break;
+            case Op4:
+                for (int64_t i = 0; i < payload; ++i)
+                    std::memcpy(out + 2 * i, t.Fields4[p[i]].data(), 4);
+                break;
+            case Op8:
+                for (int64_t i = 0; i < payload; ++i)
+                    out[i] = static_cast<int8_t>(p[i]);
+                break;
+            default: // Op12
+                for (int64_t i = 0; i < payload / 3; ++i) {
+                    const uint32_t w =
+                        p[3 * i] | (p[3 * i + 1] << 8) | (static_cast<uint32_t>(p[3 * i + 2]) << 16);
+                    out[2 * i] = static_cast<int16_t>(static_cast<int16_t>(w << 4) >> 4);
+                    out[2 * i + 1] = static_cast<int16_t>(static_cast<int16_t>((w >> 12) << 4) >> 4);
+                }
+                break;
             }
-            break;
-        default:
-            break;
+            if (sink)
+                sink->Mark(values);
         }
         index += values;
         cursor = at + payload;
@@ -269,4 +321,17 @@ void UnPackSmallInts(std::span<int16_t> Dest, int32_t Count, TStream &Stream) {
         Fail("Prefix<>PrefixDataEnd");
     if (r.Values != Count)
         Fail("DataCursor<>DataSize");
+}
+
+int32_t UnPackCoefPlane(std::span<int16_t> Dest, int32_t BlockCount, std::span<uint64_t> GroupMasks,
+                        const uint8_t *Data, int32_t DataSize) {
+    const int64_t count = int64_t(BlockCount) * 64;
+    if (BlockCount <= 0 || static_cast<int64_t>(Dest.size()) < count + CoefPlaneSpareValues ||
+        static_cast<int64_t>(GroupMasks.size()) < (BlockCount + 7) / 8)
+        RaiseStreetError("UnPackCoefPlane", "plane buffers too small");
+    std::fill(GroupMasks.begin(), GroupMasks.end(), 0);
+    TGroupSink sink{Dest.data(), BlockCount, GroupMasks.data()};
+    const TDecodeResult r = Decode(Dest.data(), count, count, Data, DataSize < 0 ? 0 : DataSize,
+                                   "values run past the expected count", &sink);
+    return static_cast<int32_t>(r.Values);
 }

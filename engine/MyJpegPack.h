@@ -18,6 +18,18 @@ int32_t UnPackSmallInts(std::span<int16_t> Dest, int32_t Count, const uint8_t *D
 // The stream must end with the end byte and yield exactly Count values (Count <= Dest.size()).
 void UnPackSmallInts(std::span<int16_t> Dest, int32_t Count, TStream &Stream);
 
+// Values a coefficient plane must hold past its 64 * BlockCount for UnPackCoefPlane.
+inline constexpr int32_t CoefPlaneSpareValues = 16;
+
+// The frame codec's plane decoder: the memory form with Count = 64 * BlockCount for a coefficient-major
+// plane (value k * BlockCount + b is coefficient k of block b). Zero runs leave whole groups of eight
+// blocks of one coefficient unwritten; GroupMasks[g] (g = b / 8, (BlockCount + 7) / 8 entries) gets bit
+// k set when group g of coefficient k received other values. A group whose bit is clear is zero whatever
+// Dest holds there. Dest holds 64 * BlockCount + CoefPlaneSpareValues values (the spare ones are
+// scratch). Returns the number of values decoded.
+int32_t UnPackCoefPlane(std::span<int16_t> Dest, int32_t BlockCount, std::span<uint64_t> GroupMasks,
+                        const uint8_t *Data, int32_t DataSize);
+
 // The opcode writers, one per kind and count form. Each writes the opcode byte, the count in its width
 // (long forms), then the payload of 4*n values from Source, and advances Cursor by exactly the form's
 // length. Values outside a kind's range are mapped as the stored format does, never rejected.

@@ -43,6 +43,7 @@ TOrsekPegCoder::TOrsekPegCoder(int32_t Width, int32_t Height, int32_t Quality) {
         p.BlocksY = Height / blockSide;
         p.Count = p.BlocksX * p.BlocksY * 64;
         p.Coefs.assign(static_cast<std::size_t>(p.Count) + CoefPlaneMarginBytes / 2, 0);
+        p.Masks.assign(static_cast<std::size_t>(p.Count / 64 + 7) / 8, 0);
     }
     FillShiftTable(fShift, Quality);
 }
@@ -65,7 +66,10 @@ void TOrsekPegCoder::TransformPlane(int Index, uint8_t *Dest) const {
     std::ptrdiff_t stride = 0;
     uint8_t *dest = PlaneDest(Dest, Index, stride);
     const TPlane &p = fPlanes[Index];
-    DequantIdctPlane(p.Coefs.data(), p.BlocksX, p.BlocksY, m, dest, stride);
+    if (fReference)
+        DequantIdctPlaneRef(p.Coefs.data(), p.BlocksX, p.BlocksY, m, dest, stride);
+    else
+        DequantIdctPlane(p.Coefs.data(), p.BlocksX, p.BlocksY, m, dest, stride, p.Masks.data());
 }
 
 void TOrsekPegCoder::UnPackImage(uint8_t *Dest, int32_t ImgSize, const uint8_t *Data, int32_t DataSize) {
@@ -82,9 +86,11 @@ void TOrsekPegCoder::UnPackImage(uint8_t *Dest, int32_t ImgSize, const uint8_t *
         if (size - at < n)
             RaiseStreetError(where, std::string("section ") + PlaneNames[i] + " runs past the frame data");
         TPlane &p = fPlanes[i];
-        const int32_t got =
-            UnPackSmallInts(std::span<int16_t>(p.Coefs.data(), static_cast<std::size_t>(p.Count)), p.Count,
-                            Data + at, static_cast<int32_t>(n));
+        const std::span<int16_t> coefs(p.Coefs.data(), static_cast<std::size_t>(p.Count));
+        // The fast path leaves whole zero groups unwritten and tells the transform which groups hold values.
+        const int32_t got = fReference ? UnPackSmallInts(coefs, p.Count, Data + at, static_cast<int32_t>(n))
+                                       : UnPackCoefPlane(std::span<int16_t>(p.Coefs), p.Count / 64, p.Masks,
+                                                         Data + at, static_cast<int32_t>(n));
         // A short plane would show the coefficients of the previous picture.
         if (got != p.Count)
             RaiseStreetError(where, std::string("plane ") + PlaneNames[i] + " holds " + std::to_string(got) +
@@ -101,6 +107,8 @@ void TOrsekPegCoder::UnPackImageFromStream(uint8_t *Dest, int32_t ImgSize, TStre
         TPlane &p = fPlanes[i];
         UnPackSmallInts(std::span<int16_t>(p.Coefs.data(), static_cast<std::size_t>(p.Count)), p.Count,
                         Stream);
+        if (!fReference)
+            ComputeGroupMasks(p.Coefs.data(), p.Count / 64, p.Masks.data());
         TransformPlane(i, Dest);
     }
 }

@@ -43,10 +43,15 @@ public:
     // Decodes the 1/8-scale thumbnail (one pixel per 8x8 block) from the DC coefficients alone.
     void UnPackIcon(uint8_t *Dest, int32_t ImgSize, const uint8_t *Data, int32_t DataSize);
 
+    // Decode with the plain scalar reference paths (full plane writes, per-block transform) instead of
+    // the fast ones; the bytes must be the same. For tests.
+    void SetReferencePaths(bool On) { fReference = On; }
+
 private:
     struct TPlane {
-        std::vector<int16_t> Coefs; // values plus CoefPlaneMarginBytes
-        int32_t Count = 0;          // values
+        std::vector<int16_t> Coefs;  // values plus CoefPlaneMarginBytes
+        std::vector<uint64_t> Masks; // per group of eight blocks: the coefficients present
+        int32_t Count = 0;           // values
         int32_t BlocksX = 0, BlocksY = 0;
     };
     void TransformPlane(int Index, uint8_t *Dest) const;
@@ -57,4 +62,5 @@ private:
     TPlane fPlanes[3]; // Y, V, U
     int32_t fQuality = 0;
     uint16_t fShift[64] = {};
+    bool fReference = false;
 };
