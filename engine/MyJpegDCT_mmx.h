@@ -16,14 +16,18 @@ void IdctBlock(int16_t F[64]);
 
 // Decodes a whole coefficient-major plane of BlocksX by BlocksY blocks: dequantises with M, transforms
 // and stores each block saturated at its place in Dest (rows Stride bytes apart).
-// Coefs must be readable for 64*BlocksX*BlocksY values plus 16 (the SSE2 path loads whole groups).
+// Coefs must be readable for 64*BlocksX*BlocksY values plus 16 (the SIMD paths load whole groups).
 void DequantIdctPlaneRef(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
                          uint8_t *Dest, std::ptrdiff_t Stride);
 // The fast path may be given the group masks of the plane decoder (UnPackCoefPlane): then only the groups
 // of eight blocks marked there are read and every other group counts as zero. Without masks it reads all.
 void DequantIdctPlaneSse2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
                           uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks = nullptr);
-// The fastest path the build has.
+// Sixteen blocks at a time where the processor has AVX2 (HaveAvx2Paths); else the SSE2 path.
+void DequantIdctPlaneAvx2(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
+                          uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks = nullptr);
+bool HaveAvx2Paths();
+// The fastest path the processor has.
 void DequantIdctPlane(const int16_t *Coefs, int32_t BlocksX, int32_t BlocksY, const int16_t M[64],
                       uint8_t *Dest, std::ptrdiff_t Stride, const uint64_t *GroupMasks = nullptr);
 // Masks for a plane decoded some other way: bit k of GroupMasks[g] set when coefficient k of any block

@@ -174,7 +174,9 @@ TDecodeResult Decode(int16_t *dest, int64_t capacity, int64_t stopAfter, const u
             Fail(overrunText);
         const uint8_t *p = data + at;
         int16_t *out = dest + index;
-        if (info.Kind == OpZero) {
+        if (values == 0) {
+            // A count of 0 yields nothing (and Dest may be empty).
+        } else if (info.Kind == OpZero) {
             if (sink)
                 sink->Zero(values);
             else

@@ -88,6 +88,13 @@ TEST(UnPackSmallInts, StreamFormChecksTheEndByteAndTheExactCount) {
     EXPECT_EQ(UnPackSmallInts(dest, 8, noEnd.data(), 4), 8);
 }
 
+TEST(UnPackSmallInts, EmptyDestinationTakesEmptyOpcodes) {
+    const Bytes packed = {0x00, 0x10, 0x20, 0x01, 0x00, 0xFF};
+    EXPECT_EQ(UnPackSmallInts(std::span<int16_t>(), 0, packed.data(), 6), 0);
+    TMemoryStream s = WithCount(packed);
+    UnPackSmallInts(std::span<int16_t>(), 0, s);
+}
+
 TEST(UnPackSmallInts, MemoryFormStopsOncePastCount) {
     // 8 zeros, then 4 ones (2-bit): with Count 4 the second opcode is not read; with Count 8 (equal) it is.
     const Bytes packed = {0x00, 0x12, 0x21, 0x55, 0xFF};

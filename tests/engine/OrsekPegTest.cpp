@@ -259,7 +259,7 @@ TEST(CodecFastPaths, DequantAndTransformMatchTheReference) {
     struct TSize {
         int Bx, By;
     };
-    for (const TSize s : {TSize{1, 1}, TSize{3, 5}, TSize{8, 2}, TSize{13, 7}, TSize{40, 30}})
+    for (const TSize s : {TSize{1, 1}, TSize{3, 5}, TSize{8, 2}, TSize{13, 7}, TSize{40, 30}, TSize{18, 3}})
         for (int mode = 0; mode < 3; ++mode)
             for (int q : {-2, 2, 9}) {
                 SCOPED_TRACE(std::to_string(s.Bx) + "x" + std::to_string(s.By) + " mode " +
@@ -281,10 +281,21 @@ TEST(CodecFastPaths, DequantAndTransformMatchTheReference) {
                 Bytes masked(ref.size(), 0x5A);
                 DequantIdctPlaneSse2(coefs.data(), s.Bx, s.By, m, masked.data(), stride, masks.data());
                 ASSERT_EQ(masked, ref);
+                if (HaveAvx2Paths()) {
+                    Bytes wide(ref.size(), 0x5A);
+                    DequantIdctPlaneAvx2(coefs.data(), s.Bx, s.By, m, wide.data(), stride);
+                    ASSERT_EQ(wide, ref);
+                    DequantIdctPlaneAvx2(coefs.data(), s.Bx, s.By, m, wide.data(), stride, masks.data());
+                    ASSERT_EQ(wide, ref);
+                }
                 for (auto &mk : masks)
                     mk |= 0x8000000000000001ull;
                 DequantIdctPlaneSse2(coefs.data(), s.Bx, s.By, m, masked.data(), stride, masks.data());
                 ASSERT_EQ(masked, ref);
+                if (HaveAvx2Paths()) {
+                    DequantIdctPlaneAvx2(coefs.data(), s.Bx, s.By, m, masked.data(), stride, masks.data());
+                    ASSERT_EQ(masked, ref);
+                }
             }
     EXPECT_TRUE(HaveSse2Paths());
 }
