@@ -139,7 +139,7 @@ void YuvToBgrxRows(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t
 void YuvToBgrxSse2(const uint8_t *Buffer, int32_t Width, int32_t Height, uint8_t *Dest,
                    std::ptrdiff_t Stride) {
     const bool aligned = (reinterpret_cast<std::uintptr_t>(Dest) % 16) == 0 && Stride % 16 == 0;
-    if (aligned && Stride * Height >= (std::ptrdiff_t(1) << 21))
+    if (aligned && Stride * Height >= (std::ptrdiff_t(1) << 20))
         YuvToBgrxRows<true>(Buffer, Width, Height, Dest, Stride);
     else
         YuvToBgrxRows<false>(Buffer, Width, Height, Dest, Stride);
