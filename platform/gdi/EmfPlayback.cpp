@@ -93,7 +93,8 @@ void Text(const TRecordBytes &r, TGdiPlayer &player, bool wide) {
     QString text;
     if (wide) {
         std::vector<char16_t> chars(n);
-        std::memcpy(chars.data(), r.Data() + offString, std::size_t(n) * 2);
+        if (n > 0)
+            std::memcpy(chars.data(), r.Data() + offString, std::size_t(n) * 2);
         text = QString::fromUtf16(chars.data(), static_cast<qsizetype>(n));
     } else {
         text = DecodeAnsi(reinterpret_cast<const char *>(r.Data() + offString), n, player.FontCharSet());

@@ -1,8 +1,10 @@
 #include "platform/gdi/GdiPlayer.h"
 
 #include "platform/PlatformError.h"
+#include "platform/gdi/GdiFont.h"
 
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -23,6 +25,7 @@ constexpr uint32_t RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY 
 
 // Larger than any picture: what "no clip" means when a clip must be combined with it.
 const QRectF Everything(-1e7, -1e7, 2e7, 2e7);
+constexpr double MaxDeviceSize = 1e5;
 
 QPainterPath RectPath(const QRectF &r) {
     QPainterPath p;
@@ -43,6 +46,8 @@ QColor ColorFromRef(uint32_t ref) {
 TGdiPlayer::TGdiPlayer(QPainter &painter, const QTransform &frame, double devicePixelsPerMm)
     : painter_(painter), pixelsPerMm_(devicePixelsPerMm > 0 ? devicePixelsPerMm : 96.0 / 25.4) {
     frame_ = frame * painter.worldTransform();
+    if (const QPaintDevice *d = painter.device())
+        maxFontPixels_ = std::clamp(4.0 * std::max(d->width(), d->height()), 64.0, 2048.0);
     painter_.save();
     painter_.setWorldTransform(QTransform());
     painter_.setRenderHint(QPainter::Antialiasing, false);
@@ -105,8 +110,16 @@ double TGdiPlayer::LinearScale() const {
     return std::sqrt(std::abs(Full().determinant()));
 }
 
+// A mapping that overflows (extents or transforms far beyond any picture) draws nothing.
+static bool Finite(const QTransform &t) {
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21()) &&
+           std::isfinite(t.m22()) && std::isfinite(t.dx()) && std::isfinite(t.dy()) &&
+           std::isfinite(t.m13()) && std::isfinite(t.m23()) && std::isfinite(t.m33());
+}
+
 QPainterPath TGdiPlayer::ToDevice(const QPainterPath &logical) const {
-    return Full().map(logical);
+    const QTransform t = Full();
+    return Finite(t) ? t.map(logical) : QPainterPath();
 }
 
 void TGdiPlayer::SetMapMode(uint32_t mode) {
@@ -255,8 +268,9 @@ QPen TGdiPlayer::MakePen() const {
     if (style == PS_NULL)
         return Qt::NoPen;
     QPen pen(p.Color);
-    const double w = p.Width * LinearScale();
-    pen.setWidthF(p.Width <= 0 || w < 1.5 ? 0.0 : w); // width 0: one device pixel
+    // Width 0 is one device pixel; widths beyond any picture are capped.
+    const double w = std::abs(p.Width) * LinearScale();
+    pen.setWidthF(!(w >= 1.5) ? 0.0 : std::min(w, MaxDeviceSize));
     switch (style) {
     case 1:
         pen.setStyle(Qt::DashLine);
@@ -348,21 +362,13 @@ void TGdiPlayer::Shape(const QPainterPath &logical, bool fill, bool stroke) {
 
 void TGdiPlayer::MoveTo(QPointF p) {
     state_.Position = p;
-    if (inPath_)
-        path_.moveTo(Full().map(p));
+    const QTransform t = Full();
+    if (inPath_ && Finite(t))
+        path_.moveTo(t.map(p));
 }
 
 void TGdiPlayer::LineTo(QPointF p) {
-    if (inPath_) {
-        if (path_.elementCount() == 0)
-            path_.moveTo(Full().map(state_.Position));
-        path_.lineTo(Full().map(p));
-    } else {
-        QPainterPath line(state_.Position);
-        line.lineTo(p);
-        Paint(ToDevice(line), false, true);
-    }
-    state_.Position = p;
+    PolylineTo({p});
 }
 
 void TGdiPlayer::Polyline(const std::vector<QPointF> &points) {
@@ -374,9 +380,25 @@ void TGdiPlayer::Polyline(const std::vector<QPointF> &points) {
     Shape(line, false, true);
 }
 
+// Lines on from the current position, which moves to the last point.
 void TGdiPlayer::PolylineTo(const std::vector<QPointF> &points) {
-    for (const QPointF &p : points)
-        LineTo(p);
+    if (points.empty())
+        return;
+    const QTransform t = Full();
+    if (inPath_) {
+        if (Finite(t)) {
+            if (path_.elementCount() == 0)
+                path_.moveTo(t.map(state_.Position));
+            for (const QPointF &p : points)
+                path_.lineTo(t.map(p));
+        }
+    } else {
+        QPainterPath line(state_.Position);
+        for (const QPointF &p : points)
+            line.lineTo(p);
+        Paint(ToDevice(line), false, true);
+    }
+    state_.Position = points.back();
 }
 
 void TGdiPlayer::PolyBezier(const std::vector<QPointF> &points) {
@@ -393,12 +415,14 @@ void TGdiPlayer::PolyBezierTo(const std::vector<QPointF> &points) {
         return;
     std::vector<QPointF> all{state_.Position};
     all.insert(all.end(), points.begin(), points.end());
+    const QTransform t = Full();
     if (inPath_) {
-        const QTransform t = Full();
-        if (path_.elementCount() == 0)
-            path_.moveTo(t.map(state_.Position));
-        for (std::size_t i = 0; i + 2 < points.size(); i += 3)
-            path_.cubicTo(t.map(points[i]), t.map(points[i + 1]), t.map(points[i + 2]));
+        if (Finite(t)) {
+            if (path_.elementCount() == 0)
+                path_.moveTo(t.map(state_.Position));
+            for (std::size_t i = 0; i + 2 < points.size(); i += 3)
+                path_.cubicTo(t.map(points[i]), t.map(points[i + 1]), t.map(points[i + 2]));
+        }
     } else {
         PolyBezier(all);
     }
@@ -484,23 +508,12 @@ QFont TGdiPlayer::MakeFont(double &escapementDegrees) const {
     const TGdiFont &f = state_.Font;
     const QTransform t = Full();
     const double yScale = std::hypot(t.m21(), t.m22()), xScale = std::hypot(t.m11(), t.m12());
-    QFont font(f.FaceName.isEmpty() ? QStringLiteral("Arial") : f.FaceName);
-    font.setStyleStrategy(QFont::NoAntialias);
-    font.setWeight(static_cast<QFont::Weight>(std::clamp(f.Weight == 0 ? 400 : f.Weight, 1, 1000)));
-    font.setItalic(f.Italic);
-    font.setUnderline(f.Underline);
-    font.setStrikeOut(f.StrikeOut);
-    double em = 16.0;
-    if (f.Height < 0) {
-        em = -static_cast<double>(f.Height) * yScale;
-    } else if (f.Height > 0) {
-        // A cell height: ascent plus descent of the face.
-        font.setPixelSize(100);
-        const QFontMetricsF m(font);
-        const double cell = m.ascent() + m.descent();
-        em = f.Height * yScale * (cell > 0 ? 100.0 / cell : 1.0);
-    }
-    font.setPixelSize(static_cast<int>(std::clamp(std::lround(em), 1L, 16384L)));
+    // Text far larger than the device shows nothing more than clipped strokes: capping its size keeps a
+    // corrupt height from rendering glyphs of gigabytes.
+    double height = f.Height * yScale;
+    if (std::abs(height) > maxFontPixels_)
+        height = std::copysign(maxFontPixels_, height);
+    QFont font = GdiFont(f.FaceName, height, f.Weight, f.Italic, f.Underline, f.StrikeOut);
     if (f.Width > 0) {
         const double natural = QFontMetricsF(font).averageCharWidth();
         if (natural > 0)
@@ -516,6 +529,8 @@ void TGdiPlayer::TextOut(QPointF ref, const QString &text, uint32_t options, con
     if (inPath_)
         return; // glyph outlines in paths are not drawn
     const QTransform t = Full();
+    if (!Finite(t))
+        return;
     const bool updateCp = (state_.TextAlign & TA_UPDATECP) != 0;
     const QPointF origin = updateCp ? state_.Position : ref;
     painter_.save();

@@ -161,6 +161,7 @@ private:
     QPainter &painter_;
     QTransform frame_;
     double pixelsPerMm_;
+    double maxFontPixels_ = 2048;
     TState state_;
     std::vector<TState> saved_;
     std::map<uint32_t, TGdiObject> objects_;
