@@ -25,7 +25,7 @@ constexpr uint32_t RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY 
 
 // Larger than any picture: what "no clip" means when a clip must be combined with it.
 const QRectF Everything(-1e7, -1e7, 2e7, 2e7);
-constexpr double MaxDeviceSize = 1e5;
+constexpr double MaxPenWidth = 16384; // below what QPen accepts
 
 QPainterPath RectPath(const QRectF &r) {
     QPainterPath p;
@@ -270,7 +270,7 @@ QPen TGdiPlayer::MakePen() const {
     QPen pen(p.Color);
     // Width 0 is one device pixel; widths beyond any picture are capped.
     const double w = std::abs(p.Width) * LinearScale();
-    pen.setWidthF(!(w >= 1.5) ? 0.0 : std::min(w, MaxDeviceSize));
+    pen.setWidthF(!(w >= 1.5) ? 0.0 : std::min(w, MaxPenWidth));
     switch (style) {
     case 1:
         pen.setStyle(Qt::DashLine);

@@ -160,6 +160,19 @@ TEST(GLDevice, PixelCentresLieOnWholeCoordinatesFromTheTopLeft) {
     EXPECT_EQ(t.Mask(0xFFFFFF), "......|......|......|###...");
 }
 
+// Clip-space z runs from 0 to w: what lies before 0 or beyond w is clipped; GL's own range would keep
+// -w..0.
+TEST(GLDevice, DepthClipsOutsideZeroToW) {
+    TTarget t(5, 1);
+    t.Begin();
+    const std::vector<TVertex> points = {{0, 0, -0.25f, White, 0, 0}, {1, 0, 0.01f, White, 0, 0},
+                                         {2, 0, 0.5f, White, 0, 0},   {3, 0, 0.99f, White, 0, 0},
+                                         {4, 0, 1.25f, White, 0, 0}};
+    t.Draw(D3DPT_POINTLIST, 5, points);
+    t.End();
+    EXPECT_EQ(t.Mask(White), ".###.");
+}
+
 TEST(GLDevice, SixteenByteVerticesWithoutTextureCoordinatesDraw) {
     struct TColorVertex {
         float X, Y, Z;
