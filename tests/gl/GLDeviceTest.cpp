@@ -165,8 +165,10 @@ TEST(GLDevice, PixelCentresLieOnWholeCoordinatesFromTheTopLeft) {
 TEST(GLDevice, DepthClipsOutsideZeroToW) {
     TTarget t(5, 1);
     t.Begin();
-    const std::vector<TVertex> points = {{0, 0, -0.25f, White, 0, 0}, {1, 0, 0.01f, White, 0, 0},
-                                         {2, 0, 0.5f, White, 0, 0},   {3, 0, 0.99f, White, 0, 0},
+    const std::vector<TVertex> points = {{0, 0, -0.25f, White, 0, 0},
+                                         {1, 0, 0.01f, White, 0, 0},
+                                         {2, 0, 0.5f, White, 0, 0},
+                                         {3, 0, 0.99f, White, 0, 0},
                                          {4, 0, 1.25f, White, 0, 0}};
     t.Draw(D3DPT_POINTLIST, 5, points);
     t.End();
