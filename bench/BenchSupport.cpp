@@ -38,7 +38,8 @@ public:
 };
 
 bool Figure(const TPair &p, const benchmark::BenchmarkReporter::Run &r, double &value, std::string &unit) {
-    const double secs = r.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(r.time_unit);
+    // The adjusted time is in the run's unit; the multiplier is that unit's count per second.
+    const double secs = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
     switch (p.figure) {
     case TFigure::TimeMs: value = secs * 1e3; unit = "ms"; return true;
     case TFigure::TimeUs: value = secs * 1e6; unit = "us"; return true;
