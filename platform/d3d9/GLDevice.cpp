@@ -56,16 +56,16 @@ public:
         }
     }
 
-    bool Alive() const { return alive_ && context_ && (!isWidget() || widget_); }
+    bool Alive() const { return alive_ && context_ && (!IsWidget() || widget_); }
     void Lose() { alive_ = false; }
     TGL &GL() { return *gl_; }
     QOpenGLContext *Context() const { return context_; }
     QOpenGLWidget *Widget() const { return widget_; }
-    bool isWidget() const { return owned_ == nullptr; }
+    bool IsWidget() const { return owned_ == nullptr; }
 
     // Makes the context current without asking; false when that fails.
     bool MakeCurrentRaw() {
-        if (isWidget()) {
+        if (IsWidget()) {
             widget_->makeCurrent();
             return QOpenGLContext::currentContext() == context_;
         }
@@ -90,7 +90,7 @@ private:
         if (!ok)
             RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE,
                           "OpenGL 3.3 core functions are missing");
-        if (isWidget())
+        if (IsWidget())
             lost_ = QObject::connect(context_, &QOpenGLContext::aboutToBeDestroyed, context_,
                                      [this] { alive_ = false; });
     }
