@@ -6,7 +6,7 @@ SAMPLE = examples/Street.zrv
 ifeq ($(DISPLAY),)
 XVFB = xvfb-run -a -s "-screen 0 1600x1000x24"
 endif
-SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 

@@ -1,0 +1,715 @@
+#include "platform/d3d9/GLDevice.h"
+
+#include "platform/d3d9/D3DError.h"
+#include "platform/d3d9/DeviceBase.h"
+
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions_3_3_Core>
+#include <QOpenGLVersionFunctionsFactory>
+#include <QOpenGLWidget>
+#include <QPointer>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TGL = QOpenGLFunctions_3_3_Core;
+
+// The context a device and its textures draw with. Textures keep it alive (as resources keep their
+// device), so that each can free its GL objects in the right context whatever dies first.
+class TGLContext {
+public:
+    // Off-screen: a context of our own on a hidden surface.
+    TGLContext()
+        : owned_(std::make_unique<QOpenGLContext>()), surface_(std::make_unique<QOffscreenSurface>()) {
+        QSurfaceFormat f = DeviceSurfaceFormat();
+        f.setDepthBufferSize(0);
+        f.setStencilBufferSize(0);
+        owned_->setFormat(f);
+        if (!owned_->create())
+            RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE, "no OpenGL context can be made");
+        surface_->setFormat(owned_->format());
+        surface_->create();
+        context_ = owned_.get();
+        Init();
+    }
+
+    // On-screen: the widget's context.
+    explicit TGLContext(QOpenGLWidget *widget) : widget_(widget), context_(widget->context()) {
+        if (!context_)
+            RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE,
+                          "the widget has no OpenGL context yet");
+        Init();
+    }
+
+    ~TGLContext() {
+        QObject::disconnect(lost_);
+        if (owned_ && !QGuiApplication::instance()) {
+            // Past the application's end the platform cannot release them any more.
+            (void)owned_.release();
+            (void)surface_.release();
+        }
+    }
+
+    bool Alive() const { return alive_ && context_ && (!IsWidget() || widget_); }
+    void Lose() { alive_ = false; }
+    TGL &GL() { return *gl_; }
+    QOpenGLContext *Context() const { return context_; }
+    QOpenGLWidget *Widget() const { return widget_; }
+    bool IsWidget() const { return owned_ == nullptr; }
+
+    // Makes the context current without asking; false when that fails.
+    bool MakeCurrentRaw() {
+        if (IsWidget()) {
+            widget_->makeCurrent();
+            return QOpenGLContext::currentContext() == context_;
+        }
+        return context_->makeCurrent(surface_.get());
+    }
+
+private:
+    void Init() {
+        if (context_->format().version() < qMakePair(3, 3))
+            RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE,
+                          "OpenGL " + std::to_string(context_->format().majorVersion()) + "." +
+                              std::to_string(context_->format().minorVersion()) + " is below 3.3");
+        QOpenGLContext *prev = QOpenGLContext::currentContext();
+        QSurface *prevSurface = prev ? prev->surface() : nullptr;
+        if (prev != context_ && !MakeCurrentRaw())
+            RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE,
+                          "the OpenGL context cannot be made current");
+        gl_ = QOpenGLVersionFunctionsFactory::get<TGL>(context_);
+        const bool ok = gl_ && gl_->initializeOpenGLFunctions();
+        if (prev && prev != context_)
+            prev->makeCurrent(prevSurface);
+        if (!ok)
+            RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE,
+                          "OpenGL 3.3 core functions are missing");
+        if (IsWidget())
+            lost_ = QObject::connect(context_, &QOpenGLContext::aboutToBeDestroyed, context_,
+                                     [this] { alive_ = false; });
+    }
+
+    std::unique_ptr<QOpenGLContext> owned_;
+    std::unique_ptr<QOffscreenSurface> surface_;
+    QPointer<QOpenGLWidget> widget_;
+    QOpenGLContext *context_ = nullptr;
+    TGL *gl_ = nullptr;
+    bool alive_ = true;
+    QMetaObject::Connection lost_;
+};
+
+// Makes a context current for one call and gives the previous one back afterwards, so that drawing
+// from inside another widget's paint or between two devices leaves each context as it was.
+class TCurrentScope {
+public:
+    TCurrentScope(TGLContext &c, const char *call) {
+        if (!c.Alive())
+            RaiseD3DError(call, D3DERR_DEVICELOST, "the OpenGL context is gone");
+        QOpenGLContext *cur = QOpenGLContext::currentContext();
+        if (cur == c.Context())
+            return;
+        prev_ = cur;
+        prevSurface_ = cur ? cur->surface() : nullptr;
+        if (!c.MakeCurrentRaw())
+            RaiseD3DError(call, D3DERR_DEVICELOST, "the OpenGL context cannot be made current");
+    }
+    ~TCurrentScope() {
+        if (prev_)
+            prev_->makeCurrent(prevSurface_);
+    }
+    TCurrentScope(const TCurrentScope &) = delete;
+    TCurrentScope &operator=(const TCurrentScope &) = delete;
+
+private:
+    QOpenGLContext *prev_ = nullptr;
+    QSurface *prevSurface_ = nullptr;
+};
+
+void CheckGLError(TGL &gl, const char *call) {
+    GLenum e = gl.glGetError(), first = e;
+    while (e != GL_NO_ERROR)
+        e = gl.glGetError();
+    if (first == GL_OUT_OF_MEMORY)
+        RaiseD3DError(call, D3DERR_OUTOFVIDEOMEMORY, "OpenGL is out of memory");
+    if (first != GL_NO_ERROR)
+        RaiseD3DError(call, D3DERR_DRIVERINTERNALERROR, "OpenGL error " + std::to_string(first));
+}
+
+class TGLTexture final : public IDirect3DTexture9 {
+public:
+    TGLTexture(std::shared_ptr<TGLContext> context, const void *owner, UINT width, UINT height)
+        : context_(std::move(context)), owner_(owner), width_(width), height_(height),
+          pixels_(static_cast<std::size_t>(width) * height * 4, 0) {
+        const char *call = "IDirect3DDevice9.CreateTexture";
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        gl.glGenTextures(1, &name_);
+        gl.glBindTexture(GL_TEXTURE_2D, name_);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height),
+                        0, GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        gl.glBindTexture(GL_TEXTURE_2D, 0);
+        try {
+            CheckGLError(gl, call);
+        } catch (...) {
+            gl.glDeleteTextures(1, &name_);
+            throw;
+        }
+    }
+
+    ~TGLTexture() override {
+        if (!context_->Alive() || !QGuiApplication::instance())
+            return;
+        try {
+            TCurrentScope scope(*context_, "IDirect3DTexture9.Release");
+            context_->GL().glDeleteTextures(1, &name_);
+        } catch (...) { // a texture that cannot be freed any more dies with its context
+        }
+    }
+
+    UINT Width() const override { return width_; }
+    UINT Height() const override { return height_; }
+
+    void LockRect(UINT level, D3DLOCKED_RECT &locked) override {
+        if (level != 0 || locked_)
+            RaiseD3DError("IDirect3DTexture9.LockRect", D3DERR_INVALIDCALL,
+                          locked_ ? "the texture is locked" : "only level 0 exists");
+        locked_ = true;
+        locked.Pitch = static_cast<int32_t>(width_ * 4);
+        locked.pBits = pixels_.data();
+    }
+
+    void UnlockRect(UINT level) override {
+        const char *call = "IDirect3DTexture9.UnlockRect";
+        if (level != 0 || !locked_)
+            RaiseD3DError(call, D3DERR_INVALIDCALL, "the texture is not locked");
+        locked_ = false;
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        gl.glBindTexture(GL_TEXTURE_2D, name_);
+        gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_),
+                           static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
+        gl.glBindTexture(GL_TEXTURE_2D, 0);
+        CheckGLError(gl, call);
+    }
+
+    const void *Owner() const { return owner_; }
+    GLuint Name() const { return name_; }
+
+private:
+    std::shared_ptr<TGLContext> context_;
+    const void *owner_;
+    UINT width_, height_;
+    GLuint name_ = 0;
+    std::vector<uint8_t> pixels_; // the managed copy; the texture's first row is its top row
+    bool locked_ = false;
+};
+
+// The fixed-function stage as far as we use it. Clip z 0..w becomes GL's -w..w; the half-pixel shift
+// moves the original's pixel centres (whole coordinates) onto GL's (half coordinates).
+const char *const VertexShader = R"(#version 330 core
+layout(location = 0) in vec3 aPos;
+layout(location = 1) in vec4 aColor;
+layout(location = 2) in vec2 aUV;
+uniform mat4 uWorldViewProj;
+uniform vec2 uPixelShift;
+uniform vec3 uAmbient;
+uniform bool uHasUV;
+out vec4 vColor;
+out vec2 vUV;
+void main() {
+    vec4 p = uWorldViewProj * vec4(aPos, 1.0);
+    p.xy += uPixelShift * p.w;
+    p.z = 2.0 * p.z - p.w;
+    gl_Position = p;
+    vColor = vec4(aColor.rgb * uAmbient, aColor.a);
+    vUV = uHasUV ? aUV : vec2(0.0);
+}
+)";
+
+// uColorOp 0: no texture, the stage passes the vertex colour. Otherwise the original operation codes.
+const char *const FragmentShader = R"(#version 330 core
+in vec4 vColor;
+in vec2 vUV;
+uniform sampler2D uTexture;
+uniform int uColorOp;
+uniform int uArg1;
+uniform int uArg2;
+out vec4 fragColor;
+vec3 Arg(int a, vec4 t) { return a == 2 ? t.rgb : vColor.rgb; }
+void main() {
+    if (uColorOp == 0) {
+        fragColor = vColor;
+        return;
+    }
+    vec4 t = texture(uTexture, vUV);
+    vec3 a1 = Arg(uArg1, t);
+    vec3 a2 = Arg(uArg2, t);
+    vec3 c;
+    if (uColorOp == 2) c = a1;
+    else if (uColorOp == 4) c = a1 * a2;
+    else if (uColorOp == 5) c = a1 * a2 * 2.0;
+    else if (uColorOp == 6) c = a1 * a2 * 4.0;
+    else if (uColorOp == 7) c = a1 + a2;
+    else c = a1 + a2 - 0.5;
+    fragColor = vec4(clamp(c, 0.0, 1.0), t.a);
+}
+)";
+
+GLenum GLMode(D3DPRIMITIVETYPE type) {
+    switch (type) {
+    case D3DPT_POINTLIST:
+        return GL_POINTS;
+    case D3DPT_LINELIST:
+        return GL_LINES;
+    case D3DPT_LINESTRIP:
+        return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST:
+        return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP:
+        return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+        return GL_TRIANGLE_FAN;
+    }
+    return GL_POINTS;
+}
+
+D3DMATRIX Multiply(const D3DMATRIX &a, const D3DMATRIX &b) {
+    D3DMATRIX r{};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            double s = 0;
+            for (int k = 0; k < 4; ++k)
+                s += static_cast<double>(a.m[i][k]) * b.m[k][j];
+            r.m[i][j] = static_cast<float>(s);
+        }
+    return r;
+}
+
+// Well above the rasteriser's sub-pixel precision, well below anything visible.
+constexpr float PixelBias = 1.0f / 128.0f;
+
+constexpr std::size_t InitialStreamBytes = std::size_t(4) << 20;
+
+class TGLDevice final : public TD3DDeviceBase {
+public:
+    // Off-screen target.
+    TGLDevice(int width, int height, bool withStencil)
+        : context_(std::make_shared<TGLContext>()), width_(width), height_(height), hasStencil_(withStencil),
+          hasDepth_(withStencil) {
+        const char *call = "Direct3D.CreateDevice";
+        TCurrentScope scope(*context_, call);
+        CreateObjects(call);
+        TGL &gl = context_->GL();
+        GLint maxRb = 0;
+        gl.glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRb);
+        if (width < 1 || height < 1 || width > maxRb || height > maxRb)
+            RaiseD3DError(call, D3DERR_INVALIDCALL,
+                          "target size " + std::to_string(width) + " x " + std::to_string(height));
+        gl.glGenFramebuffers(1, &fbo_);
+        gl.glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+        gl.glGenRenderbuffers(1, &colorRb_);
+        gl.glBindRenderbuffer(GL_RENDERBUFFER, colorRb_);
+        gl.glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        gl.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRb_);
+        if (withStencil) {
+            gl.glGenRenderbuffers(1, &depthRb_);
+            gl.glBindRenderbuffer(GL_RENDERBUFFER, depthRb_);
+            gl.glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+            gl.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                         depthRb_);
+        }
+        const GLenum status = gl.glCheckFramebufferStatus(GL_FRAMEBUFFER);
+        gl.glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        CheckGLError(gl, call);
+        if (status != GL_FRAMEBUFFER_COMPLETE)
+            RaiseD3DError(call, D3DERR_NOTAVAILABLE, "the off-screen target is incomplete");
+        // A fresh target is black.
+        gl.glClearColor(0, 0, 0, 1);
+        gl.glClearStencil(0);
+        gl.glClearDepth(1.0);
+        gl.glClear(GL_COLOR_BUFFER_BIT | (withStencil ? GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : 0));
+    }
+
+    // On-screen target.
+    explicit TGLDevice(QOpenGLWidget *widget)
+        : context_(std::make_shared<TGLContext>(widget)), widget_(widget) {
+        const char *call = "Direct3D.CreateDevice";
+        const QSurfaceFormat f = widget->format();
+        hasStencil_ = f.stencilBufferSize() > 0;
+        hasDepth_ = f.depthBufferSize() > 0;
+        TCurrentScope scope(*context_, call);
+        CreateObjects(call);
+    }
+
+    ~TGLDevice() override {
+        if (!context_->Alive() || !QGuiApplication::instance())
+            return;
+        try {
+            TCurrentScope scope(*context_, "IDirect3DDevice9.Release");
+            TGL &gl = context_->GL();
+            gl.glDeleteProgram(program_);
+            gl.glDeleteVertexArrays(1, &vao_);
+            gl.glDeleteBuffers(1, &vbo_);
+            gl.glDeleteSamplers(1, &sampler_);
+            gl.glDeleteFramebuffers(1, &fbo_);
+            gl.glDeleteRenderbuffers(1, &colorRb_);
+            gl.glDeleteRenderbuffers(1, &depthRb_);
+        } catch (...) { // a context that cannot be made current takes its objects with it
+        }
+    }
+
+    void BeginScene() override {
+        const char *call = "IDirect3DDevice9.BeginScene";
+        if (InScene())
+            RaiseD3DError(call, D3DERR_INVALIDCALL, "a scene is already open");
+        if (widget_)
+            drawnOutsidePaint_ = QOpenGLContext::currentContext() != context_->Context();
+        TCurrentScope scope(*context_, call);
+        BindTarget();
+        // Whoever else draws with this context (the widget's own painting) may have changed its state.
+        stateDirty_ = transformDirty_ = true;
+        EnterScene(call);
+    }
+
+    void EndScene() override {
+        const char *call = "IDirect3DDevice9.EndScene";
+        LeaveScene(call);
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        gl.glFlush();
+        CheckGLError(gl, call);
+    }
+
+    HRESULT Present() override {
+        if (!context_->Alive())
+            return D3DERR_DEVICELOST;
+        if (InScene())
+            return D3DERR_INVALIDCALL;
+        if (widget_ && drawnOutsidePaint_)
+            widget_->update();
+        return D3D_OK;
+    }
+
+    void Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+        const char *call = "IDirect3DDevice9.Clear";
+        if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0)
+            RaiseD3DError(call, D3DERR_INVALIDCALL, "clear flags " + std::to_string(flags));
+        if ((flags & D3DCLEAR_STENCIL) && !hasStencil_)
+            RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no stencil buffer");
+        if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_)
+            RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no depth buffer");
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        BindTarget();
+        // Clearing ignores the write masks in force for drawing.
+        gl.glDisable(GL_SCISSOR_TEST);
+        gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        gl.glStencilMask(0xFF);
+        gl.glDepthMask(GL_TRUE);
+        gl.glClearColor(((color >> 16) & 255) / 255.0f, ((color >> 8) & 255) / 255.0f, (color & 255) / 255.0f,
+                        ((color >> 24) & 255) / 255.0f);
+        gl.glClearDepth(std::clamp(z, 0.0f, 1.0f));
+        gl.glClearStencil(static_cast<GLint>(stencil & 0xFF));
+        gl.glClear(((flags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
+                   ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0) |
+                   ((flags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0));
+        stateDirty_ = true;
+        CheckGLError(gl, call);
+    }
+
+    void GetViewport(D3DVIEWPORT9 &viewport) override {
+        const QSize s = TargetSize();
+        viewport = {0, 0, s.width(), s.height(), 0.0f, 1.0f};
+    }
+
+    void GetDeviceCaps(D3DCAPS9 &caps) override { caps = {maxTextureSize_, maxTextureSize_}; }
+
+    void DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
+                         UINT vertexStride) override {
+        const char *call = "IDirect3DDevice9.DrawPrimitiveUP";
+        const UINT n = CheckDraw(call, type, primitiveCount, vertexData, vertexStride);
+        if (n == 0)
+            return;
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        ApplyState();
+        const std::size_t bytes = static_cast<std::size_t>(n) * vertexStride;
+        const std::size_t offset = Stream(gl, vertexData, bytes, call);
+        SetAttributes(gl, offset, vertexStride);
+        gl.glDrawArrays(GLMode(type), 0, static_cast<GLsizei>(n));
+        // The original draws the last pixel of a line too; GL leaves it out.
+        if (type == D3DPT_LINESTRIP) {
+            gl.glDrawArrays(GL_POINTS, static_cast<GLint>(n - 1), 1);
+        } else if (type == D3DPT_LINELIST) {
+            SetAttributes(gl, offset + vertexStride, vertexStride * 2);
+            gl.glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(n / 2));
+        }
+    }
+
+    std::shared_ptr<IDirect3DTexture9> CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                                     D3DFORMAT format, D3DPOOL pool) override {
+        const char *call = "IDirect3DDevice9.CreateTexture";
+        CheckTextureArgs(call, width, height, levels, usage, format, pool, maxTextureSize_);
+        return std::make_shared<TGLTexture>(context_, this, width, height);
+    }
+
+    void GetRenderTargetData(void *rows, int32_t pitch) override {
+        const char *call = "IDirect3DDevice9.GetRenderTargetData";
+        const QSize s = TargetSize();
+        const int w = s.width(), h = s.height();
+        if (!rows || pitch < w * 4)
+            RaiseD3DError(call, D3DERR_INVALIDCALL,
+                          "rows of " + std::to_string(pitch) + " bytes are too short");
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        BindTarget();
+        std::vector<uint8_t> buffer(static_cast<std::size_t>(w) * h * 4);
+        gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        gl.glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, buffer.data());
+        CheckGLError(gl, call);
+        // GL's first row is the bottom one.
+        for (int y = 0; y < h; ++y) {
+            uint8_t *dst = static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch;
+            std::memcpy(dst, buffer.data() + static_cast<std::size_t>(h - 1 - y) * w * 4,
+                        static_cast<std::size_t>(w) * 4);
+            for (int x = 0; x < w; ++x)
+                dst[x * 4 + 3] = 255;
+        }
+    }
+
+protected:
+    bool OwnsTexture(const IDirect3DTexture9 &texture) const override {
+        const auto *t = dynamic_cast<const TGLTexture *>(&texture);
+        return t && t->Owner() == this;
+    }
+
+private:
+    QSize TargetSize() const {
+        if (!widget_)
+            return {width_, height_};
+        const qreal dpr = widget_->devicePixelRatioF();
+        return {qRound(widget_->width() * dpr), qRound(widget_->height() * dpr)};
+    }
+
+    GLuint TargetFramebuffer() const { return widget_ ? widget_->defaultFramebufferObject() : fbo_; }
+
+    void BindTarget() {
+        TGL &gl = context_->GL();
+        const QSize s = TargetSize();
+        gl.glBindFramebuffer(GL_FRAMEBUFFER, TargetFramebuffer());
+        gl.glViewport(0, 0, s.width(), s.height());
+        gl.glDepthRange(0.0, 1.0);
+    }
+
+    void CreateObjects(const char *call) {
+        TGL &gl = context_->GL();
+        program_ = gl.glCreateProgram();
+        const auto compile = [&](GLenum kind, const char *source) {
+            const GLuint s = gl.glCreateShader(kind);
+            gl.glShaderSource(s, 1, &source, nullptr);
+            gl.glCompileShader(s);
+            GLint ok = 0;
+            gl.glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+            if (!ok) {
+                char log[1024] = {};
+                gl.glGetShaderInfoLog(s, sizeof log - 1, nullptr, log);
+                gl.glDeleteShader(s);
+                RaiseD3DError(call, D3DERR_NOTAVAILABLE, std::string("shader: ") + log);
+            }
+            gl.glAttachShader(program_, s);
+            gl.glDeleteShader(s);
+        };
+        compile(GL_VERTEX_SHADER, VertexShader);
+        compile(GL_FRAGMENT_SHADER, FragmentShader);
+        gl.glLinkProgram(program_);
+        GLint linked = 0;
+        gl.glGetProgramiv(program_, GL_LINK_STATUS, &linked);
+        if (!linked)
+            RaiseD3DError(call, D3DERR_NOTAVAILABLE, "the shader program does not link");
+        uWorldViewProj_ = gl.glGetUniformLocation(program_, "uWorldViewProj");
+        uPixelShift_ = gl.glGetUniformLocation(program_, "uPixelShift");
+        uAmbient_ = gl.glGetUniformLocation(program_, "uAmbient");
+        uColorOp_ = gl.glGetUniformLocation(program_, "uColorOp");
+        uArg1_ = gl.glGetUniformLocation(program_, "uArg1");
+        uArg2_ = gl.glGetUniformLocation(program_, "uArg2");
+        uHasUV_ = gl.glGetUniformLocation(program_, "uHasUV");
+        gl.glUseProgram(program_);
+        gl.glUniform1i(gl.glGetUniformLocation(program_, "uTexture"), 0);
+
+        gl.glGenVertexArrays(1, &vao_);
+        gl.glBindVertexArray(vao_);
+        gl.glGenBuffers(1, &vbo_);
+        gl.glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(InitialStreamBytes), nullptr,
+                        GL_STREAM_DRAW);
+        streamSize_ = InitialStreamBytes;
+        gl.glEnableVertexAttribArray(0);
+        gl.glEnableVertexAttribArray(1);
+        gl.glGenSamplers(1, &sampler_);
+
+        GLint maxTex = 0;
+        gl.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
+        maxTextureSize_ = static_cast<UINT>(std::max(maxTex, 1));
+        CheckGLError(gl, call);
+    }
+
+    // Copies the vertices into the streaming buffer; returns their offset. The buffer is written front to
+    // back without waiting for earlier draws, and orphaned (GL hands out fresh storage) when full.
+    std::size_t Stream(TGL &gl, const void *data, std::size_t bytes, const char *call) {
+        gl.glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        std::size_t offset = (streamOffset_ + 15) & ~std::size_t(15);
+        if (bytes > streamSize_) {
+            streamSize_ = std::max(bytes, streamSize_ * 2);
+            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamSize_), nullptr, GL_STREAM_DRAW);
+            offset = 0;
+        } else if (offset + bytes > streamSize_) {
+            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamSize_), nullptr, GL_STREAM_DRAW);
+            offset = 0;
+        }
+        void *p = gl.glMapBufferRange(
+            GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes),
+            GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+        if (!p) {
+            CheckGLError(gl, call);
+            RaiseD3DError(call, D3DERR_OUTOFVIDEOMEMORY, "the vertex buffer cannot be mapped");
+        }
+        std::memcpy(p, data, bytes);
+        gl.glUnmapBuffer(GL_ARRAY_BUFFER);
+        streamOffset_ = offset + bytes;
+        return offset;
+    }
+
+    void SetAttributes(TGL &gl, std::size_t offset, UINT stride) {
+        const auto at = [offset](std::size_t o) { return reinterpret_cast<const void *>(offset + o); };
+        const GLsizei s = static_cast<GLsizei>(stride);
+        gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(0));
+        // D3DCOLOR bytes are B, G, R, A: GL reads them in that order with the size GL_BGRA.
+        gl.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(12));
+        if (FvfVertexSize(State().FVF) == 24) {
+            gl.glEnableVertexAttribArray(2);
+            gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(16));
+        } else {
+            gl.glDisableVertexAttribArray(2);
+        }
+    }
+
+    void ApplyState() {
+        TGL &gl = context_->GL();
+        const TDeviceState &s = State();
+        if (transformDirty_) {
+            gl.glUseProgram(program_);
+            const D3DMATRIX m = Multiply(Multiply(s.World, s.View), s.Projection);
+            // Row-vector memory read as GL's column-major is the transpose: uWorldViewProj * v = v x M.
+            gl.glUniformMatrix4fv(uWorldViewProj_, 1, GL_FALSE, &m.m[0][0]);
+            // Half a pixel right and down puts the original's pixel centres on GL's. Short of half a pixel
+            // by PixelBias, edges through pixel centres fall the way the original's fill rule has them:
+            // left and top edges inside, right and bottom edges outside.
+            const QSize size = TargetSize();
+            const float shift = 2.0f * (0.5f - PixelBias);
+            gl.glUniform2f(uPixelShift_, shift / std::max(size.width(), 1),
+                           -shift / std::max(size.height(), 1));
+            transformDirty_ = false;
+        }
+        if (stateDirty_) {
+            gl.glUseProgram(program_);
+            gl.glBindVertexArray(vao_);
+            gl.glDisable(GL_CULL_FACE);
+            gl.glDisable(GL_DEPTH_TEST);
+            gl.glDisable(GL_SCISSOR_TEST);
+            gl.glDisable(GL_MULTISAMPLE);
+            gl.glDisable(GL_PROGRAM_POINT_SIZE);
+            gl.glPointSize(1.0f);
+            gl.glLineWidth(1.0f);
+            gl.glDepthMask(GL_FALSE);
+            gl.glUniform3f(uAmbient_, ((s.Ambient >> 16) & 255) / 255.0f, ((s.Ambient >> 8) & 255) / 255.0f,
+                           (s.Ambient & 255) / 255.0f);
+            if (s.AlphaBlendEnable) {
+                gl.glEnable(GL_BLEND);
+                gl.glBlendEquation(GL_FUNC_ADD);
+                gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            } else {
+                gl.glDisable(GL_BLEND);
+            }
+            const DWORD w = s.ColorWriteEnable;
+            gl.glColorMask((w & 1) != 0, (w & 2) != 0, (w & 4) != 0, (w & 8) != 0);
+            if (s.StencilEnable && hasStencil_) {
+                gl.glEnable(GL_STENCIL_TEST);
+                gl.glStencilFunc(s.StencilFunc == D3DCMP_EQUAL ? GL_EQUAL : GL_ALWAYS,
+                                 static_cast<GLint>(s.StencilRef & 0xFF), s.StencilMask & 0xFF);
+                gl.glStencilOp(GL_KEEP, GL_KEEP, s.StencilPass == D3DSTENCILOP_INVERT ? GL_INVERT : GL_KEEP);
+                gl.glStencilMask(s.StencilWriteMask & 0xFF);
+            } else {
+                gl.glDisable(GL_STENCIL_TEST);
+            }
+            const auto *texture = static_cast<const TGLTexture *>(BoundTexture().get());
+            gl.glUniform1i(uColorOp_, texture ? static_cast<GLint>(s.ColorOp) : 0);
+            gl.glUniform1i(uArg1_, static_cast<GLint>(s.ColorArg1));
+            gl.glUniform1i(uArg2_, static_cast<GLint>(s.ColorArg2));
+            gl.glUniform1i(uHasUV_, FvfVertexSize(s.FVF) == 24);
+            const auto filter = [](DWORD f) { return f == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR; };
+            const auto address = [](DWORD a) {
+                return a == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+            };
+            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, filter(s.MinFilter));
+            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, filter(s.MagFilter));
+            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
+            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
+            stateDirty_ = false;
+        }
+        // Texture uploads bind other textures, so the stage's binding is set for every draw.
+        const auto *texture = static_cast<const TGLTexture *>(BoundTexture().get());
+        gl.glActiveTexture(GL_TEXTURE0);
+        gl.glBindTexture(GL_TEXTURE_2D, texture ? texture->Name() : 0);
+        gl.glBindSampler(0, sampler_);
+    }
+
+    std::shared_ptr<TGLContext> context_;
+    QPointer<QOpenGLWidget> widget_;
+    int width_ = 0, height_ = 0;
+    bool hasStencil_ = false, hasDepth_ = false;
+    bool drawnOutsidePaint_ = false;
+    GLuint fbo_ = 0, colorRb_ = 0, depthRb_ = 0;
+    GLuint program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+    GLint uWorldViewProj_ = -1, uPixelShift_ = -1, uAmbient_ = -1, uColorOp_ = -1, uArg1_ = -1, uArg2_ = -1,
+          uHasUV_ = -1;
+    std::size_t streamSize_ = 0, streamOffset_ = 0;
+    UINT maxTextureSize_ = 1;
+};
+
+} // namespace
+
+QSurfaceFormat DeviceSurfaceFormat() {
+    QSurfaceFormat f;
+    f.setRenderableType(QSurfaceFormat::OpenGL);
+    f.setVersion(3, 3);
+    f.setProfile(QSurfaceFormat::CoreProfile);
+    f.setRedBufferSize(8);
+    f.setGreenBufferSize(8);
+    f.setBlueBufferSize(8);
+    f.setAlphaBufferSize(8);
+    f.setDepthBufferSize(24);
+    f.setStencilBufferSize(8);
+    f.setSamples(0);
+    f.setSwapInterval(0);
+    return f;
+}
+
+std::shared_ptr<IDirect3DDevice9> CreateOffscreenDevice(int width, int height, bool withStencil) {
+    return std::make_shared<TGLDevice>(width, height, withStencil);
+}
+
+std::shared_ptr<IDirect3DDevice9> CreateWidgetDevice(QOpenGLWidget *widget) {
+    if (!widget)
+        RaiseD3DError("Direct3D.CreateDevice", D3DERR_INVALIDCALL, "no widget");
+    return std::make_shared<TGLDevice>(widget);
+}

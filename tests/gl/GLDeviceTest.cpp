@@ -1,0 +1,528 @@
+// Exact pixels of small targets drawn through the GL device: primitive types, the pixel-centre
+// convention, lighting, blending, write masks, texture stage operations, sampling, the stencil
+// screen-door and the read-back layout.
+#include "platform/d3d9/GLDevice.h"
+#include "platform/d3d9/D3DError.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QOpenGLWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TVertex {
+    float X, Y, Z;
+    D3DCOLOR Color;
+    float U, V;
+};
+static_assert(sizeof(TVertex) == 24);
+
+constexpr DWORD Fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr D3DCOLOR White = 0xFFFFFFFF, Red = 0xFFFF0000, Blue = 0xFF0000FF, Black = 0xFF000000;
+
+// One unit is one pixel, origin at the top-left pixel's centre, y down: the original's screen space.
+D3DMATRIX PixelProjection(int w, int h) {
+    D3DMATRIX m{};
+    m.m[0][0] = 2.0f / w;
+    m.m[1][1] = -2.0f / h;
+    m.m[2][2] = 1.0f;
+    m.m[3][0] = -1.0f;
+    m.m[3][1] = 1.0f;
+    m.m[3][3] = 1.0f;
+    return m;
+}
+
+TVertex V(float x, float y, D3DCOLOR c = White, float u = 0, float v = 0) {
+    return {x, y, 0.5f, c, u, v};
+}
+
+class TTarget {
+public:
+    TTarget(int w, int h, bool stencil = false) : W(w), H(h), Device(CreateOffscreenDevice(w, h, stencil)) {
+        Device->SetFVF(Fvf);
+        Device->SetRenderState(D3DRS_AMBIENT, White);
+        Device->SetTransform(D3DTS_PROJECTION, PixelProjection(w, h));
+    }
+
+    void Begin(D3DCOLOR clear = Black) {
+        Device->BeginScene();
+        Device->Clear(D3DCLEAR_TARGET, clear, 1.0f, 0);
+    }
+
+    void Draw(D3DPRIMITIVETYPE type, UINT count, const std::vector<TVertex> &v) {
+        Device->DrawPrimitiveUP(type, count, v.data(), sizeof(TVertex));
+    }
+
+    // Ends the scene and reads the image: 0xRRGGBB per pixel, row by row from the top.
+    void End() {
+        Device->EndScene();
+        std::vector<uint8_t> rows(static_cast<std::size_t>(W) * H * 4);
+        Device->GetRenderTargetData(rows.data(), W * 4);
+        Pixels.assign(static_cast<std::size_t>(W) * H, 0);
+        for (int i = 0; i < W * H; ++i)
+            Pixels[i] = rows[i * 4] | rows[i * 4 + 1] << 8 | rows[i * 4 + 2] << 16;
+    }
+
+    uint32_t At(int x, int y) const { return Pixels[static_cast<std::size_t>(y) * W + x]; }
+
+    // '#' where the pixel has the colour, '.' elsewhere; one string per row, joined by '|'.
+    std::string Mask(uint32_t rgb) const {
+        std::string s;
+        for (int y = 0; y < H; ++y) {
+            if (y)
+                s += '|';
+            for (int x = 0; x < W; ++x)
+                s += At(x, y) == (rgb & 0xFFFFFF) ? '#' : '.';
+        }
+        return s;
+    }
+
+    int W, H;
+    std::shared_ptr<IDirect3DDevice9> Device;
+    std::vector<uint32_t> Pixels;
+};
+
+struct TPrimitiveCase {
+    const char *Name;
+    D3DPRIMITIVETYPE Type;
+    UINT Count;
+    std::vector<TVertex> Vertices;
+    const char *Expected;
+};
+
+TEST(GLDevice, EveryPrimitiveTypeAtItsMinimumCountLightsTheExpectedPixels) {
+    const std::vector<TPrimitiveCase> cases = {
+        {"point",
+         D3DPT_POINTLIST,
+         1,
+         {V(2, 3)},
+         "........|........|........|..#.....|........|........|........|........"},
+        // Lines light their first and their last pixel.
+        {"line list",
+         D3DPT_LINELIST,
+         1,
+         {V(1, 1), V(5, 1)},
+         "........|.#####..|........|........|........|........|........|........"},
+        {"line strip",
+         D3DPT_LINESTRIP,
+         1,
+         {V(6, 2), V(6, 6)},
+         "........|........|......#.|......#.|......#.|......#.|......#.|........"},
+        {"line strip of two segments",
+         D3DPT_LINESTRIP,
+         2,
+         {V(1, 6), V(4, 6), V(4, 3)},
+         "........|........|........|....#...|....#...|....#...|.####...|........"},
+        // Edges through pixel centres: the left and top edges are inside, the right and bottom ones not.
+        {"triangle list",
+         D3DPT_TRIANGLELIST,
+         1,
+         {V(1, 1), V(7, 1), V(1, 7)},
+         "........|.######.|.#####..|.####...|.###....|.##.....|.#......|........"},
+        {"triangle strip",
+         D3DPT_TRIANGLESTRIP,
+         2,
+         {V(1, 1), V(5, 1), V(1, 5), V(5, 5)},
+         "........|.####...|.####...|.####...|.####...|........|........|........"},
+        {"triangle fan",
+         D3DPT_TRIANGLEFAN,
+         2,
+         {V(2, 2), V(6, 2), V(6, 6), V(2, 6)},
+         "........|........|..####..|..####..|..####..|..####..|........|........"},
+    };
+    for (const TPrimitiveCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTarget t(8, 8);
+        t.Begin();
+        t.Draw(c.Type, c.Count, c.Vertices);
+        t.End();
+        EXPECT_EQ(t.Mask(White), c.Expected);
+    }
+}
+
+TEST(GLDevice, PixelCentresLieOnWholeCoordinatesFromTheTopLeft) {
+    TTarget t(6, 4);
+    t.Begin();
+    t.Draw(D3DPT_POINTLIST, 3, {V(0, 0, Red), V(5, 0, Blue), V(5, 3, Red)});
+    t.Draw(D3DPT_LINELIST, 1, {V(0, 3), V(2, 3)});
+    t.End();
+    EXPECT_EQ(t.Mask(0xFF0000), "#.....|......|......|.....#");
+    EXPECT_EQ(t.Mask(0x0000FF), ".....#|......|......|......");
+    EXPECT_EQ(t.Mask(0xFFFFFF), "......|......|......|###...");
+}
+
+// Clip-space z runs from 0 to w: what lies before 0 or beyond w is clipped; GL's own range would keep
+// -w..0.
+TEST(GLDevice, DepthClipsOutsideZeroToW) {
+    TTarget t(5, 1);
+    t.Begin();
+    const std::vector<TVertex> points = {{0, 0, -0.25f, White, 0, 0},
+                                         {1, 0, 0.01f, White, 0, 0},
+                                         {2, 0, 0.5f, White, 0, 0},
+                                         {3, 0, 0.99f, White, 0, 0},
+                                         {4, 0, 1.25f, White, 0, 0}};
+    t.Draw(D3DPT_POINTLIST, 5, points);
+    t.End();
+    EXPECT_EQ(t.Mask(White), ".###.");
+}
+
+TEST(GLDevice, SixteenByteVerticesWithoutTextureCoordinatesDraw) {
+    struct TColorVertex {
+        float X, Y, Z;
+        D3DCOLOR Color;
+    };
+    TTarget t(4, 4);
+    t.Device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    const TColorVertex v[] = {{0, 1, 0, Red}, {3, 1, 0, Red}};
+    t.Begin();
+    t.Device->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(TColorVertex));
+    t.End();
+    EXPECT_EQ(t.Mask(0xFF0000), "....|####|....|....");
+}
+
+TEST(GLDevice, LightingWithoutLightsMultipliesByTheAmbientAndKeepsTheVertexAlpha) {
+    TTarget t(2, 2);
+    t.Device->SetRenderState(D3DRS_AMBIENT, 0x0080FF33); // its alpha 0 must not matter
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    t.Begin();
+    t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, 0xFFC86432)}); // (200, 100, 50), opaque
+    t.End();
+    // 200 x 128 / 255 = 100.4, 100 x 255 / 255, 50 x 51 / 255 = 10
+    EXPECT_EQ(t.At(0, 0), 0x64640Au);
+}
+
+TEST(GLDevice, AlphaBlendingMixesSourceAlphaWithTheTarget) {
+    for (DWORD blend : {0u, 1u}) {
+        TTarget t(2, 1);
+        t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+        t.Begin(Blue);
+        t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, 0x80FF0000)});
+        t.End();
+        // 255 x 128/255 and 255 x 127/255 blended; replaced without blending.
+        EXPECT_EQ(t.At(0, 0), blend ? 0x80007Fu : 0xFF0000u) << "blend " << blend;
+        EXPECT_EQ(t.At(1, 0), 0x0000FFu);
+    }
+}
+
+TEST(GLDevice, ColourWriteIsAllOrNothing) {
+    TTarget t(2, 1);
+    t.Begin(Blue);
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, Red)});
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xFFFFFFFF);
+    t.Draw(D3DPT_POINTLIST, 1, {V(1, 0, Red)});
+    t.End();
+    EXPECT_EQ(t.At(0, 0), 0x0000FFu);
+    EXPECT_EQ(t.At(1, 0), 0xFF0000u);
+}
+
+// A texture of width x height filled from 0xAARRGGBB texels given row by row, top row first.
+std::shared_ptr<IDirect3DTexture9> MakeTexture(IDirect3DDevice9 &device, UINT w, UINT h,
+                                               const std::vector<uint32_t> &texels) {
+    auto texture = device.CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    D3DLOCKED_RECT r{};
+    texture->LockRect(0, r);
+    for (UINT y = 0; y < h; ++y)
+        std::memcpy(static_cast<uint8_t *>(r.pBits) + y * r.Pitch, &texels[y * w], w * 4);
+    texture->UnlockRect(0);
+    return texture;
+}
+
+uint8_t Channel(uint32_t c, int shift) {
+    return static_cast<uint8_t>(c >> shift);
+}
+
+TEST(GLDevice, EachColourOperationCombinesTextureAndDiffuse) {
+    const uint32_t tex = 0xFFC86428;  // (200, 100, 40)
+    const uint32_t diff = 0xFF6432C8; // (100, 50, 200)
+    struct TCase {
+        DWORD Op, Arg1, Arg2;
+        double (*F)(double t, double d);
+        int Tolerance;
+    };
+    const TCase cases[] = {
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double) { return t; }, 0},
+        {D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTA_TEXTURE, [](double, double d) { return d; }, 0},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double d) { return t * d; }, 0},
+        {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double d) { return 2 * t * d; }, 0},
+        {D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double d) { return 4 * t * d; }, 0},
+        {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double d) { return t + d; }, 0},
+        // The middle 0.5 has no exact 8-bit value: results may differ by one.
+        {D3DTOP_ADDSIGNED, D3DTA_TEXTURE, D3DTA_DIFFUSE, [](double t, double d) { return t + d - 0.5; }, 1},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE("colour operation " + std::to_string(c.Op) + " arg1 " + std::to_string(c.Arg1));
+        TTarget t(1, 1);
+        t.Device->SetTexture(0, MakeTexture(*t.Device, 1, 1, {tex}));
+        t.Device->SetTextureStageState(0, D3DTSS_COLOROP, c.Op);
+        t.Device->SetTextureStageState(0, D3DTSS_COLORARG1, c.Arg1);
+        t.Device->SetTextureStageState(0, D3DTSS_COLORARG2, c.Arg2);
+        t.Begin();
+        t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, diff, 0.5f, 0.5f)});
+        t.End();
+        for (int shift : {16, 8, 0}) {
+            const double v = c.F(Channel(tex, shift) / 255.0, Channel(diff, shift) / 255.0);
+            const int expected = static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+            EXPECT_NEAR(Channel(t.At(0, 0), shift), expected, c.Tolerance) << "channel at bit " << shift;
+        }
+    }
+}
+
+TEST(GLDevice, WithoutTextureTheStagePassesTheVertexColourWhateverItsOperation) {
+    TTarget t(1, 1);
+    t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    t.Device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    t.Begin();
+    t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, 0xFF123456)});
+    t.End();
+    EXPECT_EQ(t.At(0, 0), 0x123456u);
+}
+
+TEST(GLDevice, AlphaComesFromTheTexture) {
+    TTarget t(2, 1);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    // Transparent left texel, opaque right texel; the vertex is opaque.
+    t.Device->SetTexture(0, MakeTexture(*t.Device, 2, 1, {0x00FF0000, 0xFFFF0000}));
+    t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    t.Begin(Blue);
+    t.Draw(D3DPT_POINTLIST, 2, {V(0, 0, White, 0.25f, 0.5f), V(1, 0, White, 0.75f, 0.5f)});
+    t.End();
+    EXPECT_EQ(t.At(0, 0), 0x0000FFu);
+    EXPECT_EQ(t.At(1, 0), 0xFF0000u);
+}
+
+// Draws a quad over an 8 x 1 target whose u runs from u0 at the left edge to u1 at the right edge,
+// sampling a 2 x 1 texture of the texels a (left) and b (right).
+std::vector<uint32_t> SampleRow(DWORD filter, DWORD address, float u0, float u1, uint32_t a, uint32_t b) {
+    TTarget t(8, 1);
+    t.Device->SetTexture(0, MakeTexture(*t.Device, 2, 1, {a, b}));
+    t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    t.Device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    t.Device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+    t.Device->SetSamplerState(0, D3DSAMP_ADDRESSU, address);
+    t.Device->SetSamplerState(0, D3DSAMP_ADDRESSV, address);
+    t.Begin();
+    // Pixel edges lie half a pixel from the centres.
+    t.Draw(D3DPT_TRIANGLESTRIP, 2,
+           {V(-0.5f, -0.5f, White, u0, 0), V(7.5f, -0.5f, White, u1, 0), V(-0.5f, 0.5f, White, u0, 1),
+            V(7.5f, 0.5f, White, u1, 1)});
+    t.End();
+    return t.Pixels;
+}
+
+TEST(GLDevice, PointSamplingWrapsOrClamps) {
+    const uint32_t r = 0xFFFF0000, b = 0xFF0000FF;
+    const auto row = [](const char *pattern) {
+        std::vector<uint32_t> out;
+        for (const char *p = pattern; *p; ++p)
+            out.push_back(*p == 'R' ? 0xFF0000u : 0x0000FFu);
+        return out;
+    };
+    EXPECT_EQ(SampleRow(D3DTEXF_POINT, D3DTADDRESS_WRAP, 0, 1, r, b), row("RRRRBBBB"));
+    EXPECT_EQ(SampleRow(D3DTEXF_POINT, D3DTADDRESS_WRAP, 0, 2, r, b), row("RRBBRRBB"));
+    EXPECT_EQ(SampleRow(D3DTEXF_POINT, D3DTADDRESS_CLAMP, 0, 2, r, b), row("RRBBBBBB"));
+}
+
+TEST(GLDevice, LinearSamplingBlendsNeighboursWrappingOrClampingAtTheEdge) {
+    // Texels chosen so that every blend weight used (multiples of 1/8) gives a whole value; filtering
+    // hardware weighs with limited precision, so one step either way is allowed.
+    const uint32_t a = 0xFFF00010, b = 0xFF1000F0;
+    for (DWORD filter : {D3DTEXF_LINEAR, D3DTEXF_ANISOTROPIC}) {
+        for (DWORD address : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP}) {
+            SCOPED_TRACE("filter " + std::to_string(filter) + " address " + std::to_string(address));
+            const std::vector<uint32_t> px = SampleRow(filter, address, 0, 1, a, b);
+            for (int i = 0; i < 8; ++i) {
+                // In texel space the texel centres are 0 (a) and 1 (b); pixel i samples at (2i - 3) / 8.
+                const double s = (2.0 * i - 3.0) / 8.0;
+                double wb; // weight of texel b
+                if (s < 0)
+                    wb = address == D3DTADDRESS_WRAP ? -s : 0.0; // wrapped, b is the left neighbour of a
+                else if (s > 1)
+                    wb = address == D3DTADDRESS_WRAP ? 2.0 - s : 1.0;
+                else
+                    wb = s;
+                const double red = 0xF0 * (1 - wb) + 0x10 * wb, blue = 0x10 * (1 - wb) + 0xF0 * wb;
+                EXPECT_NEAR(Channel(px[i], 16), red, 1) << "pixel " << i;
+                EXPECT_NEAR(Channel(px[i], 0), blue, 1) << "pixel " << i;
+            }
+        }
+    }
+}
+
+TEST(GLDevice, StencilScreenDoorPassesPixelsWhoseCoordinatesAreBothEvenOrBothOdd) {
+    const int w = 8, h = 6;
+    TTarget t(w, h, true);
+    t.Begin();
+    t.Device->Clear(D3DCLEAR_STENCIL, 0, 1.0f, 0);
+    // One unit a pixel, origin at the view centre, y up.
+    D3DMATRIX scale{};
+    scale.m[0][0] = 2.0f / w;
+    scale.m[1][1] = 2.0f / h;
+    scale.m[2][2] = 1.0f;
+    scale.m[3][3] = 1.0f;
+    t.Device->SetTransform(D3DTS_PROJECTION, scale);
+    std::vector<TVertex> lines;
+    for (int i = -(w / 2); i <= w / 2; ++i) {
+        lines.push_back(V(2.0f * i, -h));
+        lines.push_back(V(2.0f * i, h));
+    }
+    for (int j = -(h / 2); j <= h / 2; ++j) {
+        lines.push_back(V(-w, 2.0f * j));
+        lines.push_back(V(w, 2.0f * j));
+    }
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    t.Device->SetRenderState(D3DRS_STENCILENABLE, 1);
+    t.Device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    t.Device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INVERT);
+    t.Device->SetRenderState(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
+    t.Draw(D3DPT_LINELIST, static_cast<UINT>(lines.size() / 2), lines);
+    t.Device->SetRenderState(D3DRS_STENCILWRITEMASK, 0);
+    t.Device->SetRenderState(D3DRS_STENCILMASK, 0xFFFFFFFF);
+    t.Device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    t.Device->SetRenderState(D3DRS_STENCILREF, 0);
+    t.Device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xFFFFFFFF);
+    t.Device->SetTransform(D3DTS_PROJECTION, PixelProjection(w, h));
+    t.Draw(D3DPT_TRIANGLESTRIP, 2, {V(-1, -1), V(w, -1), V(-1, h), V(w, h)});
+    t.End();
+    // Relative to the centre pixel (4, 3): x - 4 and y - 3 both even or both odd.
+    EXPECT_EQ(t.Mask(White), ".#.#.#.#|#.#.#.#.|.#.#.#.#|#.#.#.#.|.#.#.#.#|#.#.#.#.");
+}
+
+TEST(GLDevice, ReadBackGivesTopRowFirstAsBlueGreenRedBytesAtThePitch) {
+    TTarget t(3, 2);
+    t.Begin();
+    t.Draw(D3DPT_POINTLIST, 3, {V(0, 0, 0xFF102030), V(2, 0, 0xFF405060), V(0, 1, 0xFF708090)});
+    t.Device->EndScene();
+    const int pitch = 16;
+    std::vector<uint8_t> rows(pitch * 2, 0xAB);
+    t.Device->GetRenderTargetData(rows.data(), pitch);
+    const std::vector<uint8_t> expected = {
+        0x30, 0x20, 0x10, 0xFF, 0, 0, 0, 0xFF, 0x60, 0x50, 0x40, 0xFF, 0xAB, 0xAB, 0xAB, 0xAB,
+        0x90, 0x80, 0x70, 0xFF, 0, 0, 0, 0xFF, 0,    0,    0,    0xFF, 0xAB, 0xAB, 0xAB, 0xAB,
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST(GLDevice, ViewportAndCapabilitiesDescribeTheTarget) {
+    auto device = CreateOffscreenDevice(33, 17);
+    D3DVIEWPORT9 vp{};
+    device->GetViewport(vp);
+    EXPECT_EQ(vp.X, 0);
+    EXPECT_EQ(vp.Y, 0);
+    EXPECT_EQ(vp.Width, 33);
+    EXPECT_EQ(vp.Height, 17);
+    EXPECT_EQ(vp.MinZ, 0.0f);
+    EXPECT_EQ(vp.MaxZ, 1.0f);
+    D3DCAPS9 caps{};
+    device->GetDeviceCaps(caps);
+    EXPECT_GE(caps.MaxTextureWidth, 1024u);
+    // Odd sizes up to the largest work, beyond it the call fails.
+    EXPECT_NO_THROW(device->CreateTexture(3, 5, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED));
+    EXPECT_THROW(device->CreateTexture(caps.MaxTextureWidth + 1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED),
+                 ED3DError);
+}
+
+TEST(GLDevice, FailuresNameTheCallAndItsResult) {
+    auto device = CreateOffscreenDevice(4, 4);
+    auto other = CreateOffscreenDevice(4, 4);
+    const auto expectError = [](const std::function<void()> &f, const std::string &call) {
+        try {
+            f();
+            ADD_FAILURE() << call << " did not fail";
+        } catch (const ED3DError &e) {
+            EXPECT_EQ(e.Result(), D3DERR_INVALIDCALL);
+            EXPECT_EQ(std::string(e.what()).rfind(call + ": D3DERR_INVALIDCALL (0x8876086C)", 0), 0u)
+                << e.what();
+        }
+    };
+    expectError([&] { device->Clear(D3DCLEAR_STENCIL, 0, 1.0f, 0); }, "IDirect3DDevice9.Clear");
+    TVertex v = V(0, 0);
+    device->SetFVF(Fvf);
+    expectError([&] { device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v); },
+                "IDirect3DDevice9.DrawPrimitiveUP");
+    auto foreign = other->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    expectError([&] { device->SetTexture(0, foreign); }, "IDirect3DDevice9.SetTexture");
+    device->BeginScene();
+    expectError([&] { device->BeginScene(); }, "IDirect3DDevice9.BeginScene");
+    EXPECT_EQ(device->Present(), D3DERR_INVALIDCALL);
+    device->EndScene();
+    EXPECT_EQ(device->Present(), D3D_OK);
+}
+
+TEST(GLDevice, TexturesAndDevicesMayDieInAnyOrder) {
+    std::shared_ptr<IDirect3DTexture9> texture;
+    {
+        TTarget t(2, 1);
+        texture = MakeTexture(*t.Device, 1, 1, {0xFF00FF00});
+        t.Device->SetTexture(0, texture);
+        t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        t.Begin();
+        t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, White, 0.5f, 0.5f)});
+        t.End();
+        EXPECT_EQ(t.At(0, 0), 0x00FF00u);
+    }
+    // The device is gone; the texture still works and frees itself later.
+    D3DLOCKED_RECT r{};
+    texture->LockRect(0, r);
+    texture->UnlockRect(0);
+    texture.reset();
+}
+
+// The on-screen target: the widget's own framebuffer, with its stencil.
+TEST(GLDevice, WidgetTargetDrawsIntoTheWidgetFramebufferWithStencil) {
+    QOpenGLWidget widget;
+    widget.setFormat(DeviceSurfaceFormat());
+    widget.resize(8, 6);
+    widget.show();
+    QElapsedTimer timer;
+    timer.start();
+    while (!widget.isValid() && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(widget.isValid()) << "the widget got no OpenGL context";
+    auto device = CreateWidgetDevice(&widget);
+    D3DVIEWPORT9 vp{};
+    device->GetViewport(vp);
+    const int w = vp.Width, h = vp.Height;
+    ASSERT_GE(w, 4);
+    ASSERT_GE(h, 4);
+    device->SetFVF(Fvf);
+    device->SetRenderState(D3DRS_AMBIENT, White);
+    device->SetTransform(D3DTS_PROJECTION, PixelProjection(w, h));
+    device->BeginScene();
+    device->Clear(D3DCLEAR_TARGET | D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, Blue, 1.0f, 0);
+    // Mark pixel (1, 1) in the stencil only, then fill everything where the stencil is still 0.
+    const TVertex mark = V(1, 1);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    device->SetRenderState(D3DRS_STENCILENABLE, 1);
+    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INVERT);
+    device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &mark, sizeof mark);
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    device->SetRenderState(D3DRS_STENCILWRITEMASK, 0);
+    device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    const TVertex quad[] = {V(-1, -1, Red), V(w, -1, Red), V(-1, h, Red), V(w, h, Red)};
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TVertex));
+    device->EndScene();
+    EXPECT_EQ(device->Present(), D3D_OK);
+    std::vector<uint8_t> rows(static_cast<std::size_t>(w) * h * 4);
+    device->GetRenderTargetData(rows.data(), w * 4);
+    const auto px = [&](int x, int y) {
+        const uint8_t *p = &rows[(static_cast<std::size_t>(y) * w + x) * 4];
+        return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    };
+    EXPECT_EQ(px(1, 1), 0x0000FFu);
+    EXPECT_EQ(px(0, 0), 0xFF0000u);
+    EXPECT_EQ(px(w - 1, h - 1), 0xFF0000u);
+}
+
+} // namespace

@@ -1,0 +1,340 @@
+// Enhanced and Windows metafiles written in the test with libUEMF's record writers: loading, saving
+// the same bytes, size, and the pixels of a played picture.
+#include "platform/gdi/Metafile.h"
+#include "platform/PlatformError.h"
+
+#include "support/TestSupport.h"
+
+#include <uemf.h>
+#include <uwmf.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF, Red = 0xFFFF0000, Blue = 0xFF0000FF, Green = 0xFF00FF00;
+
+std::vector<uint16_t> Utf16(const char *ascii) {
+    std::vector<uint16_t> s;
+    for (const char *p = ascii; *p; ++p)
+        s.push_back(static_cast<uint8_t>(*p));
+    s.push_back(0);
+    return s;
+}
+
+// A 100 x 100 pixel picture (96 pixels per inch): a red triangle, a blue circle, green text.
+class TEmfBuilder {
+public:
+    explicit TEmfBuilder(const std::string &file) : file_(file) {
+        emf_start(file.c_str(), 4096, 4096, &et_);
+        emf_htable_create(128, 128, &eht_);
+        const U_RECTL bounds = rectl_set(point32_set(0, 0), point32_set(99, 99));
+        const U_RECTL frame = rectl_set(point32_set(0, 0), point32_set(2646, 2646)); // 0.01 mm
+        Add(U_EMRHEADER_set(bounds, frame, nullptr, 0, nullptr, sizel_set(960, 960), sizel_set(254, 254), 0));
+    }
+    ~TEmfBuilder() {
+        emf_free(&et_);
+        emf_htable_free(&eht_);
+    }
+    void Add(char *record) {
+        ASSERT_EQ(emf_append(reinterpret_cast<PU_ENHMETARECORD>(record), et_, U_REC_FREE), 0);
+    }
+    void Brush(uint8_t r, uint8_t g, uint8_t b) {
+        uint32_t ih = 0;
+        Add(createbrushindirect_set(&ih, eht_, logbrush_set(U_BS_SOLID, colorref3_set(r, g, b), 0)));
+        Add(selectobject_set(ih, eht_));
+    }
+    void Picture() {
+        Add(U_EMRSETBKMODE_set(U_TRANSPARENT));
+        Add(selectobject_set(U_NULL_PEN, eht_));
+        Brush(255, 0, 0);
+        const U_POINT16 tri[] = {point16_set(10, 10), point16_set(60, 10), point16_set(10, 60)};
+        Add(U_EMRPOLYGON16_set(rectl_set(point32_set(10, 10), point32_set(60, 60)), 3, tri));
+        Brush(0, 0, 255);
+        Add(U_EMRELLIPSE_set(rectl_set(point32_set(60, 60), point32_set(90, 90))));
+        std::vector<uint16_t> face = Utf16("Arial");
+        U_LOGFONT lf = logfont_set(-20, 0, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
+                                   U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH, face.data());
+        uint32_t font = 0;
+        Add(extcreatefontindirectw_set(&font, eht_, reinterpret_cast<const char *>(&lf), nullptr));
+        Add(selectobject_set(font, eht_));
+        Add(U_EMRSETTEXTCOLOR_set(colorref3_set(0, 255, 0)));
+        std::vector<uint16_t> text = Utf16("HH");
+        uint32_t dx[] = {14, 14};
+        char *t = emrtext_set(point32_set(10, 70), 2, 2, text.data(), U_ETO_NONE,
+                              rectl_set(point32_set(0, 0), point32_set(-1, -1)), dx);
+        Add(U_EMREXTTEXTOUTW_set(rectl_set(point32_set(10, 70), point32_set(40, 95)), U_GM_COMPATIBLE, 1, 1,
+                                 reinterpret_cast<PU_EMRTEXT>(t)));
+        std::free(t);
+    }
+    std::vector<uint8_t> Finish() {
+        Add(U_EMREOF_set(0, nullptr, et_));
+        EXPECT_EQ(emf_finish(et_, eht_), 0);
+        return sptest::ReadFileBytes(file_);
+    }
+
+private:
+    std::string file_;
+    EMFTRACK *et_ = nullptr;
+    EMFHANDLES *eht_ = nullptr;
+};
+
+// The same picture in the Windows form; placeable or not.
+std::vector<uint8_t> WmfPicture(const std::string &file, bool placeable) {
+    WMFTRACK *wt = nullptr;
+    WMFHANDLES *wht = nullptr;
+    wmf_start(file.c_str(), 4096, 4096, &wt);
+    wmf_htable_create(128, 128, &wht);
+    U_PAIRF *size = U_PAIRF_set(100.0f / 96.0f, 100.0f / 96.0f);
+    wmf_header_append(reinterpret_cast<U_METARECORD *>(U_WMRHEADER_set(placeable ? size : nullptr, 96)), wt,
+                      1);
+    std::free(size);
+    const auto add = [&](char *record) {
+        wmf_append(reinterpret_cast<U_METARECORD *>(record), wt, U_REC_FREE);
+    };
+    uint32_t ih = 0, red = 0, pen = 0, blue = 0, font = 0;
+    add(U_WMRSETWINDOWORG_set(point16_set(0, 0)));
+    add(U_WMRSETWINDOWEXT_set(point16_set(100, 100)));
+    add(U_WMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+    add(U_WMRSETBKMODE_set(U_TRANSPARENT));
+    // A brush made and deleted first, so that later objects reuse its slot in the object table.
+    add(wcreatebrushindirect_set(&ih, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(9, 9, 9), 0)));
+    add(wcreatebrushindirect_set(&red, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(255, 0, 0), 0)));
+    add(wdeleteobject_set(&ih, wht));
+    add(wcreatepenindirect_set(&pen, wht, U_PEN_set(U_PS_NULL, 1, colorref3_set(0, 0, 0))));
+    add(wselectobject_set(pen, wht));
+    add(wselectobject_set(red, wht));
+    const U_POINT16 tri[] = {point16_set(10, 10), point16_set(60, 10), point16_set(10, 60)};
+    add(U_WMRPOLYGON_set(3, tri));
+    add(wcreatebrushindirect_set(&blue, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(0, 0, 255), 0)));
+    add(wselectobject_set(blue, wht));
+    add(U_WMRELLIPSE_set(U_RECT16_set(point16_set(60, 60), point16_set(90, 90))));
+    char face[] = "Arial";
+    U_FONT *f = U_FONT_set(-20, 0, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
+                           U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH, face);
+    add(wcreatefontindirect_set(&font, wht, f));
+    std::free(f);
+    add(wselectobject_set(font, wht));
+    add(U_WMRSETTEXTCOLOR_set(colorref3_set(0, 255, 0)));
+    char text[] = "HH";
+    add(U_WMRTEXTOUT_set(point16_set(10, 70), text));
+    add(U_WMREOF_set());
+    EXPECT_EQ(wmf_finish(wt), 0);
+    wmf_free(&wt);
+    wmf_htable_free(&wht);
+    return sptest::ReadFileBytes(file);
+}
+
+QImage Play(const TMetafile &m, int w = 100, int h = 100) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(White);
+    QPainter p(&img);
+    m.Play(p, QRectF(0, 0, w, h));
+    return img;
+}
+
+int Count(const QImage &img, QRgb colour, const QRect &area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += img.pixel(x, y) == colour;
+    return n;
+}
+
+// The triangle, circle and text at the places the records put them, in pure colours only.
+void ExpectPicture(const QImage &img) {
+    EXPECT_EQ(img.pixel(20, 20), Red);
+    EXPECT_EQ(img.pixel(15, 50), Red);
+    EXPECT_EQ(img.pixel(50, 50), White); // beyond the triangle's long edge
+    EXPECT_EQ(img.pixel(75, 75), Blue);
+    EXPECT_EQ(img.pixel(62, 62), White); // inside the circle's box, outside the circle
+    EXPECT_GT(Count(img, Green, QRect(8, 68, 40, 30)), 20);
+    EXPECT_EQ(Count(img, Green, QRect(0, 0, 100, 66)), 0);
+    std::set<QRgb> colours;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            colours.insert(img.pixel(x, y));
+    EXPECT_EQ(colours, (std::set<QRgb>{White, Red, Blue, Green})) << "anti-aliased or stray colours";
+}
+
+TEST(Metafile, EnhancedRoundTripsItsBytesAndPlaysItsPicture) {
+    sptest::TempDir dir;
+    TEmfBuilder b(dir.File("in.emf"));
+    b.Picture();
+    const std::vector<uint8_t> bytes = b.Finish();
+    TMetafile m;
+    m.LoadFromFile(dir.File("in.emf"));
+    EXPECT_EQ(m.Kind(), TMetafileKind::Enhanced);
+    EXPECT_EQ(m.Width(), 100);
+    EXPECT_EQ(m.Height(), 100);
+    EXPECT_EQ(TMetafile::MeasureLength(bytes.data(), bytes.size()), bytes.size());
+    m.SaveToFile(dir.File("out.emf"));
+    EXPECT_EQ(sptest::ReadFileBytes(dir.File("out.emf")), bytes);
+    ExpectPicture(Play(m));
+    // Stretched twice as wide: the triangle's inside moves with it.
+    const QImage wide = Play(m, 200, 100);
+    EXPECT_EQ(wide.pixel(40, 20), Red);
+    EXPECT_EQ(wide.pixel(150, 75), Blue);
+    EXPECT_EQ(wide.pixel(75, 75), White);
+}
+
+TEST(Metafile, WindowsFormsWithAndWithoutPlaceableHeaderPlayTheSamePicture) {
+    sptest::TempDir dir;
+    for (bool placeable : {true, false}) {
+        SCOPED_TRACE(placeable ? "placeable" : "plain");
+        const std::vector<uint8_t> bytes = WmfPicture(dir.File("in.wmf"), placeable);
+        TMetafile m;
+        m.LoadFromBytes(bytes.data(), bytes.size());
+        EXPECT_EQ(m.Kind(), TMetafileKind::Windows);
+        EXPECT_EQ(m.Width(), 100);
+        EXPECT_EQ(m.Height(), 100);
+        EXPECT_EQ(TMetafile::MeasureLength(bytes.data(), bytes.size()), bytes.size());
+        m.SaveToFile(dir.File("out.wmf"));
+        EXPECT_EQ(sptest::ReadFileBytes(dir.File("out.wmf")), bytes);
+        ExpectPicture(Play(m));
+    }
+}
+
+// Inserts a record after the header of an enhanced metafile, keeping its sizes right.
+std::vector<uint8_t> InsertAfterHeader(std::vector<uint8_t> emf, const std::vector<uint8_t> &record) {
+    uint32_t headerSize, bytes, records;
+    std::memcpy(&headerSize, &emf[4], 4);
+    std::memcpy(&bytes, &emf[48], 4);
+    std::memcpy(&records, &emf[52], 4);
+    emf.insert(emf.begin() + headerSize, record.begin(), record.end());
+    bytes += static_cast<uint32_t>(record.size());
+    ++records;
+    std::memcpy(&emf[48], &bytes, 4);
+    std::memcpy(&emf[52], &records, 4);
+    return emf;
+}
+
+TEST(Metafile, UnknownRecordsAreSkipped) {
+    sptest::TempDir dir;
+    TEmfBuilder b(dir.File("in.emf"));
+    b.Picture();
+    const std::vector<uint8_t> plain = b.Finish();
+    sptest::ByteBuilder unknown;
+    unknown.U32(200).U32(20).U32(0xDEADBEEF).U32(7).U32(9);
+    const std::vector<uint8_t> withUnknown = InsertAfterHeader(plain, unknown.Data());
+    TMetafile m;
+    m.LoadFromBytes(withUnknown.data(), withUnknown.size());
+    ExpectPicture(Play(m));
+}
+
+TEST(Metafile, MalformedRecordsEndPlaybackWithAnError) {
+    sptest::TempDir dir;
+    TEmfBuilder b(dir.File("in.emf"));
+    b.Picture();
+    const std::vector<uint8_t> plain = b.Finish();
+    const struct {
+        const char *Name;
+        std::vector<uint8_t> Record;
+    } cases[] = {
+        // A 16-bit polygon claiming far more points than it holds (and a count whose byte size wraps).
+        {"point count", sptest::ByteBuilder()
+                            .U32(86)
+                            .U32(36)
+                            .I32(0)
+                            .I32(0)
+                            .I32(9)
+                            .I32(9)
+                            .U32(0x40000001)
+                            .I16(1)
+                            .I16(1)
+                            .I16(2)
+                            .I16(2)
+                            .Data()},
+        {"polygon counts", sptest::ByteBuilder()
+                               .U32(91)
+                               .U32(44)
+                               .I32(0)
+                               .I32(0)
+                               .I32(9)
+                               .I32(9)
+                               .U32(1)
+                               .U32(2)
+                               .U32(3)
+                               .I16(1)
+                               .I16(1)
+                               .I16(2)
+                               .I16(2)
+                               .Data()},
+        // Text whose string lies beyond the record.
+        {"text offset", sptest::ByteBuilder()
+                            .U32(84)
+                            .U32(76)
+                            .I32(0)
+                            .I32(0)
+                            .I32(9)
+                            .I32(9)
+                            .U32(1)
+                            .F32(1)
+                            .F32(1)
+                            .I32(5)
+                            .I32(5)
+                            .U32(4)
+                            .U32(0x7FFFFFF0)
+                            .U32(0x100)
+                            .U32(0)
+                            .U32(0)
+                            .U32(0)
+                            .U32(0)
+                            .U32(0)
+                            .Data()},
+        // A rectangle record too short for its rectangle.
+        {"short rectangle", sptest::ByteBuilder().U32(43).U32(16).I32(0).I32(0).Data()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::vector<uint8_t> bad = InsertAfterHeader(plain, c.Record);
+        TMetafile m;
+        m.LoadFromBytes(bad.data(), bad.size()); // the framing is sound
+        QImage img(50, 50, QImage::Format_RGB32);
+        QPainter p(&img);
+        try {
+            m.Play(p, QRectF(0, 0, 50, 50));
+            ADD_FAILURE() << "played without error";
+        } catch (const EPlatformError &e) {
+            EXPECT_EQ(std::string(e.what()).rfind("TMetafile.Play: record of type", 0), 0u) << e.what();
+        }
+    }
+}
+
+TEST(Metafile, BrokenFilesAreRefusedAndLeaveTheMetafileAsItWas) {
+    sptest::TempDir dir;
+    TEmfBuilder b(dir.File("in.emf"));
+    b.Picture();
+    const std::vector<uint8_t> good = b.Finish();
+    TMetafile m;
+    m.LoadFromBytes(good.data(), good.size());
+    std::vector<uint8_t> truncated(good.begin(), good.end() - 8);
+    std::vector<uint8_t> badRecordSize = good;
+    badRecordSize[good.size() - 20 + 4] = 0xFF; // the end-of-file record's size runs past the end
+    std::vector<uint8_t> wmfTruncated = WmfPicture(dir.File("w.wmf"), true);
+    wmfTruncated.resize(wmfTruncated.size() - 6);
+    const std::vector<std::vector<uint8_t>> broken = {{},        {1, 2, 3},     std::vector<uint8_t>(200, 0),
+                                                      truncated, badRecordSize, wmfTruncated};
+    for (const auto &bytes : broken) {
+        EXPECT_THROW(m.LoadFromBytes(bytes.data(), bytes.size(), "broken.emf"), EPlatformError);
+        EXPECT_EQ(m.Bytes(), good);
+        EXPECT_EQ(m.Width(), 100);
+    }
+    try {
+        m.LoadFromFile(dir.File("missing.emf"));
+        ADD_FAILURE() << "a missing file loaded";
+    } catch (const EPlatformError &e) {
+        EXPECT_NE(std::string(e.what()).find("missing.emf"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(TMetafile::MeasureLength(truncated.data(), 10), 0u);
+    EXPECT_EQ(TMetafile::MeasureLength(broken[2].data(), broken[2].size()), 0u);
+}
+
+} // namespace
