@@ -9,6 +9,11 @@
 
 namespace {
 
+// A polygon from its points (a bare brace list of two points would also read as a rectangle).
+QPolygonF Pts(std::initializer_list<QPointF> points) {
+    return QPolygonF(QList<QPointF>(points));
+}
+
 QHash<int, QCursor> &CursorTable() {
     static QHash<int, QCursor> table;
     return table;
@@ -110,7 +115,7 @@ void Head(QPainter &p, double x, double y, double angle, const QColor &c) {
     const double len = 4;
     p.setPen(Qt::NoPen);
     p.setBrush(c);
-    p.drawPolygon(QPolygonF({{x, y},
+    p.drawPolygon(Pts({{x, y},
                              {x - std::cos(angle - 0.6) * len, y - std::sin(angle - 0.6) * len},
                              {x - std::cos(angle + 0.6) * len, y - std::sin(angle + 0.6) * len}}));
 }
@@ -168,7 +173,7 @@ void DrawGlyph(QPainter &p, TGlyph g) {
         break;
     case TGlyph::ChooseLines:
         p.setPen(QPen(Blue, 2));
-        p.drawPolyline(QPolygonF({{14, 29}, {19, 19}, {24, 26}, {30, 16}}));
+        p.drawPolyline(Pts({{14, 29}, {19, 19}, {24, 26}, {30, 16}}));
         break;
     case TGlyph::ChoosePoints:
         p.setPen(QPen(Black, 1));
@@ -179,7 +184,7 @@ void DrawGlyph(QPainter &p, TGlyph g) {
     case TGlyph::ChooseAreas:
         p.setPen(QPen(Black, 1));
         p.setBrush(QColor(140, 180, 240));
-        p.drawPolygon(QPolygonF({{14, 28}, {16, 18}, {25, 15}, {30, 22}, {24, 30}}));
+        p.drawPolygon(Pts({{14, 28}, {16, 18}, {25, 15}, {30, 22}, {24, 30}}));
         break;
     case TGlyph::MoveItem:
         p.setPen(QPen(Black, 1));
@@ -265,7 +270,7 @@ void DrawGlyph(QPainter &p, TGlyph g) {
         for (int i = 0; i < 3; ++i) {
             p.setBrush(QColor::fromHsv(40 + 90 * i, 140, 240));
             p.drawPolygon(
-                QPolygonF({{13, 27.0 - 4 * i}, {21, 23.0 - 4 * i}, {30, 27.0 - 4 * i}, {21, 31.0 - 4 * i}}));
+                Pts({{13, 27.0 - 4 * i}, {21, 23.0 - 4 * i}, {30, 27.0 - 4 * i}, {21, 31.0 - 4 * i}}));
         }
         break;
     case TGlyph::MoveCorrection:
@@ -298,7 +303,7 @@ QPixmap CursorPicture(TGlyph glyph) {
     // The pointer, its tip on the top-left pixel (the active point).
     p.setPen(QPen(Black, 1));
     p.setBrush(Light);
-    p.drawPolygon(QPolygon({{0, 0}, {0, 15}, {4, 11}, {7, 17}, {9, 16}, {6, 10}, {11, 10}}));
+    p.drawPolygon(Pts({{0, 0}, {0, 15}, {4, 11}, {7, 17}, {9, 16}, {6, 10}, {11, 10}}));
     DrawGlyph(p, glyph);
     return pm;
 }

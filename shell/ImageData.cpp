@@ -13,6 +13,11 @@
 
 namespace {
 
+// A polygon from its points (a bare brace list of two points would also read as a rectangle).
+QPolygonF Pts(std::initializer_list<QPointF> points) {
+    return QPolygonF(QList<QPointF>(points));
+}
+
 QPointer<TImageDataModule> &Instance() {
     static QPointer<TImageDataModule> module;
     return module;
@@ -45,7 +50,7 @@ void ArrowHead(QPainter &p, QPointF tip, double angle, double len, const QColor 
     const QPointF b = tip - QPointF(std::cos(angle + 0.5) * len, std::sin(angle + 0.5) * len);
     p.setPen(Qt::NoPen);
     p.setBrush(c);
-    p.drawPolygon(QPolygonF({tip, a, b}));
+    p.drawPolygon(Pts({tip, a, b}));
 }
 
 // A straight arrow across the 24-pixel box; dx, dy give its direction.
@@ -111,7 +116,7 @@ void Page(QPainter &p) {
     p.setPen(QPen(Ink, 1.2));
     p.setBrush(Qt::white);
     p.drawPolygon(page);
-    p.drawPolyline(QPolygonF({{15, 2}, {15, 7}, {20, 7}}));
+    p.drawPolyline(Pts({{15, 2}, {15, 7}, {20, 7}}));
 }
 
 void Disk(QPainter &p, QPointF at, double s = 1) {
@@ -170,7 +175,7 @@ void FourWay(QPainter &p, QPointF c, double r, const QColor &col = Blue) {
 void Area(QPainter &p, const QColor &fill) {
     p.setPen(QPen(Ink, 1.2));
     p.setBrush(fill);
-    p.drawPolygon(QPolygonF({{3, 16}, {5, 4}, {14, 2}, {19, 9}, {12, 17}}));
+    p.drawPolygon(Pts({{3, 16}, {5, 4}, {14, 2}, {19, 9}, {12, 17}}));
 }
 
 struct TActionPicture {
@@ -191,9 +196,9 @@ const std::vector<TActionPicture> &ActionPictures() {
          [](QPainter &p) {
              p.setPen(QPen(Ink, 1.2));
              p.setBrush(QColor(240, 200, 90));
-             p.drawPolygon(QPolygonF({{2, 6}, {9, 6}, {11, 8}, {21, 8}, {21, 20}, {2, 20}}));
+             p.drawPolygon(Pts({{2, 6}, {9, 6}, {11, 8}, {21, 8}, {21, 20}, {2, 20}}));
              p.setBrush(QColor(250, 225, 130));
-             p.drawPolygon(QPolygonF({{5, 11}, {23, 11}, {20, 20}, {2, 20}}));
+             p.drawPolygon(Pts({{5, 11}, {23, 11}, {20, 20}, {2, 20}}));
          }},
         {"SaveStreet", "document-save",
          [](QPainter &p) {
@@ -233,7 +238,7 @@ const std::vector<TActionPicture> &ActionPictures() {
              p.setPen(QPen(Ink, 1));
              p.setBrush(QColor(60, 60, 60));
              p.drawRoundedRect(QRectF(2, 6, 15, 12), 2, 2);
-             p.drawPolygon(QPolygonF({{17, 10}, {22, 7}, {22, 17}, {17, 14}}));
+             p.drawPolygon(Pts({{17, 10}, {22, 7}, {22, 17}, {17, 14}}));
              p.setBrush(QColor(120, 180, 255));
              p.drawEllipse(QRectF(5, 8.5, 7, 7));
          }},
@@ -249,7 +254,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"Detail", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{3, 19}, {12, 5}, {21, 19}}), -1);
+             Vertices(p, Pts({{3, 19}, {12, 5}, {21, 19}}), -1);
              Pen(p, Red, 1.2);
              p.drawEllipse(QRectF(8, 11, 8, 8));
          }},
@@ -309,7 +314,7 @@ const std::vector<TActionPicture> &ActionPictures() {
         {"SelectLine", nullptr,
          [](QPainter &p) {
              Pen(p, Blue, 2.2);
-             p.drawPolyline(QPolygonF({{2, 16}, {8, 5}, {14, 12}, {20, 3}}));
+             p.drawPolyline(Pts({{2, 16}, {8, 5}, {14, 12}, {20, 3}}));
              Pointer(p, {13, 11});
          }},
         {"SelectPoint", nullptr,
@@ -346,7 +351,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          [](QPainter &p) {
              p.setPen(QPen(Ink, 1.2));
              p.setBrush(QColor(150, 190, 240));
-             p.drawPolygon(QPolygonF({{2, 3}, {22, 3}, {14, 12}, {14, 21}, {10, 19}, {10, 12}}));
+             p.drawPolygon(Pts({{2, 3}, {22, 3}, {14, 12}, {14, 21}, {10, 19}, {10, 12}}));
          }},
         {"UniReport", nullptr,
          [](QPainter &p) {
@@ -443,8 +448,8 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"ConnectPoint", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{2, 20}, {10, 10}}), 1, Green);
-             Vertices(p, QPolygonF({{14, 10}, {22, 4}}), 0, Green);
+             Vertices(p, Pts({{2, 20}, {10, 10}}), 1, Green);
+             Vertices(p, Pts({{14, 10}, {22, 4}}), 0, Green);
              Pen(p, Green, 1.4);
              p.drawLine(QPointF(10, 10), QPointF(14, 10));
          }},
@@ -455,7 +460,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"RotateEdge", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{4, 18}, {18, 8}}), -1);
+             Vertices(p, Pts({{4, 18}, {18, 8}}), -1);
              TurnArrow(p, QRectF(11, 2, 11, 11), false, Red);
          }},
         {"MoveAll", nullptr,
@@ -470,7 +475,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"EdgeLen", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{3, 16}, {21, 16}}), -1);
+             Vertices(p, Pts({{3, 16}, {21, 16}}), -1);
              Pen(p, Blue, 1.2);
              p.drawLine(QPointF(5, 9), QPointF(19, 9));
              ArrowHead(p, {3, 9}, M_PI, 4, Blue);
@@ -478,7 +483,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"EdgeAngle", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{3, 20}, {20, 6}}), -1);
+             Vertices(p, Pts({{3, 20}, {20, 6}}), -1);
              Pen(p, Ink, 1);
              p.drawLine(QPointF(3, 20), QPointF(21, 20));
              Pen(p, Blue, 1.4);
@@ -501,7 +506,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"DropLine", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{2, 16}, {12, 11}, {22, 6}}), 1);
+             Vertices(p, Pts({{2, 16}, {12, 11}, {22, 6}}), 1);
              Cross(p, {12, 19}, Red);
          }},
         {"LinkItems", nullptr,
@@ -517,15 +522,15 @@ const std::vector<TActionPicture> &ActionPictures() {
         {"LinkManyLines", nullptr,
          [](QPainter &p) {
              Pen(p, Ink, 2);
-             p.drawPolyline(QPolygonF({{2, 18}, {8, 12}}));
-             p.drawPolyline(QPolygonF({{10, 11}, {15, 9}}));
-             p.drawPolyline(QPolygonF({{17, 8}, {22, 3}}));
+             p.drawPolyline(Pts({{2, 18}, {8, 12}}));
+             p.drawPolyline(Pts({{10, 11}, {15, 9}}));
+             p.drawPolyline(Pts({{17, 8}, {22, 3}}));
              Plus(p, {17, 18});
          }},
         {"DisconnectPoint", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{2, 20}, {9, 11}}), 1);
-             Vertices(p, QPolygonF({{15, 11}, {22, 4}}), 0);
+             Vertices(p, Pts({{2, 20}, {9, 11}}), 1);
+             Vertices(p, Pts({{15, 11}, {22, 4}}), 0);
              Cross(p, {12, 19});
          }},
         {"InvertDirection", nullptr,
@@ -539,7 +544,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          }},
         {"ArrangeAngles", nullptr,
          [](QPainter &p) {
-             Vertices(p, QPolygonF({{4, 20}, {4, 6}, {20, 6}}), 1);
+             Vertices(p, Pts({{4, 20}, {4, 6}, {20, 6}}), 1);
              Pen(p, Blue, 1.2);
              p.drawRect(QRectF(4, 6, 5, 5));
          }},
@@ -547,7 +552,7 @@ const std::vector<TActionPicture> &ActionPictures() {
          [](QPainter &p) {
              p.setPen(QPen(Ink, 1.2));
              p.setBrush(QColor(200, 230, 200));
-             p.drawPolygon(QPolygonF({{12, 2}, {22, 9}, {18, 21}, {6, 21}, {2, 9}}));
+             p.drawPolygon(Pts({{12, 2}, {22, 9}, {18, 21}, {6, 21}, {2, 9}}));
          }},
         {"Scale", nullptr,
          [](QPainter &p) {
@@ -629,11 +634,11 @@ QPixmap ItemPicture(int code) {
         case TItemShape::Area:
             p.setPen(outline);
             p.setBrush(c);
-            p.drawPolygon(QPolygonF({{1.5, 12}, {3, 3}, {10, 1.5}, {14.5, 7}, {9, 14.5}}));
+            p.drawPolygon(Pts({{1.5, 12}, {3, 3}, {10, 1.5}, {14.5, 7}, {9, 14.5}}));
             break;
         case TItemShape::Line:
             Pen(p, c, 2.2);
-            p.drawPolyline(QPolygonF({{1, 13}, {6, 5}, {10, 10}, {15, 3}}));
+            p.drawPolyline(Pts({{1, 13}, {6, 5}, {10, 10}, {15, 3}}));
             break;
         case TItemShape::Dashed:
             p.setPen(QPen(c, 2, Qt::DashLine, Qt::FlatCap));
@@ -675,7 +680,7 @@ QPixmap ItemPicture(int code) {
             p.setBrush(c);
             p.drawRect(QRectF(1.5, 2.5, 13, 11));
             p.setBrush(QColor(90, 160, 80));
-            p.drawPolygon(QPolygonF({{2, 13}, {6, 7}, {9, 11}, {11, 9}, {14, 13}}));
+            p.drawPolygon(Pts({{2, 13}, {6, 7}, {9, 11}, {11, 9}, {14, 13}}));
             break;
         case TItemShape::Measure:
             Pen(p, c, 1.4);
@@ -718,9 +723,9 @@ TImageDataModule::TImageDataModule(QObject *parent) : TQk2RootDatamodule(parent)
     InfoImageList.Add(Picture(16, [](QPainter &p) {
         p.setPen(QPen(Ink, 1));
         p.setBrush(QColor(250, 200, 60));
-        p.drawPolygon(QPolygonF({{3, 11}, {11, 3}, {13, 5}, {5, 13}}));
+        p.drawPolygon(Pts({{3, 11}, {11, 3}, {13, 5}, {5, 13}}));
         p.setBrush(Ink);
-        p.drawPolygon(QPolygonF({{3, 11}, {5, 13}, {2, 14}}));
+        p.drawPolygon(Pts({{3, 11}, {5, 13}, {2, 14}}));
     }));
     if (!Instance())
         Instance() = this;
