@@ -116,8 +116,8 @@ void Head(QPainter &p, double x, double y, double angle, const QColor &c) {
     p.setPen(Qt::NoPen);
     p.setBrush(c);
     p.drawPolygon(Pts({{x, y},
-                             {x - std::cos(angle - 0.6) * len, y - std::sin(angle - 0.6) * len},
-                             {x - std::cos(angle + 0.6) * len, y - std::sin(angle + 0.6) * len}}));
+                       {x - std::cos(angle - 0.6) * len, y - std::sin(angle - 0.6) * len},
+                       {x - std::cos(angle + 0.6) * len, y - std::sin(angle + 0.6) * len}}));
 }
 
 void Arrows4(QPainter &p, double cx, double cy, double r, const QColor &c) {

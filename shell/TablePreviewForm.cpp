@@ -13,13 +13,11 @@
 #include <QHeaderView>
 #include <QMenu>
 
-TTablePreviewForm *TTablePreviewForm::ShowTable(const QString &caption, const TReportTable &table) {
-    auto *form = new TTablePreviewForm();
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->setWindowTitle(caption);
-    form->FillGrid(table);
-    form->show();
-    return form;
+void TTablePreviewForm::Present(const QString &caption, const TReportTable &table) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(caption);
+    FillGrid(table);
+    show();
 }
 
 TTablePreviewForm::TTablePreviewForm(QWidget *parent)

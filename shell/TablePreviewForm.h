@@ -21,8 +21,14 @@ class QTableWidget;
 class TTablePreviewForm : public QWidget {
     Q_OBJECT
 public:
-    // Makes a window, fills it and shows it without waiting; it frees itself when closed.
-    static TTablePreviewForm *ShowTable(const QString &caption, const TReportTable &table);
+    // Makes a window of the class given (this one or a descendant), fills it and shows it without waiting;
+    // it frees itself when closed, or with its parent (the main window, when given).
+    template <class TForm = TTablePreviewForm>
+    static TForm *ShowTable(const QString &caption, const TReportTable &table, QWidget *parent = nullptr) {
+        auto *form = new TForm(parent);
+        form->Present(caption, table);
+        return form;
+    }
 
     explicit TTablePreviewForm(QWidget *parent = nullptr);
     ~TTablePreviewForm() override;
@@ -49,6 +55,7 @@ public:
     QMenu *GridMenu = nullptr;
 
 protected:
+    void Present(const QString &caption, const TReportTable &table);
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 

@@ -55,7 +55,8 @@ TSyncFrame Frame(const std::vector<uint8_t> &bytes) {
 // The hub built beside the tests: STREETPLAN_BINARY when set, else the build folder above this program's.
 std::string Hub() {
     const char *bin = std::getenv("STREETPLAN_BINARY");
-    const QString root = bin && *bin ? QString::fromLocal8Bit(bin) : QCoreApplication::applicationDirPath() + "/..";
+    const QString root =
+        bin && *bin ? QString::fromLocal8Bit(bin) : QCoreApplication::applicationDirPath() + "/..";
     return (root + "/tools/sync-hub/sync-hub").toStdString();
 }
 
