@@ -134,6 +134,19 @@ bool RegReadBool(const Cp1251String &section, const Cp1251String &name, bool def
     return result;
 }
 
+std::vector<Cp1251String> RegReadValueNames(const Cp1251String &section) {
+    std::vector<Cp1251String> names;
+    TryRead(section, [&](TSettingsStore &reg) {
+        for (const QString &name : reg.ValueNames()) {
+            Cp1251String text;
+            if (TryFromQString(name, text))
+                names.push_back(std::move(text));
+        }
+        return true;
+    });
+    return names;
+}
+
 void RegWriteStrings(const Cp1251String &section, const Cp1251String &name,
                      const std::vector<Cp1251String> &list) {
     Cp1251String text;

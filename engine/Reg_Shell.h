@@ -51,6 +51,10 @@ int32_t RegReadInteger(const Cp1251String &section, const Cp1251String &name);
 void RegWriteBool(const Cp1251String &section, const Cp1251String &name, bool value);
 bool RegReadBool(const Cp1251String &section, const Cp1251String &name, bool def);
 
+// Names of the section's values, sorted; empty when the section is missing or on any error. Names without a
+// code-page-1251 form are left out.
+std::vector<Cp1251String> RegReadValueNames(const Cp1251String &section);
+
 // A list is stored as one text value: its lines, each followed by a line break.
 void RegWriteStrings(const Cp1251String &section, const Cp1251String &name,
                      const std::vector<Cp1251String> &list);

@@ -36,6 +36,25 @@ QString EscapePart(const QString &part) {
     return out;
 }
 
+QString UnescapePart(const QString &part) {
+    if (part == QStringLiteral("%"))
+        return QString();
+    QString out;
+    out.reserve(part.size());
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        if (part[i] == u'%' && i + 2 < part.size()) {
+            const QStringView code = QStringView(part).mid(i + 1, 2);
+            if (code == u"25" || code == u"2F" || code == u"5C") {
+                out += code == u"25" ? u'%' : code == u"2F" ? u'/' : u'\\';
+                i += 2;
+                continue;
+            }
+        }
+        out += part[i];
+    }
+    return out;
+}
+
 std::string Std(const QString &s) {
     return s.toStdString();
 }
@@ -125,6 +144,20 @@ QString TSettingsStore::ValueKey(const QString &name, const char *where) const {
 
 bool TSettingsStore::ValueExists(const QString &name) const {
     return open_ && settings_->contains(ValueKey(name, "ValueExists"));
+}
+
+QStringList TSettingsStore::ValueNames() const {
+    QStringList names;
+    if (!open_)
+        return names;
+    if (!current_.isEmpty())
+        settings_->beginGroup(current_);
+    for (const QString &key : settings_->childKeys())
+        names += UnescapePart(key);
+    if (!current_.isEmpty())
+        settings_->endGroup();
+    names.sort();
+    return names;
 }
 
 QString TSettingsStore::ReadString(const QString &name) const {

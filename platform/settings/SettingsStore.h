@@ -9,6 +9,7 @@
 // exactly (case matters).
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,8 @@ public:
     bool HasCurrentKey() const { return open_; }
     bool KeyExists(const QString &key) const;
     bool ValueExists(const QString &name) const;
+    // Names of the current key's values, sorted; empty when no key is open.
+    QStringList ValueNames() const;
 
     // Readers of the current key's values throw ESettingsError when no key is open, the value is missing
     // or it does not hold the type asked for (an integer is decimal text within the int32 range; a Boolean

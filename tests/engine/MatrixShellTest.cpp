@@ -1,5 +1,6 @@
 #include "engine/MatrixShell.h"
 #include "engine/StreetError.h"
+#include "platform/d3d9/RecordingDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,8 @@
 namespace {
 
 // Records every transform the shell puts on the device.
-class TFakeDevice : public IDirect3DDevice9 {
+// Keeps the transforms in the order the shell sent them.
+class TFakeDevice : public TRecordingDevice {
 public:
     struct TCall {
         D3DTRANSFORMSTATETYPE state;
@@ -23,6 +25,7 @@ public:
         TCall c{state, {}};
         std::memcpy(c.matrix.m, matrix.m, sizeof c.matrix.m);
         calls.push_back(c);
+        TRecordingDevice::SetTransform(state, matrix);
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -269,4 +270,17 @@ TEST_F(RegShell, WriterErrorsReachTheCaller) {
     // Readers still give defaults.
     EXPECT_EQ(RegReadInteger(S("Main"), S("x")), 0);
     EXPECT_FALSE(AppRegistry().HasCurrentKey());
+}
+
+TEST_F(RegShell, ValueNamesOfASectionReadBackAsWritten) {
+    const Cp1251String section = Cp("TagSetEditorForm\\Presets");
+    EXPECT_TRUE(RegReadValueNames(section).empty()); // missing section
+    // Names with the characters the store escapes, and one with Cyrillic letters.
+    for (const char *name : {"Разметка", "a/b", "c\\d", "50%", ""})
+        RegWriteString(section, Cp(name), S("x"));
+    RegWriteString(section + S("\\Sub"), S("inner"), S("y")); // a key below is no value of the section
+    const std::vector<Cp1251String> expected = {Cp(""), Cp("50%"), Cp("a/b"), Cp("c\\d"), Cp("Разметка")};
+    std::vector<Cp1251String> names = RegReadValueNames(section);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
 }

@@ -1,0 +1,185 @@
+#include "shell/ScriptedPrompts.h"
+
+TScriptedPrompts &TScriptedPrompts::Queue(TAnswer answer) {
+    script_.push_back(std::move(answer));
+    return *this;
+}
+
+TScriptedPrompts &TScriptedPrompts::Answer(TPromptAnswer answer) {
+    TAnswer a;
+    a.Kind = TKind::Ask;
+    a.Button = answer;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::EnterText(const QString &text) {
+    TAnswer a;
+    a.Kind = TKind::Edit;
+    a.Text = text;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::CancelText() {
+    TAnswer a;
+    a.Kind = TKind::Edit;
+    a.Ok = false;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::Select(int index, bool ok) {
+    TAnswer a;
+    a.Kind = TKind::Select;
+    a.Index = index;
+    a.Ok = ok;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::TypeSet(const TItemTypeSet &set, bool ok) {
+    TAnswer a;
+    a.Kind = TKind::TypeSet;
+    a.Set = set;
+    a.Ok = ok;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::Menu(int index) {
+    TAnswer a;
+    a.Kind = TKind::Menu;
+    a.Index = index;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::TypeFloats(std::vector<double> values, bool ok) {
+    TAnswer a;
+    a.Kind = TKind::Floats;
+    a.Values = std::move(values);
+    a.Ok = ok;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::Files(QStringList files) {
+    TAnswer a;
+    a.Kind = TKind::Files;
+    a.List = std::move(files);
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::CancelFiles() {
+    TAnswer a;
+    a.Kind = TKind::Files;
+    a.Ok = false;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::Directory(const QString &dir) {
+    TAnswer a;
+    a.Kind = TKind::Directory;
+    a.Text = dir;
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::Picture(const QString &file) {
+    TAnswer a;
+    a.Kind = TKind::Picture;
+    a.Text = file;
+    return Queue(a);
+}
+
+std::optional<TScriptedPrompts::TAnswer> TScriptedPrompts::Take(TKind kind, const QString &question) {
+    log_ += question;
+    if (script_.empty() || script_.front().Kind != kind) {
+        unexpected_ += question;
+        return std::nullopt;
+    }
+    TAnswer a = std::move(script_.front());
+    script_.pop_front();
+    return a;
+}
+
+void TScriptedPrompts::ShowMessage(TPromptKind, const QString &text) {
+    log_ += QStringLiteral("message: ") + text;
+    messages_ += text;
+}
+
+TPromptAnswer TScriptedPrompts::Ask(TPromptKind, const QString &text, TPromptButtons buttons) {
+    const auto a = Take(TKind::Ask, QStringLiteral("ask: ") + text);
+    if (a)
+        return a->Button;
+    return buttons == TPromptButtons::YesNo ? TPromptAnswer::No
+           : buttons == TPromptButtons::Ok  ? TPromptAnswer::Ok
+                                            : TPromptAnswer::Cancel;
+}
+
+bool TScriptedPrompts::EditString(const QString &caption, const QPoint &, QString &text) {
+    lastEditDefault_ = text;
+    const auto a = Take(TKind::Edit, QStringLiteral("edit: ") + caption + QStringLiteral(" = ") + text);
+    if (!a || !a->Ok)
+        return false;
+    text = a->Text;
+    return true;
+}
+
+bool TScriptedPrompts::SelectString(const QPoint &, const QString &caption, const QStringList &items,
+                                    int &index) {
+    lastItems_ = items;
+    const auto a = Take(TKind::Select, QStringLiteral("select: ") + caption);
+    if (!a)
+        return false;
+    index = a->Index;
+    return a->Ok;
+}
+
+bool TScriptedPrompts::EditTypeSet(const QString &caption, const TItemTypeSet &fullSet, TItemTypeSet &set) {
+    lastFullSet_ = fullSet;
+    const auto a = Take(TKind::TypeSet, QStringLiteral("types: ") + caption);
+    if (!a || !a->Ok)
+        return false;
+    set = a->Set;
+    return true;
+}
+
+int TScriptedPrompts::PopupMenu(const QStringList &entries) {
+    lastMenu_ = entries;
+    const auto a = Take(TKind::Menu, QStringLiteral("menu: ") + entries.join(QStringLiteral(" | ")));
+    return a && a->Index >= 0 && a->Index < entries.size() ? a->Index : -1;
+}
+
+void TScriptedPrompts::EditFloatLive(const QPoint &, const QString &caption, double value,
+                                     const std::function<void(double)> &callback) {
+    const auto a = Take(TKind::Floats, QStringLiteral("number: ") + caption);
+    double last = value;
+    if (a)
+        for (double v : a->Values) {
+            last = v;
+            if (callback)
+                callback(v);
+        }
+    if (callback)
+        callback(a && a->Ok ? last : value);
+}
+
+bool TScriptedPrompts::ChooseFiles(const TFileDialogRequest &request, QStringList &files) {
+    lastFileRequest_ = request;
+    const auto a = Take(TKind::Files,
+                        QStringLiteral("files: ") + request.Title + QStringLiteral(" = ") + request.FileName);
+    if (!a || !a->Ok || a->List.isEmpty())
+        return false;
+    files = a->List;
+    return true;
+}
+
+bool TScriptedPrompts::ChooseDirectory(const QString &caption, QString &dir) {
+    const auto a = Take(TKind::Directory, QStringLiteral("directory: ") + caption);
+    if (!a || a->Text.isEmpty())
+        return false;
+    dir = a->Text;
+    return true;
+}
+
+bool TScriptedPrompts::ChoosePicture(const QString &caption, QString &file) {
+    const auto a = Take(TKind::Picture, QStringLiteral("picture: ") + caption);
+    if (!a || a->Text.isEmpty())
+        return false;
+    file = a->Text;
+    return true;
+}
