@@ -71,6 +71,14 @@ void TBookkeepingBatch::CompactIfWorthIt() {
     DeletedCount_ = 0;
 }
 
+void TBookkeepingBatch::SetPicture(const TBitmap *picture, TTextureAddress u, TTextureAddress v) {
+    HasPicture_ = picture != nullptr;
+    PictureWidth_ = picture ? picture->Width() : 0;
+    PictureHeight_ = picture ? picture->Height() : 0;
+    AddressU_ = u;
+    AddressV_ = v;
+}
+
 int TBookkeepingBatch::LiveGroupCount(TBatchOwnerKey owner) const {
     int n = 0;
     for (const auto &[id, g] : Groups_)

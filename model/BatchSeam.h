@@ -8,6 +8,7 @@
 // The retained batches of the drawing layer plug in behind NewItemBatch; until then a batch keeps only
 // the bookkeeping of its groups and draws nothing.
 #include "engine/DxCalc_0.h"
+#include "platform/gdi/Bitmap.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,8 @@ using TBatchGroupId = uint64_t;
 using TBatchOwnerKey = uint64_t;
 
 enum class TBatchKind { Lines, Triangles };
+// How a batch's picture repeats along u and v.
+enum class TTextureAddress { Wrap, Clamp };
 
 class TItemBatch {
 public:
@@ -50,6 +53,13 @@ public:
     // two points. Only line batches take lines.
     virtual void AddPolylineRange(TBatchOwnerKey owner, std::span<const TXYZ> points, int last, int first) = 0;
 
+    // The colour (D3DCOLOR, alpha in the top byte) every new primitive's vertices get.
+    uint32_t Color() const { return Color_; }
+    void SetColor(uint32_t color) { Color_ = color; }
+    // The picture the batch draws with (copied into a texture of its own, colour = texture + vertex
+    // colour); nullptr takes it off.
+    virtual void SetPicture(const TBitmap *picture, TTextureAddress u, TTextureAddress v) = 0;
+
     // The layer mask used as the filter of the next Draw.
     virtual void SetLayerFilter(uint32_t mask) = 0;
     virtual void Draw(const TDxDrawParams &params) = 0;
@@ -57,6 +67,7 @@ public:
 private:
     uint64_t Serial_;
     TBatchKind Kind_;
+    uint32_t Color_ = 0;
 };
 
 using TItemBatchPtr = std::shared_ptr<TItemBatch>;
@@ -80,8 +91,16 @@ public:
     void GetNewGroups(std::vector<TBatchGroupId> &groups) override { groups = Recent_; }
     void DeleteOwner(TBatchOwnerKey owner) override;
     void AddPolylineRange(TBatchOwnerKey owner, std::span<const TXYZ> points, int last, int first) override;
+    void SetPicture(const TBitmap *picture, TTextureAddress u, TTextureAddress v) override;
     void SetLayerFilter(uint32_t mask) override { LayerFilter_ = mask; }
     void Draw(const TDxDrawParams &) override { ++DrawCount_; }
+
+    // The picture last given (its size) and how it repeats.
+    bool HasPicture() const { return HasPicture_; }
+    int PictureWidth() const { return PictureWidth_; }
+    int PictureHeight() const { return PictureHeight_; }
+    TTextureAddress AddressU() const { return AddressU_; }
+    TTextureAddress AddressV() const { return AddressV_; }
 
     // Adds one group of the owner (for item classes whose primitives are not lines yet).
     TBatchGroupId AddGroup(TBatchOwnerKey owner, const TXYZ &a = {}, const TXYZ &b = {});
@@ -102,6 +121,9 @@ private:
     std::size_t DeletedCount_ = 0;
     uint32_t LayerFilter_ = 0;
     int DrawCount_ = 0;
+    bool HasPicture_ = false;
+    int PictureWidth_ = 0, PictureHeight_ = 0;
+    TTextureAddress AddressU_ = TTextureAddress::Wrap, AddressV_ = TTextureAddress::Wrap;
 };
 
 // Makes a batch for an item type or a library style.

@@ -493,7 +493,30 @@ void TStreetStructure::ApplyRazmerOptions() {
     RazmerRound_ = StrToFloatDef(GetStrOption(Cp1251String("RazmerRound")).Bytes(), 0);
 }
 
-void TStreetStructure::BringDefinitions(TStreetStructure &, const TUsedNames &) {}
+void TStreetStructure::BringDefinitions(TStreetStructure &other, const TUsedNames &used) {
+    for (const Cp1251String &name : used.BlockDefs) {
+        const int j = other.BlockDefs_.IndexOfName(name);
+        if (BlockDefs_.IndexOfName(name) < 0 && j >= 0)
+            CopyDefinition(*other.BlockDefs_.Items(j), *BlockDefs_.Add());
+    }
+    bool lines = false, figures = false;
+    for (const Cp1251String &name : used.LineDefs) {
+        if (const TDsnLineDef *def = other.LineDefs_.FindByName(name); def && !LineDefs_.FindByName(name)) {
+            CopyDefinition(*def, *LineDefs_.Add());
+            lines = true;
+        }
+    }
+    for (const Cp1251String &name : used.FigDefs) {
+        if (const TDsnFigDef *def = other.FigDefs_.FindByName(name); def && !FigDefs_.FindByName(name)) {
+            CopyDefinition(*def, *FigDefs_.Add());
+            figures = true;
+        }
+    }
+    if (lines)
+        LineDefs_.PublishBatches(*this);
+    if (figures)
+        FigDefs_.PublishBatches(*this);
+}
 
 // ---- Street data
 

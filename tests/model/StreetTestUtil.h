@@ -32,6 +32,17 @@ public:
 using TCountingOutline = TCountingItem<CountingOutline, TStandInShape::Outline>;
 using TCountingLine = TCountingItem<CountingLine, TStandInShape::Line>;
 
+// A line that draws with the library styles its comment names (a block, a line and a fill style).
+constexpr int StyledLine = 18;
+class TStyledLine : public TStandInItem<StyledLine, TStandInShape::Line> {
+public:
+    void GetUsedNames(TUsedNames &names) const override {
+        names.BlockDefs.insert(Comment());
+        names.LineDefs.insert(Comment());
+        names.FigDefs.insert(Comment());
+    }
+};
+
 inline void RegisterTestClasses() {
     static const bool done = [] {
         RegisterStandInItemClasses();
@@ -39,6 +50,8 @@ inline void RegisterTestClasses() {
             ItemClasses.Register(std::make_unique<TItemClassOf<TCountingOutline>>(CountingOutline));
         if (!ItemClasses[CountingLine])
             ItemClasses.Register(std::make_unique<TItemClassOf<TCountingLine>>(CountingLine));
+        if (!ItemClasses[StyledLine])
+            ItemClasses.Register(std::make_unique<TItemClassOf<TStyledLine>>(StyledLine));
         return true;
     }();
     (void)done;
