@@ -761,14 +761,37 @@ void TPointList::BuildAllEdges(TItemBatch &lineBatch, TBatchOwnerKey owner) {
 
 // ---- Stream
 
+// The vertices a reader keeps of this list: the same refusals and collapses as LoadFromStream, on the
+// positions a street stream gives back (heights are not stored).
+std::vector<const TStreetPointRec *> TPointList::RecordVertices() const {
+    auto stored = [](const TStreetPointRec *r) { return TXYZ{r->X(), r->Y(), 0}; };
+    const bool closed = OwnerIsClosed();
+    std::vector<const TStreetPointRec *> kept;
+    kept.reserve(Refs_.size());
+    for (const TStreetPointRec *r : Refs_) {
+        const TXYZ p = stored(r);
+        if (!kept.empty() && (VectorsEqual(stored(kept.back()), p) || (closed && VectorsEqual(stored(kept.front()), p))))
+            continue;
+        kept.push_back(r);
+    }
+    for (int i = static_cast<int>(kept.size()) - 2; i >= 0; --i)
+        if (Dist3(stored(kept[static_cast<std::size_t>(i)]), stored(kept[static_cast<std::size_t>(i) + 1])) <
+            DuplicateDistance)
+            kept.erase(kept.begin() + i + 1);
+    return kept;
+}
+
 void TPointList::SaveToStream(TStream &stream) const {
     if (Refs_.empty())
         return;
+    // Normally the vertices as they are; a vertex a reader would drop (moved onto its neighbour, or
+    // within a millimetre of it) is left out, so that what is written reads back as written.
+    const std::vector<const TStreetPointRec *> kept = RecordVertices();
     WriteStreamTag(stream, "PNTLIST ");
     WriteStreamTag(stream, "PNTLSTSP");
     stream.WriteBool(Spline_);
-    stream.WriteInt32(Count());
-    for (const TStreetPointRec *r : Refs_)
+    stream.WriteInt32(static_cast<int32_t>(kept.size()));
+    for (const TStreetPointRec *r : kept)
         stream.WriteInt32(r->Id());
 }
 

@@ -151,7 +151,8 @@ public:
     void BuildAllEdges(TItemBatch &lineBatch, TBatchOwnerKey owner);
 
     // ---- Stream
-    // Nothing for an empty list; else "PNTLIST ", "PNTLSTSP", the Spline byte, n and the n vertex ids.
+    // Nothing for an empty list; else "PNTLIST ", "PNTLSTSP", the Spline byte, n and the n vertex ids,
+    // without the vertices the reader would drop.
     void SaveToStream(TStream &stream) const;
     // Reads that record when "PNTLIST " stands next: ids the pool lacks are skipped, and a vertex whose
     // successor lies closer than 0.001 loses that successor.
@@ -179,6 +180,7 @@ private:
     int ClampedSegment(float t) const;
     void SegmentSpan(int i, std::span<const TXYZ> &points, TXYZ straight[2], int &a, int &b) const;
     void CheckIndex(int i, const char *where) const;
+    std::vector<const TStreetPointRec *> RecordVertices() const;
 
     TPointStructure *Pool_;
     TAbstractItem *Owner_;

@@ -233,6 +233,22 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
     }
 }
 
+TEST_F(StreetFileTest, EditedStreetsWriteWhatReadsBack) {
+    // Vertices moved onto (or within a millimetre of) their neighbours, and heights, which the stream
+    // does not keep: what is written is what a reader keeps, so the file reads back as written.
+    TStreetStructure s;
+    TAbstractItem *line = MakeItem(s, Bort, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {15, 0, 0}});
+    line->Points.SetPoint(1, {0, 0, 0});
+    line->Points.SetPoint(3, {10.0004f, 0, 3});
+    TAbstractItem *poly = MakeItem(s, RoadWay, {{0, 5, 0}, {5, 5, 0}, {5, 10, 0}, {0, 10, 0}});
+    poly->Points.SetPoint(3, {0, 5, 0});
+    const std::vector<uint8_t> once = SaveBytes(s);
+    std::unique_ptr<TStreetStructure> back = LoadBytes(once);
+    EXPECT_EQ(back->Lists(Bort).Items(0)->Points.Count(), 2);
+    EXPECT_EQ(back->Lists(RoadWay).Items(0)->Points.Count(), 3);
+    EXPECT_EQ(SaveBytes(*back), once);
+}
+
 TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
     struct TBad {
         const char *Name;
