@@ -3,6 +3,8 @@
 #include "StreetTestUtil.h"
 
 #include "engine/Cp1251.h"
+#include "tools/make-street/StreetGen.h"
+#include "tools/make-street/StreetInvariants.h"
 
 #include <cmath>
 #include <functional>
@@ -231,6 +233,19 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
         std::unique_ptr<TStreetStructure> second = LoadBytes(once);
         EXPECT_EQ(SaveBytes(*second), once) << c.Name;
     }
+}
+
+TEST_F(StreetFileTest, GeneratedStreetsReadBackAsWritten) {
+    TStreetStructure s;
+    GenerateStreet(s, TStreetGenOptions{3000, 5});
+    EXPECT_EQ(CheckStreetInvariants(s), "");
+    const std::vector<uint8_t> once = SaveBytes(s);
+    std::unique_ptr<TStreetStructure> back = LoadBytes(once);
+    EXPECT_EQ(CheckStreetInvariants(*back), "");
+    EXPECT_EQ(back->Pool().Count(), s.Pool().Count());
+    for (int code = 0; code < ItemTypeCount; ++code)
+        EXPECT_EQ(back->Lists(code).Count(), s.Lists(code).Count()) << code;
+    EXPECT_EQ(SaveBytes(*back), once);
 }
 
 TEST_F(StreetFileTest, EditedStreetsWriteWhatReadsBack) {
