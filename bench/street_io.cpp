@@ -52,8 +52,8 @@ const TSample &Sample(int vertices) {
 }
 
 void SetThroughput(benchmark::State &state, std::size_t bytes) {
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytes) / 1e6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
@@ -137,16 +137,19 @@ BENCHMARK(BM_Close)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()-
 const bool Registered = [] {
     for (const char *n : {"10000", "100000", "1000000"}) {
         const std::string size = n;
-        spbench::ResultPair("load_" + size, "BM_Load/" + size + "/real_time", "BM_ReadFloor/" + size + "/real_time");
+        spbench::ResultPair("load_" + size, "BM_Load/" + size + "/real_time",
+                            "BM_ReadFloor/" + size + "/real_time");
         spbench::ResultPair("load_" + size + "_throughput", "BM_Load/" + size + "/real_time",
                             "BM_ReadFloor/" + size + "/real_time", spbench::TFigure::Counter, "MB/s");
-        spbench::ResultPair("save_" + size, "BM_Save/" + size + "/real_time", "BM_WriteFloor/" + size + "/real_time");
+        spbench::ResultPair("save_" + size, "BM_Save/" + size + "/real_time",
+                            "BM_WriteFloor/" + size + "/real_time");
         spbench::ResultPair("save_" + size + "_throughput", "BM_Save/" + size + "/real_time",
                             "BM_WriteFloor/" + size + "/real_time", spbench::TFigure::Counter, "MB/s");
     }
     spbench::ResultPair("delete_tenth_1000000", "BM_DeleteTenth/1000000/iterations:5/real_time",
                         "BM_ReadFloor/1000000/real_time");
-    spbench::ResultPair("close_1000000", "BM_Close/1000000/iterations:5/real_time", "BM_ReadFloor/1000000/real_time");
+    spbench::ResultPair("close_1000000", "BM_Close/1000000/iterations:5/real_time",
+                        "BM_ReadFloor/1000000/real_time");
     return true;
 }();
 

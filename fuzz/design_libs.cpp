@@ -61,9 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size == 0)
         return 0;
     switch (data[0] % 3) {
-    case 0: Run<TDsnBlockDefList>(data + 1, size - 1); break;
-    case 1: Run<TDsnLineDefList>(data + 1, size - 1); break;
-    default: Run<TDsnFigDefList>(data + 1, size - 1); break;
+    case 0:
+        Run<TDsnBlockDefList>(data + 1, size - 1);
+        break;
+    case 1:
+        Run<TDsnLineDefList>(data + 1, size - 1);
+        break;
+    default:
+        Run<TDsnFigDefList>(data + 1, size - 1);
+        break;
     }
     return 0;
 }

@@ -242,7 +242,8 @@ int TAbstractItem::TagFromStream(TStream &stream) {
     stream.Seek(pos, TSeekOrigin::Begin);
     int code = -1;
     if (!FindTypeByIdent(std::string_view(ident, ItemIdentSize), code))
-        stream.Fail(what, "class ident " + ShowIdent(std::string_view(ident, ItemIdentSize)) + " names no item type");
+        stream.Fail(what, "class ident " + ShowIdent(std::string_view(ident, ItemIdentSize)) +
+                              " names no item type");
     return code;
 }
 
@@ -298,7 +299,8 @@ void TAbstractItem::UpdateGraphics() {
     }
     if (!rebuildEntries)
         for (std::size_t i = 0; i < batches.size(); ++i)
-            rebuildEntries = rebuildEntries || !batches[i] || BatchGroups_[i].BatchSerial != batches[i]->Serial();
+            rebuildEntries =
+                rebuildEntries || !batches[i] || BatchGroups_[i].BatchSerial != batches[i]->Serial();
     if (rebuildEntries) {
         BatchGroups_.assign(batches.size(), TItemBatchGroups{});
         for (std::size_t i = 0; i < batches.size(); ++i)

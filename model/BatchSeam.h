@@ -51,7 +51,8 @@ public:
 
     // One line group per segment (points[i], points[i + 1]) for i from first to last - 1; nothing below
     // two points. Only line batches take lines.
-    virtual void AddPolylineRange(TBatchOwnerKey owner, std::span<const TXYZ> points, int last, int first) = 0;
+    virtual void AddPolylineRange(TBatchOwnerKey owner, std::span<const TXYZ> points, int last,
+                                  int first) = 0;
 
     // The colour (D3DCOLOR, alpha in the top byte) every new primitive's vertices get.
     uint32_t Color() const { return Color_; }

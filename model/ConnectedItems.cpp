@@ -64,8 +64,9 @@ void TConnectedItems::Bind(TStreetStructure *street) {
 
 void TConnectedItems::CheckIndex(int i, const char *where) const {
     if (i < 0 || i >= Count())
-        RaiseStreetError(std::string("TConnectedItems.") + where,
-                         "index " + std::to_string(i) + " out of range (" + std::to_string(Count()) + " slots)");
+        RaiseStreetError(std::string("TConnectedItems.") + where, "index " + std::to_string(i) +
+                                                                      " out of range (" +
+                                                                      std::to_string(Count()) + " slots)");
 }
 
 void TConnectedItems::Changed() const {
@@ -229,8 +230,9 @@ void TConnectedItems::Move(TAbstractItem *item, int newIndex) {
 }
 
 void TConnectedItems::Clear() {
-    const bool had = std::any_of(Slots_.begin(), Slots_.end(), [](TAbstractItem *p) { return p != nullptr; }) ||
-                     (!Fixed_ && !Slots_.empty());
+    const bool had =
+        std::any_of(Slots_.begin(), Slots_.end(), [](TAbstractItem *p) { return p != nullptr; }) ||
+        (!Fixed_ && !Slots_.empty());
     for (std::size_t i = 0; i < Slots_.size(); ++i)
         SetSlot(i, nullptr);
     if (!Fixed_)

@@ -44,7 +44,8 @@ std::vector<std::unique_ptr<TDef>> ReadRecords(TStream &stream, int32_t count, c
     for (int32_t i = 0; i < count; ++i) {
         auto def = std::make_unique<TDef>();
         if (!def->LoadFromStream(stream))
-            stream.Fail(what, "record " + std::to_string(i + 1) + " of " + std::to_string(count) + " is missing");
+            stream.Fail(what,
+                        "record " + std::to_string(i + 1) + " of " + std::to_string(count) + " is missing");
         defs.push_back(std::move(def));
     }
     return defs;
@@ -52,8 +53,8 @@ std::vector<std::unique_ptr<TDef>> ReadRecords(TStream &stream, int32_t count, c
 
 template <class TList> void CheckIndex(const TList &list, int i, const char *where) {
     if (i < 0 || i >= list.Count())
-        RaiseStreetError(where, "index " + std::to_string(i) + " out of range (" + std::to_string(list.Count()) +
-                                    " definitions)");
+        RaiseStreetError(where, "index " + std::to_string(i) + " out of range (" +
+                                    std::to_string(list.Count()) + " definitions)");
 }
 
 template <class TItems> std::vector<Cp1251String> Names(const TItems &items) {
@@ -105,7 +106,8 @@ void TDsnPicture::LoadFromStream(TStream &stream, const char *what) {
     const uint32_t headerSize = size >= 18 ? Le32(bytes.data() + 14) : 0;
     if (headerSize == 12 && size >= 22)
         empty = (bytes[18] | bytes[19] << 8) == 0 || (bytes[20] | bytes[21] << 8) == 0;
-    else if ((headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 || headerSize == 124) &&
+    else if ((headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+              headerSize == 124) &&
              size >= 26)
         empty = Le32(bytes.data() + 18) == 0 || Le32(bytes.data() + 22) == 0;
     TBitmap bitmap;
@@ -280,7 +282,8 @@ void TDsnLineDef::SaveToStream(TStream &stream) const {
         }
         return;
     }
-    const std::pair<TPart, const char *> parts[] = {{Start, "DEFBMPST"}, {Repeat, "DEFBMPRP"}, {Finish, "DEFBMPFN"}};
+    const std::pair<TPart, const char *> parts[] = {
+        {Start, "DEFBMPST"}, {Repeat, "DEFBMPRP"}, {Finish, "DEFBMPFN"}};
     for (const auto &[part, tag] : parts) {
         if (Pictures_[part]) {
             WriteStreamTag(stream, tag);

@@ -85,8 +85,8 @@ void TItemList::ChangeId(TAbstractItem *item, int32_t id) {
     if (item->ID_ == id)
         return;
     if (ById_.contains(id))
-        RaiseStreetError("TItemList.ChangeId", "type " + TypeText(TypeCode_) + " already has an item with id " +
-                                                   std::to_string(id));
+        RaiseStreetError("TItemList.ChangeId", "type " + TypeText(TypeCode_) +
+                                                   " already has an item with id " + std::to_string(id));
     UnindexId(item);
     item->ID_ = id;
     IndexId(item);
@@ -178,8 +178,8 @@ TAbstractItem *TItemList::FindNearest(const TXYZ &point, std::span<TAbstractItem
     return best;
 }
 
-void TItemList::CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance,
-                               std::vector<TAbstractItem *> &result) {
+void TItemList::CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
+                               double maxDistance, std::vector<TAbstractItem *> &result) {
     const TExclusion excluded(exclusion);
     TAbstractItem *best = nullptr;
     double bestD = NoDistance;

@@ -54,7 +54,8 @@ public:
 
     // The active item not excluded with the smallest hit distance below maxDistance (the first of equal
     // ones); every item is tested with no distance limit.
-    TAbstractItem *FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance);
+    TAbstractItem *FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
+                               double maxDistance);
     // The same search with the limit passed to each hit test; the found item is appended.
     void CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance,
                         std::vector<TAbstractItem *> &result);

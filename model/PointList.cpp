@@ -84,8 +84,9 @@ void TPointList::NotifyModified() const {
 
 void TPointList::CheckIndex(int i, const char *where) const {
     if (!IsValidIndex(i))
-        RaiseStreetError(std::string("TPointList.") + where,
-                         "index " + std::to_string(i) + " out of range (" + std::to_string(Count()) + " points)");
+        RaiseStreetError(std::string("TPointList.") + where, "index " + std::to_string(i) +
+                                                                 " out of range (" + std::to_string(Count()) +
+                                                                 " points)");
 }
 
 // ---- Vertices
@@ -337,7 +338,8 @@ void TPointList::SetEdgeAngle(int i, float angle) {
     const int j = (i + 1) % Count();
     const TXYZ a = GetPoint(i), b = GetPoint(j);
     const double len = EdgeLength(i);
-    SetPoint(j, {float(a.x + len * std::cos(double(angle))), float(a.y + len * std::sin(double(angle))), b.z});
+    SetPoint(j,
+             {float(a.x + len * std::cos(double(angle))), float(a.y + len * std::sin(double(angle))), b.z});
 }
 
 float TPointList::PathLength(int a, int b) const {
@@ -345,7 +347,8 @@ float TPointList::PathLength(int a, int b) const {
         return 0;
     double sum = 0;
     for (int i = a; i < b; ++i)
-        sum += Dist3(Refs_[static_cast<std::size_t>(i)]->Position(), Refs_[static_cast<std::size_t>(i) + 1]->Position());
+        sum += Dist3(Refs_[static_cast<std::size_t>(i)]->Position(),
+                     Refs_[static_cast<std::size_t>(i) + 1]->Position());
     return float(sum);
 }
 
@@ -531,7 +534,8 @@ TXYZ TPointList::PointAtParam(float t) {
     if (Dense_.size() < 2)
         return {0, 0, 0};
     const int k = ClampedSegment(t);
-    return VectorLerp(Dense_[static_cast<std::size_t>(k)], Dense_[static_cast<std::size_t>(k) + 1], t - float(k));
+    return VectorLerp(Dense_[static_cast<std::size_t>(k)], Dense_[static_cast<std::size_t>(k) + 1],
+                      t - float(k));
 }
 
 float TPointList::DirectionAtParam(float t) {
@@ -637,7 +641,8 @@ TXYZ TPointList::OffsetPointAtParam(float t, float offset) {
     }
     if (t > last) {
         const TXYZ d = VectorFromTo(Dense_[m - 2], Dense_[m - 1]);
-        return VectorAdd(VectorAdd(Dense_[m - 1], VectorScale(d, t - last)), VectorScale(Normals_[m - 1], offset));
+        return VectorAdd(VectorAdd(Dense_[m - 1], VectorScale(d, t - last)),
+                         VectorScale(Normals_[m - 1], offset));
     }
     std::size_t k = static_cast<std::size_t>(Trunc32(t));
     if (k > m - 2)
@@ -692,7 +697,8 @@ std::vector<TPointList::TEdgeNeighbour> TPointList::GetEdgeNeighbours(int i) con
     TStreetPointRec *s = Refs_[static_cast<std::size_t>(i)];
     TStreetPointRec *e = Refs_[static_cast<std::size_t>((i + 1) % n)];
     for (TPointList *l : s->Owners) {
-        if (l == this || std::any_of(out.begin(), out.end(), [l](const TEdgeNeighbour &x) { return x.List == l; }))
+        if (l == this ||
+            std::any_of(out.begin(), out.end(), [l](const TEdgeNeighbour &x) { return x.List == l; }))
             continue;
         const int m = l->Count();
         const bool closed = l->OwnerIsClosed();
@@ -770,7 +776,8 @@ std::vector<const TStreetPointRec *> TPointList::RecordVertices() const {
     kept.reserve(Refs_.size());
     for (const TStreetPointRec *r : Refs_) {
         const TXYZ p = stored(r);
-        if (!kept.empty() && (VectorsEqual(stored(kept.back()), p) || (closed && VectorsEqual(stored(kept.front()), p))))
+        if (!kept.empty() &&
+            (VectorsEqual(stored(kept.back()), p) || (closed && VectorsEqual(stored(kept.front()), p))))
             continue;
         kept.push_back(r);
     }
@@ -809,8 +816,8 @@ void TPointList::LoadFromStream(TStream &stream) {
     for (int32_t i = 0; i < n; ++i)
         InsertById(Count(), stream.ReadInt32(what));
     for (int i = Count() - 2; i >= 0; --i)
-        if (Dist3(Refs_[static_cast<std::size_t>(i)]->Position(), Refs_[static_cast<std::size_t>(i) + 1]->Position()) <
-            DuplicateDistance)
+        if (Dist3(Refs_[static_cast<std::size_t>(i)]->Position(),
+                  Refs_[static_cast<std::size_t>(i) + 1]->Position()) < DuplicateDistance)
             Delete(i + 1);
 }
 

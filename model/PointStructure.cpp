@@ -202,9 +202,7 @@ TStreetPointRec *TPointStructure::Points(int index) const {
 void TPointStructure::EnsureSorted() {
     if (Sorted_)
         return;
-    auto byId = [](const TStreetPointRec *a, const TStreetPointRec *b) {
-        return a->Id_ < b->Id_;
-    };
+    auto byId = [](const TStreetPointRec *a, const TStreetPointRec *b) { return a->Id_ < b->Id_; };
     if (!std::is_sorted(Points_.begin(), Points_.end(), byId)) {
         std::stable_sort(Points_.begin(), Points_.end(), byId);
         Reindex(0);

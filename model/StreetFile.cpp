@@ -134,7 +134,8 @@ void TStreetStructure::ReadStream(TStream &stream) {
                                   " where an item-list section or the end of the street must stand");
         int code = -1;
         if (got < 16 || !FindTypeByIdent(std::string_view(head + 8, 8), code))
-            stream.Fail(What, "item-list section of the unknown class ident " + ShowTag(head + 8, std::max<int64_t>(got - 8, 0)));
+            stream.Fail(What, "item-list section of the unknown class ident " +
+                                  ShowTag(head + 8, std::max<int64_t>(got - 8, 0)));
         Lists(code).LoadFromStream(stream);
     }
 
@@ -161,10 +162,10 @@ void TStreetStructure::LoadFromFile(const std::string &fileName) {
 //   "TAGSSIZE" 8, "STREET  ", "STRNAME ", "STRSTART", "STRFIN  " (also when empty), "ECEFMAP0" (the
 //   origin as stored, zero when never set), "STRCONN " (one slot, "EMPTYCLS" -1 without a main axis);
 //   "LNPARAMS" only when the street has line-marking records of its own (a street without them takes
-//   the default table when it needs one, and an empty section reads the same); "ARROWBIG" .. "ZEBPLAST" (the bytes as stored), "ZEBRAYOP", "GRPNAMES",
-//   "VIEWDEF ", "WORKTIME"; "PNTSTRCT" with every vertex in ascending id order; "BLOCKDEF", "DSNLNDEF",
-//   "DSNFGDEF" (also for empty libraries); "DRAWOPTS"; then one item-list section per type that has
-//   items, in type-code order (types without items have no section).
+//   the default table when it needs one, and an empty section reads the same); "ARROWBIG" .. "ZEBPLAST" (the
+//   bytes as stored), "ZEBRAYOP", "GRPNAMES", "VIEWDEF ", "WORKTIME"; "PNTSTRCT" with every vertex in
+//   ascending id order; "BLOCKDEF", "DSNLNDEF", "DSNFGDEF" (also for empty libraries); "DRAWOPTS"; then one
+//   item-list section per type that has items, in type-code order (types without items have no section).
 // Inside item records, optional fields follow each class's rule; the record head writes the point list
 // only with vertices, "ITEMACTV" always, "GROUPNAM", "COMMENT ", "COMMENT2" only when not empty and
 // "REFERAX " only when the reference axis is set. Texts end every line with CR LF.

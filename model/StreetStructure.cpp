@@ -50,13 +50,15 @@ TStreetStructure::~TStreetStructure() {
 
 TItemList &TStreetStructure::Lists(int code) const {
     if (!IsItemTypeCode(code))
-        RaiseStreetError("TStreetStructure.Lists", "type code " + std::to_string(code) + " out of range 0..40");
+        RaiseStreetError("TStreetStructure.Lists",
+                         "type code " + std::to_string(code) + " out of range 0..40");
     return *Lists_[static_cast<std::size_t>(code)];
 }
 
 TItemBatches &TStreetStructure::TypeBatches(int code) {
     if (!IsItemTypeCode(code))
-        RaiseStreetError("TStreetStructure.TypeBatches", "type code " + std::to_string(code) + " out of range 0..40");
+        RaiseStreetError("TStreetStructure.TypeBatches",
+                         "type code " + std::to_string(code) + " out of range 0..40");
     return TypeBatches_[static_cast<std::size_t>(code)];
 }
 
@@ -169,7 +171,8 @@ void TStreetStructure::DeleteItems(std::span<TAbstractItem *const> items) {
     dying.reserve(items.size());
     for (TAbstractItem *item : items)
         if (item && item->Street_ != this)
-            RaiseStreetError("TStreetStructure.DeleteItems", "an item of another street cannot be freed here");
+            RaiseStreetError("TStreetStructure.DeleteItems",
+                             "an item of another street cannot be freed here");
     for (TAbstractItem *item : items) {
         if (!item || item->Dying_ || !item->List_)
             continue;
@@ -230,9 +233,10 @@ void TStreetStructure::Merge(TStreetStructure &other) {
     if (static_cast<int64_t>(Pool_.MaxId()) + other.Pool_.Count() > std::numeric_limits<int32_t>::max())
         RaiseStreetError("TStreetStructure.Merge", "no point ids left for the merged points");
     for (int code = 0; code < ItemTypeCount; ++code)
-        if (static_cast<int64_t>(Lists(code).MaxId()) + other.Lists(code).Count() > std::numeric_limits<int32_t>::max())
-            RaiseStreetError("TStreetStructure.Merge", "no item ids left for the merged items of type " +
-                                                           std::to_string(code));
+        if (static_cast<int64_t>(Lists(code).MaxId()) + other.Lists(code).Count() >
+            std::numeric_limits<int32_t>::max())
+            RaiseStreetError("TStreetStructure.Merge",
+                             "no item ids left for the merged items of type " + std::to_string(code));
 
     TMergeMap map;
     TUsedNames used;
@@ -281,7 +285,8 @@ void TStreetStructure::Merge(TStreetStructure &other) {
     SetModified();
 }
 
-TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemTypeSet &types, double maxDistance,
+TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemTypeSet &types,
+                                                 double maxDistance,
                                                  std::span<TAbstractItem *const> exclusion) {
     TAbstractItem *best = nullptr;
     double bestD = NoDistance;

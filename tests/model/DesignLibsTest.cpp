@@ -23,7 +23,14 @@ ByteBuilder Bmp(uint8_t tag = 0x40, uint32_t xResolution = 0) {
 
 ByteBuilder BlockRecord(const std::string &name, uint8_t tag) {
     ByteBuilder b;
-    b.Tag("BLOCKDEF").Str(name).Tag("BLOCKBMP").Append(Bmp(tag)).Tag("BLOCKWID").F32(1.5f).Tag("BLOCKHEI").F32(3);
+    b.Tag("BLOCKDEF")
+        .Str(name)
+        .Tag("BLOCKBMP")
+        .Append(Bmp(tag))
+        .Tag("BLOCKWID")
+        .F32(1.5f)
+        .Tag("BLOCKHEI")
+        .F32(3);
     b.Tag("BLOCKANC").I32(1).I32(2);
     return b;
 }
@@ -68,7 +75,11 @@ TEST(DesignLibs, LibrariesWriteBackWhatTheyRead) {
     EXPECT_EQ(Saved(bl), blocks.Data());
 
     ByteBuilder lines;
-    lines.Tag("DSNLNLST").Tag("ITEMSCNT").I32(2).Append(LineRecord("plain", false)).Append(LineRecord("ends", true));
+    lines.Tag("DSNLNLST")
+        .Tag("ITEMSCNT")
+        .I32(2)
+        .Append(LineRecord("plain", false))
+        .Append(LineRecord("ends", true));
     TDsnLineDefList ll;
     TMemoryStream lm(lines.Data());
     ll.LoadFromStream(lm);
@@ -165,14 +176,18 @@ TEST(DesignLibs, BadRecordsAreRefused) {
         ByteBuilder Bytes;
         const char *Expect;
     };
-    ByteBuilder notBmp = ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
+    ByteBuilder notBmp =
+        ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
     notBmp.Bytes("XX").U32(70).Bytes(std::string(64, '\0'));
-    ByteBuilder shortBmp = ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
+    ByteBuilder shortBmp =
+        ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
     shortBmp.Bytes("BM").U32(700).Bytes(std::string(64, '\0'));
-    ByteBuilder badBmp = ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
+    ByteBuilder badBmp =
+        ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKDEF").Str("x").Tag("BLOCKBMP");
     badBmp.Bytes("BM").U32(26).U32(0).U32(26).U32(99).U32(0).U32(0);
     const TBad cases[] = {
-        {"count beyond the data", ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1000000), "exceeds the data present"},
+        {"count beyond the data", ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1000000),
+         "exceeds the data present"},
         {"record missing", ByteBuilder().Tag("BLOCKLST").Tag("ITEMSCNT").I32(1).Tag("BLOCKXXX").Str("x"),
          "record 1 of 1 is missing"},
         {"not a BMP", notBmp, "not a BMP file"},
@@ -188,7 +203,8 @@ TEST(DesignLibs, BadRecordsAreRefused) {
         EXPECT_EQ(bl.Count(), 0) << c.Name;
     }
     TDsnLineDefList ll;
-    TMemoryStream m(ByteBuilder().Tag("DSNLNLST").Tag("ITEMSCNT").I32(2).Append(LineRecord("a", false)).Data());
+    TMemoryStream m(
+        ByteBuilder().Tag("DSNLNLST").Tag("ITEMSCNT").I32(2).Append(LineRecord("a", false)).Data());
     EXPECT_THROW(ll.LoadFromStream(m), EStreetError);
 }
 

@@ -21,8 +21,9 @@ TBookkeepingBatch &Batch(TStreetStructure &s, int code, std::size_t i = 0) {
 TEST_F(ItemsTest, IdsAtLoadAndAfterwards) {
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 5, 0}, {3, 9, 0}};
-    f.Lists = {{"BORT", {Rec("BORT", 5, {1, 2}), Rec("BORT", 7, {2, 3})}},
-               {"ROADWALL", {Rec("ROADWALL", 1, {1, 2}), Rec("ROADWALL", 2, {3}), Rec("ROADWALL", 3, {2, 3})}}};
+    f.Lists = {
+        {"BORT", {Rec("BORT", 5, {1, 2}), Rec("BORT", 7, {2, 3})}},
+        {"ROADWALL", {Rec("ROADWALL", 1, {1, 2}), Rec("ROADWALL", 2, {3}), Rec("ROADWALL", 3, {2, 3})}}};
     std::unique_ptr<TStreetStructure> s = LoadBytes(f.Bytes());
     EXPECT_EQ(s->Lists(Bort).MaxId(), 7);
     EXPECT_EQ(s->Lists(Bort).AddNew()->ID(), 8);
@@ -61,7 +62,9 @@ TEST_F(ItemsTest, RecordHeadReadIntoAnExistingItem) {
     EXPECT_EQ(peek.Position(), 0);
     TMemoryStream unknown(Rec("NOTATYPE", 3).Bytes().Data());
     e = ErrorOf([&] { TAbstractItem::TagFromStream(unknown); });
-    EXPECT_NE(e.find("TAbstractItem.TagFromStream: class ident \"NOTATYPE\" names no item type"), std::string::npos) << e;
+    EXPECT_NE(e.find("TAbstractItem.TagFromStream: class ident \"NOTATYPE\" names no item type"),
+              std::string::npos)
+        << e;
     TMemoryStream notItem(sptest::ByteBuilder().Tag("POINT").Data());
     e = ErrorOf([&] { TAbstractItem::TagFromStream(notItem); });
     EXPECT_NE(e.find("Ident<>ITEM"), std::string::npos) << e;

@@ -239,7 +239,8 @@ TEST_F(PointListTest, EdgeNeighboursAndBorderEdges) {
 
     auto batch = std::make_shared<TBookkeepingBatch>(TBatchKind::Lines);
     left->Points.BuildBorderEdges(*batch, left->Serial());
-    EXPECT_EQ(batch->LiveGroupCount(left->Serial()), 3); // the edge shared with the other road way is left out
+    EXPECT_EQ(batch->LiveGroupCount(left->Serial()),
+              3); // the edge shared with the other road way is left out
     right->Points.BuildAllEdges(*batch, right->Serial());
     EXPECT_EQ(batch->LiveGroupCount(right->Serial()), 4);
     right->Points.BuildAllEdges(*batch, right->Serial());
@@ -278,7 +279,8 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
 
 TEST_F(PointListTest, RelativeMovesAndEdges) {
     TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
-    TAbstractItem *sharer = MakeItemOn(S, RoadWall, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
+    TAbstractItem *sharer =
+        MakeItemOn(S, RoadWall, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
     line->Points.StoreRelative({0, 0, 0});
     line->Points.RotateRelative({0, 0, 0}, static_cast<float>(std::numbers::pi / 2));
     EXPECT_NEAR(sharer->Points.GetPoint(0).y, 10, 1e-5);

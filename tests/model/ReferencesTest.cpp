@@ -235,7 +235,9 @@ TEST_F(FragmentTest, AnEmptyFragmentPastesNothing) {
 
 TEST_F(FragmentTest, BadFragmentsLeaveTheTargetUntouched) {
     const std::vector<uint8_t> good = buffer.Bytes();
-    auto cut = [&](std::size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(n)); };
+    auto cut = [&](std::size_t n) {
+        return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(n));
+    };
     auto withTail = [&] {
         std::vector<uint8_t> v = good;
         v.push_back(0);
@@ -248,17 +250,21 @@ TEST_F(FragmentTest, BadFragmentsLeaveTheTargetUntouched) {
     };
     const TBad cases[] = {
         {"empty", {}, "Ident<>ITMSINDP"},
-        {"no point table", sptest::ByteBuilder().Tag("ITMSINDP").Tag("ITEMS").I32(0).Data(), "Ident<>PNTCOORD"},
-        {"no items tag", sptest::ByteBuilder().Tag("ITMSINDP").Tag("PNTCOORD").I32(0).Data(), "Ident<>ITEMS   "},
+        {"no point table", sptest::ByteBuilder().Tag("ITMSINDP").Tag("ITEMS").I32(0).Data(),
+         "Ident<>PNTCOORD"},
+        {"no items tag", sptest::ByteBuilder().Tag("ITMSINDP").Tag("PNTCOORD").I32(0).Data(),
+         "Ident<>ITEMS   "},
         {"point count beyond the data", sptest::ByteBuilder().Tag("ITMSINDP").Tag("PNTCOORD").I32(5).Data(),
          "exceeds the data present"},
-        {"duplicate point id",
-         sptest::FragmentBytes({{0, 0, 0, 4}, {1, 0, 0, 4}}, {}), "duplicate point id 4"},
+        {"duplicate point id", sptest::FragmentBytes({{0, 0, 0, 4}, {1, 0, 0, 4}}, {}),
+         "duplicate point id 4"},
         {"point id 0", sptest::FragmentBytes({{0, 0, 0, 0}}, {}), "point id 0 is not positive"},
         {"unknown class", sptest::FragmentBytes({}, {Rec("NOSUCHTP", 1)}), "names no item type"},
         {"class without a registered type", sptest::FragmentBytes({}, {Rec("SUBLAYER", 1)}),
          "has no registered item class"},
-        {"duplicate item id", sptest::FragmentBytes({{0, 0, 0, 1}, {1, 0, 0, 2}}, {Rec("BORT", 3, {1, 2}), Rec("BORT", 3, {2, 1})}),
+        {"duplicate item id",
+         sptest::FragmentBytes({{0, 0, 0, 1}, {1, 0, 0, 2}},
+                               {Rec("BORT", 3, {1, 2}), Rec("BORT", 3, {2, 1})}),
          "duplicate item id 3"},
         {"truncated", cut(good.size() - 5), "exceeds the data present"},
         {"trailing byte", withTail(), "unexpected data after the last item"},

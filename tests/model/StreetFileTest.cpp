@@ -50,7 +50,7 @@ StreetFile WithItems() {
     wall.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"BORT", 7}};
     ItemRec curve = Rec("ARCCOORD", 1, {2, 5, 6});
     ItemRec kolod = Rec("KOLOD", 12, {9});
-    f.Lists = {{"ROADWAY", {road, hidden}}, {"TROTUAR", {walk}}, {"BORT", {bort}},
+    f.Lists = {{"ROADWAY", {road, hidden}}, {"TROTUAR", {walk}},   {"BORT", {bort}},
                {"ROADWALL", {wall}},        {"ARCCOORD", {curve}}, {"KOLOD", {kolod}}};
     return f;
 }
@@ -283,53 +283,71 @@ TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
         {"no STREET", with([](StreetFile &f) { f.StreetTag = false; }), "StreamIdent<>siStreet"},
         {"tag-set size 9", with([](StreetFile &f) { f.TagsSize = 9; }), "tag-set size 9"},
         {"no point table", with([](StreetFile &f) { f.PointTableTag = false; }), "Ident<>PNTSTRCT"},
-        {"truncated name", [] {
+        {"truncated name",
+         [] {
              sptest::ByteBuilder b;
              b.Tag("TAGSSIZE").I32(8).Tag("STREET").Tag("STRNAME").I32(100).Bytes("abc");
              return b.Data();
-         }, "exceeds the data present"},
+         },
+         "exceeds the data present"},
         {"negative line-marking record size", with([](StreetFile &f) {
              sptest::ByteBuilder ln;
              ln.I32(1).I32(-788);
              f.LnParams = ln;
-         }), "record size -788"},
+         }),
+         "record size -788"},
         {"line-marking count beyond the data", with([](StreetFile &f) {
              sptest::ByteBuilder ln;
              ln.I32(100000).I32(788);
              f.LnParams = ln;
-         }), "exceeds the data present"},
+         }),
+         "exceeds the data present"},
         {"main axis reference of two slots", with([](StreetFile &f) {
              f.StrConn = std::vector<std::pair<std::string, int32_t>>{{"BORT", 1}, {"BORT", 2}};
-         }), "Fixed, but Size>Capacity"},
-        {"unknown item-list ident", with([](StreetFile &f) { f.Lists = {{"NOSUCHTP", {}}}; }),
+         }),
+         "Fixed, but Size>Capacity"},
+        {"unknown item-list ident", with([](StreetFile &f) {
+             f.Lists = {{"NOSUCHTP", {}}};
+         }),
          "unknown class ident \"NOSUCHTP\""},
-        {"item list of a type without a registered class", with([](StreetFile &f) { f.Lists = {{"SUBLAYER", {}}}; }),
+        {"item list of a type without a registered class", with([](StreetFile &f) {
+             f.Lists = {{"SUBLAYER", {}}};
+         }),
          "has no registered item class"},
         {"bytes after the last section", with([](StreetFile &f) { f.Trailer.Bytes("junk"); }),
          "unexpected \"junk\""},
         {"section out of order", with([](StreetFile &f) { f.Trailer.Tag("DRAWOPTS").Str(""); }),
          "unexpected \"DRAWOPTS\""},
-        {"item count beyond the data", with([](StreetFile &f) { f.Lists = {{"BORT", {}, 1000}}; }),
+        {"item count beyond the data", with([](StreetFile &f) {
+             f.Lists = {{"BORT", {}, 1000}};
+         }),
          "exceeds the data present"},
-        {"negative item count", with([](StreetFile &f) { f.Lists = {{"BORT", {}, -1}}; }), "negative count"},
+        {"negative item count", with([](StreetFile &f) {
+             f.Lists = {{"BORT", {}, -1}};
+         }),
+         "negative count"},
         {"record of another class in a list", with([](StreetFile &f) {
              f.Lists = {{"BORT", {Rec("ROADWALL", 1, {1, 2})}}};
-         }), "Ident<>BORT    "},
+         }),
+         "Ident<>BORT    "},
         {"duplicate item id", with([](StreetFile &f) {
-             f.Lists = {{"BORT", {Rec("BORT", 3, {1, 2}),
-                                  Rec("BORT", 3, {2, 3})}}};
-         }), "duplicate item id 3"},
+             f.Lists = {{"BORT", {Rec("BORT", 3, {1, 2}), Rec("BORT", 3, {2, 3})}}};
+         }),
+         "duplicate item id 3"},
         {"item id 0", with([](StreetFile &f) {
              f.Lists = {{"BORT", {Rec("BORT", 0, {1, 2})}}};
-         }), "item id 0 is not positive"},
+         }),
+         "item id 0 is not positive"},
         {"vertex count beyond the data", with([](StreetFile &f) {
              f.Lists = {{"BORT", {}, 1}};
              f.Trailer.Tag("ITEM").Tag("BORT").I32(1).Tag("PNTLIST").Tag("PNTLSTSP").U8(0).I32(1 << 30);
-         }), "count 1073741824 exceeds the data present"},
+         }),
+         "count 1073741824 exceeds the data present"},
         {"truncated record", with([](StreetFile &f) {
              f.Lists = {{"BORT", {Rec("BORT", 1, {1, 2})}, 2}};
              f.Trailer.Tag("ITEM").Bytes("BO");
-         }), "unexpected end of data"},
+         }),
+         "unexpected end of data"},
     };
     for (const TBad &c : cases) {
         const std::vector<uint8_t> bytes = c.Make();
@@ -392,7 +410,8 @@ TEST_F(StreetFileTest, OptionsAndTheirDefaults) {
     EXPECT_EQ(s->GetEcefMap(), one);
 
     StreetFile f = StreetFile::Canonical();
-    f.DrawOpts = "RazmerScale=2.5\r\nRazmerRound=0.1\r\nRazmerColor=255\r\nZnakScale=150\r\nKMSignScaled=1\r\n";
+    f.DrawOpts =
+        "RazmerScale=2.5\r\nRazmerRound=0.1\r\nRazmerColor=255\r\nZnakScale=150\r\nKMSignScaled=1\r\n";
     s = LoadBytes(f.Bytes());
     EXPECT_FLOAT_EQ(s->GetRazmerScale(), 2.5f);
     EXPECT_DOUBLE_EQ(s->GetRazmerRound(), 0.1);
@@ -421,7 +440,10 @@ TEST_F(StreetFileTest, EveryChangeOfWhatIsSavedMarksTheStreetModified) {
         {"main axis", [&] { s->SetMainAxis(bort); }},
         {"comment", [&] { bort->SetComment(Cp("бортик")); }},
         {"reference axis", [&] { bort->SetReferAxis(nullptr); }},
-        {"vertex moved twice before drawing", [&] { bort->Points.SetPoint(0, {0.5f, 0, 0}); }},
+        {"vertex moved twice before drawing",
+         [&] {
+             bort->Points.SetPoint(0, {0.5f, 0, 0});
+         }},
         {"spline flag", [&] { bort->Points.SetSpline(false); }},
         {"reversal", [&] { bort->Points.Reverse(); }},
         {"item deleted", [&] { s->Lists(Kolod).Delete(s->Lists(Kolod).Items(0)); }},

@@ -66,7 +66,8 @@ inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
     return m.Bytes();
 }
 
-inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes, const std::string &name = {}) {
+inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes,
+                                                   const std::string &name = {}) {
     TMemoryStream m(bytes, name);
     return LoadStreetStream(m);
 }
@@ -90,7 +91,8 @@ inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_l
 }
 
 // An item of the type on existing vertices.
-inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code, std::initializer_list<TStreetPointRec *> recs) {
+inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
+                                 std::initializer_list<TStreetPointRec *> recs) {
     TAbstractItem *item = s.Lists(code).AddNew();
     for (TStreetPointRec *r : recs)
         item->Points.Insert(item->Points.Count(), r);

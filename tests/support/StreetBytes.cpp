@@ -82,9 +82,11 @@ std::vector<uint8_t> StreetFile::Bytes() const {
         b.Tag("STRCONN").Append(ConnectdBytes(*StrConn));
     if (LnParams)
         b.Tag("LNPARAMS").Append(*LnParams);
-    const std::pair<const char *, const std::optional<uint8_t> *> flags[] = {
-        {"ARROWBIG", &ArrowBig}, {"ARRPLAST", &ArrPlast}, {"OSTPLAST", &OstPlast},
-        {"STPPLAST", &StpPlast}, {"ZEBPLAST", &ZebPlast}};
+    const std::pair<const char *, const std::optional<uint8_t> *> flags[] = {{"ARROWBIG", &ArrowBig},
+                                                                             {"ARRPLAST", &ArrPlast},
+                                                                             {"OSTPLAST", &OstPlast},
+                                                                             {"STPPLAST", &StpPlast},
+                                                                             {"ZEBPLAST", &ZebPlast}};
     for (const auto &[tag, v] : flags)
         if (*v)
             b.Tag(tag).U8(**v);
@@ -122,7 +124,8 @@ std::vector<uint8_t> StreetFile::Bytes() const {
     return b.Data();
 }
 
-std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points, const std::vector<ItemRec> &items) {
+std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points,
+                                   const std::vector<ItemRec> &items) {
     ByteBuilder b;
     b.Tag("ITMSINDP").Tag("PNTCOORD").I32(static_cast<int32_t>(points.size()));
     for (const FragmentPoint &p : points)

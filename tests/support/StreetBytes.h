@@ -36,7 +36,8 @@ struct ItemRec {
 };
 
 // The usual record: ident, id and vertex ids, the other fields at their defaults.
-inline ItemRec Rec(const std::string &ident, int32_t id, std::vector<int32_t> points = {}, uint8_t spline = 0) {
+inline ItemRec Rec(const std::string &ident, int32_t id, std::vector<int32_t> points = {},
+                   uint8_t spline = 0) {
     ItemRec r;
     r.Ident = ident;
     r.Id = id;
@@ -94,7 +95,8 @@ struct FragmentPoint {
     float X, Y, Z;
     int32_t Id;
 };
-std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points, const std::vector<ItemRec> &items);
+std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points,
+                                   const std::vector<ItemRec> &items);
 
 // 8 bytes, blank-padded.
 std::string Ident(const std::string &text);

@@ -14,7 +14,9 @@ enum class TStandInShape { Point, Line, Outline };
 
 template <int Code, TStandInShape Shape> class TStandInItem : public TAbstractItem {
 public:
-    static int ClassMinPointCount() { return Shape == TStandInShape::Point ? 1 : Shape == TStandInShape::Line ? 2 : 3; }
+    static int ClassMinPointCount() {
+        return Shape == TStandInShape::Point ? 1 : Shape == TStandInShape::Line ? 2 : 3;
+    }
     static int ClassMaxPointCount() {
         return Shape == TStandInShape::Point ? 1 : std::numeric_limits<int32_t>::max();
     }

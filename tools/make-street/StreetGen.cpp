@@ -119,7 +119,7 @@ private:
         if (Guides_.empty())
             return;
         item->SetReferAxis(Guides_[std::min<std::size_t>(static_cast<std::size_t>(block / BlocksPerGuide),
-                                                          Guides_.size() - 1)]);
+                                                         Guides_.size() - 1)]);
     }
 
     void MakeGuides() {
