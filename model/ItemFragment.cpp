@@ -105,6 +105,8 @@ void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target)
     if (stream.Remaining() > 0)
         stream.Fail(what, "unexpected data after the last item of the fragment");
 
+    // Vertices no pasted item uses (a dropped record's, or stray ones) do not come along.
+    temp.Pool().RemoveUnowned();
     target.Merge(temp);
     for (TAbstractItem *item : pasted)
         AddItem(item);

@@ -192,6 +192,28 @@ void TPointStructure::Clear() {
     Sorted_ = true;
 }
 
+void TPointStructure::RemoveUnowned() {
+    std::size_t w = 0;
+    bool any = false;
+    for (std::size_t r = 0; r < Points_.size(); ++r) {
+        TStreetPointRec *rec = Points_[r];
+        if (rec->Owners.empty()) {
+            if (GridBuilt_)
+                Grid_.Remove(rec);
+            Recycle(rec);
+            any = true;
+        } else {
+            Points_[w++] = rec;
+        }
+    }
+    if (!any)
+        return;
+    Points_.resize(w);
+    Reindex(0);
+    BoundsValid_ = false;
+    SnapCandidates_.clear();
+}
+
 TStreetPointRec *TPointStructure::Points(int index) const {
     if (index < 0 || index >= Count())
         RaiseStreetError("TPointStructure.Points", "index " + std::to_string(index) + " out of range (" +

@@ -115,6 +115,8 @@ public:
     void Delete(int index);
     // Frees every record; MaxId := 0.
     void Clear();
+    // Frees every record no point list uses, in one pass; the others keep their order and ids.
+    void RemoveUnowned();
 
     int Count() const { return static_cast<int>(Points_.size()); }
     TStreetPointRec *Points(int index) const;

@@ -231,6 +231,11 @@ TEST_F(FragmentTest, AnEmptyFragmentPastesNothing) {
     EXPECT_EQ(none.Count(), 0);
     EXPECT_EQ(S.Pool().Count(), before);
     EXPECT_TRUE(S.Modified());
+    // Vertices that no pasted item uses do not come along.
+    TMemoryStream stray(sptest::FragmentBytes({{1, 1, 0, 5}, {2, 2, 0, 6}}, {Rec("BORT", 1, {5})}));
+    none.LoadIndependent(stray, S);
+    EXPECT_EQ(none.Count(), 0);
+    EXPECT_EQ(S.Pool().Count(), before);
 }
 
 TEST_F(FragmentTest, BadFragmentsLeaveTheTargetUntouched) {
