@@ -428,8 +428,11 @@ float TStreetStructure::GetFloatOption(const Cp1251String &name) const {
 
 void TStreetStructure::SetStrOption(const Cp1251String &name, const Cp1251String &value) {
     // Options are saved with the street: a change is a change of the street.
-    if (DrawOpts_.SetValue(name, value))
+    if (DrawOpts_.SetValue(name, value)) {
         SetModified();
+        if (SameText(name, Cp1251String("ZnakScale")))
+            ZnakScaleCache_ = 0;
+    }
 }
 
 void TStreetStructure::SetOptionText(const char *name, const Cp1251String &value) {
@@ -487,11 +490,13 @@ float TStreetStructure::GetZnakScale() {
 }
 
 void TStreetStructure::SetZnakScale(float s) {
-    ZnakScaleCache_ = s;
     SetOptionText("ZnakScale", Cp1251String(IntToStr(Round(double(s) * 100))));
+    ZnakScaleCache_ = s;
 }
 
 void TStreetStructure::ApplyRazmerOptions() {
+    // The sign scale is taken from the options read, not from a street read before.
+    ZnakScaleCache_ = 0;
     const float scale = GetFloatOption(Cp1251String("RazmerScale"));
     RazmerScale_ = ZeroOrNan(scale) ? 1.0f : scale;
     RazmerColor_ = GetIntOption(Cp1251String("RazmerColor"));

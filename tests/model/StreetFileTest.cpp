@@ -420,6 +420,12 @@ TEST_F(StreetFileTest, OptionsAndTheirDefaults) {
     EXPECT_TRUE(s->GetBoolOption(Cp1251String("kmsignscaled"))); // names ignore case
     EXPECT_EQ(s->GetIntOption(Cp1251String("RazmerScale")), 0);  // not an integer
     EXPECT_EQ(s->GetIntOption(Cp1251String("Missing")), 0);
+    // The cached sign scale follows the option and the street read next.
+    s->SetIntOption(Cp1251String("ZnakScale"), 80);
+    EXPECT_FLOAT_EQ(s->GetZnakScale(), 0.8f);
+    TMemoryStream other(StreetFile::Canonical().Bytes());
+    s->LoadFromStream(other);
+    EXPECT_FLOAT_EQ(s->GetZnakScale(), 1.0f);
 }
 
 TEST_F(StreetFileTest, EveryChangeOfWhatIsSavedMarksTheStreetModified) {
