@@ -337,6 +337,9 @@ void TFVideoStream::LoadIndex(TStream &File, int64_t FrameFileSize, bool FramesI
     File.ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()), "TFVideoFile.LoadIndexes");
     std::vector<TFVideoFrameRec> frames(static_cast<std::size_t>(n));
     const int64_t maxFrame = MaxPackedFrameSize(fOwner.Width(), fOwner.Height());
+    // Frames in the survey file itself never lie in its header or stream records, which are written back.
+    const int64_t tableEnd =
+        TFVideoHeader::DiskSize + int64_t(TFVideoStreamRec::DiskSize) * fOwner.StreamCount();
     int64_t good = n;
     std::string why;
     for (int64_t k = 0; k < n && good == n; ++k) {
@@ -345,7 +348,7 @@ void TFVideoStream::LoadIndex(TStream &File, int64_t FrameFileSize, bool FramesI
         r = ParseFrameRec(raw.data() + k * 64);
         if (e.Size < 12 || e.Size > maxFrame)
             why = "has a packed size of " + Str(e.Size) + " bytes";
-        else if (!InFile(e.Position, e.Size, FrameFileSize))
+        else if (!InFile(e.Position, e.Size, FrameFileSize) || (FramesInFile && e.Position < tableEnd))
             why = "lies outside the frame file";
         else if (!Finite(r))
             why = "has a pose that is not a finite number";
@@ -591,12 +594,18 @@ void TFVideoFile::ReadFile(const TLVideoLocator &Locate, std::string &PickedFram
         RaiseStreetError(what, "bad frame format in " + fFileName + " (" + e.what() + ")");
     }
     f.CheckCount(fHeader.StreamCount, TFVideoStreamRec::DiskSize, what);
-    auto checkRange = [&](const std::string &part, int64_t pos, int64_t size) {
+    const int64_t tableEnd =
+        TFVideoHeader::DiskSize + int64_t(TFVideoStreamRec::DiskSize) * fHeader.StreamCount;
+    auto checkRange = [&](const std::string &part, int64_t pos, int64_t size, bool data) {
         if (size > 0 && !InFile(pos, size, fileSize))
             RaiseStreetError(what, part + " at " + Str(pos) + " (" + Str(size) + " bytes) lies outside " +
                                        fFileName + " (" + Str(fileSize) + " bytes)");
+        // Indexes and records lie apart from the header and stream records, which are written back.
+        if (data && size > 0 && pos < tableEnd)
+            RaiseStreetError(what, part + " at " + Str(pos) + " overlaps the header and stream records of " +
+                                       fFileName);
     };
-    checkRange("the file's data holder", fHeader.HolderPosition, fHeader.HolderSize);
+    checkRange("the file's data holder", fHeader.HolderPosition, fHeader.HolderSize, false);
     for (uint32_t i = 0; i < fHeader.StreamCount; ++i) {
         const int64_t pos = f.Position();
         uint8_t rec[TFVideoStreamRec::DiskSize];
@@ -604,9 +613,9 @@ void TFVideoFile::ReadFile(const TLVideoLocator &Locate, std::string &PickedFram
         TFVideoStreamRec r;
         ParseStreamRec(rec, r);
         const std::string s = "stream " + Str(i) + ": ";
-        checkRange(s + "the frame index", r.IndexPosition, r.IndexSize);
-        checkRange(s + "the frame records", r.FramesPosition, r.FramesSize);
-        checkRange(s + "the data holder", r.HolderPosition, r.HolderSize);
+        checkRange(s + "the frame index", r.IndexPosition, r.IndexSize, true);
+        checkRange(s + "the frame records", r.FramesPosition, r.FramesSize, true);
+        checkRange(s + "the data holder", r.HolderPosition, r.HolderSize, false);
         for (int k = 0; k < 7; ++k)
             if (!std::isfinite(r.CamParams[k]) ||
                 std::fabs(r.CamParams[k]) > std::numeric_limits<float>::max())
@@ -737,6 +746,7 @@ void TFVideoFile::LoadIndexes() {
     for (auto &s : fStreams)
         s->LoadIndex(*fStream, frameFileSize, inFile, fCountsChecked ? nullptr : &fWarnings);
     fCountsChecked = true;
+    ++fIndexEpoch;
     fIndexesLoaded = true;
 }
 
@@ -859,45 +869,75 @@ bool TFVideoFile::TieRecord(const TVideoTieRec &Tie, TFVideoFrameRec &R) {
     return true;
 }
 
-bool TFVideoFile::ApplyTies(TFVideoFrameRec &R) {
-    const TVideoTieRec *a = nullptr, *b = nullptr;
-    FindTiesAround(a, b, R.Time);
-    TFVideoFrameRec ra, rb;
-    const bool hasA = a && TieRecord(*a, ra);
-    const bool hasB = b && TieRecord(*b, rb);
+const TFVideoFile::TTieMap &TFVideoFile::TieMap(const TVideoTieRec *A, const TVideoTieRec *B) {
+    TTieMap &m = fTieMap;
+    if (m.Valid && m.Epoch == fIndexEpoch && m.APtr == A && m.BPtr == B && (!A || *A == m.A) &&
+        (!B || *B == m.B))
+        return m;
+    m = TTieMap{};
+    m.Valid = true;
+    m.Epoch = fIndexEpoch;
+    m.APtr = A;
+    m.BPtr = B;
+    if (A)
+        m.A = *A;
+    if (B)
+        m.B = *B;
+    const bool hasA = A && TieRecord(*A, m.Ra);
+    const bool hasB = B && TieRecord(*B, m.Rb);
     if (!hasA && !hasB)
-        return false;
+        return m;
     if (!hasA) { // only the second tie can be placed: it acts alone
-        a = b;
-        ra = rb;
+        A = B;
+        m.Ra = m.Rb;
     }
-    const double ax = a->X, ay = a->Y;
+    m.Ax = A->X;
+    m.Ay = A->Y;
+    m.Kind = 1;
     if (hasA && hasB) {
-        const double bx = b->X, by = b->Y;
-        const double dx = bx - ax, dy = by - ay;
-        const double rx = rb.X - ra.X, ry = rb.Y - ra.Y;
+        m.Bx = B->X;
+        m.By = B->Y;
+        const double dx = m.Bx - m.Ax, dy = m.By - m.Ay;
+        const double rx = m.Rb.X - m.Ra.X, ry = m.Rb.Y - m.Ra.Y;
         const double lenTie = std::hypot(dx, dy), lenRec = std::hypot(rx, ry);
         // Two ties on one place (or two on one recorded place) fix no scale or turn: they act as one.
         if (lenTie > TieEpsilon && lenRec > TieEpsilon) {
-            const double s = lenTie / lenRec;
+            m.Kind = 2;
+            m.S = lenTie / lenRec;
             double theta = std::atan2(ry, rx) - std::atan2(dy, dx);
             theta = std::fmod(theta, 2 * Pi);
             if (theta < 0)
                 theta += 2 * Pi;
-            const double c = std::cos(-theta), sn = std::sin(-theta);
-            // The same map from whichever tie is nearer, so that each tie's own frame lands exactly on it.
-            const bool fromB = std::hypot(R.X - rb.X, R.Y - rb.Y) < std::hypot(R.X - ra.X, R.Y - ra.Y);
-            const double ox = fromB ? bx : ax, oy = fromB ? by : ay;
-            const double px = s * (R.X - (fromB ? rb.X : ra.X)), py = s * (R.Y - (fromB ? rb.Y : ra.Y));
-            R.X = ox + (c * px - sn * py);
-            R.Y = oy + (sn * px + c * py);
-            R.Heading -= theta;
-            R.Z = 0;
-            return true;
+            m.Theta = theta;
+            m.C = std::cos(-theta);
+            m.Sn = std::sin(-theta);
         }
     }
-    R.X = ax + (R.X - ra.X);
-    R.Y = ay + (R.Y - ra.Y);
+    return m;
+}
+
+bool TFVideoFile::ApplyTies(TFVideoFrameRec &R) {
+    const TVideoTieRec *a = nullptr, *b = nullptr;
+    FindTiesAround(a, b, R.Time);
+    const TTieMap &m = TieMap(a, b);
+    switch (m.Kind) {
+    case 1:
+        R.X = m.Ax + (R.X - m.Ra.X);
+        R.Y = m.Ay + (R.Y - m.Ra.Y);
+        break;
+    case 2: {
+        // The same map from whichever tie is nearer, so that each tie's own frame lands exactly on it.
+        const bool fromB = std::hypot(R.X - m.Rb.X, R.Y - m.Rb.Y) < std::hypot(R.X - m.Ra.X, R.Y - m.Ra.Y);
+        const TFVideoFrameRec &base = fromB ? m.Rb : m.Ra;
+        const double px = m.S * (R.X - base.X), py = m.S * (R.Y - base.Y);
+        R.X = (fromB ? m.Bx : m.Ax) + (m.C * px - m.Sn * py);
+        R.Y = (fromB ? m.By : m.Ay) + (m.Sn * px + m.C * py);
+        R.Heading -= m.Theta;
+        break;
+    }
+    default:
+        return false;
+    }
     R.Z = 0;
     return true;
 }

@@ -287,6 +287,22 @@ private:
     bool fIndexesLoaded = false;
     std::unique_ptr<TLocalConverter> fConverter;
 
+    // The correction of the tie pair used last. Ties change through references the file cannot watch, so
+    // the pair is compared by value; a reload of the indexes starts afresh.
+    struct TTieMap {
+        bool Valid = false;
+        uint64_t Epoch = 0;
+        const TVideoTieRec *APtr = nullptr, *BPtr = nullptr;
+        TVideoTieRec A, B;
+        int Kind = 0; // 0: no correction, 1: shift by one tie, 2: turn and scale by two
+        double Ax = 0, Ay = 0, Bx = 0, By = 0;
+        TFVideoFrameRec Ra, Rb;
+        double S = 1, C = 1, Sn = 0, Theta = 0;
+    };
+    const TTieMap &TieMap(const TVideoTieRec *A, const TVideoTieRec *B);
+    TTieMap fTieMap;
+    uint64_t fIndexEpoch = 0;
+
     bool fCountsChecked = false; // warnings about the indexes are given once
     std::vector<std::string> fWarnings;
     std::vector<uint8_t> fYuv;    // decode buffer

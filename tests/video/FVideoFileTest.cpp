@@ -86,6 +86,10 @@ TEST_F(FVideoFileTest, BadFilesAreRefusedWithClearErrors) {
          "stream 0: the frame index at"},
         {"index size", nullptr, [](auto &b, auto &) { Poke<uint32_t>(b, 148 + 8, 0xFFFFFFF0u); },
          "stream 1: the frame index at"},
+        {"index over the header", nullptr, [](auto &b, auto &) { Poke<int64_t>(b, 148, 40); },
+         "stream 1: the frame index at 40 overlaps the header and stream records"},
+        {"records over the stream records", nullptr, [](auto &b, auto &) { Poke<int64_t>(b, 48 + 12, 200); },
+         "stream 0: the frame records at 200 overlaps"},
         {"records", nullptr, [](auto &b, auto &) { Poke<uint32_t>(b, 48 + 20, 0xFFFFFFC0u); },
          "stream 0: the frame records at"},
         {"stream holder", nullptr, [](auto &b, auto &) { Poke<int64_t>(b, 48 + 88, -1); },
@@ -183,6 +187,9 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         {"frame outside the file",
          [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12 * 2, int64_t(b.size()) - 10); },
          2, "frame 2 lies outside the frame file; the stream is cut to 2 frames"},
+        {"frame in the stream records",
+         [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12, 100); }, 1,
+         "frame 1 lies outside the frame file"},
         {"negative frame position",
          [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12 * 4, -5); }, 4,
          "frame 4 lies outside"},
@@ -464,6 +471,13 @@ TEST_F(FVideoTieTest, OneTieShiftsEveryFrameOfEveryStream) {
         }
     EXPECT_EQ(Info(0, 4).X, 7.25); // exactly on the tie
     EXPECT_EQ(Info(0, 4).Y, -3.5);
+    // Ties are edited through their references; the next pose follows at once.
+    v_->Ties(0).X = 8.25f;
+    EXPECT_EQ(Info(0, 4).X, 8.25);
+    v_->Ties(0).Time = 0;
+    EXPECT_NEAR(Info(0, 4).X, 8.25 + 4 * std::cos(0.3), 1e-9);
+    v_->UnloadIndexes();
+    EXPECT_NEAR(Info(0, 4).X, 8.25 + 4 * std::cos(0.3), 1e-9);
 }
 
 TEST_F(FVideoTieTest, TwoTiesMapTheirFramesExactlyOntoThemAndTurnTheHeading) {
