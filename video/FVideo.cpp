@@ -437,8 +437,9 @@ int32_t TFVideoStream::FindFrameByTime(int64_t Time) {
         return 0;
     if (j == fFrames.end())
         return static_cast<int32_t>(fFrames.size()) - 1;
-    const __int128 before = static_cast<__int128>(Time) - std::prev(j)->Time;
-    const __int128 after = static_cast<__int128>(j->Time) - Time;
+    // prev < Time <= next: the differences are exact in unsigned arithmetic whatever the values.
+    const uint64_t before = static_cast<uint64_t>(Time) - static_cast<uint64_t>(std::prev(j)->Time);
+    const uint64_t after = static_cast<uint64_t>(j->Time) - static_cast<uint64_t>(Time);
     if (after < before)
         return static_cast<int32_t>(j - fFrames.begin());
     // The earliest frame of the earlier time.
@@ -641,9 +642,8 @@ void TFVideoFile::ReadFile(const TLVideoLocator &Locate, std::string &PickedFram
 void TFVideoFile::OpenFrameFile(const TLVideoLocator &Locate, std::string &PickedFrameFile) {
     if (fHolder.IndexOf("LVideoReference") < 0)
         return;
-    const uint8_t *refBytes = fHolder.DataPtr("LVideoReference");
-    const Cp1251String ref(reinterpret_cast<const char *>(refBytes), fHolder.DataSize("LVideoReference"));
-    const std::string refName = ref.ToUtf8();
+    const auto &refBlob = fHolder.Data(fHolder.IndexOf("LVideoReference"));
+    const std::string refName = Cp1251String(std::string(refBlob.begin(), refBlob.end())).ToUtf8();
     std::string found;
     std::string lastCandidate;
     // A name with a NUL byte in it names no file (the system call would see only its first part).

@@ -70,6 +70,66 @@ double Reduce(double a) {
     return std::remainder(a, 2 * Pi);
 }
 
+// The scene the survey shows: the road's markings where they belong, a drive in the right-hand lane at
+// about 10 m/s through heading 0 with one full stop before the stop line.
+TEST(SyntheticSurveyTest, SceneIsTheRoadAsDescribed) {
+    const makesurvey::TRoadScene scene;
+    const double arcEnd = scene.Straight1 + scene.ArcRadius * scene.ArcAngle;
+    auto paintAt = [&](double station, double offset) {
+        // The point at (station, offset) on the second straight.
+        const double h = scene.StartHeading + scene.ArcAngle;
+        const double a0 = scene.StartHeading;
+        const double p1x = scene.Straight1 * std::cos(a0), p1y = scene.Straight1 * std::sin(a0);
+        const double cx = p1x - scene.ArcRadius * std::sin(a0), cy = p1y + scene.ArcRadius * std::cos(a0);
+        const double x =
+            cx + scene.ArcRadius * std::sin(h) + (station - arcEnd) * std::cos(h) - offset * std::sin(h);
+        const double y =
+            cy - scene.ArcRadius * std::cos(h) + (station - arcEnd) * std::sin(h) + offset * std::cos(h);
+        const auto so = scene.ToStationOffset(x, y);
+        EXPECT_NEAR(so.Station, station, 1e-9);
+        EXPECT_NEAR(so.Offset, offset, 1e-9);
+        const makesurvey::TColor c = scene.GroundColor(x, y);
+        return c.R > 200 && c.G > 200 && c.B > 200;
+    };
+    EXPECT_TRUE(paintAt(arcEnd + 5, 3.45)); // solid edge lines
+    EXPECT_TRUE(paintAt(arcEnd + 5, -3.45));
+    EXPECT_FALSE(paintAt(arcEnd + 5, -3.0));            // asphalt
+    EXPECT_FALSE(paintAt(arcEnd + 5, 4.0));             // shoulder
+    const double dashStart = std::ceil(arcEnd / 9) * 9; // dashes of 3 m every 9 m from station 0
+    EXPECT_TRUE(paintAt(dashStart + 1.5, 0.0));
+    EXPECT_FALSE(paintAt(dashStart + 4.5, 0.0));
+    const double zebra = scene.ZebraStation;
+    EXPECT_TRUE(paintAt(zebra + 2, -3.0)); // stripes along the road, 0.5 m wide, 1 m apart
+    EXPECT_FALSE(paintAt(zebra + 2, -2.5));
+    EXPECT_TRUE(paintAt(zebra + 2, 2.0));
+    EXPECT_TRUE(paintAt(zebra - scene.StopLineGap - 0.2, -1.0)); // stop line across the right-hand lane
+    EXPECT_FALSE(paintAt(zebra - scene.StopLineGap - 0.2, 1.0));
+    EXPECT_FALSE(paintAt(zebra - scene.StopLineGap + 0.5, -1.0));
+
+    // The drive: 10 m/s, one stop of StopSeconds just before the stop line, heading through 0.
+    double standing = 0, maxSpeed = 0;
+    bool beforeZero = false, afterZero = false;
+    makesurvey::TPose last = scene.TruePose(0);
+    for (double t = 0.1; t <= scene.DriveSeconds(); t += 0.1) {
+        const makesurvey::TPose p = scene.TruePose(t);
+        const double v = (p.Path - last.Path) / 0.1;
+        maxSpeed = std::max(maxSpeed, v);
+        if (v < 1e-9) {
+            standing += 0.1;
+            EXPECT_NEAR(scene.ToStationOffset(p.X, p.Y).Station,
+                        scene.ZebraStation - scene.StopLineGap - scene.StopLineWidth - scene.StopBeforeLine,
+                        1e-9);
+        }
+        beforeZero = beforeZero || p.Heading > 6;
+        afterZero = afterZero || (beforeZero && p.Heading < 0.5);
+        EXPECT_NEAR(scene.ToStationOffset(p.X, p.Y).Offset, -scene.LaneOffset, 1e-9);
+        last = p;
+    }
+    EXPECT_NEAR(maxSpeed, 10, 1e-6);
+    EXPECT_NEAR(standing, scene.StopSeconds, 0.15);
+    EXPECT_TRUE(afterZero);
+}
+
 TEST(SyntheticSurveyTest, ReadsWhatWasWritten) {
     const auto &syn = Synthetic();
     const auto &scene = syn.Info.Scene;
@@ -377,24 +437,26 @@ TEST_F(FrameFileTest, FoundByTheStoredNameOrBesideTheSurveyInAnyLetterCase) {
     const auto expect = InFileHashes();
     struct TCase {
         const char *Name;
-        std::string Reference;
+        std::string Reference, Frames;
     };
     const TCase cases[] = {
-        {"stored name", dir_.File("run.LVideo")},
-        {"Windows path, bare name beside the survey", "D:\\Recorder\\2024\\run.LVideo"},
-        {"another letter case", "D:\\Recorder\\RUN.lvideo"},
+        {"stored name", dir_.File("run.LVideo"), "run.LVideo"},
+        {"Windows path, bare name beside the survey", "D:\\Recorder\\2024\\run.LVideo", "run.LVideo"},
+        {"another letter case", "D:\\Recorder\\RUN.lvideo", "run.LVideo"},
+        {"Cyrillic name in another letter case", "D:\\Съёмка\\ПРОЕЗД-Ё.LVideo", "проезд-ё.LVideo"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
-        const std::string f = Make(c.Reference, "run.LVideo");
+        const std::string f = Make(c.Reference, c.Frames);
         int calls = 0;
         TFVideoFile v(f, false, [&](const std::string &, const std::string &) {
             ++calls;
             return std::string();
         });
         EXPECT_EQ(calls, 0);
-        EXPECT_EQ(fs::path(v.FrameFileName()).filename(), "run.LVideo");
+        EXPECT_EQ(fs::path(v.FrameFileName()).filename(), c.Frames);
         EXPECT_EQ(FrameHashes(v), expect);
+        fs::remove(dir_.File(c.Frames));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "tools/make-survey/MakeSurvey.h"
 
+#include "engine/Cp1251.h"
 #include "engine/Streams.h"
 #include "tools/codec-fixture/CodecFixture.h"
 
@@ -242,7 +243,11 @@ TSurveyInfo WriteSurvey(const std::string &FileName, const TSurveyOptions &Optio
         std::string ref = Options.FrameReference;
         if (ref.empty())
             ref = std::filesystem::path(Options.FrameFile).filename().string();
-        fileBlobs.push_back({"LVideoReference", std::vector<uint8_t>(ref.begin(), ref.end())});
+        Cp1251String stored; // names in the survey are code-page-1251 text
+        if (!Cp1251String::TryFromUtf8(ref, stored))
+            throw std::runtime_error("make-survey: the frame file's name has no code-page-1251 form: " + ref);
+        fileBlobs.push_back(
+            {"LVideoReference", std::vector<uint8_t>(stored.Bytes().begin(), stored.Bytes().end())});
         fileBlobs.push_back(
             {"LVideoFirst2k", std::vector<uint8_t>(frames.Bytes().begin(), frames.Bytes().begin() + 2048)});
     }
