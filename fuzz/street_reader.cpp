@@ -89,18 +89,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     s->DeleteItems(half);
     Require(all.Count() == copied - static_cast<int>(half.size()), "freed items stayed in a container");
     RequireConsistent(*s);
+    // A street whose ids are used up to the top of the int32 range can take no more; then the paste
+    // (or the merge) is refused and leaves both streets as they were.
+    auto idsUsedUp = [](const EStreetError &e) {
+        const std::string m = e.what();
+        return m.find("no point ids left") != std::string::npos || m.find("no item ids left") != std::string::npos;
+    };
     TConnectedItems pasted(false);
     fragment.Seek(0, TSeekOrigin::Begin);
+    const std::vector<uint8_t> beforePaste = Save(*s);
     try {
         pasted.LoadIndependent(fragment, *s);
     } catch (const EStreetError &e) {
-        Require(false, std::string("our own fragment does not paste: ") + e.what());
+        Require(idsUsedUp(e), std::string("our own fragment does not paste: ") + e.what());
+        Require(Save(*s) == beforePaste, "a refused paste changed the street");
     }
     RequireConsistent(*s);
     Require(pasted.Count() <= copied, "more items pasted than copied");
 
     std::unique_ptr<TStreetStructure> other = Load(saved);
-    s->Merge(*other);
+    const std::vector<uint8_t> beforeMerge = Save(*s);
+    try {
+        s->Merge(*other);
+    } catch (const EStreetError &e) {
+        Require(idsUsedUp(e), std::string("a merge failed: ") + e.what());
+        Require(Save(*s) == beforeMerge, "a refused merge changed the street");
+    }
     RequireConsistent(*s);
     RequireConsistent(*other);
     s->UpdateGraphics(FullTypeSet());
