@@ -93,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // (or the merge) is refused and leaves both streets as they were.
     auto idsUsedUp = [](const EStreetError &e) {
         const std::string m = e.what();
-        return m.find("no point ids left") != std::string::npos || m.find("no item ids left") != std::string::npos;
+        return m.find("no point ids left") != std::string::npos ||
+               m.find("no item ids left") != std::string::npos;
     };
     TConnectedItems pasted(false);
     fragment.Seek(0, TSeekOrigin::Begin);

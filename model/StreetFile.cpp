@@ -226,16 +226,60 @@ void TStreetStructure::SaveToStream(TStream &stream) {
             list->SaveToStream(stream);
 }
 
+namespace {
+
+// Writes through a buffer of its own into the file stream, so that a large street goes to the file in
+// pieces instead of being built whole in memory first. Writers only append: seeking is not supported.
+class TChunkedWriter : public TStream {
+public:
+    explicit TChunkedWriter(TStream &out) : Out_(out) { Buffer_.reserve(ChunkSize); }
+    int64_t Read(void *, int64_t) override { return 0; }
+    void Write(const void *buffer, int64_t count) override {
+        if (count <= 0)
+            return;
+        if (static_cast<std::size_t>(count) >= ChunkSize) {
+            Flush();
+            Out_.Write(buffer, count);
+            Written_ += count;
+            return;
+        }
+        if (Buffer_.size() + static_cast<std::size_t>(count) > ChunkSize)
+            Flush();
+        const auto *p = static_cast<const uint8_t *>(buffer);
+        Buffer_.insert(Buffer_.end(), p, p + count);
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        if (offset != 0 || origin != TSeekOrigin::Current)
+            Fail("TStreetStructure.SaveToFile", "the street writer does not seek");
+        return Position();
+    }
+    int64_t Position() const override { return Written_ + static_cast<int64_t>(Buffer_.size()); }
+    int64_t Size() const override { return Position(); }
+    std::string Name() const override { return Out_.Name(); }
+    void Flush() {
+        if (Buffer_.empty())
+            return;
+        Out_.Write(Buffer_.data(), static_cast<int64_t>(Buffer_.size()));
+        Written_ += static_cast<int64_t>(Buffer_.size());
+        Buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t ChunkSize = 1 << 20;
+    TStream &Out_;
+    std::vector<uint8_t> Buffer_;
+    int64_t Written_ = 0;
+};
+
+} // namespace
+
 void TStreetStructure::SaveToFile(const std::string &fileName) {
-    // Room for the whole stream at once: a large street is not copied over and over while it grows.
-    std::size_t estimate = 4096 + 28 * static_cast<std::size_t>(Pool_.Count());
-    for (const auto &list : Lists_)
-        for (const auto &item : *list)
-            estimate += 96 + 4 * static_cast<std::size_t>(item->Points.Count());
-    TMemoryStream stream;
-    stream.Bytes().reserve(estimate);
-    SaveToStream(stream);
-    stream.SaveToFile(fileName);
+    TSaveFileStream file(fileName);
+    TChunkedWriter writer(file);
+    SaveToStream(writer);
+    writer.Flush();
+    // Only a complete write replaces the old file; a failure before this leaves it as it was.
+    file.Commit();
 }
 
 std::unique_ptr<TStreetStructure> LoadStreetStream(TStream &stream) {
