@@ -9,9 +9,19 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+std::atomic<uint64_t> NextSerial{1};
+
+// The first of count consecutive serials.
+uint64_t NewDxSerials(uint64_t count) {
+    return NextSerial.fetch_add(count, std::memory_order_relaxed);
+}
+
+} // namespace
+
 uint64_t NewDxSerial() {
-    static std::atomic<uint64_t> next{1};
-    return next.fetch_add(1, std::memory_order_relaxed);
+    return NewDxSerials(1);
 }
 
 TDxPrimCollection::TDxPrimCollection(std::size_t vertsPerPrim, D3DPRIMITIVETYPE primType)
@@ -22,7 +32,9 @@ TDxPrimCollection::~TDxPrimCollection() = default;
 void TDxPrimCollection::Clear() {
     ids_.clear();
     owners_.clear();
-    bounds_.clear();
+    centerX_.clear();
+    centerY_.clear();
+    radius_.clear();
     layers_.clear();
     deleted_.clear();
     vertices_.clear();
@@ -37,9 +49,9 @@ bool TDxPrimCollection::PassesCull(std::size_t i) const {
     if (deleted_[i])
         return false;
     // distance(view centre, group centre) - radius - margin < view radius, without the square root.
-    const TBound &b = bounds_[i];
-    const double dx = double(b.X) - viewCenter_.x, dy = double(b.Y) - viewCenter_.y, dz = viewCenter_.z;
-    const double reach = double(viewRadius_) + b.Radius + CullMargin;
+    const double dx = double(centerX_[i]) - viewCenter_.x, dy = double(centerY_[i]) - viewCenter_.y,
+                 dz = viewCenter_.z;
+    const double reach = double(viewRadius_) + radius_[i] + CullMargin;
     return reach > 0 && dx * dx + dy * dy + dz * dz < reach * reach;
 }
 
@@ -70,10 +82,17 @@ TDxGroupId TDxPrimCollection::AddPrimitive(TDxOwnerKey owner, std::span<const TD
     for (std::size_t k = 0; k < n; ++k)
         radius = std::max(radius, std::fabs(v[k].x - cx) + std::fabs(v[k].y - cy));
 
-    const TDxGroupId id = NewDxSerial();
+    if (nextId_ == idLimit_) {
+        constexpr uint64_t Block = 4096;
+        nextId_ = NewDxSerials(Block);
+        idLimit_ = nextId_ + Block;
+    }
+    const TDxGroupId id = nextId_++;
     ids_.push_back(id);
     owners_.push_back(owner);
-    bounds_.push_back({float(cx), float(cy), float(radius)});
+    centerX_.push_back(float(cx));
+    centerY_.push_back(float(cy));
+    radius_.push_back(float(radius));
     layers_.push_back(layerMask_);
     deleted_.push_back(0);
     const std::size_t index = ids_.size() - 1;
@@ -130,7 +149,9 @@ template <class Pred> void TDxPrimCollection::RemoveIf(Pred remove) {
         if (out != i) {
             ids_[out] = ids_[i];
             owners_[out] = owners_[i];
-            bounds_[out] = bounds_[i];
+            centerX_[out] = centerX_[i];
+            centerY_[out] = centerY_[i];
+            radius_[out] = radius_[i];
             layers_[out] = layers_[i];
             deleted_[out] = deleted_[i];
             std::memcpy(static_cast<void *>(&vertices_[out * vpp]), &vertices_[i * vpp],
@@ -142,7 +163,9 @@ template <class Pred> void TDxPrimCollection::RemoveIf(Pred remove) {
     }
     ids_.resize(out);
     owners_.resize(out);
-    bounds_.resize(out);
+    centerX_.resize(out);
+    centerY_.resize(out);
+    radius_.resize(out);
     layers_.resize(out);
     deleted_.resize(out);
     vertices_.resize(out * vpp);
@@ -175,9 +198,31 @@ void TDxPrimCollection::SetView(const TXYZ &center, float radius) {
         return;
     viewCenter_ = center;
     viewRadius_ = radius;
+    // The cull test of every group (PassesCull) in one branch-free pass, then the indices of those passing.
+    const std::size_t n = ids_.size();
+    cullPass_.resize(n);
+    const float *cx = centerX_.data(), *cy = centerY_.data(), *cr = radius_.data();
+    const uint8_t *deleted = deleted_.data();
+    uint8_t *pass = cullPass_.data();
+    const double vx = center.x, vy = center.y, dz2 = double(center.z) * center.z;
+    const double base = double(radius) + CullMargin;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double dx = double(cx[i]) - vx, dy = double(cy[i]) - vy, reach = base + cr[i];
+        pass[i] = uint8_t((reach > 0) & (dx * dx + dy * dy + dz2 < reach * reach) & (deleted[i] == 0));
+    }
     visible_.clear();
-    for (std::size_t i = 0, n = ids_.size(); i < n; ++i)
-        if (PassesCull(i))
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, pass + i, 8);
+        if (word == 0)
+            continue;
+        for (std::size_t k = 0; k < 8; ++k)
+            if (pass[i + k])
+                visible_.push_back(static_cast<uint32_t>(i + k));
+    }
+    for (; i < n; ++i)
+        if (pass[i])
             visible_.push_back(static_cast<uint32_t>(i));
 }
 
@@ -269,12 +314,11 @@ void TDxPrimCollection::LoadTexture(const std::string &fileName) {
 TDxPrimGroup TDxPrimCollection::Group(std::size_t i) const {
     if (i >= ids_.size())
         RaiseStreetError("TDxPrimCollection.Group", "index " + std::to_string(i) + " out of range");
-    const TBound &b = bounds_[i];
     return {ids_[i],
             owners_[i],
             layers_[i],
             deleted_[i] != 0,
-            TXYZ{b.X, b.Y, 0},
-            b.Radius,
+            TXYZ{centerX_[i], centerY_[i], 0},
+            radius_[i],
             std::span<const TDxVertex>(vertices_.data() + i * vertsPerPrim_, vertsPerPrim_)};
 }

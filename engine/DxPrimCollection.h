@@ -122,10 +122,6 @@ protected:
     TDxPrimCollection(std::size_t vertsPerPrim, D3DPRIMITIVETYPE primType);
 
 private:
-    struct TBound {
-        float X, Y, Radius;
-    };
-
     bool PassesCull(std::size_t i) const;
     void Compact();
     // Frees the groups for which remove(i) holds, keeping the order of the rest.
@@ -138,7 +134,8 @@ private:
     // One entry per group, in the order added (ids ascend).
     std::vector<TDxGroupId> ids_;
     std::vector<TDxOwnerKey> owners_;
-    std::vector<TBound> bounds_;
+    // The bounding circles, one array per field so that culling the whole batch runs on packed lanes.
+    std::vector<float> centerX_, centerY_, radius_;
     std::vector<uint32_t> layers_;
     std::vector<uint8_t> deleted_;
     std::vector<TDxVertex> vertices_; // VertsPerPrim per group
@@ -150,6 +147,8 @@ private:
 
     std::vector<TDxVertex> drawBuffer_;
     std::vector<uint32_t> remap_;
+    std::vector<uint8_t> cullPass_;
+    TDxGroupId nextId_ = 0, idLimit_ = 0; // ids taken from the process-wide serials a block at a time
 
     std::unique_ptr<TTextureSurface> ownTexture_;
     TTextureSurface *texture_ = nullptr;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
 #include <vector>
@@ -110,6 +111,28 @@ TEST(DxPrimCollection, AViewMovingByLessThanTheMarginKeepsTheVisibleList) {
     // The view's own z counts in the distance.
     EXPECT_EQ(DrawnOwners(rig.Draw(batch, {60, 0, 45}, 0)), (std::vector<int>{}));
     EXPECT_EQ(DrawnOwners(rig.Draw(batch, {60, 0, 0}, 0)), (std::vector<int>{60}));
+}
+
+TEST(DxPrimCollection, ARebuiltVisibleListHoldsExactlyTheGroupsInViewInOrder) {
+    TRig rig;
+    TDxLineCollection batch;
+    std::vector<TDxGroupId> ids;
+    for (int i = 0; i < 50; ++i)
+        ids.push_back(AddLineAt(batch, 3 * i, float(3 * i), 0));
+    // Deleted groups stay out of a rebuilt list (a tenth is not reached: they stay in the batch).
+    batch.MarkDeleted(std::vector<TDxGroupId>{ids[20], ids[21], ids[33]});
+    struct TView {
+        float X, Radius;
+    } const views[] = {{60, 10}, {200, 0}, {100, 50}, {0, 0}, {147, 3}, {75, 200}};
+    for (const TView &v : views) {
+        std::vector<int> expected;
+        for (int i = 0; i < 50; ++i)
+            if (i != 20 && i != 21 && i != 33 && std::abs(3.0f * i - v.X) < v.Radius + 0.5f + 20)
+                expected.push_back(3 * i);
+        rig.Draw(batch, {v.X + 100, 0, 0}, v.Radius); // far enough to force a rebuild
+        EXPECT_EQ(DrawnOwners(rig.Draw(batch, {v.X, 0, 0}, v.Radius)), expected) << v.X << " / " << v.Radius;
+        EXPECT_EQ(batch.VisibleCount(), expected.size());
+    }
 }
 
 TEST(DxPrimCollection, LayerMaskFiltersGroupsButLayersZeroAreEverywhere) {
