@@ -25,7 +25,11 @@ uint64_t NewDxSerial() {
 }
 
 TDxPrimCollection::TDxPrimCollection(std::size_t vertsPerPrim, D3DPRIMITIVETYPE primType)
-    : vertsPerPrim_(vertsPerPrim), primType_(primType) {}
+    : vertsPerPrim_(vertsPerPrim), primType_(primType) {
+    if (vertsPerPrim < 1 || vertsPerPrim > 3)
+        RaiseStreetError("TDxPrimCollection.Create",
+                         "primitives of " + std::to_string(vertsPerPrim) + " vertices");
+}
 
 TDxPrimCollection::~TDxPrimCollection() = default;
 
@@ -61,8 +65,11 @@ TDxGroupId TDxPrimCollection::AddPrimitive(TDxOwnerKey owner, std::span<const TD
         RaiseStreetError("TDxPrimCollection.AddPrimitive", std::to_string(vertices.size()) +
                                                                " vertices for a primitive of " +
                                                                std::to_string(n));
+    // Through a copy: the vertices may be a group of this batch, which growing the array would move.
+    TDxVertex copy[3];
+    std::copy_n(vertices.begin(), n, copy);
     const std::size_t at = vertices_.size();
-    vertices_.insert(vertices_.end(), vertices.begin(), vertices.begin() + static_cast<std::ptrdiff_t>(n));
+    vertices_.insert(vertices_.end(), copy, copy + n);
     TDxVertex *v = vertices_.data() + at;
     double sx = 0, sy = 0;
     for (std::size_t k = 0; k < n; ++k) {

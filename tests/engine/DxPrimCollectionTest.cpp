@@ -83,6 +83,10 @@ TEST(DxPrimCollection, AGroupKeepsItsOwnerLayersCentreAndDiamondRadius) {
     EXPECT_FLOAT_EQ(g.Radius, 8.0f / 3 + 2.0f / 3);
 
     EXPECT_THROW(batch.AddPrimitive(1, std::span<const TDxVertex>(v, 2)), EStreetError);
+    // A group of the batch itself can be added again, however the batch grows meanwhile.
+    for (int i = 0; i < 100; ++i)
+        batch.AddPrimitive(78, batch.Group(std::size_t(i)).Vertices);
+    EXPECT_EQ(batch.Group(100).Vertices[1].x, 14 + 10 * 100.0f);
     batch.Clear();
     EXPECT_EQ(batch.Count(), 0u);
     EXPECT_TRUE(batch.Transform().IsIdentity());
