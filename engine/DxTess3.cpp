@@ -30,13 +30,17 @@
 //
 // Crossings are found as in a Bentley-Ottmann sweep: whenever two edges become neighbours in the status,
 // they are tested, and if they cross ahead of the sweep line both are cut at the crossing point, which
-// becomes a new vertex of each ring (the rings keep their shape; only even-odd insideness matters). The
-// crossing point is kept strictly ahead of the sweep line and not beyond either edge's end, so rounding
-// never moves an event backwards; an edge that rounding bent slightly is tested again against its other
-// neighbour.
+// becomes a new vertex of each ring (the rings keep their shape; only even-odd insideness matters).
 //
-// Anything that contradicts the order of the status (possible only through rounding on nearly degenerate
-// input) stops the sweep with a message instead of guessing.
+// Robustness rests on three rules. Crossing points are rounded to singles, like the contour points, so
+// every orientation test is exact in double and a crossing that falls on a contour point or on another
+// crossing becomes that very point. An edge passing an event point closer than one unit in the last place
+// of that point is taken through it, which absorbs the rounding of crossings. A crossing point is kept
+// strictly ahead of the sweep point and not beyond either edge's end, so no event ever moves backwards,
+// and an edge bent by a cut is tested again against its other neighbour.
+//
+// Anything that still contradicts the order of the status stops the sweep with a message instead of
+// guessing.
 
 namespace {
 
@@ -52,8 +56,8 @@ bool Same(const TPoint &a, const TPoint &b) {
     return a.x == b.x && a.y == b.y;
 }
 
-// Twice the signed area of the triangle a, b, c: positive when c lies left of a->b. For contour points
-// (singles) the sign is exact: the differences and products fit a double.
+// Twice the signed area of the triangle a, b, c: positive when c lies left of a->b. For singles of similar
+// magnitude the sign is exact: their differences and the products of those fit a double.
 double Orient(const TPoint &a, const TPoint &b, const TPoint &c) {
     return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
 }
@@ -282,7 +286,12 @@ private:
     bool EarlierVertex(int32_t a, int32_t b) const { return Less(At(a), At(b)); }
     // On the edge, or so near that the edge is taken through the point.
     bool PassesThrough(const TActiveEdge *e, const TPoint &p) const {
-        return SegmentDistance(At(e->left), At(e->right), p) <= SnapDistance(p);
+        const TPoint &l = At(e->left), &r = At(e->right);
+        // Far from the edge's line is the common case; squares keep it free of roots.
+        const double o = Orient(l, r, p), snap = SnapDistance(p);
+        if (o * o > snap * snap * ((r.x - l.x) * (r.x - l.x) + (r.y - l.y) * (r.y - l.y)))
+            return false;
+        return SegmentDistance(l, r, p) <= snap;
     }
 
     bool PopEvent(TPoint &at);
@@ -326,10 +335,19 @@ TSweep::TSweep(const std::vector<TXYZArray> &contours) : status_(TEdgeOrder{&ver
             vertices_.push_back(v);
         }
     }
+    // Sorted as compact keys (the contour points are singles) rather than through the vertex records.
+    struct TKey {
+        float x, y;
+        int32_t v;
+    };
+    std::vector<TKey> keys(n);
+    for (std::size_t i = 0; i < n; ++i)
+        keys[i] = {float(vertices_[i].at.x), float(vertices_[i].at.y), int32_t(i)};
+    std::sort(keys.begin(), keys.end(),
+              [](const TKey &a, const TKey &b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
     order_.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        order_[i] = int32_t(i);
-    std::sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) { return EarlierVertex(a, b); });
+        order_[i] = keys[i].v;
     // Exact arithmetic makes at most one point per pair of edges; the bound keeps rounding from running on.
     const auto nn = int64_t(n);
     eventLimit_ = std::min<int64_t>(2 * nn * nn, TDxTesselator3::MaxSweepPoints);
@@ -813,15 +831,23 @@ TXYZArray CleanContour(std::span<const TXYZ> contour) {
 } // namespace
 
 void TDxTesselator3::AddContour(std::span<const TXYZ> contour) {
+    const int32_t number = contourCount_++;
+    if (!inputError_.empty())
+        return;
+    // Far beyond what the sweep takes (it stops after MaxSweepPoints points), and within int32 indices.
+    if (contour.size() > std::size_t(MaxContourPoints) - pointCount_) {
+        inputError_ = "TDxTesselator3.AddContour: more than " + std::to_string(MaxContourPoints) + " points";
+        return;
+    }
     for (std::size_t i = 0; i < contour.size(); ++i) {
         if (!std::isfinite(contour[i].x) || !std::isfinite(contour[i].y)) {
-            if (inputError_.empty())
-                inputError_ = "TDxTesselator3.AddContour: point " + std::to_string(i) + " of contour " +
-                              std::to_string(contours_.size()) + " is not finite";
+            inputError_ = "TDxTesselator3.AddContour: point " + std::to_string(i) + " of contour " +
+                          std::to_string(number) + " is not finite";
             return;
         }
     }
     TXYZArray clean = CleanContour(contour);
+    pointCount_ += clean.size();
     if (!clean.empty())
         contours_.push_back(std::move(clean));
 }
@@ -848,6 +874,8 @@ void TDxTesselator3::GetTriangles(std::unique_ptr<TPtrBlock> &block) const {
 
 void TDxTesselator3::Clear() {
     contours_.clear();
+    contourCount_ = 0;
+    pointCount_ = 0;
     inputError_.clear();
     triangles_.clear();
     error_.clear();

@@ -23,7 +23,7 @@ public:
 
     // Adds one closed contour (its closing point may repeat the first one). Repeated neighbours and points
     // on a straight line through their neighbours are dropped; fewer than 3 points left add nothing. A
-    // point whose x or y is not finite makes the next Proceed fail.
+    // point whose x or y is not finite, or more than 2^26 points in all, make the next Proceed fail.
     void AddContour(std::span<const TXYZ> contour);
 
     // Triangulates the contours added so far. True on success (also when there is nothing to fill); False
@@ -42,7 +42,11 @@ public:
     void Clear();
 
 private:
-    std::vector<TXYZArray> contours_;
+    static constexpr int32_t MaxContourPoints = 1 << 26;
+
+    std::vector<TXYZArray> contours_; // cleaned copies
+    int32_t contourCount_ = 0;        // contours added, also those that turned out empty
+    std::size_t pointCount_ = 0;
     std::string inputError_;
     TXYZArray triangles_;
     std::string error_;
