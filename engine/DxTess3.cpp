@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <initializer_list>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -165,11 +166,15 @@ double SegmentDistance(const TPoint &a, const TPoint &b, const TPoint &p) {
     return std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y);
 }
 
-// Rounding a crossing to singles moves it by up to half a unit in the last place of each coordinate: an
-// edge passing a point closer than one unit of its larger coordinate is taken through it.
-double SnapDistance(const TPoint &p) {
+// Rounding a crossing to singles moves it by up to half a unit in the last place of each coordinate, and
+// the edges cut there move as much. So an edge passing a point closer than one unit in the last place of
+// the largest coordinate involved (edge ends and point) is taken through the point.
+double SnapDistance(std::initializer_list<TPoint> points) {
+    double m = 0x1p-126;
+    for (const TPoint &p : points)
+        m = std::max({m, std::fabs(p.x), std::fabs(p.y)});
     int exponent = 0;
-    std::frexp(std::max({std::fabs(p.x), std::fabs(p.y), 0x1p-126}), &exponent);
+    std::frexp(m, &exponent);
     return std::ldexp(1.0, exponent - 24);
 }
 
@@ -197,7 +202,7 @@ TPoint CrossingPoint(const TPoint &a, const TPoint &b, const TPoint &c, const TP
     auto misfit = [&](const TPoint &p) {
         return std::max(SegmentDistance(a, b, p), SegmentDistance(c, d, p));
     };
-    const double snap = SnapDistance(first), firstMisfit = misfit(first);
+    const double snap = SnapDistance({a, b, c, d}), firstMisfit = misfit(first);
     if (Same(a, c) || firstMisfit <= snap)
         return first;
     TPoint best = first;
@@ -288,7 +293,7 @@ private:
     bool PassesThrough(const TActiveEdge *e, const TPoint &p) const {
         const TPoint &l = At(e->left), &r = At(e->right);
         // Far from the edge's line is the common case; squares keep it free of roots.
-        const double o = Orient(l, r, p), snap = SnapDistance(p);
+        const double o = Orient(l, r, p), snap = SnapDistance({l, r, p});
         if (o * o > snap * snap * ((r.x - l.x) * (r.x - l.x) + (r.y - l.y) * (r.y - l.y)))
             return false;
         return SegmentDistance(l, r, p) <= snap;

@@ -5,6 +5,7 @@
 
 #include "tests/support/EvenOddReference.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     TBytes in(data, size);
     TXYZArrays contours;
     bool known = true; // the reference area applies
-    switch (in.U8() % 6) {
+    switch (in.U8() % 7) {
     case 0: { // raw singles
         known = false;
         const int count = 1 + in.U8() % 4;
@@ -115,6 +116,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             contours.push_back(c);
         }
         break;
+    case 6: { // a walk in small steps that crosses itself, near the origin or far from it
+        const float offset = std::array<float, 4>{0, -3, 250, 60000}[in.U8() % 4];
+        TXYZArray c;
+        int x = 0, y = 0;
+        for (int i = 3 + in.U8() % 100; i > 0; --i) {
+            const uint8_t step = in.U8();
+            x += step % 7 - 3;
+            y += step / 7 % 7 - 3;
+            c.push_back({offset + x * 0.25f, offset + y * 0.25f, 0});
+        }
+        contours.push_back(c);
+        break;
+    }
     default: { // huge and tiny coordinates
         const float scale = std::ldexp(1.0f, int(in.U8() % 240) - 126);
         const int grid = 1 + in.U8() % 8;
@@ -152,7 +166,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                          2);
     }
     if (known && ok) {
-        const double ref = sptest::EvenOddArea(contours), tol = 1e-5 * (x1 - x0) * (y1 - y0);
+        // Crossings are rounded to singles: each moves by less than one unit in the last place (of the
+        // largest coordinate), which changes the area by at most that much times the edges at it.
+        double length = 0;
+        for (const TXYZArray &c : contours)
+            for (std::size_t i = 0; i < c.size(); ++i)
+                length += std::hypot(double(c[(i + 1) % c.size()].x) - c[i].x,
+                                     double(c[(i + 1) % c.size()].y) - c[i].y);
+        const double largest =
+            std::fmax(std::fmax(std::fabs(x0), std::fabs(x1)), std::fmax(std::fabs(y0), std::fabs(y1)));
+        const double ulp = std::ldexp(largest, -23);
+        const double ref = sptest::EvenOddArea(contours),
+                     tol = 1e-6 * (x1 - x0) * (y1 - y0) + 4 * ulp * length;
         if (!(std::fabs(sum - ref) <= tol)) {
             std::fprintf(stderr, "triangles %.9g, even-odd area %.9g\n", sum, ref);
             Fail("the triangles do not cover the even-odd inside");
