@@ -5,8 +5,8 @@
 // triangulates each piece with a stack while the sweep passes over it.
 //
 // The tesselator keeps its own copy of every contour and never touches the caller's points; the result
-// is a value (three points per triangle, counter-clockwise). Coordinates are computed in double and every
-// triangle corner is a contour point or a point where two edges cross.
+// is a value (three points per triangle, counter-clockwise, none without area). Every triangle corner is
+// a contour point or a point where two edges cross, rounded to singles.
 #include "engine/DxCalc_0.h"
 
 #include <cstdint>
