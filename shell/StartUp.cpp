@@ -1,0 +1,100 @@
+#include "shell/StartUp.h"
+
+#include "shell/ContextModules.h"
+#include "shell/Cursors.h"
+#include "shell/ImageData.h"
+#include "shell/MainForm.h"
+#include "shell/MainPlanCtrl.h"
+#include "shell/StreetsHolder.h"
+#include "shell/SyncForm.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <map>
+
+namespace {
+
+struct TRegistrations {
+    std::multimap<TStartUpSlot, TStartUpFactory> Objects;
+    std::vector<std::pair<QString, TCommandLineOpener>> Openers;
+};
+
+TRegistrations &Registrations() {
+    static TRegistrations r;
+    return r;
+}
+
+} // namespace
+
+void RegisterStartUpObject(TStartUpSlot slot, TStartUpFactory factory) {
+    Registrations().Objects.emplace(slot, std::move(factory));
+}
+
+void RegisterCommandLineOpener(const QString &extension, TCommandLineOpener opener) {
+    Registrations().Openers.emplace_back(extension, std::move(opener));
+}
+
+void ClearStartUpRegistrations() {
+    Registrations() = {};
+}
+
+TStartUp::TStartUp() {
+    mainForm_ = std::make_unique<TMainForm>(StreetsHolder());
+    MakeSlot(TStartUpSlot::Fonts);
+    ImageData();
+    CursorsData();
+    auto controls = std::make_unique<TMainPlanControls>(*mainForm_);
+    planControls_ = controls.get();
+    objects_.push_back(std::move(controls));
+    for (TStartUpSlot slot :
+         {TStartUpSlot::VideoControls, TStartUpSlot::ItemsControl, TStartUpSlot::PointEditor,
+          TStartUpSlot::CustomEditors, TStartUpSlot::ContourCoords})
+        MakeSlot(slot);
+    auto sync = std::make_unique<TZorvan2SyncForm>(*mainForm_);
+    syncForm_ = sync.get();
+    objects_.push_back(std::move(sync));
+    mainForm_->UpdateMenuBar();
+    mainForm_->RefreshAll();
+}
+
+TStartUp::~TStartUp() {
+    while (!objects_.empty())
+        objects_.pop_back();
+    FreeContextModules();
+    mainForm_.reset();
+    FreeStreetsHolder();
+}
+
+void TStartUp::MakeSlot(TStartUpSlot slot) {
+    const auto [first, last] = Registrations().Objects.equal_range(slot);
+    for (auto it = first; it != last; ++it)
+        if (std::unique_ptr<QObject> object = it->second(*mainForm_))
+            objects_.push_back(std::move(object));
+}
+
+void TStartUp::ProcessCommandLine(const QStringList &arguments) {
+    TMainForm &form = *mainForm_;
+    TStreetsHolderModule &holder = form.Holder();
+    for (const QString &argument : arguments) {
+        if (!QFileInfo(argument).isFile())
+            continue;
+        if (argument.endsWith(QStringLiteral(".zrv"), Qt::CaseInsensitive)) {
+            form.CurrentStreet();
+            const int index = holder.OpenFiles({argument});
+            if (index < 0)
+                continue;
+            holder.SetActiveIndex(index);
+            holder.DropEmptyStreets();
+            form.ShowPlan();
+            form.MainPlanDrawer().ShowAll();
+            form.RefreshAll();
+            continue;
+        }
+        for (const auto &[extension, opener] : Registrations().Openers)
+            if (argument.endsWith(extension, Qt::CaseInsensitive)) {
+                opener(form, argument);
+                break;
+            }
+    }
+}

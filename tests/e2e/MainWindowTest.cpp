@@ -1,0 +1,238 @@
+// The real main window on a display (Xvfb under `make test`), driven like a user drives it: the program
+// starts with a street file, the plan is fitted and drawn, the wheel, the keys and the mouse move the view,
+// F4 goes to the video view and back, F2 saves, and closing asks about unsaved streets.
+#include "engine/Reg_Shell.h"
+#include "engine/Streams.h"
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
+#include "model/StreetStructure.h"
+#include "platform/settings/SettingsStore.h"
+#include "shell/DrawBox.h"
+#include "shell/MainForm.h"
+#include "shell/MainPlanCtrl.h"
+#include "shell/ScriptedPrompts.h"
+#include "shell/StartUp.h"
+#include "shell/StreetsHolder.h"
+#include "support/TestSupport.h"
+#include "tools/make-street/StandInItems.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+constexpr int RoadWay = 2;
+constexpr int Sidewalk = 3;
+
+bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+TAbstractItem *AddOutline(TStreetStructure &street, int type, std::initializer_list<TXYZ> points) {
+    TAbstractItem *item = street.Lists(type).AddNew();
+    for (const TXYZ &p : points)
+        item->Points.InsertNewPoint(item->Points.Count(), p);
+    return item;
+}
+
+// A road way 60 x 12 with a sidewalk on each side.
+void WriteFixtureStreet(const std::string &fileName) {
+    TStreetStructure street;
+    AddOutline(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    AddOutline(street, Sidewalk, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
+    AddOutline(street, Sidewalk, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
+    street.SaveToFile(fileName);
+}
+
+std::vector<uint8_t> StreetBytes(TStreetStructure &street) {
+    TMemoryStream stream;
+    street.SaveToStream(stream);
+    return stream.Bytes();
+}
+
+QStringList FilesIn(const std::filesystem::path &dir) {
+    return QDir(QString::fromStdString(dir.string())).entryList(QDir::Files | QDir::Hidden);
+}
+
+class MainWindowE2E : public testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterStandInItemClasses(); }
+
+    void SetUp() override {
+        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
+        FreeAppRegistry();
+        // A hub of the user's must not steer the window under test.
+        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+        street_ = dir_.File("Fixture.zrv");
+        WriteFixtureStreet(street_);
+    }
+    void TearDown() override {
+        FreeAppRegistry();
+        SetSettingsDir(QString());
+        unsetenv("STREETPLAN_SYNC_SOCKET");
+    }
+
+    // The view's picture as the device holds it: 0xRRGGBB per pixel.
+    static uint32_t Pixel(TMainForm &form, int x, int y) {
+        TdxRenderer &r = *form.Renderer();
+        std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
+        r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
+        const uint8_t *p = &rows[(static_cast<std::size_t>(y) * r.Width() + x) * 4];
+        return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    }
+    static bool WhiteAround(TMainForm &form, int x, int y, int radius) {
+        for (int dy = -radius; dy <= radius; ++dy)
+            for (int dx = -radius; dx <= radius; ++dx)
+                if (Pixel(form, x + dx, y + dy) != 0xFFFFFFu)
+                    return false;
+        return true;
+    }
+    // Waits for the next picture of the view.
+    static bool Drawn(TMainForm &form) {
+        return WaitUntil([&] { return !form.NeedRedraw(); });
+    }
+
+    sptest::TempDir dir_, settings_;
+    std::string street_;
+    TScriptedPrompts prompts_;
+    TUserPromptsGuard guard_{prompts_};
+};
+
+TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosing) {
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    auto *saveStreet = form.findChild<QAction *>(QStringLiteral("SaveStreet"));
+    ASSERT_TRUE(drawBox != nullptr && saveStreet != nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(street_)});
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr; })) << "the view got no renderer";
+    ASSERT_TRUE(Drawn(form));
+    ASSERT_EQ(form.Holder().Count(), 1);
+    EXPECT_EQ(form.Holder().ActiveIndex(), 0);
+    TStreetStructure &street = form.CurrentStreet();
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    TdxRenderer &r = *form.Renderer();
+    const int w = r.Width(), h = r.Height();
+    ASSERT_GT(w, 100);
+    ASSERT_GT(h, 100);
+
+    // Fitted: the centre is the middle of the street, which fits the view's width and height.
+    EXPECT_FLOAT_EQ(plan.GetCenter().x, 130);
+    EXPECT_FLOAT_EQ(plan.GetCenter().y, 56);
+    EXPECT_FLOAT_EQ(plan.GetAngle(), 0);
+    EXPECT_FLOAT_EQ(plan.GetScale(), static_cast<float>(std::min(1.0 / 61, double(h) / w / 21)));
+
+    // The road way is drawn where its points project; far outside the street the view is white.
+    const TXYZ edge = plan.GroundToScreen({130, 50, 0});
+    EXPECT_FALSE(WhiteAround(form, static_cast<int>(edge.x), static_cast<int>(edge.y), 1))
+        << "nothing drawn at the road way's edge, pixel " << edge.x << ", " << edge.y;
+    const TXYZ inside = plan.GroundToScreen({130, 56, 0});
+    EXPECT_TRUE(WhiteAround(form, 5, 5, 2));
+    EXPECT_LT(inside.y, edge.y); // y up on the plan is up on the screen
+
+    // One wheel notch over the middle of the view zooms about the pointer.
+    const QPoint pointer(w / 2 + 40, h / 2 - 30);
+    const TXYZ before = plan.ScreenToGround(pointer.x(), pointer.y());
+    const float scale = plan.GetScale();
+    {
+        QWheelEvent wheel(QPointF(pointer), QPointF(drawBox->mapToGlobal(pointer)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(drawBox, &wheel);
+    }
+    EXPECT_NEAR(plan.GetScale(), scale * 1.21f, scale * 1e-4);
+    const TXYZ after = plan.ScreenToGround(pointer.x(), pointer.y());
+    const double pixel = 1 / plan.PixelsPerUnit();
+    EXPECT_NEAR(after.x, before.x, pixel);
+    EXPECT_NEAR(after.y, before.y, pixel);
+    ASSERT_TRUE(Drawn(form));
+
+    // The arrow keys pan by 100 pixels: what was 100 pixels to the left is now in the middle.
+    const TXYZ left = plan.ScreenToGround(w / 2 - 100, h / 2);
+    QTest::keyClick(drawBox, Qt::Key_Left);
+    const TXYZ middle = plan.ScreenToGround(w / 2, h / 2);
+    EXPECT_NEAR(middle.x, left.x, pixel);
+    EXPECT_NEAR(middle.y, left.y, pixel);
+    const TXYZ below = plan.ScreenToGround(w / 2, h / 2 + 100);
+    QTest::keyClick(drawBox, Qt::Key_Down);
+    EXPECT_NEAR(plan.GetCenter().x, below.x, pixel);
+    EXPECT_NEAR(plan.GetCenter().y, below.y, pixel);
+
+    // F4 shows the video view, F4 again the plan.
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    EXPECT_FALSE(form.PlanShown());
+    ASSERT_TRUE(Drawn(form));
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    EXPECT_TRUE(form.PlanShown());
+    ASSERT_TRUE(Drawn(form));
+
+    // Holding Q drags the plan and letting it go restores the mode before (continuous zoom here).
+    TMainPlanControls &controls = startUp.PlanControls();
+    QTest::keyClick(drawBox, Qt::Key_F7);
+    ASSERT_EQ(form.MouseMode(), controls.ZoomMode);
+    QTest::keyPress(drawBox, Qt::Key_Q);
+    EXPECT_EQ(form.MouseMode(), controls.ShiftViewMode);
+    const QPoint from(w / 2 - 50, h / 2 + 20), to(w / 2 + 70, h / 2 - 40);
+    const TXYZ grabbed = plan.ScreenToGround(from.x(), from.y());
+    QTest::mousePress(drawBox, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(drawBox, QPoint((from.x() + to.x()) / 2, (from.y() + to.y()) / 2));
+    QTest::mouseMove(drawBox, to);
+    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, to);
+    const TXYZ held = plan.ScreenToGround(to.x(), to.y());
+    EXPECT_NEAR(held.x, grabbed.x, pixel);
+    EXPECT_NEAR(held.y, grabbed.y, pixel);
+    QTest::keyRelease(drawBox, Qt::Key_Q);
+    EXPECT_EQ(form.MouseMode(), controls.ZoomMode);
+    ASSERT_TRUE(Drawn(form));
+
+    // A look at the window, for people.
+    const QString shot = QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + "/e2e-main-window.png";
+    EXPECT_TRUE(form.grab().save(shot)) << shot.toStdString();
+
+    // A vertex changes through the model; F2 writes the street through a temporary file.
+    TAbstractItem *roadWay = street.Lists(RoadWay).Items(0);
+    roadWay->Points.SetPoint(1, {161.5f, 49.25f, 0});
+    ASSERT_TRUE(street.Modified());
+    form.RefreshAll();
+    EXPECT_TRUE(saveStreet->isEnabled());
+    QTest::keyClick(drawBox, Qt::Key_F2);
+    EXPECT_FALSE(street.Modified());
+    EXPECT_EQ(sptest::ReadFileBytes(street_), StreetBytes(street));
+    EXPECT_EQ(FilesIn(dir_.Path()), QStringList({"Fixture.zrv"})) << "a temporary file was left behind";
+    const std::vector<uint8_t> saved = sptest::ReadFileBytes(street_);
+
+    // Closing with a change asks; Cancel keeps the window and the program, No closes without saving.
+    roadWay->Points.SetPoint(2, {163, 63, 0});
+    form.RefreshAll();
+    prompts_.Answer(TPromptAnswer::Cancel);
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.Holder().Count(), 1);
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.Holder().Count(), 0);
+    EXPECT_EQ(sptest::ReadFileBytes(street_), saved);
+    EXPECT_EQ(prompts_.Log().count("ask: Есть несохраненные улицы. Сохранять?"), 2)
+        << prompts_.Log().join("\n").toStdString();
+    EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
+}
+
+} // namespace
