@@ -1,0 +1,345 @@
+// The holder of open streets on real files in a folder of the test's own, with every question answered
+// from a script: naming new streets, opening files once, several at a time with bad ones among them, saving
+// atomically, failing to save, Save As onto another street's file, auto-save side files, the recent-files
+// list and the questions on closing.
+#include "ShellTestSupport.h"
+
+#include "engine/Streams.h"
+#include "platform/settings/SettingsStore.h"
+#include "shell/StreetsHolder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+
+namespace {
+
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
+
+// A street file with the given number of points (points make streets tell apart).
+void WriteStreet(const std::string &fileName, int points) {
+    TStreetStructure street;
+    for (int i = 0; i < points; ++i)
+        street.Pool().AddPoint({float(i), float(2 * i), 0});
+    street.SaveToFile(fileName);
+}
+
+std::vector<uint8_t> BytesOf(TStreetStructure &street) {
+    TMemoryStream stream;
+    street.SaveToStream(stream);
+    return stream.Bytes();
+}
+
+void Modify(TStreetStructure &street) {
+    street.Pool().AddPoint({100, 100, 0});
+    street.SetModified();
+}
+
+QStringList FilesIn(const sptest::TempDir &dir) {
+    return QDir(Q(dir.Path().string())).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+class StreetsHolder : public shelltest::ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        holder_ = std::make_unique<TStreetsHolderModule>();
+    }
+    void TearDown() override {
+        holder_.reset();
+        ShellTest::TearDown();
+    }
+    std::string File(const std::string &name, int points = 3) {
+        const std::string path = dir_.File(name);
+        WriteStreet(path, points);
+        return path;
+    }
+
+    sptest::TempDir dir_;
+    std::unique_ptr<TStreetsHolderModule> holder_;
+};
+
+TEST_F(StreetsHolder, NewStreetsTakeTheFirstFreeName) {
+    EXPECT_EQ(holder_->ActiveIndex(), -1);
+    EXPECT_EQ(holder_->NewStreet(), 0);
+    EXPECT_EQ(holder_->FileNames(0), "Street.zrv");
+    EXPECT_EQ(holder_->NewStreet(), 1);
+    EXPECT_EQ(holder_->FileNames(1), "Street1.zrv");
+    EXPECT_EQ(holder_->ActiveIndex(), 1);
+    holder_->CloseStreet(0, true);
+    EXPECT_EQ(holder_->GetShortNames(), QStringList({"Street1.zrv"}));
+    EXPECT_EQ(holder_->NewStreet(), 1);
+    EXPECT_EQ(holder_->FileNames(1), "Street.zrv");
+    holder_->NewStreet();
+    EXPECT_EQ(holder_->FileNames(2), "Street2.zrv");
+    EXPECT_TRUE(holder_->Streets(2).IsIdle());
+}
+
+TEST_F(StreetsHolder, AFileOpensOnceWhateverPathReachesIt) {
+    const std::string a = File("a.zrv", 4);
+    std::filesystem::create_directory(dir_.Path() / "sub");
+    std::filesystem::create_symlink(a, dir_.Path() / "link.zrv");
+    const int index = holder_->OpenFile(Q(a));
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 4);
+    EXPECT_EQ(holder_->ActiveIndex(), -1) << "opening alone does not make the street active";
+    for (const std::string &other : {a, dir_.File("sub/../a.zrv"), dir_.File("link.zrv")})
+        EXPECT_EQ(holder_->OpenFile(Q(other)), 0) << other;
+    EXPECT_EQ(holder_->Count(), 1);
+    EXPECT_EQ(prompts_.Messages(), QStringList(3, "Файл уже загружен."));
+    // Letter case tells files apart here.
+    const std::string upper = File("A.zrv", 2);
+    EXPECT_EQ(holder_->OpenFile(Q(upper)), 1);
+    EXPECT_EQ(holder_->Count(), 2);
+    EXPECT_EQ(TStreetsHolderModule::RecentFiles().mid(0, 2), QStringList({Q(upper), Q(a)}));
+}
+
+TEST_F(StreetsHolder, SeveralFilesOpenAndTheUnreadableOnesAreReported) {
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2);
+    const std::string bad = dir_.File("bad.zrv");
+    sptest::WriteFileBytes(bad, {'n', 'o', 't', ' ', 'a', ' ', 's', 't', 'r', 'e', 'e', 't'});
+    const std::string missing = dir_.File("missing.zrv");
+    holder_->NewStreet(); // the untouched street of the start
+    prompts_.Files({Q(a), Q(bad), Q(missing), Q(b)});
+    EXPECT_EQ(holder_->OpenWithDialog(), 2);
+    EXPECT_EQ(holder_->ActiveIndex(), 2);
+    holder_->DropEmptyStreets();
+    ASSERT_EQ(holder_->Count(), 2);
+    EXPECT_EQ(holder_->FileNames(0), Q(a));
+    EXPECT_EQ(holder_->FileNames(1), Q(b));
+    EXPECT_EQ(holder_->ActiveIndex(), 1) << "the last file opened is active";
+    ASSERT_EQ(prompts_.Messages().size(), 2);
+    EXPECT_TRUE(prompts_.Messages()[0].startsWith("Не удалось открыть файл \"" + Q(bad) + "\": "));
+    EXPECT_TRUE(prompts_.Messages()[1].startsWith("Не удалось открыть файл \"" + Q(missing) + "\": "));
+    // A cancelled dialog opens nothing.
+    prompts_.CancelFiles();
+    EXPECT_EQ(holder_->OpenWithDialog(), -1);
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, SavingReplacesTheFileAndOnlyThenClearsModified) {
+    const std::string a = File("a.zrv");
+    holder_->SetActiveIndex(holder_->OpenFile(Q(a)));
+    TStreetStructure &street = holder_->ActiveStreet();
+    EXPECT_TRUE(holder_->SaveStreet(0)) << "nothing to save";
+    Modify(street);
+    EXPECT_TRUE(holder_->AnyUnsaved());
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_FALSE(street.Modified());
+    EXPECT_FALSE(holder_->AnyUnsaved());
+    EXPECT_EQ(sptest::ReadFileBytes(a), BytesOf(street));
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv"})) << "no temporary file stays";
+    EXPECT_TRUE(prompts_.Log().isEmpty());
+}
+
+TEST_F(StreetsHolder, AFailedSaveKeepsTheOldFileAndSaysSo) {
+    // The longest name the folder takes: the temporary file beside it cannot be made.
+    const std::string name = std::string(251, 'x') + ".zrv";
+    const std::string path = File(name, 5);
+    const std::vector<uint8_t> old = sptest::ReadFileBytes(path);
+    holder_->SetActiveIndex(holder_->OpenFile(Q(path)));
+    TStreetStructure &street = holder_->ActiveStreet();
+    Modify(street);
+    EXPECT_FALSE(holder_->SaveStreet(0));
+    EXPECT_TRUE(street.Modified());
+    EXPECT_TRUE(holder_->AnyUnsaved());
+    EXPECT_EQ(sptest::ReadFileBytes(path), old);
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(prompts_.Messages()[0].startsWith("Не удалось сохранить файл"));
+    EXPECT_TRUE(prompts_.Messages()[0].endsWith("Прежний файл не изменён."));
+    // Closing it asks, and a save that fails keeps the street open.
+    prompts_.Answer(TPromptAnswer::Yes);
+    EXPECT_FALSE(holder_->CloseStreet(0, false));
+    EXPECT_EQ(holder_->Count(), 1);
+}
+
+TEST_F(StreetsHolder, SaveAsNeverWritesOverAnotherOpenStreetsFile) {
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2);
+    holder_->OpenFile(Q(a));
+    holder_->OpenFile(Q(b));
+    const std::vector<uint8_t> oldB = sptest::ReadFileBytes(b);
+    prompts_.Files({Q(b)});
+    EXPECT_FALSE(holder_->SaveStreetAs(0));
+    EXPECT_EQ(sptest::ReadFileBytes(b), oldB);
+    EXPECT_EQ(holder_->FileNames(0), Q(a));
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(prompts_.Messages()[0].contains("открыт как другая улица"));
+    // Another file is fine, and the street is held under it afterwards.
+    const std::string c = dir_.File("c.zrv");
+    prompts_.Files({Q(c)});
+    EXPECT_TRUE(holder_->SaveStreetAs(0));
+    EXPECT_EQ(holder_->FileNames(0), Q(c));
+    EXPECT_EQ(sptest::ReadFileBytes(c), sptest::ReadFileBytes(a));
+}
+
+TEST_F(StreetsHolder, ANewStreetAsksForItsFileOnTheFirstSave) {
+    holder_->NewStreet();
+    Modify(holder_->ActiveStreet());
+    prompts_.CancelFiles();
+    EXPECT_FALSE(holder_->SaveStreet(0));
+    EXPECT_TRUE(holder_->ActiveStreet().Modified());
+    const std::string path = dir_.File("new.zrv");
+    prompts_.Files({Q(path)});
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_FALSE(holder_->ActiveStreet().Modified());
+    EXPECT_EQ(holder_->FileNames(0), Q(path));
+    EXPECT_EQ(holder_->ActiveFileName(), Q(path));
+    EXPECT_EQ(sptest::ReadFileBytes(path), BytesOf(holder_->ActiveStreet()));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, AutoSaveWritesSideFilesThatGoWithSaveAndClose) {
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2), c = File("c.zrv", 3);
+    holder_->OpenFile(Q(a));
+    holder_->OpenFile(Q(b));
+    holder_->OpenFile(Q(c));
+    holder_->NewStreet();
+    Modify(holder_->Streets(0));
+    Modify(holder_->Streets(1));
+    Modify(holder_->Streets(3));
+    const std::vector<uint8_t> oldA = sptest::ReadFileBytes(a);
+    holder_->AutoSave();
+    // Modified streets with a file: beside it; the new street: in the settings folder; c is unchanged.
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv", "a.zrv.autosave", "b.zrv", "b.zrv.autosave", "c.zrv"}));
+    EXPECT_EQ(sptest::ReadFileBytes(a + ".autosave"), BytesOf(holder_->Streets(0)));
+    EXPECT_EQ(sptest::ReadFileBytes(a), oldA) << "the street's own file is not touched";
+    EXPECT_TRUE(holder_->Streets(0).Modified()) << "an auto-save is no save";
+    const QString unnamed = SettingsDir() + "/Street.zrv.autosave";
+    EXPECT_TRUE(QFileInfo(unnamed).isFile());
+    EXPECT_EQ(holder_->AutoSaveFileName(3), unnamed);
+
+    // A save removes the side file, and so does a close that drops the changes.
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_FALSE(QFileInfo::exists(Q(a + ".autosave")));
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_TRUE(holder_->CloseStreet(1, false));
+    EXPECT_FALSE(QFileInfo::exists(Q(b + ".autosave")));
+    EXPECT_TRUE(holder_->CloseStreet(2, true)); // the new street
+    EXPECT_FALSE(QFileInfo::exists(unnamed));
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv", "b.zrv", "c.zrv"}));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, ANewerSideFileIsOfferedWhenTheStreetOpens) {
+    const std::string a = File("a.zrv", 2);
+    const std::string side = a + ".autosave";
+    WriteStreet(side, 7);
+    QFile sideFile(Q(side));
+    ASSERT_TRUE(sideFile.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        sideFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    sideFile.close();
+
+    prompts_.Answer(TPromptAnswer::Yes);
+    EXPECT_EQ(holder_->OpenFile(Q(a)), 0);
+    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 7) << "the auto-saved copy";
+    EXPECT_TRUE(holder_->Streets(0).Modified());
+    EXPECT_EQ(holder_->FileNames(0), Q(a));
+    EXPECT_TRUE(prompts_.Log().last().contains("автосохранённая копия"));
+    holder_->CloseStreet(0, true);
+
+    WriteStreet(side, 7);
+    ASSERT_TRUE(sideFile.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        sideFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    sideFile.close();
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_EQ(holder_->OpenFile(Q(a)), 0);
+    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 2) << "the file";
+    EXPECT_FALSE(holder_->Streets(0).Modified());
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, RecentFilesKeepTheLatest200) {
+    const int total = TStreetsHolderModule::MaxRecentFiles + 5;
+    for (int i = 0; i < total; ++i) {
+        const std::string path = File("s" + std::to_string(i) + ".zrv", 0);
+        ASSERT_EQ(holder_->OpenFile(Q(path)), 0);
+        holder_->CloseStreet(0, true);
+    }
+    const QStringList recent = TStreetsHolderModule::RecentFiles();
+    ASSERT_EQ(recent.size(), TStreetsHolderModule::MaxRecentFiles);
+    EXPECT_EQ(recent.front(), Q(dir_.File("s" + std::to_string(total - 1) + ".zrv")));
+    EXPECT_EQ(recent.back(), Q(dir_.File("s5.zrv")));
+    // Opened again, a file moves to the top instead of taking a second line.
+    holder_->OpenFile(Q(dir_.File("s10.zrv")));
+    const QStringList again = TStreetsHolderModule::RecentFiles();
+    EXPECT_EQ(again.size(), TStreetsHolderModule::MaxRecentFiles);
+    EXPECT_EQ(again.front(), Q(dir_.File("s10.zrv")));
+    EXPECT_EQ(again.count(Q(dir_.File("s10.zrv"))), 1);
+}
+
+TEST_F(StreetsHolder, ClosingAsksAboutChangesAndKeepsTheActiveIndexInRange) {
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2), c = File("c.zrv", 3);
+    for (const std::string &f : {a, b, c})
+        holder_->OpenFile(Q(f));
+    holder_->SetActiveIndex(2);
+    Modify(holder_->Streets(0));
+    prompts_.Answer(TPromptAnswer::Cancel);
+    EXPECT_FALSE(holder_->CloseStreet(0, false));
+    EXPECT_EQ(holder_->Count(), 3);
+    EXPECT_EQ(prompts_.Log().last(), "ask: Улица не сохранена.Сохранять?");
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_TRUE(holder_->CloseStreet(0, false));
+    EXPECT_EQ(holder_->ActiveIndex(), 1) << "the same street stays active";
+    EXPECT_EQ(holder_->FileNames(1), Q(c));
+    EXPECT_TRUE(holder_->CloseStreet(1, false));
+    EXPECT_EQ(holder_->ActiveIndex(), 0);
+    EXPECT_TRUE(holder_->CloseStreet(0, false));
+    EXPECT_EQ(holder_->Count(), 0);
+    EXPECT_EQ(holder_->ActiveIndex(), -1);
+    EXPECT_EQ(holder_->ActiveFileName(), QString());
+    EXPECT_EQ(holder_->FindActiveStreet(), nullptr);
+    // The next call for the active street makes a new one.
+    EXPECT_TRUE(holder_->ActiveStreet().IsIdle());
+    EXPECT_EQ(holder_->ActiveIndex(), 0);
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, ClosingEverythingAsksOnceAboutUnsavedStreets) {
+    holder_->NewStreet();
+    EXPECT_TRUE(holder_->CanCloseAll()) << "an untouched street needs no question";
+    EXPECT_TRUE(prompts_.Log().isEmpty());
+
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2);
+    holder_->OpenFile(Q(a));
+    holder_->OpenFile(Q(b));
+    Modify(holder_->Streets(1));
+    Modify(holder_->Streets(2));
+    prompts_.Answer(TPromptAnswer::Cancel);
+    EXPECT_FALSE(holder_->CanCloseAll());
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_TRUE(holder_->CanCloseAll());
+    EXPECT_EQ(prompts_.Log(), QStringList(2, "ask: Есть несохраненные улицы. Сохранять?"));
+    prompts_.Answer(TPromptAnswer::Yes);
+    EXPECT_TRUE(holder_->CanCloseAll());
+    EXPECT_EQ(sptest::ReadFileBytes(b), BytesOf(holder_->Streets(2)));
+    EXPECT_FALSE(holder_->AnyUnsaved());
+    holder_->CloseAll();
+    EXPECT_EQ(holder_->Count(), 0);
+    EXPECT_EQ(holder_->ActiveIndex(), -1);
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, AMinuteOfWorkCountsForTheActiveStreet) {
+    holder_->NewStreet();
+    holder_->NoteActivity();
+    EXPECT_TRUE(holder_->WorkingTimer.isActive());
+    holder_->CountWorkingMinute();
+    EXPECT_FALSE(holder_->WorkingTimer.isActive());
+    EXPECT_EQ(holder_->ActiveStreet().WorkTime(), 1);
+    EXPECT_FALSE(holder_->ActiveStreet().Modified());
+    // The auto-save interval is kept in the settings, in minutes.
+    holder_->SetAutoSaveIntervalMinutes(7);
+    holder_.reset();
+    holder_ = std::make_unique<TStreetsHolderModule>();
+    EXPECT_EQ(holder_->AutoSaveIntervalMinutes(), 7);
+    EXPECT_EQ(holder_->AutoSaveTimer.interval(), 7 * 60000);
+}
+
+} // namespace
