@@ -1,6 +1,9 @@
 // make-street: writes a synthetic street file of a chosen size, for benchmarks, fuzz seeds and tests.
 //   make-street [--vertices N] [--seed S] [--fragment] OUTPUT
-// With --fragment the output is an item fragment (the copy buffer) of every third item instead.
+//   make-street --sample OUTPUT
+// With --fragment the output is an item fragment (the copy buffer) of every third item instead. With
+// --sample it is the small sample street that `make run` opens (examples/Street.zrv).
+#include "SampleStreet.h"
 #include "StandInItems.h"
 #include "StreetGen.h"
 
@@ -14,7 +17,8 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: make-street [--vertices N] [--seed S] [--fragment] OUTPUT\n");
+    std::fprintf(stderr, "usage: make-street [--vertices N] [--seed S] [--fragment] OUTPUT\n       "
+                         "make-street --sample OUTPUT\n");
     return 2;
 }
 
@@ -23,7 +27,7 @@ int Usage() {
 int main(int argc, char **argv) {
     TStreetGenOptions options;
     std::string output;
-    bool fragment = false;
+    bool fragment = false, sample = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int32_t v = 0;
@@ -36,6 +40,8 @@ int main(int argc, char **argv) {
                 options.Seed = static_cast<uint32_t>(v);
         } else if (arg == "--fragment") {
             fragment = true;
+        } else if (arg == "--sample") {
+            sample = true;
         } else if (!arg.empty() && arg[0] != '-' && output.empty()) {
             output = arg;
         } else {
@@ -47,7 +53,10 @@ int main(int argc, char **argv) {
     try {
         RegisterStandInItemClasses();
         TStreetStructure street;
-        GenerateStreet(street, options);
+        if (sample)
+            MakeSampleStreet(street);
+        else
+            GenerateStreet(street, options);
         if (fragment) {
             TConnectedItems copy(false);
             int n = 0;

@@ -1,0 +1,105 @@
+#include "SampleStreet.h"
+
+#include "engine/StreetError.h"
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Curb = 8, Fence = 9, Manhole = 27;
+
+constexpr double Length = 160; // metres along the avenue
+constexpr double Step = 4;     // metres between vertices along an edge
+constexpr int Segments = static_cast<int>(Length / Step);
+constexpr int BlockSegments = 10; // sidewalks and lawns come in blocks of 40 m
+
+// Lateral positions of the edges, from the right side of the avenue to the left (metres).
+constexpr std::array<double, 8> Edges = {-15, -11, -8, -1, 1, 8, 11, 15};
+
+bool Has(int type) {
+    return ItemClasses[type] != nullptr;
+}
+
+class TSample {
+public:
+    explicit TSample(TStreetStructure &street) : Street_(street) {
+        for (std::size_t e = 0; e < Edges.size(); ++e)
+            for (int k = 0; k <= Segments; ++k)
+                Grid_[e].push_back(Street_.Pool().AddPointRec(At(k * Step, Edges[e])));
+    }
+
+    // A point of the avenue: along its curving centre line, offset across it.
+    static TXYZ At(double along, double across) {
+        const double y = 6 * std::sin(std::numbers::pi * along / Length);
+        const double slope = 6 * std::numbers::pi / Length * std::cos(std::numbers::pi * along / Length);
+        const double n = std::sqrt(1 + slope * slope);
+        return {static_cast<float>(along - across * slope / n), static_cast<float>(y + across / n), 0};
+    }
+
+    // The strip between two edges from segment k0 to k1, as an outline on the shared vertices.
+    void Strip(int type, std::size_t lower, std::size_t upper, int k0, int k1) {
+        if (!Has(type))
+            return;
+        TAbstractItem *item = Street_.Lists(type).AddNew();
+        for (int k = k0; k <= k1; ++k)
+            item->Points.Insert(item->Points.Count(), Grid_[lower][static_cast<std::size_t>(k)]);
+        for (int k = k1; k >= k0; --k)
+            item->Points.Insert(item->Points.Count(), Grid_[upper][static_cast<std::size_t>(k)]);
+    }
+
+    void Line(int type, std::size_t edge, int k0, int k1) {
+        if (!Has(type))
+            return;
+        TAbstractItem *item = Street_.Lists(type).AddNew();
+        for (int k = k0; k <= k1; ++k)
+            item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
+    }
+
+    void Point(int type, double along, double across) {
+        if (!Has(type))
+            return;
+        Street_.Lists(type).AddNew()->Points.InsertNewPoint(0, At(along, across));
+    }
+
+    void Run() {
+        Strip(RoadWay, 2, 3, 0, Segments);
+        Strip(DividingStrip, 3, 4, 0, Segments);
+        Strip(RoadWay, 4, 5, 0, Segments);
+        for (int k0 = 0; k0 < Segments; k0 += BlockSegments) {
+            const int k1 = std::min(k0 + BlockSegments, Segments);
+            Strip(Lawn, 1, 2, k0, k1);
+            Strip(Lawn, 5, 6, k0, k1);
+            Strip(Sidewalk, 0, 1, k0, k1);
+            Strip(Sidewalk, 6, 7, k0, k1);
+        }
+        for (std::size_t edge : {2, 3, 4, 5})
+            Line(Curb, edge, 0, Segments);
+        Line(Fence, 0, 0, Segments);
+        Line(Fence, 7, 0, Segments);
+        for (double along = 20; along < Length; along += 40) {
+            Point(Manhole, along, -4.5);
+            Point(Manhole, along + 20, 4.5);
+        }
+        Street_.SetName(Cp("Образцовый проспект"));
+        Street_.SetStart(Cp("от площади"));
+        Street_.SetFinish(Cp("до моста"));
+    }
+
+private:
+    TStreetStructure &Street_;
+    std::array<std::vector<TStreetPointRec *>, Edges.size()> Grid_;
+};
+
+} // namespace
+
+void MakeSampleStreet(TStreetStructure &street) {
+    if (!Has(RoadWay))
+        RaiseStreetError("MakeSampleStreet", "the road way has no registered class");
+    TSample sample(street);
+    sample.Run();
+}
