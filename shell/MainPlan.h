@@ -17,9 +17,10 @@
 
 class TStreetsHolderModule;
 
-// The range of view scales: from a view 2e7 units wide down to one 2e-5 units wide.
+// The range of view scales: from a view 2e7 units wide down to one 2e-3 units wide. Centres are singles:
+// nearer than that, a step of the view would be lost in their precision a few kilometres out.
 constexpr float MinViewScale = 1e-7f;
-constexpr float MaxViewScale = 1e5f;
+constexpr float MaxViewScale = 1e3f;
 // Below this the view is not zoomed out any further (keys and wheel).
 constexpr double ZoomOutLimit = 1e-6;
 // What a scale of exactly 0 (a street that never had a view) is drawn with.

@@ -11,14 +11,18 @@
 #include "shell/MainForm.h"
 #include "shell/MainPlanCtrl.h"
 #include "shell/ScriptedPrompts.h"
+#include "shell/ShellTestSupport.h"
 #include "shell/StartUp.h"
 #include "shell/StreetsHolder.h"
+#include "shell/SyncForm.h"
 #include "support/TestSupport.h"
 #include "tools/make-street/StandInItems.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QLocalSocket>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -32,6 +36,7 @@ namespace {
 
 constexpr int RoadWay = 2;
 constexpr int Sidewalk = 3;
+constexpr int Curb = 8;
 
 bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
     QElapsedTimer timer;
@@ -51,12 +56,15 @@ TAbstractItem *AddOutline(TStreetStructure &street, int type, std::initializer_l
     return item;
 }
 
-// A road way 60 x 12 with a sidewalk on each side.
-void WriteFixtureStreet(const std::string &fileName) {
+// A road way 60 x 12 with a sidewalk on each side; with an axis, a curb along the middle of the road way is
+// the street's main axis.
+void WriteFixtureStreet(const std::string &fileName, bool withAxis = false) {
     TStreetStructure street;
     AddOutline(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
     AddOutline(street, Sidewalk, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
     AddOutline(street, Sidewalk, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
+    if (withAxis)
+        street.SetMainAxis(AddOutline(street, Curb, {{100, 56, 0}, {130, 56, 0}, {160, 56, 0}}));
     street.SaveToFile(fileName);
 }
 
@@ -232,6 +240,109 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
     EXPECT_EQ(sptest::ReadFileBytes(street_), saved);
     EXPECT_EQ(prompts_.Log().count("ask: Есть несохраненные улицы. Сохранять?"), 2)
         << prompts_.Log().join("\n").toStdString();
+    EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
+}
+
+// The view follows and leads another program through the hub while the plan is shown; files on the command
+// line that cannot be read are reported and the others open; keys typed into a text input stay there.
+TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInputs) {
+    const QString socket = QString::fromStdString(dir_.File("hub"));
+    setenv("STREETPLAN_SYNC_SOCKET", socket.toLocal8Bit().constData(), 1);
+    shelltest::HubProcess hub(socket);
+    ASSERT_TRUE(hub.Started()) << shelltest::SyncHubProgram();
+    const std::string axisStreet = dir_.File("Axis.zrv"), bad = dir_.File("bad.zrv");
+    WriteFixtureStreet(axisStreet, true);
+    sptest::WriteFileBytes(bad, {'n', 'o', 'p', 'e'});
+
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(dir_.File("missing.zrv")), QString::fromStdString(bad),
+                                QString::fromStdString(street_), QString::fromStdString(axisStreet)});
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(
+        prompts_.Messages()[0].startsWith("Не удалось открыть файл \"" + QString::fromStdString(bad)));
+    ASSERT_EQ(form.Holder().Count(), 2);
+    EXPECT_EQ(form.Holder().ActiveFileName(), QString::fromStdString(axisStreet))
+        << "the last file opened is active";
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr; }));
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    ASSERT_NE(drawBox, nullptr);
+
+    shelltest::SyncPeer peer(socket);
+    ASSERT_TRUE(
+        WaitUntil([&] { return peer.client.IsConnected() && startUp.SyncForm().Client().IsConnected(); }));
+
+    // The window leads: a plan drawn while it is active goes to the peer.
+    form.RefreshAll();
+    ASSERT_TRUE(WaitUntil([&] { return !peer.views.empty(); })) << "no view came from the window";
+    const TStreetView drawn = form.CurrentStreet().View();
+    EXPECT_EQ(peer.views.back(), (TSyncView{drawn.X, drawn.Y, drawn.Z, drawn.Scale, drawn.Angle}));
+
+    // The peer leads; a scale beyond the range is held in it.
+    ASSERT_TRUE(peer.client.SendViewSync({10, 20, 0, 0.5f, 0.25f}));
+    ASSERT_TRUE(WaitUntil([&] { return plan.GetCenter().x == 10; }));
+    EXPECT_EQ(plan.GetCenter().y, 20);
+    EXPECT_EQ(plan.GetScale(), 0.5f);
+    EXPECT_EQ(plan.GetAngle(), 0.25f);
+    ASSERT_TRUE(peer.client.SendViewSync({11, 20, 0, 1e30f, 0.25f}));
+    ASSERT_TRUE(WaitUntil([&] { return plan.GetCenter().x == 11; }));
+    EXPECT_EQ(plan.GetScale(), MaxViewScale);
+    ASSERT_TRUE(peer.client.SendViewSync({12, 20, 0, 0.05f, 0.25f}));
+    ASSERT_TRUE(WaitUntil([&] { return plan.GetCenter().x == 12; }));
+
+    // Views that come while the video is shown are dropped.
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    ASSERT_FALSE(form.PlanShown());
+    ASSERT_TRUE(peer.client.SendViewSync({30, 40, 0, 0.5f, 0}));
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(plan.GetCenter().x, 12);
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    ASSERT_TRUE(form.PlanShown());
+
+    // Axis positions centre the view on the main axis, held to the axis's ends.
+    QLocalSocket raw;
+    raw.connectToServer(socket);
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    const auto sendAxis = [&](float distance) {
+        const std::vector<uint8_t> frame = EncodeAxisFrame(distance);
+        raw.write(reinterpret_cast<const char *>(frame.data()), static_cast<qint64>(frame.size()));
+        raw.flush();
+    };
+    struct TAxisCase {
+        float Distance, X;
+    };
+    for (const TAxisCase &c : {TAxisCase{45, 145}, TAxisCase{1e6f, 160}, TAxisCase{-5, 100}}) {
+        sendAxis(c.Distance);
+        ASSERT_TRUE(WaitUntil([&] { return std::fabs(plan.GetCenter().x - c.X) < 1e-3; })) << c.Distance;
+        EXPECT_NEAR(plan.GetCenter().y, 56, 1e-3);
+        EXPECT_NEAR(plan.GetAngle(), 0, 1e-6);
+    }
+
+    // Keys typed into a text input of the window stay there; the plan takes them again afterwards.
+    QWidget *guest = form.findChild<QWidget *>(QStringLiteral("GuestPanelTop"));
+    ASSERT_NE(guest, nullptr);
+    auto *edit = new QLineEdit(QStringLiteral("abc"), guest);
+    guest->show();
+    edit->show();
+    edit->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return edit->hasFocus(); }));
+    const TXYZ centre = plan.GetCenter();
+    QTest::keyClick(edit, Qt::Key_Left);
+    QTest::keyClick(edit, Qt::Key_Q);
+    EXPECT_EQ(plan.GetCenter(), centre);
+    EXPECT_EQ(edit->text(), "abqc");
+    EXPECT_EQ(form.MouseMode(), nullptr);
+    drawBox->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return drawBox->hasFocus(); }));
+    QTest::keyClick(drawBox, Qt::Key_Left);
+    EXPECT_NE(plan.GetCenter(), centre);
+
+    EXPECT_TRUE(form.close()) << "nothing changed in the streets";
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
 }
 

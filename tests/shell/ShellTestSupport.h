@@ -4,15 +4,20 @@
 #include "engine/Reg_Shell.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/ScriptedPrompts.h"
+#include "shell/ViewSyncClient.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace shelltest {
 
@@ -49,5 +54,53 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 50
 inline void RunDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// The view-sync hub built beside the tests: STREETPLAN_BINARY when set, else the build folder above this
+// program's.
+inline std::string SyncHubProgram() {
+    const char *bin = std::getenv("STREETPLAN_BINARY");
+    const QString root =
+        bin && *bin ? QString::fromLocal8Bit(bin) : QCoreApplication::applicationDirPath() + "/..";
+    return (root + "/tools/sync-hub/sync-hub").toStdString();
+}
+
+// The hub as a separate program, on a socket of the test's own.
+class HubProcess {
+public:
+    explicit HubProcess(const QString &socket) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QString::fromStdString(SyncHubProgram()), {QStringLiteral("--socket"), socket});
+        started_ = process_.waitForStarted(10000) &&
+                   WaitUntil([&] { return process_.canReadLine() || process_.state() != QProcess::Running; },
+                             10000) &&
+                   process_.readLine().startsWith("sync-hub: listening");
+    }
+    ~HubProcess() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    bool Started() const { return started_; }
+    bool Running() const { return process_.state() == QProcess::Running; }
+
+private:
+    QProcess process_;
+    bool started_ = false;
+};
+
+// One program's end, always active, recording what it receives.
+struct SyncPeer {
+    explicit SyncPeer(const QString &socket) : client(socket) {
+        client.SetActiveCheck([] { return true; });
+        QObject::connect(&client, &TViewSyncClient::ViewReceived,
+                         [this](const TSyncView &v) { views.push_back(v); });
+        QObject::connect(&client, &TViewSyncClient::AxisPositionReceived,
+                         [this](float d) { axes.push_back(d); });
+    }
+    TViewSyncClient client;
+    std::vector<TSyncView> views;
+    std::vector<float> axes;
+};
 
 } // namespace shelltest

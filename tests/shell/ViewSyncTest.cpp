@@ -52,54 +52,6 @@ TSyncFrame Frame(const std::vector<uint8_t> &bytes) {
     return frames.empty() ? TSyncFrame{} : frames.front();
 }
 
-// The hub built beside the tests: STREETPLAN_BINARY when set, else the build folder above this program's.
-std::string Hub() {
-    const char *bin = std::getenv("STREETPLAN_BINARY");
-    const QString root =
-        bin && *bin ? QString::fromLocal8Bit(bin) : QCoreApplication::applicationDirPath() + "/..";
-    return (root + "/tools/sync-hub/sync-hub").toStdString();
-}
-
-// The hub as a separate program, on a socket of the test's own.
-class HubProcess {
-public:
-    explicit HubProcess(const QString &socket) {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QString::fromStdString(Hub()), {QStringLiteral("--socket"), socket});
-        started_ =
-            process_.waitForStarted(10000) &&
-            shelltest::WaitUntil(
-                [&] { return process_.canReadLine() || process_.state() != QProcess::Running; }, 10000) &&
-            process_.readLine().startsWith("sync-hub: listening");
-    }
-    ~HubProcess() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
-    bool Started() const { return started_; }
-    bool Running() const { return process_.state() == QProcess::Running; }
-
-private:
-    QProcess process_;
-    bool started_ = false;
-};
-
-// One program's end, always active, recording what it receives.
-struct Peer {
-    explicit Peer(const QString &socket) : client(socket) {
-        client.SetActiveCheck([] { return true; });
-        QObject::connect(&client, &TViewSyncClient::ViewReceived,
-                         [this](const TSyncView &v) { views.push_back(v); });
-        QObject::connect(&client, &TViewSyncClient::AxisPositionReceived,
-                         [this](float d) { axes.push_back(d); });
-    }
-    TViewSyncClient client;
-    std::vector<TSyncView> views;
-    std::vector<float> axes;
-};
-
 // A raw connection to a socket that never reads what it is sent.
 int ConnectRaw(const std::string &path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -200,9 +152,9 @@ TEST(ViewSyncCodec, StreamsSplitIntoFramesWhateverThePieces) {
 }
 
 TEST_F(ViewSyncHub, ViewsGoBothWaysThroughTheHub) {
-    HubProcess hub(Socket());
-    ASSERT_TRUE(hub.Started()) << Hub();
-    Peer a(Socket()), b(Socket());
+    shelltest::HubProcess hub(Socket());
+    ASSERT_TRUE(hub.Started()) << shelltest::SyncHubProgram();
+    shelltest::SyncPeer a(Socket()), b(Socket());
     ASSERT_TRUE(shelltest::WaitUntil([&] { return a.client.IsConnected() && b.client.IsConnected(); }));
 
     const TSyncView v1{100.f, 200.f, 0.f, 0.05f, 0.25f};
@@ -226,9 +178,9 @@ TEST_F(ViewSyncHub, ViewsGoBothWaysThroughTheHub) {
 }
 
 TEST_F(ViewSyncHub, BadFramesFromAPeerAreIgnored) {
-    HubProcess hub(Socket());
-    ASSERT_TRUE(hub.Started()) << Hub();
-    Peer a(Socket());
+    shelltest::HubProcess hub(Socket());
+    ASSERT_TRUE(hub.Started()) << shelltest::SyncHubProgram();
+    shelltest::SyncPeer a(Socket());
     QLocalSocket raw;
     raw.connectToServer(Socket());
     ASSERT_TRUE(raw.waitForConnected(5000));
@@ -247,11 +199,11 @@ TEST_F(ViewSyncHub, BadFramesFromAPeerAreIgnored) {
 }
 
 TEST_F(ViewSyncHub, APeerThatNeverReadsBlocksNobody) {
-    HubProcess hub(Socket());
-    ASSERT_TRUE(hub.Started()) << Hub();
+    shelltest::HubProcess hub(Socket());
+    ASSERT_TRUE(hub.Started()) << shelltest::SyncHubProgram();
     const int stuck = ConnectRaw(Socket().toStdString());
     ASSERT_GE(stuck, 0);
-    Peer a(Socket()), b(Socket());
+    shelltest::SyncPeer a(Socket()), b(Socket());
     ASSERT_TRUE(shelltest::WaitUntil([&] { return a.client.IsConnected() && b.client.IsConnected(); }));
 
     // Far more than the stuck peer's socket can hold: every send returns at once, and what waits in the
@@ -283,7 +235,7 @@ TEST_F(ViewSyncHub, AHubThatNeverReadsDoesNotBlockTheProgram) {
     std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
     ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
     ASSERT_EQ(::listen(server, 4), 0);
-    Peer a(Socket());
+    shelltest::SyncPeer a(Socket());
     ASSERT_TRUE(shelltest::WaitUntil([&] { return a.client.IsConnected(); }));
     const int accepted = ::accept(server, nullptr, nullptr);
     ASSERT_GE(accepted, 0);
@@ -301,12 +253,12 @@ TEST_F(ViewSyncHub, AHubThatNeverReadsDoesNotBlockTheProgram) {
 }
 
 TEST_F(ViewSyncHub, WithoutAHubNothingIsSent) {
-    Peer a(Socket());
+    shelltest::SyncPeer a(Socket());
     QCoreApplication::processEvents();
     EXPECT_FALSE(a.client.IsConnected());
     EXPECT_FALSE(a.client.SendViewSync(TSyncView{1, 2, 3, 4, 5}));
     // A hub that starts later is found.
-    HubProcess hub(Socket());
+    shelltest::HubProcess hub(Socket());
     ASSERT_TRUE(hub.Started());
     EXPECT_TRUE(shelltest::WaitUntil([&] { return a.client.IsConnected(); }, 5000));
 }
