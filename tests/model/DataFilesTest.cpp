@@ -82,7 +82,8 @@ protected:
 
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
     const char *required[] = {
-        "Разметка\\Default.LnRazmet",
+        "Разметка\\Default.LnRazmet", "Текстуры\\DefaultBlock.bmp",   "Текстуры\\LnStyle_Dash.bmp",
+        "Текстуры\\LnStyle_Dash_Dot.bmp", "Знаки\\KM.bmp",
     };
     for (const char *name : required)
         EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());
