@@ -3,7 +3,10 @@
 // groups menu, and the settings the window keeps.
 #include "ShellTestSupport.h"
 
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
 #include "model/ItemTypes.h"
+#include "shell/ContextModules.h"
 #include "shell/InfoGrid.h"
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
@@ -223,6 +226,44 @@ TEST_F(MainFormTest, SettingsOfTheWindowComeBack) {
     EXPECT_EQ(form_->VisibleLayers(), (TItemTypeSet{2, 3, 8}));
     EXPECT_EQ(form_->size(), QSize(800, 560));
     EXPECT_FALSE(form_->VideoReadOnly());
+}
+
+// An item class of the test's own (type 33, pavement cores).
+class TTestItem : public TAbstractItem {
+public:
+    int GetTypeCode() const override { return 33; }
+};
+
+class TSelectionModule : public TContextDataModule {
+public:
+    using TContextDataModule::TContextDataModule;
+    static bool CheckContext(const IContextSelection &s) {
+        return s.CurrentItemType() == 33 && s.SelectedCount() == 2 && s.SelectedTypes() == TItemTypeSet{33} &&
+               s.CurrentItem() != nullptr;
+    }
+};
+
+TEST_F(MainFormTest, EditorModulesSeeTheActiveStreetsSelection) {
+    if (ItemClasses[33] == nullptr)
+        ItemClasses.Register(std::make_unique<TItemClassOf<TTestItem>>(33));
+    TContextModuleClass cls{
+        "TSelectionModule", &TSelectionModule::CheckContext,
+        [](QObject *parent) -> TContextDataModule * { return new TSelectionModule(parent); }};
+    RegisterContextModule(cls);
+    EXPECT_EQ(ContextSelection().SelectedCount(), 0);
+    EXPECT_EQ(ContextSelection().CurrentItemType(), -1);
+    TStreetStructure &street = form_->CurrentStreet();
+    TAbstractItem *a = street.Lists(33).AddNew();
+    TAbstractItem *b = street.Lists(33).AddNew();
+    street.Selection().AddItem(b);
+    street.Selection().AddItem(a);
+    form_->RefreshAll();
+    EXPECT_TRUE(ContextModuleExists("TSelectionModule"));
+    EXPECT_EQ(ContextCurrentItem(), b) << "the first selected item is the current one";
+    street.Selection().Clear();
+    form_->RefreshAll();
+    EXPECT_FALSE(ContextModuleExists("TSelectionModule"));
+    UnregisterContextModule("TSelectionModule");
 }
 
 } // namespace

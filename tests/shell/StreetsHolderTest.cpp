@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 
 #include <filesystem>
 
@@ -340,6 +341,45 @@ TEST_F(StreetsHolder, AMinuteOfWorkCountsForTheActiveStreet) {
     holder_ = std::make_unique<TStreetsHolderModule>();
     EXPECT_EQ(holder_->AutoSaveIntervalMinutes(), 7);
     EXPECT_EQ(holder_->AutoSaveTimer.interval(), 7 * 60000);
+}
+
+TEST_F(StreetsHolder, TheFileMenuShowsTheRecentFilesByFolder) {
+    // Files in twelve folders, the newest last; only the ten newest folders are offered.
+    for (int f = 0; f < 12; ++f) {
+        const std::string folder = "d" + std::to_string(f);
+        std::filesystem::create_directory(dir_.Path() / folder);
+        for (int i = 0; i < 2; ++i) {
+            holder_->OpenFile(Q(File(folder + "/s" + std::to_string(i) + ".zrv", 0)));
+            holder_->CloseStreet(0, true);
+        }
+    }
+    std::filesystem::remove(dir_.Path() / "d11" / "s0.zrv");
+    QMenu menu;
+    menu.addAction("Открыть");
+    QAction *anchor = menu.addSeparator();
+    QAction *after = menu.addAction("после");
+    for (int build = 0; build < 2; ++build) {
+        holder_->BuildRecentMenu(&menu, anchor);
+        const QList<QAction *> items = menu.actions();
+        ASSERT_EQ(items.size(), 3 + TStreetsHolderModule::MaxRecentFolders);
+        EXPECT_EQ(items.back(), after) << "the entries go right after the anchor";
+        QMenu *newest = items[2]->menu();
+        ASSERT_NE(newest, nullptr);
+        EXPECT_EQ(newest->title(), Q((dir_.Path() / "d11").string()));
+        EXPECT_EQ(items[2]->data().toInt(), TStreetsHolderModule::RecentEntryTag);
+        QStringList files;
+        for (QAction *a : newest->actions())
+            files += a->text() + (a->isEnabled() ? "" : " (нет)");
+        EXPECT_EQ(files, QStringList({"s1.zrv", "s0.zrv (нет)", "*.zrv"}));
+        EXPECT_EQ(items[11]->menu()->title(), Q((dir_.Path() / "d2").string()));
+    }
+    // Choosing an entry opens the file, makes it active and tells the window.
+    int changes = 0;
+    holder_->OnChanged = [&] { ++changes; };
+    menu.actions()[2]->menu()->actions()[0]->trigger();
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(holder_->Count(), 1);
+    EXPECT_EQ(holder_->ActiveFileName(), Q(dir_.File("d11/s1.zrv")));
 }
 
 } // namespace
