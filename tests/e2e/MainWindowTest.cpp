@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QTest>
@@ -96,20 +97,29 @@ protected:
         unsetenv("STREETPLAN_SYNC_SOCKET");
     }
 
-    // The view's picture as the device holds it: 0xRRGGBB per pixel.
-    static uint32_t Pixel(TMainForm &form, int x, int y) {
+    // The view's picture as the device holds it.
+    struct TPicture {
+        int Width = 0, Height = 0;
+        std::vector<uint8_t> Rows;
+        // 0xRRGGBB.
+        uint32_t At(int x, int y) const {
+            const uint8_t *p = &Rows[(static_cast<std::size_t>(y) * Width + x) * 4];
+            return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+        }
+        bool WhiteAround(int x, int y, int radius) const {
+            for (int dy = -radius; dy <= radius; ++dy)
+                for (int dx = -radius; dx <= radius; ++dx)
+                    if (At(x + dx, y + dy) != 0xFFFFFFu)
+                        return false;
+            return true;
+        }
+    };
+    static TPicture Picture(TMainForm &form) {
         TdxRenderer &r = *form.Renderer();
-        std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
-        r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
-        const uint8_t *p = &rows[(static_cast<std::size_t>(y) * r.Width() + x) * 4];
-        return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
-    }
-    static bool WhiteAround(TMainForm &form, int x, int y, int radius) {
-        for (int dy = -radius; dy <= radius; ++dy)
-            for (int dx = -radius; dx <= radius; ++dx)
-                if (Pixel(form, x + dx, y + dy) != 0xFFFFFFu)
-                    return false;
-        return true;
+        TPicture p{r.Width(), r.Height(),
+                   std::vector<uint8_t>(static_cast<std::size_t>(r.Width()) * r.Height() * 4)};
+        r.Device().GetRenderTargetData(p.Rows.data(), r.Width() * 4);
+        return p;
     }
     // Waits for the next picture of the view.
     static bool Drawn(TMainForm &form) {
@@ -150,10 +160,11 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
 
     // The road way is drawn where its points project; far outside the street the view is white.
     const TXYZ edge = plan.GroundToScreen({130, 50, 0});
-    EXPECT_FALSE(WhiteAround(form, static_cast<int>(edge.x), static_cast<int>(edge.y), 1))
+    const TPicture fitted = Picture(form);
+    EXPECT_FALSE(fitted.WhiteAround(static_cast<int>(edge.x), static_cast<int>(edge.y), 1))
         << "nothing drawn at the road way's edge, pixel " << edge.x << ", " << edge.y;
     const TXYZ inside = plan.GroundToScreen({130, 56, 0});
-    EXPECT_TRUE(WhiteAround(form, 5, 5, 2));
+    EXPECT_TRUE(fitted.WhiteAround(5, 5, 2));
     EXPECT_LT(inside.y, edge.y); // y up on the plan is up on the screen
 
     // One wheel notch over the middle of the view zooms about the pointer.
@@ -344,6 +355,29 @@ TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInpu
 
     EXPECT_TRUE(form.close()) << "nothing changed in the streets";
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
+}
+
+// The sample street that `make run` opens reads without a message and draws.
+TEST_F(MainWindowE2E, TheSampleStreetOpensAndDraws) {
+    const QString sample = QString::fromStdString((sptest::SourceDir() / "examples" / "Street.zrv").string());
+    ASSERT_TRUE(QFileInfo(sample).isFile()) << sample.toStdString();
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({sample});
+    ASSERT_EQ(form.Holder().Count(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr; }));
+    ASSERT_TRUE(Drawn(form));
+    const TPicture picture = Picture(form);
+    int drawn = 0;
+    for (int y = 0; y < picture.Height; y += 4)
+        for (int x = 0; x < picture.Width; x += 4)
+            drawn += picture.At(x, y) != 0xFFFFFFu ? 1 : 0;
+    EXPECT_GT(drawn, 100) << "the sample street draws next to nothing";
+    const QString shot = QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + "/e2e-sample-street.png";
+    EXPECT_TRUE(form.grab().save(shot)) << shot.toStdString();
+    EXPECT_TRUE(prompts_.Log().isEmpty()) << prompts_.Log().join("\n").toStdString();
 }
 
 } // namespace
