@@ -37,7 +37,7 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {35, 9},      // guide axes (a plain line while the axis class is missing)
     {4},          // lawns along the first row
     {5},          // shoulders along the first row, between the lawns
-    {1},          // dividing strips in the second row, now and then
+    {1},          // dividing strips in the second row, every fourth block
     {6},          // houses beyond the sidewalks
 }};
 
@@ -168,8 +168,8 @@ private:
         if (row == Rows - 1)
             return pick(Sidewalk);
         if (row == 0)
-            return pick(block % 3 == 2 ? Shoulder : Lawn);
-        if (row == 1 && block % 8 == 5)
+            return pick(block % 3 == 1 ? Shoulder : Lawn);
+        if (row == 1 && block % 4 == 1)
             return pick(Divider);
         return Types_[Surface];
     }
