@@ -3,7 +3,7 @@
 #include "engine/Directory.h"
 #include "engine/DxDraw.h"
 #include "engine/NumText.h"
-#include "model/DxItemBatch.h"
+#include "model/ItemLayers.h"
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
@@ -44,9 +44,9 @@ std::filesystem::path FindInFolder(const std::filesystem::path &folder, const Cp
 // ---- TBortItem
 
 void TBortItem::ClassInitDrawBatches(TStreetStructure &street) {
-    TItemBatchPtr lines = NewDxItemBatch(TBatchKind::Lines);
+    TItemBatchPtr lines = NewItemBatch(TBatchKind::Lines);
     lines->SetColor(MakeD3DColor(100, 100, 255, 255));
-    street.TypeBatches(BortTypeCode) = {lines, NewDxItemBatch(TBatchKind::Triangles)};
+    street.TypeBatches(BortTypeCode) = {lines, NewItemBatch(TBatchKind::Triangles)};
 }
 
 void TBortItem::LoadFromStream(TStream &stream) {
@@ -126,14 +126,14 @@ void TBortItem::RebuildGraphics() {
     TItemBatches &batches = street->TypeBatches(BortTypeCode);
     if (!batches.empty() && batches[0]) {
         batches[0]->SetColor(Color_);
-        if (TDxPrimCollection *lines = DxPrims(batches[0].get())) {
+        if (TDxPrimCollection *lines = PrimCollection(batches[0].get())) {
             lines->SetLayerMask(PlanLayerMask);
             DxAddPolyline(*lines, Serial(), dense);
         }
     }
     if (batches.size() > 1 && batches[1]) {
         batches[1]->SetColor(Color_);
-        if (TDxPrimCollection *strip = DxPrims(batches[1].get())) {
+        if (TDxPrimCollection *strip = PrimCollection(batches[1].get())) {
             // A stored width that is not a number draws no strip rather than a broken one.
             const float half = std::isfinite(Width_) ? Width_ / 2 : 0;
             strip->SetLayerMask(PlanLayerMask);

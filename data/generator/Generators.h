@@ -22,4 +22,7 @@ void GenerateLineMarkings(const TContext &ctx);
 // "DefaultDirs/Каталог словарей/Ширина борта.txt", the curb-width dictionary (data/curbs/).
 void GenerateCurbWidths(const TContext &ctx);
 
+// Small fixed pictures (data/pictures/pictures.tsv).
+void GeneratePictures(const TContext &ctx);
+
 } // namespace datagen

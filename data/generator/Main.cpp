@@ -25,6 +25,7 @@ const struct {
 } Generators[] = {
     {"line markings", datagen::GenerateLineMarkings},
     {"curb widths", datagen::GenerateCurbWidths},
+    {"pictures", datagen::GeneratePictures},
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // A generated street with surfaces and curbs drawn off-screen: the pixels inside a road way, inside a lawn
 // and on a curb have their types' colours.
 #include "engine/DxRenderer.h"
-#include "model/DxItemBatch.h"
+#include "model/ItemLayers.h"
 #include "model/StreetStructure.h"
 #include "objects/BortItem.h"
 #include "objects/Gazon.h"

@@ -5,7 +5,7 @@
 
 #include "engine/Directory.h"
 #include "engine/Reg_Shell.h"
-#include "model/DxItemBatch.h"
+#include "model/ItemLayers.h"
 #include "objects/BortItem.h"
 #include "objects/CurbStrips.h"
 #include "objects/Gazon.h"
@@ -280,7 +280,7 @@ TEST_F(CurbFigures, SumsOverManyEdgesKeepTheirPrecision) {
 // The colour every vertex of the item's fill triangles got.
 std::vector<D3DCOLOR> FillColours(TStreetStructure &s, TAbstractItem *item) {
     std::vector<D3DCOLOR> out;
-    TDxPrimCollection *fill = TypeDxPrims(s, item->GetTypeCode(), 0);
+    TDxPrimCollection *fill = TypePrimCollection(s, item->GetTypeCode(), 0);
     for (std::size_t i = 0; fill && i < fill->Count(); ++i) {
         const TDxPrimGroup g = fill->Group(i);
         if (!g.Deleted && g.Owner == item->Serial())
@@ -335,8 +335,8 @@ TEST(CurbGraphics, ALineAndAStripInTheCurbsColour) {
     curb->SetColor(MakeD3DColor(200, 10, 20, 255));
     curb->SetWidth(0.4f);
     s.UpdateGraphics(FullTypeSet());
-    TDxPrimCollection *lines = TypeDxPrims(s, BortTypeCode, 0);
-    TDxPrimCollection *strip = TypeDxPrims(s, BortTypeCode, 1);
+    TDxPrimCollection *lines = TypePrimCollection(s, BortTypeCode, 0);
+    TDxPrimCollection *strip = TypePrimCollection(s, BortTypeCode, 1);
     ASSERT_TRUE(lines && strip);
     ASSERT_EQ(lines->Count(), 2u);
     ASSERT_EQ(strip->Count(), 4u);

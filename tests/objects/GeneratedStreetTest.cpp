@@ -2,7 +2,7 @@
 // sidewalks and lawns with curbs on the shared vertices, and the street reads back as written.
 #include "ObjectsTestUtil.h"
 
-#include "model/DxItemBatch.h"
+#include "model/ItemLayers.h"
 #include "objects/BortItem.h"
 #include "objects/Gazon.h"
 #include "objects/RoadWay.h"
@@ -51,7 +51,7 @@ TEST(GeneratedStreet, HoldsSurfacesSharingEdgesWithCurbsOnThem) {
 
     back->UpdateGraphics(FullTypeSet());
     for (int code : {1, 2, 3, 4, 5, 6, 8})
-        EXPECT_GT(TypeDxPrims(*back, code, code == BortTypeCode ? 1 : 0)->Count(), 0u) << code;
+        EXPECT_GT(TypePrimCollection(*back, code, code == BortTypeCode ? 1 : 0)->Count(), 0u) << code;
 }
 
 } // namespace
