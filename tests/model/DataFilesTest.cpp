@@ -105,8 +105,11 @@ protected:
 
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
     const char *required[] = {
-        "Разметка\\Default.LnRazmet", "Текстуры\\DefaultBlock.bmp",   "Текстуры\\LnStyle_Dash.bmp",
-        "Текстуры\\LnStyle_Dash_Dot.bmp", "Знаки\\KM.bmp",
+        "Разметка\\Default.LnRazmet",
+        "Текстуры\\DefaultBlock.bmp",
+        "Текстуры\\LnStyle_Dash.bmp",
+        "Текстуры\\LnStyle_Dash_Dot.bmp",
+        "Знаки\\KM.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
     };
     for (const char *name : required)

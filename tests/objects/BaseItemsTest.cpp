@@ -16,9 +16,8 @@ using sptest::StreetFile;
 
 namespace {
 
-class BaseItems : public ::testing::Test {
+class BaseItems : public TWithClasses {
 protected:
-    void SetUp() override { RegisterClasses(); }
     TStreetStructure S;
 
     TPolygonItem *Square(int code, float x0, float y0, float size) {

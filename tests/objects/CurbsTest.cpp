@@ -25,10 +25,9 @@ using namespace objtest;
 namespace {
 
 // Settings of its own for every test, and the dictionaries folder pointed at a folder of the test's.
-class WithDictionary : public ::testing::Test {
+class WithDictionary : public TWithClasses {
 protected:
     void SetUp() override {
-        RegisterClasses();
         SetSettingsDir(QString::fromStdString(Settings_.Path().string()));
         FreeAppRegistry();
         // Computations never ask: a dialog would fail the test.

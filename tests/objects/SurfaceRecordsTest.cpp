@@ -17,10 +17,7 @@ using sptest::StreetFile;
 
 namespace {
 
-class SurfaceRecords : public ::testing::Test {
-protected:
-    void SetUp() override { RegisterClasses(); }
-};
+class SurfaceRecords : public TWithClasses {};
 
 // A polygon record: the head, then the passport axis (empty unless given).
 ItemRec Polygon(const std::string &ident, int32_t id, std::vector<int32_t> points,
