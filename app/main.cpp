@@ -4,6 +4,7 @@
 #include "shell/MainForm.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
+#include "objects/RegisterObjects.h"
 #include "tools/make-street/StandInItems.h"
 
 #include <QStringList>
@@ -11,6 +12,7 @@
 int main(int argc, char **argv) {
     // Item types whose own classes are not there yet are read and drawn by stand-in classes, which step
     // aside for every type that has its class.
+    RegisterObjects();
     RegisterStandInItemClasses();
 
     TStreetPlanApplication app(argc, argv);

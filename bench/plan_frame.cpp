@@ -9,7 +9,7 @@
 #include "platform/settings/SettingsStore.h"
 #include "shell/MainPlan.h"
 #include "shell/StreetsHolder.h"
-#include "tools/make-street/StandInItems.h"
+#include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 
 #include <QDir>
@@ -49,7 +49,7 @@ struct TScene {
         EnsureApplication();
         // The holder keeps its settings in a folder of the benchmark's own.
         SetSettingsDir(Dir.path());
-        RegisterStandInItemClasses();
+        UseObjectClasses();
         const std::string file = QDir(Dir.path()).filePath(QStringLiteral("bench.zrv")).toStdString();
         {
             TStreetStructure street;

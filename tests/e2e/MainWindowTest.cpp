@@ -16,7 +16,7 @@
 #include "shell/StreetsHolder.h"
 #include "shell/SyncForm.h"
 #include "support/TestSupport.h"
-#include "tools/make-street/StandInItems.h"
+#include "tools/make-street/ObjectFillers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -81,7 +81,7 @@ QStringList FilesIn(const std::filesystem::path &dir) {
 
 class MainWindowE2E : public testing::Test {
 protected:
-    static void SetUpTestSuite() { RegisterStandInItemClasses(); }
+    static void SetUpTestSuite() { UseObjectClasses(); }
 
     void SetUp() override {
         SetSettingsDir(QString::fromStdString(settings_.File("settings")));

@@ -3,8 +3,8 @@
 //   make-street --sample OUTPUT
 // With --fragment the output is an item fragment (the copy buffer) of every third item instead. With
 // --sample it is the small sample street that `make run` opens (examples/Street.zrv).
+#include "ObjectFillers.h"
 #include "SampleStreet.h"
-#include "StandInItems.h"
 #include "StreetGen.h"
 
 #include "engine/NumText.h"
@@ -51,7 +51,7 @@ int main(int argc, char **argv) {
     if (output.empty())
         return Usage();
     try {
-        RegisterStandInItemClasses();
+        UseObjectClasses();
         TStreetStructure street;
         if (sample)
             MakeSampleStreet(street);

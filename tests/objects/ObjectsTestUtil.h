@@ -1,0 +1,110 @@
+#pragma once
+// Helpers of the item-class tests: test classes for the base item classes at codes the road object units
+// leave free, the real classes registered once, streets to and from bytes.
+#include "engine/Cp1251.h"
+#include "engine/StreetError.h"
+#include "model/AbstractItem.h"
+#include "model/GuideAxisInfo.h"
+#include "model/LineItem.h"
+#include "model/PointItem.h"
+#include "model/PolygonItem.h"
+#include "model/StreetStructure.h"
+#include "objects/OrientPointItem.h"
+
+#include "support/StreetBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace objtest {
+
+// Codes of the test classes (their real classes are not built here).
+constexpr int TestFigure = 7, TestLine = 9, TestPoint = 27, TestOriented = 28, TestCalcArea = 34,
+              TestAxis = 35, TestDefect = 38;
+
+template <int Code> class TTestPolygon : public TPolygonItem {
+public:
+    static void ClassInitDrawBatches(TStreetStructure &s) {
+        InitPolygonBatches(s, Code, MakeD3DColor(128, 128, 128, 255), MakeD3DColor(1, 1, 1, 255));
+    }
+    int GetTypeCode() const override { return Code; }
+};
+
+class TTestLine : public TLineItem {
+public:
+    int GetTypeCode() const override { return TestLine; }
+};
+
+class TTestPoint : public TPointItem {
+public:
+    int GetTypeCode() const override { return TestPoint; }
+};
+
+class TTestOriented : public TOrientPointItem {
+public:
+    int GetTypeCode() const override { return TestOriented; }
+};
+
+// A guide axis with a technical attribute and side names set in code.
+class TTestAxis : public TLineItem, public TGuideAxisInfo {
+public:
+    int GetTypeCode() const override { return TestAxis; }
+    bool HasAttribute(const Cp1251String &text) const override {
+        return UpperCase(TechAttr).Contains(UpperCase(text));
+    }
+    Cp1251String GetLeftSideName() const override { return Cp("левая"); }
+    Cp1251String GetRightSideName() const override { return Cp("правая"); }
+    Cp1251String GetCenterSideName() const override { return Cp("обе"); }
+    Cp1251String TechAttr;
+};
+
+// The real item classes and the test classes, once per process.
+void RegisterClasses();
+
+// A fixture whose classes are registered before its members (streets among them) are made.
+class TWithClasses : public ::testing::Test {
+protected:
+    TWithClasses() { RegisterClasses(); }
+};
+
+inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
+    TMemoryStream m;
+    street.SaveToStream(m);
+    return m.Bytes();
+}
+
+inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes) {
+    TMemoryStream m(bytes);
+    return LoadStreetStream(m);
+}
+
+// An item of the type with new vertices at the points.
+inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
+    TAbstractItem *item = s.Lists(code).AddNew();
+    for (const TXYZ &p : points)
+        item->Points.InsertNewPoint(item->Points.Count(), p);
+    return item;
+}
+
+// An item of the type on existing vertices.
+inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
+                                 std::initializer_list<TStreetPointRec *> recs) {
+    TAbstractItem *item = s.Lists(code).AddNew();
+    for (TStreetPointRec *r : recs)
+        item->Points.Insert(item->Points.Count(), r);
+    return item;
+}
+
+template <class T> T *MakeAs(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
+    return dynamic_cast<T *>(MakeItem(s, code, points));
+}
+
+inline std::string W(const char *utf8) {
+    return Cp(utf8).Bytes();
+}
+
+} // namespace objtest
