@@ -101,6 +101,23 @@ TStationOffset TRoadScene::ToStationOffset(double x, double y) const {
     return best;
 }
 
+void TRoadScene::PointAt(double station, double offset, double &x, double &y) const {
+    const double arcEnd = Straight1 + ArcRadius * ArcAngle;
+    if (station <= Straight1) {
+        x = StartX + station * d1x_ - offset * d1y_;
+        y = StartY + station * d1y_ + offset * d1x_;
+    } else if (station < arcEnd) {
+        // Offsets to the left move towards the arc's centre.
+        const double a = StartHeading - Pi / 2 + (station - Straight1) / ArcRadius;
+        x = cx_ + (ArcRadius - offset) * std::cos(a);
+        y = cy_ + (ArcRadius - offset) * std::sin(a);
+    } else {
+        const double t = station - arcEnd;
+        x = p2x_ + t * d2x_ - offset * d2y_;
+        y = p2y_ + t * d2y_ + offset * d2x_;
+    }
+}
+
 TColor TRoadScene::GroundColor(double x, double y) const {
     const TStationOffset so = ToStationOffset(x, y);
     const double s = so.Station, o = so.Offset, a = std::fabs(o);

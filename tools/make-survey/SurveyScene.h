@@ -100,6 +100,8 @@ struct TRoadScene {
     // Geometry of the centre line.
     double CentreLength() const;
     TStationOffset ToStationOffset(double x, double y) const;
+    // The ground point at a station and offset (the inverse of ToStationOffset near the road).
+    void PointAt(double station, double offset, double &x, double &y) const;
     // The paint, road or ground colour of a ground point.
     TColor GroundColor(double x, double y) const;
 

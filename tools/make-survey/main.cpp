@@ -1,5 +1,7 @@
 // make-survey OUT.FVideo [options]: writes the synthetic survey of the known road scene.
+#include "model/StreetStructure.h"
 #include "tools/make-survey/MakeSurvey.h"
+#include "tools/make-survey/SceneStreet.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,14 +14,15 @@ namespace {
 int Usage(const char *self) {
     std::fprintf(stderr,
                  "usage: %s OUT.FVideo [--size WxH] [--quality Q] [--supersample N] [--seconds S]\n"
-                 "       [--ties N] [--lvideo FILE.LVideo] [--reference NAME] [--seed N]\n"
+                 "       [--ties N] [--lvideo FILE.LVideo] [--reference NAME] [--seed N] [--street FILE.zrv]\n"
                  "  --size         frame size, multiples of 16 (default 320x240)\n"
                  "  --quality      codec quality (default 3)\n"
                  "  --supersample  rays per pixel along each axis (default 2)\n"
                  "  --seconds      only the first seconds of the drive (default: all of it)\n"
                  "  --ties         0 to 3 tie points (default 3)\n"
                  "  --lvideo       put the frames into this frame file\n"
-                 "  --reference    the frame file's name as the survey stores it (default: its bare name)\n",
+                 "  --reference    the frame file's name as the survey stores it (default: its bare name)\n"
+                 "  --street       also write the scene's road way and shoulders as a street file\n",
                  self);
     return 2;
 }
@@ -30,7 +33,7 @@ int main(int argc, char **argv) {
     if (argc < 2)
         return Usage(argv[0]);
     makesurvey::TSurveyOptions o;
-    std::string out;
+    std::string out, streetFile;
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string a = argv[i];
@@ -58,6 +61,8 @@ int main(int argc, char **argv) {
                 o.FrameFile = value();
             else if (a == "--reference")
                 o.FrameReference = value();
+            else if (a == "--street")
+                streetFile = value();
             else if (a == "--seed")
                 o.Seed = static_cast<uint32_t>(std::stoul(value()));
             else if (!a.empty() && a[0] == '-')
@@ -77,6 +82,10 @@ int main(int argc, char **argv) {
             std::printf("; frames in %s (%lld bytes)", o.FrameFile.c_str(),
                         static_cast<long long>(info.FrameFileSize));
         std::printf("\n");
+        if (!streetFile.empty()) {
+            makesurvey::MakeSceneStreet(info.Scene)->SaveToFile(streetFile);
+            std::printf("%s: the scene's street\n", streetFile.c_str());
+        }
         return 0;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "make-survey: %s\n", e.what());

@@ -1,0 +1,17 @@
+#pragma once
+// The known road scene as a street, so that plan items can be laid over the survey's frames: the
+// carriageway as a road way and the shoulder strips beside it as shoulders, on shared edge vertices.
+// The painted markings are not written: their item types have no classes yet.
+#include "tools/make-survey/SurveyScene.h"
+
+#include <memory>
+
+class TStreetStructure;
+
+namespace makesurvey {
+
+// Vertices every StepMetres along the centre line (the last one at its end). Registers the item classes
+// first: a street's item lists are made with the classes registered when it is made.
+std::unique_ptr<TStreetStructure> MakeSceneStreet(const TRoadScene &scene, double stepMetres = 2);
+
+} // namespace makesurvey
