@@ -1,5 +1,6 @@
 #include "model/StreetStructure.h"
 
+#include "engine/DxRenderer.h"
 #include "engine/NumText.h"
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
@@ -348,6 +349,19 @@ void TStreetStructure::UpdateGraphics(const TItemTypeSet &types) {
 }
 
 void TStreetStructure::Draw(const TDxDrawParams &params, const TItemTypeSet &types, uint32_t layerMask) {
+    // The placement applies to the street's points before the world transform, for this drawing only.
+    TMatrixShell *world = params.Renderer ? &params.Renderer->World() : nullptr;
+    if (world) {
+        world->PushMatrix();
+        world->MultMatrix(false, Placement_.GetMatrix());
+    }
+    struct TPop {
+        TMatrixShell *World;
+        ~TPop() {
+            if (World)
+                World->PopMatrix();
+        }
+    } pop{world};
     UpdateGraphics(types);
     for (int code = 0; code < ItemTypeCount; ++code) {
         TItemList &list = Lists(code);

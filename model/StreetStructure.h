@@ -115,8 +115,8 @@ public:
     // ---- Drawing
     // Rebuilds the graphics of the dirty lists of the types.
     void UpdateGraphics(const TItemTypeSet &types);
-    // UpdateGraphics, then every batch of the types (with the layer mask as filter) and the immediate
-    // drawing of their items, type by type. The renderer applies Placement around the call.
+    // With the renderer's world transform preceded by Placement: UpdateGraphics, then every batch of the
+    // types (with the layer mask as filter) and the immediate drawing of their items, type by type.
     void Draw(const TDxDrawParams &params, const TItemTypeSet &types, uint32_t layerMask);
     // Extra transform while a tool drags the street; not stored.
     TMatrixShell &Placement() { return Placement_; }

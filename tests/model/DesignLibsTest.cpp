@@ -2,6 +2,7 @@
 // batches, publishing into the street's batches, reading into a used street, and merging.
 #include "StreetTestUtil.h"
 
+#include "engine/DxTexture.h"
 #include "model/DesignLibs.h"
 
 using namespace streettest;
@@ -142,27 +143,34 @@ TEST(DesignLibs, NewDefinitionsAndEmptyPicturesReadBackTheSame) {
         lib();
 }
 
+const TTextureSurface *Texture(const TItemBatchPtr &batch) {
+    return PrimCollection(batch.get())->Texture();
+}
+
 TEST(DesignLibs, PicturesReachTheirBatches) {
     TDsnLineDef d;
     TBitmap pic(4, 2);
     d.GetRepeatBitmap().Assign(pic);
-    const auto &repeat = static_cast<const TBookkeepingBatch &>(*d.RepeatBatch());
-    EXPECT_TRUE(repeat.HasPicture());
-    EXPECT_EQ(repeat.PictureWidth(), 4);
-    EXPECT_EQ(repeat.AddressU(), TTextureAddress::Wrap);
-    EXPECT_EQ(repeat.AddressV(), TTextureAddress::Clamp);
+    const TTextureSurface *repeat = Texture(d.RepeatBatch());
+    ASSERT_NE(repeat, nullptr);
+    ASSERT_NE(repeat->Bitmap(), nullptr);
+    EXPECT_EQ(repeat->Bitmap()->Width(), 4);
+    EXPECT_EQ(repeat->AddressU, 0); // wrapped along the line
+    EXPECT_EQ(repeat->AddressV, 1); // clamped across it
+    EXPECT_EQ(repeat->ColorOp, 0);  // texture plus vertex colour
     EXPECT_EQ(d.RepeatBatch()->Color(), 0xFF000000u);
     d.GetStartBitmap().Assign(pic);
-    const auto &start = static_cast<const TBookkeepingBatch &>(*d.StartBatch());
-    EXPECT_EQ(start.AddressU(), TTextureAddress::Clamp);
+    ASSERT_NE(Texture(d.StartBatch()), nullptr);
+    EXPECT_EQ(Texture(d.StartBatch())->AddressU, 1);
     d.ClearStartBitmap();
     EXPECT_FALSE(d.HasStartBitmap());
-    EXPECT_FALSE(start.HasPicture());
+    EXPECT_EQ(Texture(d.StartBatch()), nullptr);
 
     TDsnFigDef f;
     EXPECT_EQ(f.Batch()->Color(), 0xFFFF0000u);
     f.Bitmap.Assign(pic);
-    EXPECT_TRUE(static_cast<const TBookkeepingBatch &>(*f.Batch()).HasPicture());
+    ASSERT_NE(Texture(f.Batch()), nullptr);
+    EXPECT_EQ(Texture(f.Batch())->AddressV, 0); // tiles both ways
 
     TDsnBlockDef b;
     b.TextureValid = true;

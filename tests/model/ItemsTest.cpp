@@ -2,6 +2,9 @@
 // type's batches, joining, cloning and freeing.
 #include "StreetTestUtil.h"
 
+#include "engine/DxRenderer.h"
+#include "platform/d3d9/RecordingDevice.h"
+
 using namespace streettest;
 using sptest::ItemRec;
 using sptest::Rec;
@@ -14,8 +17,8 @@ protected:
     TStreetStructure S;
 };
 
-TBookkeepingBatch &Batch(TStreetStructure &s, int code, std::size_t i = 0) {
-    return static_cast<TBookkeepingBatch &>(*s.TypeBatches(code).at(i));
+TItemBatch &Batch(TStreetStructure &s, int code, std::size_t i = 0) {
+    return *s.TypeBatches(code).at(i);
 }
 
 TEST_F(ItemsTest, IdsAtLoadAndAfterwards) {
@@ -96,41 +99,70 @@ TEST_F(ItemsTest, GraphicsFollowChangesThroughTheBatches) {
     S.SetGroupValue(Cp1251String("G"), Cp1251String("ON"));
     TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}});
     TAbstractItem *other = MakeItem(S, Bort, {{0, 5, 0}, {5, 5, 0}});
-    TBookkeepingBatch &batch = Batch(S, Bort);
+    TItemBatch &batch = Batch(S, Bort);
     S.UpdateGraphics(FullTypeSet());
-    EXPECT_EQ(batch.LiveGroupCount(line->Serial()), 2);
-    EXPECT_EQ(batch.LiveGroupCount(other->Serial()), 1);
+    EXPECT_EQ(LiveGroupCount(batch, line->Serial()), 2);
+    EXPECT_EQ(LiveGroupCount(batch, other->Serial()), 1);
     EXPECT_FALSE(S.Lists(Bort).Dirty);
 
     line->Points.SetPoint(2, {10, 3, 0});
     S.UpdateGraphics(FullTypeSet());
-    const auto groups = batch.LiveGroups(line->Serial());
+    const auto groups = LiveGroups(batch, line->Serial());
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[1].B.y, 3); // the old segments are gone, the new ones are there
-    EXPECT_EQ(batch.LiveGroupCount(other->Serial()), 1);
+    EXPECT_EQ(LiveGroupCount(batch, other->Serial()), 1);
 
     // An item hidden by its group has no primitives after the next drawing; shown again, it rebuilds.
     line->SetGroupName(Cp1251String("G"));
     S.SetGroupValue(Cp1251String("G"), Cp1251String("OFF"));
     EXPECT_FALSE(line->Active);
     S.UpdateGraphics(FullTypeSet());
-    EXPECT_EQ(batch.LiveGroupCount(line->Serial()), 0);
+    EXPECT_EQ(LiveGroupCount(batch, line->Serial()), 0);
     S.SetGroupValue(Cp1251String("G"), Cp1251String("ON"));
     S.UpdateGraphics(FullTypeSet());
-    EXPECT_EQ(batch.LiveGroupCount(line->Serial()), 2);
+    EXPECT_EQ(LiveGroupCount(batch, line->Serial()), 2);
 
     // New batches for the type: the item's old groups are forgotten, the new batch gets its primitives.
     ItemClasses[Bort]->InitDrawBatches(S);
-    TBookkeepingBatch &fresh = Batch(S, Bort);
+    TItemBatch &fresh = Batch(S, Bort);
     S.Lists(Bort).InvalidateAll();
     S.UpdateGraphics(FullTypeSet());
-    EXPECT_EQ(fresh.LiveGroupCount(line->Serial()), 2);
+    EXPECT_EQ(LiveGroupCount(fresh, line->Serial()), 2);
     ASSERT_EQ(line->BatchGroups().size(), 1u);
     EXPECT_EQ(line->BatchGroups()[0].BatchSerial, fresh.Serial());
 
     // A freed item's groups are marked deleted.
     S.Lists(Bort).Delete(line);
-    EXPECT_EQ(fresh.LiveGroupCount(), 1);
+    EXPECT_EQ(LiveGroupCount(fresh), 1);
+}
+
+TEST_F(ItemsTest, DrawingAppliesThePlacementAndDrawsTypeByType) {
+    auto device = std::make_shared<TRecordingDevice>(64, 64);
+    TDisplayRenderer renderer(device);
+    MakeItem(S, Curve, {{0, 5, 0}, {10, 5, 0}});
+    MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
+    MakeItem(S, Kolod, {{3, 3, 0}}); // not among the drawn types
+    S.Placement().Translate(false, 100, 0, 0);
+    const TDxMatrix before = renderer.World().GetMatrix();
+    const TDxDrawParams params{&renderer, {5, 0, 0}, 1000};
+    renderer.BeginDraw();
+    S.Draw(params, TItemTypeSet{Bort, Curve}, 1);
+    renderer.EndDraw();
+    EXPECT_EQ(renderer.World().GetMatrix(), before);
+    EXPECT_TRUE(S.Lists(Kolod).Dirty);
+
+    std::vector<float> drawnY;
+    bool placed = false;
+    for (const TRecordedCall &c : device->Calls()) {
+        if (c.Call == TDeviceCall::SetTransform && c.Type == D3DTS_WORLD && c.Matrix.m[3][0] == 100)
+            placed = true;
+        if (c.Call == TDeviceCall::DrawPrimitiveUP) {
+            EXPECT_TRUE(placed);
+            drawnY.push_back(device->Draws()[static_cast<std::size_t>(c.DrawIndex)].Vertices().front().Y);
+        }
+    }
+    // The curb (type 8) under the curve (type 26).
+    EXPECT_EQ(drawnY, (std::vector<float>{0, 5}));
 }
 
 TEST_F(ItemsTest, JoiningLinesAndOutlines) {

@@ -237,14 +237,14 @@ TEST_F(PointListTest, EdgeNeighboursAndBorderEdges) {
     EXPECT_TRUE(left->Points.GetEdgeNeighbours(0).empty());
     EXPECT_EQ(curb->Points.GetAllEdgeNeighbourTypes(), (TItemTypeSet{RoadWay}));
 
-    auto batch = std::make_shared<TBookkeepingBatch>(TBatchKind::Lines);
+    auto batch = std::make_shared<TPrimBatch>(TBatchKind::Lines);
     left->Points.BuildBorderEdges(*batch, left->Serial());
-    EXPECT_EQ(batch->LiveGroupCount(left->Serial()),
+    EXPECT_EQ(LiveGroupCount(*batch, left->Serial()),
               3); // the edge shared with the other road way is left out
     right->Points.BuildAllEdges(*batch, right->Serial());
-    EXPECT_EQ(batch->LiveGroupCount(right->Serial()), 4);
+    EXPECT_EQ(LiveGroupCount(*batch, right->Serial()), 4);
     right->Points.BuildAllEdges(*batch, right->Serial());
-    EXPECT_EQ(batch->LiveGroupCount(right->Serial()), 4);
+    EXPECT_EQ(LiveGroupCount(*batch, right->Serial()), 4);
 }
 
 TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {

@@ -60,6 +60,27 @@ inline void RegisterTestClasses() {
 // Streets copy the class table when they are made, so the classes are there before any test object.
 inline const bool TestClassesRegistered = (RegisterTestClasses(), true);
 
+// The groups of a batch not marked deleted (of one owner, or all), in the order added, as the positions
+// of their first and last vertex.
+struct TGroupEnds {
+    TXYZ A, B;
+};
+inline std::vector<TGroupEnds> LiveGroups(const TItemBatch &batch, TBatchOwnerKey owner = 0) {
+    const TDxPrimCollection &c = dynamic_cast<const TPrimBatch &>(batch).Collection();
+    std::vector<TGroupEnds> out;
+    for (std::size_t i = 0; i < c.Count(); ++i) {
+        const TDxPrimGroup g = c.Group(i);
+        if (g.Deleted || (owner != 0 && g.Owner != owner))
+            continue;
+        const TDxVertex &a = g.Vertices.front(), &b = g.Vertices.back();
+        out.push_back({{a.x, a.y, a.z}, {b.x, b.y, b.z}});
+    }
+    return out;
+}
+inline int LiveGroupCount(const TItemBatch &batch, TBatchOwnerKey owner = 0) {
+    return static_cast<int>(LiveGroups(batch, owner).size());
+}
+
 inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
     TMemoryStream m;
     street.SaveToStream(m);
