@@ -11,7 +11,6 @@ TDxItemBatch::TDxItemBatch(TBatchKind kind) : TItemBatch(kind) {
 }
 
 TDxPrimCollection &TDxItemBatch::Prims() {
-    Prims_->SetColor(Color());
     return *Prims_;
 }
 

@@ -27,6 +27,8 @@ public:
     // Lines only; a triangle batch raises EStreetError.
     void AddPolylineRange(TBatchOwnerKey owner, std::span<const TXYZ> points, int last, int first) override;
     void SetPicture(const TBitmap *picture, TTextureAddress u, TTextureAddress v) override;
+    uint32_t Color() const override { return Prims_->Color(); }
+    void SetColor(uint32_t color) override { Prims_->SetColor(color); }
     void SetLayerFilter(uint32_t mask) override { Prims_->SetLayerMask(mask); }
     void Draw(const TDxDrawParams &params) override { Prims_->Draw(params); }
 
