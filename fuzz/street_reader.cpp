@@ -6,7 +6,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
-#include "tools/make-street/StandInItems.h"
+#include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetInvariants.h"
 
 #include <cstdint>
@@ -57,7 +57,7 @@ std::vector<uint8_t> RequireFixedPoint(TStreetStructure &s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const bool registered = (RegisterStandInItemClasses(), true);
+    static const bool registered = (UseObjectClasses(), true);
     (void)registered;
 
     std::unique_ptr<TStreetStructure> s;

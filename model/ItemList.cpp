@@ -150,6 +150,10 @@ void TItemList::LoadFromStream(TStream &stream) {
         MaxId_ = std::max(MaxId_, id);
         Adopt(std::move(item));
     }
+    // The items were read before they joined the list, so their new points could not mark it: every item
+    // read is drawn at the next drawing, also one that shares no vertex with an item read after it.
+    if (n > 0)
+        Dirty = true;
 }
 
 void TItemList::SaveToStream(TStream &stream) const {

@@ -1,8 +1,9 @@
 #include "model/PolygonItem.h"
 
+#include "engine/DxPrimBuilders.h"
 #include "engine/DxTess3.h"
-#include "model/DxItemBatch.h"
 #include "model/GuideAxisInfo.h"
+#include "model/ItemLayers.h"
 #include "model/ItemList.h"
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
@@ -158,9 +159,9 @@ bool TPolygonItem::HitTest(const TXYZ &point, double &distance, double maxDistan
 
 void TPolygonItem::InitPolygonBatches(TStreetStructure &street, int typeCode, D3DCOLOR fill,
                                       D3DCOLOR outline) {
-    TItemBatchPtr f = NewDxItemBatch(TBatchKind::Triangles);
+    TItemBatchPtr f = NewItemBatch(TBatchKind::Triangles);
     f->SetColor(fill);
-    TItemBatchPtr l = NewDxItemBatch(TBatchKind::Lines);
+    TItemBatchPtr l = NewItemBatch(TBatchKind::Lines);
     l->SetColor(outline);
     street.TypeBatches(typeCode) = {f, l};
 }
@@ -179,7 +180,7 @@ void TPolygonItem::RebuildGraphics() {
     Points.EnsureGeometry();
     if (Points.Count() < 3)
         return;
-    if (TDxPrimCollection *prims = DxPrims(fill))
+    if (TDxPrimCollection *prims = PrimCollection(fill))
         DxAddTriangles(*prims, Serial(), Triangles());
     static const Cp1251String diffEdges("UpdateDiffTagEdges"), allEdges("UpdateAllEdges");
     if (line && street->GetBoolOption(diffEdges))

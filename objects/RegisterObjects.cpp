@@ -1,6 +1,23 @@
 #include "objects/RegisterObjects.h"
 
+#include "objects/BortItem.h"
+#include "objects/Gazon.h"
+#include "objects/House.h"
+#include "objects/Oboch.h"
+#include "objects/RazdPol.h"
+#include "objects/RoadWay.h"
+#include "objects/Trotuar.h"
+
 void RegisterObjects() {
-    static const bool done = [] { return true; }();
+    static const bool done = [] {
+        RegisterRazdPolItem();
+        RegisterRoadWayItem();
+        RegisterTrotuarItem();
+        RegisterGazonItem();
+        RegisterObochItem();
+        RegisterHouseItem();
+        RegisterBortItem();
+        return true;
+    }();
     (void)done;
 }

@@ -19,4 +19,10 @@ void WriteDataFile(const TContext &ctx, const std::string &relName, const std::s
 // "Разметка/Default.LnRazmet" and the marking textures it names (data/marking/).
 void GenerateLineMarkings(const TContext &ctx);
 
+// "DefaultDirs/Каталог словарей/Ширина борта.txt", the curb-width dictionary (data/curbs/).
+void GenerateCurbWidths(const TContext &ctx);
+
+// Small fixed pictures (data/pictures/pictures.tsv).
+void GeneratePictures(const TContext &ctx);
+
 } // namespace datagen

@@ -24,6 +24,8 @@ const struct {
     void (*run)(const datagen::TContext &);
 } Generators[] = {
     {"line markings", datagen::GenerateLineMarkings},
+    {"curb widths", datagen::GenerateCurbWidths},
+    {"pictures", datagen::GeneratePictures},
 };
 
 } // namespace

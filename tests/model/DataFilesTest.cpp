@@ -2,6 +2,7 @@
 // formed as the program reads it.
 #include "engine/DataFiles.h"
 #include "model/RazmetParams2.h"
+#include "objects/BortItem.h"
 #include "support/TestSupport.h"
 
 #include <QColor>
@@ -59,10 +60,32 @@ void CheckBmp(const fs::path &file) {
     EXPECT_GT(image.height(), 0);
 }
 
+// The curb-width dictionary as the curbs read it: every line a grade of its own with a width.
+void CheckCurbWidths(const fs::path &file) {
+    TNameValueList lines;
+    ASSERT_TRUE(LoadBortWidthFile(file, lines));
+    EXPECT_GT(lines.Count(), 0);
+    EXPECT_EQ(lines.Text().Bytes(), FileText(file)); // every line ends in CR LF
+    for (int i = 0; i < lines.Count(); ++i) {
+        const Cp1251String grade = lines.Names(i);
+        SCOPED_TRACE(grade.ToUtf8());
+        EXPECT_FALSE(grade.Empty());
+        EXPECT_EQ(lines.IndexOfName(grade), i) << "repeated grade";
+        const std::optional<float> width = BortWidthOf(lines, grade);
+        ASSERT_TRUE(width);
+        EXPECT_GT(*width, 0);
+        EXPECT_LT(*width, 1);
+    }
+}
+
 // Every kind of file in DataFiles has its check; a file without one fails, so no file goes unchecked.
+// Files of a general extension are checked by their name.
 const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
     {".lnrazmet", CheckLnRazmet},
     {".bmp", CheckBmp},
+};
+const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks = {
+    {"Ширина борта.txt", CheckCurbWidths},
 };
 
 // The build generates DataFiles/ at the top of the build tree, one folder above the test programs. CTest
@@ -83,6 +106,11 @@ protected:
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
     const char *required[] = {
         "Разметка\\Default.LnRazmet",
+        "Текстуры\\DefaultBlock.bmp",
+        "Текстуры\\LnStyle_Dash.bmp",
+        "Текстуры\\LnStyle_Dash_Dot.bmp",
+        "Знаки\\KM.bmp",
+        "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
     };
     for (const char *name : required)
         EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());
@@ -97,8 +125,11 @@ TEST_F(GeneratedDataFiles, EveryFileIsWellFormed) {
         std::string ext = entry.path().extension().string();
         std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
         SCOPED_TRACE(Utf8(entry.path()));
+        const auto named = NamedChecks.find(Utf8(entry.path().filename()));
         const auto check = Checks.find(ext);
-        if (check == Checks.end())
+        if (named != NamedChecks.end())
+            named->second(entry.path());
+        else if (check == Checks.end())
             ADD_FAILURE() << "no check for this kind of data file";
         else
             check->second(entry.path());

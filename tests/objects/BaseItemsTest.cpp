@@ -4,7 +4,7 @@
 
 #include "engine/DxDraw.h"
 #include "engine/DxTess3.h"
-#include "model/DxItemBatch.h"
+#include "model/ItemLayers.h"
 
 #include <cmath>
 #include <numbers>
@@ -16,9 +16,8 @@ using sptest::StreetFile;
 
 namespace {
 
-class BaseItems : public ::testing::Test {
+class BaseItems : public TWithClasses {
 protected:
-    void SetUp() override { RegisterClasses(); }
     TStreetStructure S;
 
     TPolygonItem *Square(int code, float x0, float y0, float size) {
@@ -177,8 +176,8 @@ TEST_F(BaseItems, FillAndOutlineFollowTheEdgeOptions) {
         S.SetStrOption(Cp1251String("UpdateAllEdges"), Cp1251String(c.All));
         S.InvalidateAllItems();
         S.UpdateGraphics(FullTypeSet());
-        TDxPrimCollection *fill = TypeDxPrims(S, TestFigure, 0);
-        TDxPrimCollection *lines = TypeDxPrims(S, TestFigure, 1);
+        TDxPrimCollection *fill = TypePrimCollection(S, TestFigure, 0);
+        TDxPrimCollection *lines = TypePrimCollection(S, TestFigure, 1);
         ASSERT_TRUE(fill && lines);
         for (TPolygonItem *p : {a, b}) {
             std::size_t tri = 0, seg = 0;
@@ -192,7 +191,7 @@ TEST_F(BaseItems, FillAndOutlineFollowTheEdgeOptions) {
         EXPECT_EQ(fill->LayerMask(), PlanLayerMask);
     }
     // The fill's vertices carry the type's fill colour.
-    TDxPrimCollection *fill = TypeDxPrims(S, TestFigure, 0);
+    TDxPrimCollection *fill = TypePrimCollection(S, TestFigure, 0);
     EXPECT_EQ(fill->Group(fill->Count() - 1).Vertices[0].color, MakeD3DColor(128, 128, 128, 255));
 }
 

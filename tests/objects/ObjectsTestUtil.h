@@ -64,7 +64,12 @@ public:
 
 // The real item classes and the test classes, once per process.
 void RegisterClasses();
-inline const bool ClassesRegistered = (RegisterClasses(), true);
+
+// A fixture whose classes are registered before its members (streets among them) are made.
+class TWithClasses : public ::testing::Test {
+protected:
+    TWithClasses() { RegisterClasses(); }
+};
 
 inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
     TMemoryStream m;

@@ -14,7 +14,19 @@
 namespace {
 
 // The parts of a generated street and the types that may play them, in order of preference.
-enum TRole { Surface, Sidewalk, EdgeLine, Curve, PointObject, GuideLine, RoleCount };
+enum TRole {
+    Surface,
+    Sidewalk,
+    EdgeLine,
+    Curve,
+    PointObject,
+    GuideLine,
+    Lawn,
+    Shoulder,
+    Divider,
+    House,
+    RoleCount
+};
 
 const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {2, 1, 4, 5}, // road surfaces
@@ -23,6 +35,10 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {26},         // curves
     {27, 22, 29}, // manholes, signs, traffic lights
     {35, 9},      // guide axes (a plain line while the axis class is missing)
+    {4},          // lawns along the first row
+    {5},          // shoulders along the first row, between the lawns
+    {1},          // dividing strips in the second row, every fourth block
+    {6},          // houses beyond the sidewalks
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -31,6 +47,7 @@ constexpr double Spacing = 2.0;       // metres between vertices along a line
 constexpr double RowWidth = 3.5;      // metres between vertex lines
 constexpr int BlocksPerGuide = 100;   // one guide line per this many blocks
 constexpr double GuideSpacing = 20.0; // metres between guide-line vertices
+constexpr int BlocksPerHouse = 4;     // one house beyond the sidewalk per this many blocks
 
 std::map<int, TStreetGenFiller> &Fillers() {
     static std::map<int, TStreetGenFiller> fillers;
@@ -69,6 +86,8 @@ public:
             if (b % 4 == 1)
                 MakeCurve(b);
             MakePoint(b);
+            if (b % BlocksPerHouse == 0)
+                MakeHouse(b);
         }
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
@@ -142,16 +161,41 @@ private:
         Street_.SetGroupValue(Cp("Группа2"), Cp1251String("ON"));
     }
 
+    // Road way rows between a row of lawns and shoulders and a row of sidewalks, with a dividing strip
+    // now and then, for the types that have classes.
+    int SurfaceType(int row, int block) const {
+        const auto pick = [this](TRole role) { return Types_[role] >= 0 ? Types_[role] : Types_[Surface]; };
+        if (row == Rows - 1)
+            return pick(Sidewalk);
+        if (row == 0)
+            return pick(block % 3 == 1 ? Shoulder : Lawn);
+        if (row == 1 && block % 4 == 1)
+            return pick(Divider);
+        return Types_[Surface];
+    }
+
     void MakeSurface(int row, int block) {
-        int type = Types_[Surface];
-        if (row == Rows - 1 && Types_[Sidewalk] >= 0)
-            type = Types_[Sidewalk];
+        const int type = SurfaceType(row, block);
         TAbstractItem *item = NewItem(type);
         const int k0 = block * BlockSegments, k1 = k0 + BlockSegments;
         for (int k = k0; k <= k1; ++k)
             item->Points.Insert(item->Points.Count(), Vertex(row, k));
         for (int k = k1; k >= k0; --k)
             item->Points.Insert(item->Points.Count(), Vertex(row + 1, k));
+        Refer(item, block);
+    }
+
+    // A rectangle of its own vertices beyond the sidewalks.
+    void MakeHouse(int block) {
+        const int type = Types_[House];
+        if (type < 0)
+            return;
+        TAbstractItem *item = NewItem(type);
+        const float x0 = static_cast<float>((block * BlockSegments + 2) * Spacing);
+        const float x1 = static_cast<float>(x0 + (BlockSegments - 4) * Spacing);
+        const float y0 = static_cast<float>(Rows * RowWidth + 3), y1 = y0 + 8;
+        for (const TXYZ &p : {TXYZ{x0, y0, 0}, TXYZ{x1, y0, 0}, TXYZ{x1, y1, 0}, TXYZ{x0, y1, 0}})
+            item->Points.InsertNewPoint(item->Points.Count(), p);
         Refer(item, block);
     }
 

@@ -1,7 +1,7 @@
 // make-street: writes a synthetic street file of a chosen size, for benchmarks, fuzz seeds and tests.
 //   make-street [--vertices N] [--seed S] [--fragment] OUTPUT
 // With --fragment the output is an item fragment (the copy buffer) of every third item instead.
-#include "StandInItems.h"
+#include "ObjectFillers.h"
 #include "StreetGen.h"
 
 #include "engine/NumText.h"
@@ -45,7 +45,7 @@ int main(int argc, char **argv) {
     if (output.empty())
         return Usage();
     try {
-        RegisterStandInItemClasses();
+        UseObjectClasses();
         TStreetStructure street;
         GenerateStreet(street, options);
         if (fragment) {

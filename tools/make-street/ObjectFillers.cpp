@@ -1,0 +1,68 @@
+#include "ObjectFillers.h"
+
+#include "StandInItems.h"
+#include "StreetGen.h"
+
+#include "objects/BortItem.h"
+#include "objects/House.h"
+#include "objects/Oboch.h"
+#include "objects/RegisterObjects.h"
+#include "objects/RoadWay.h"
+#include "objects/Trotuar.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+template <class T> T *As(TAbstractItem &item) {
+    return dynamic_cast<T *>(&item);
+}
+
+const Cp1251String &Pick(const std::vector<Cp1251String> &words, uint32_t random) {
+    return words[random % words.size()];
+}
+
+} // namespace
+
+void UseObjectClasses() {
+    RegisterObjects();
+    RegisterStandInItemClasses();
+    static const std::vector<Cp1251String> roadMaterials = {Cp("асфальтобетон"), Cp("цементобетон"),
+                                                            Cp("брусчатка")};
+    static const std::vector<Cp1251String> walkMaterials = {Cp("асфальт"), Cp("плитка")};
+    static const std::vector<Cp1251String> grades = {Cp("БР 100.30.15"), Cp("БР 100.30.18"), Cp("ГП-1"),
+                                                     Cp("БР 100.20.8"), Cp("БР 999.99.99")};
+    static const std::vector<Cp1251String> shoulders = {Cp("гравий"), Cp("Трава"), Cp("а/б"), Cp("грунт"),
+                                                        Cp("неизвестно")};
+    SetStreetGenFiller(RoadWayTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *road = As<TRoadWayItem>(item)) {
+            road->SetMaterial(Pick(roadMaterials, r));
+            if (r % 5 == 0)
+                road->SetPasspCategory(Cp("карман ост."));
+        }
+    });
+    SetStreetGenFiller(TrotuarTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *walk = As<TTrotuarItem>(item); walk && r % 4 != 0)
+            walk->SetMaterial(Pick(walkMaterials, r));
+    });
+    SetStreetGenFiller(BortTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *curb = As<TBortItem>(item)) {
+            curb->SetKind(Cp("бортовой камень"));
+            curb->SetGost(Pick(grades, r / 7));
+            if (r % 17 == 0)
+                curb->SetComment(Cp("вне границ"));
+            if (r % 3 == 0)
+                curb->SetWidth(0.1f);
+        }
+    });
+    SetStreetGenFiller(ObochTypeCode,
+                       [](TAbstractItem &item, uint32_t r) { item.SetComment2(Pick(shoulders, r)); });
+    SetStreetGenFiller(HouseTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *house = As<THouseItem>(item)) {
+            house->SetAddress(Cp("ул. Генерированная, ") + Cp1251String(std::to_string(r % 200 + 1)));
+            if (r % 2)
+                house->SetAddressSupplement(Cp("корп. 1"));
+        }
+    });
+}
