@@ -1,10 +1,11 @@
 // Tiled rendering of a plan sheet's printable area: the tiles, the paint-device output and the packed print
 // file.
 //
-// Every tile is drawn on a surface one pixel wider on each side than the tile and cut out of it after the
-// thin-line filter, so that the filter sees the neighbours of the tile's edge pixels as it would on one
-// surface the size of the sheet: the sheet comes out the same whatever the tile size, with no seams where
-// tiles meet.
+// Every tile is drawn on a surface two pixels wider on each side than the tile and cut out of it after the
+// thin-line filter. The filter looks at pairs of neighbours and never at the first pixel of a row or
+// column, so the tile's first pixel needs two before it for the pair it forms with its left (upper)
+// neighbour, and its last pixel one after it: with them the filter treats every pixel as it would on one
+// surface the size of the sheet, and the sheet comes out the same whatever the tile size, without seams.
 //
 // Polygons draw all their outline edges when the street's option "UpdateAllEdges" is on; a sheet prints
 // without them. The job switches the option off and rebuilds every polygon of the street, so that each
@@ -31,7 +32,7 @@
 namespace {
 
 constexpr uint32_t OrdinaryGeometry = 1;
-constexpr int Apron = 1;
+constexpr int Apron = 2;
 
 // Every polygon list of the street is rebuilt at the next drawing.
 void InvalidatePolygons(TStreetStructure &street) {
