@@ -10,10 +10,6 @@
 
 namespace {
 
-// Places where a street may end that are tried before giving up. A street ends at the first of them in
-// every stream our writer makes; more only come from follower tags inside the street's own text.
-constexpr int MaxCandidates = 8;
-
 // The outer stream up to an end position, at the outer stream's own offsets (so that messages name
 // them). Reads stop at the end; writing is refused.
 class TStreamWindow final : public TStream {
@@ -41,38 +37,6 @@ private:
     int64_t end_;
 };
 
-// Up to MaxCandidates positions after start where a follower tag stands, in order, then the end of the
-// stream when fewer were found. The stream's position is kept.
-std::vector<int64_t> FindCandidates(TStream &stream, std::span<const std::string_view> followers) {
-    const int64_t start = stream.Position(), size = stream.Size();
-    std::vector<int64_t> found;
-    constexpr int64_t Chunk = 1 << 16, Overlap = 7;
-    std::vector<char> buffer(static_cast<std::size_t>(Chunk + Overlap));
-    int64_t at = start;
-    while (at < size && static_cast<int>(found.size()) < MaxCandidates) {
-        stream.Seek(at, TSeekOrigin::Begin);
-        const int64_t got = stream.Read(buffer.data(), Chunk + Overlap);
-        if (got <= 0)
-            break;
-        // A tag starting in the overlap is found again from the next chunk.
-        const int64_t last = got == Chunk + Overlap ? Chunk : got;
-        for (int64_t i = 0; i < last && static_cast<int>(found.size()) < MaxCandidates; ++i) {
-            if (i + 8 > got)
-                break;
-            for (std::string_view tag : followers)
-                if (std::memcmp(buffer.data() + i, tag.data(), 8) == 0) {
-                    found.push_back(at + i);
-                    break;
-                }
-        }
-        at += last;
-    }
-    if (static_cast<int>(found.size()) < MaxCandidates)
-        found.push_back(size);
-    stream.Seek(start, TSeekOrigin::Begin);
-    return found;
-}
-
 // Streets being read into streets on this thread.
 thread_local int Depth = 0;
 
@@ -91,24 +55,39 @@ ReadEmbeddedStreet(TStream &stream, std::span<const std::string_view> followers,
     } leave;
 
     const int64_t start = stream.Position();
-    std::string firstError;
-    for (int64_t end : FindCandidates(stream, followers)) {
-        if (end <= start)
-            continue;
+    // Reads the street up to the end position; True when it read completely.
+    auto readUpTo = [&](int64_t end, std::unique_ptr<TStreetStructure> &street, std::string &error) {
         stream.Seek(start, TSeekOrigin::Begin);
         TStreamWindow window(stream, end);
-        auto street = std::make_unique<TStreetStructure>();
+        street = std::make_unique<TStreetStructure>();
         try {
             street->LoadFromStream(window);
         } catch (const EStreetError &e) {
-            if (firstError.empty())
-                firstError = e.what();
-            continue;
+            error = e.what();
+            return false;
         }
-        if (stream.Position() == end)
-            return street;
-    }
+        return stream.Position() == end;
+    };
+    auto followerAt = [&](int64_t at) {
+        char head[8];
+        stream.Seek(at, TSeekOrigin::Begin);
+        if (stream.Read(head, 8) != 8)
+            return false;
+        for (std::string_view tag : followers)
+            if (std::memcmp(head, tag.data(), 8) == 0)
+                return true;
+        return false;
+    };
+
+    std::unique_ptr<TStreetStructure> street;
+    std::string error;
+    if (readUpTo(stream.Size(), street, error))
+        return street;
+    // Where the reader stopped: a follower tag there ends the street.
+    const int64_t stop = stream.Position();
+    std::string retryError;
+    if (stop > start && followerAt(stop) && readUpTo(stop, street, retryError))
+        return street;
     stream.Seek(start, TSeekOrigin::Begin);
-    stream.Fail(what, "no complete street stands here" +
-                          (firstError.empty() ? std::string() : " (" + firstError + ")"));
+    stream.Fail(what, "no complete street stands here (" + error + ")");
 }

@@ -2,12 +2,12 @@
 // Streets embedded in other records (the stamps of plan sheets): a street stream followed by more of the
 // record it sits in.
 //
-// The street stream has no length of its own and the street reader takes everything up to the end of its
-// stream, so the end is found from what may follow it: the first place where one of the given follower
-// tags stands (or the end of the outer stream) before which a complete street reads. Nothing inside a
-// street can be mistaken for such an end: the street reader only finishes after its last item-list
-// section, where the stream continues with "ITEMLIST" or ends, so a false candidate never reads as a
-// complete street (a follower tag may not be "ITEMLIST" for the same reason).
+// The street stream has no length of its own, and the street reader takes everything up to the end of its
+// stream as item-list sections. An embedded street ends where, after its last complete item-list
+// section, something else stands: the street is read against the rest of the outer stream first, and
+// when the reader stops at one of the given follower tags where a further section must stand, read again
+// up to that tag. This is the longest reading, so a street holding sheets with stamps of their own (whose
+// end tags are optional) ends where its own sections end, not at an end tag inside it.
 #include "engine/Streams.h"
 
 #include <memory>
