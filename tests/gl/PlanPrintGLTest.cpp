@@ -1,0 +1,370 @@
+// Plan sheets rendered in tiles: the packed print file read back by an independent reader, the sheet the
+// same whatever the tile size, a line printed where trigonometry puts it, the street option restored
+// however a job ends, and a page printed to PDF with its frame at the margins.
+#include "engine/DxRenderer.h"
+#include "engine/StreetError.h"
+#include "exchange/PlanDefineItem.h"
+#include "exchange/PlanSheetPrint.h"
+#include "exchange/RegisterExchange.h"
+#include "model/ItemLayers.h"
+#include "model/StreetStructure.h"
+#include "platform/gdi/Bitmap.h"
+#include "platform/print/SheetPrinter.h"
+#include "tools/make-street/ObjectFillers.h"
+#include "tools/make-street/StreetGen.h"
+
+#include "support/TestSupport.h"
+#include "tests/exchange/ZPrintReader.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+const Cp1251String EdgesOption("UpdateAllEdges");
+
+TPlanDefineItem &AddSheet(TStreetStructure &street, TXYZ p0, double angle) {
+    auto *sheet = dynamic_cast<TPlanDefineItem *>(street.Lists(PlanDefineTypeCode).AddNew());
+    sheet->Points.InsertNewPoint(0, p0);
+    sheet->Points.InsertNewPoint(1, {float(p0.x + std::cos(angle)), float(p0.y + std::sin(angle)), 0});
+    sheet->InitNewItem();
+    return *sheet;
+}
+
+// The printable area assembled from tiles of the size.
+QImage Assemble(TPlanDefineItem &sheet, int tileSize, bool withFrame = false) {
+    QImage out(sheet.PrintWidthPx(), sheet.PrintHeightPx(), QImage::Format_RGB888);
+    out.fill(Qt::magenta);
+    TPlanTileSink sink;
+    sink.Tile = [&](int column, int row, int width, int height, const TBitmap &tile) {
+        const QImage image = tile.ToQImage();
+        QPainter p(&out);
+        p.drawImage(QPoint(column * tileSize, row * tileSize), image, QRect(0, 0, width, height));
+    };
+    sheet.RenderTiles(tileSize, withFrame, 1, 100, sink);
+    return out;
+}
+
+// The whole printable area as one tile.
+QImage DirectRender(TPlanDefineItem &sheet, bool withFrame = false) {
+    return Assemble(sheet, std::max(sheet.PrintWidthPx(), sheet.PrintHeightPx()), withFrame);
+}
+
+int CountPixels(const QImage &image, int maxBrightness) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            n += qRed(c) + qGreen(c) + qBlue(c) <= maxBrightness;
+        }
+    return n;
+}
+
+// A generated street with surfaces, curbs and lines, and a turned sheet at 1:200 over its first block:
+// a printable area of 110 x 90 mm, 1299 x 1063 pixels at 300 DPI.
+struct TWithClasses : ::testing::Test {
+    TWithClasses() {
+        UseObjectClasses();
+        RegisterExchangeObjects();
+    }
+};
+
+class PlanPrintGL : public TWithClasses {
+protected:
+    PlanPrintGL() {
+        GenerateStreet(Street, {.Vertices = 300, .Seed = 3});
+        Sheet = &AddSheet(Street, {-5.3f, -7.1f, 0}, 0.2);
+        Sheet->Format.Scale = 0.005;
+        Sheet->Format.SheetWidth = 140;
+        Sheet->Format.SheetHeight = 120;
+    }
+    TStreetStructure Street;
+    TPlanDefineItem *Sheet = nullptr;
+};
+
+TEST_F(PlanPrintGL, SheetIsTheSameWhateverTheTileSize) {
+    const QImage direct = DirectRender(*Sheet, true);
+    ASSERT_EQ(direct.size(), QSize(1299, 1063));
+    // Something of the street and the frame is on it, and most of it is not paper.
+    EXPECT_GT(CountPixels(direct, 50), 2000);
+    EXPECT_GT(CountPixels(direct, 3 * 240), direct.width() * direct.height() / 2);
+    for (int tileSize : {256, 512, 1024}) {
+        SCOPED_TRACE(tileSize);
+        const QImage tiled = Assemble(*Sheet, tileSize, true);
+        int differing = 0;
+        for (int y = 0; y < direct.height(); ++y)
+            for (int x = 0; x < direct.width(); ++x)
+                differing += direct.pixel(x, y) != tiled.pixel(x, y);
+        // Tiles look at their squares through projections of their own, so a vertex lands on the
+        // surface's pixel grid through other float roundings: an edge passing within a rounding of a
+        // pixel centre may take the neighbouring pixel. A seam or a shifted tile would differ along whole
+        // tile edges.
+        EXPECT_LE(differing, 8);
+    }
+}
+
+TEST_F(PlanPrintGL, PackedPrintFileHoldsTheDirectRender) {
+    TMemoryStream stream;
+    Sheet->RenderPrintFile(stream, true);
+    const zprint::File f = zprint::Read(stream.Bytes());
+    EXPECT_EQ(f.SheetWidth, 140);
+    EXPECT_EQ(f.SheetHeight, 120);
+    EXPECT_EQ((std::array{f.Left, f.Right, f.Top, f.Bottom}), (std::array{20, 10, 10, 20}));
+    EXPECT_EQ(f.PrintWidth, 1299);
+    EXPECT_EQ(f.PrintHeight, 1063);
+    ASSERT_EQ(f.Records.size(), 9u);
+    // Rows outer, columns inner; the last column and row carry what is left of the area.
+    const zprint::Record &last = f.Records[8];
+    EXPECT_EQ((std::array{last.SrcLeft, last.SrcTop, last.SrcRight, last.SrcBottom}),
+              (std::array{0, 0, 1299 - 1024, 1063 - 1024}));
+    EXPECT_EQ((std::array{last.DstLeft, last.DstTop, last.DstRight, last.DstBottom}),
+              (std::array{1024, 1024, 1299, 1063}));
+    EXPECT_EQ(f.Records[1].DstLeft, 512);
+    EXPECT_EQ(f.Records[3].DstTop, 512);
+    for (const QImage &tile : f.Tiles)
+        EXPECT_EQ(tile.size(), QSize(512, 512));
+    EXPECT_TRUE(f.Sheet == DirectRender(*Sheet, true).convertToFormat(QImage::Format_RGB888));
+}
+
+TEST_F(PlanPrintGL, StoppedJobLeavesACompleteShorterFile) {
+    std::vector<std::array<int, 4>> calls;
+    TMemoryStream stream;
+    Sheet->RenderPrintFile(stream, false, [&](int c, int r, int lc, int lr, bool &stop) {
+        calls.push_back({c, r, lc, lr});
+        stop = calls.size() == 5;
+    });
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(calls[0], (std::array{0, 0, 2, 2}));
+    EXPECT_EQ(calls[4], (std::array{1, 1, 2, 2}));
+    const zprint::File f = zprint::Read(stream.Bytes());
+    ASSERT_EQ(f.Records.size(), 4u);
+    EXPECT_EQ(f.Records[3].DstLeft, 0);
+    EXPECT_EQ(f.Records[3].DstTop, 512);
+    EXPECT_EQ(Sheet->JobRenderer(), nullptr);
+}
+
+TEST_F(PlanPrintGL, JobsPrintWithoutOutlineEdgesAndRestoreTheOption) {
+    Street.SetBoolOption(EdgesOption, false);
+    Street.InvalidateAllItems();
+    const QImage withoutEdges = DirectRender(*Sheet);
+    // The option shows on the plan (so the comparison below is not empty)...
+    auto plan = [&] {
+        TSurfaceRenderer r(400, 400);
+        r.BeginDraw();
+        r.Clear(0xFFFFFFFF, true, false, false);
+        r.Projection().Scale(false, 0.1f, 0.1f, 1);
+        r.Projection().Translate(false, -10, -7, 0);
+        Street.Draw({&r, {10, 7, 0}, 30}, FullTypeSet(), PlanLayerMask);
+        r.EndDraw();
+        TBitmap b;
+        r.CopyToBitmap(b);
+        return b.ToQImage().convertToFormat(QImage::Format_RGB888);
+    };
+    const QImage planWithout = plan();
+    Street.SetBoolOption(EdgesOption, true);
+    Street.InvalidateAllItems();
+    const QImage planWith = plan();
+    ASSERT_FALSE(planWith == planWithout);
+    Street.ClearModified();
+
+    // ...but not on the sheet; afterwards the option, the modified mark and the plan are as they were.
+    EXPECT_TRUE(DirectRender(*Sheet) == withoutEdges);
+    EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
+    EXPECT_FALSE(Street.Modified());
+    EXPECT_TRUE(plan() == planWith);
+
+    // A job that ends by an exception restores them too and frees its renderer.
+    TMemoryStream stream;
+    EXPECT_THROW(Sheet->RenderPrintFile(stream, true,
+                                        [&](int c, int, int, int, bool &) {
+                                            EXPECT_NE(Sheet->JobRenderer(), nullptr);
+                                            EXPECT_FALSE(Street.GetBoolOption(EdgesOption));
+                                            if (c == 1)
+                                                throw std::runtime_error("stopped by the test");
+                                        }),
+                 std::runtime_error);
+    EXPECT_EQ(Sheet->JobRenderer(), nullptr);
+    EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
+    EXPECT_FALSE(Street.Modified());
+    EXPECT_TRUE(plan() == planWith);
+}
+
+TEST(PlanPrintPlacement, LinePrintsWherePredicted) {
+    UseObjectClasses();
+    RegisterExchangeObjects();
+    for (const double angle : {0.0, 0.7, 2.5}) {
+        SCOPED_TRACE(angle);
+        TStreetStructure street;
+        // One straight line of a line type, black.
+        constexpr int LineType = 9;
+        ASSERT_NE(ItemClasses[LineType], nullptr);
+        TAbstractItem *line = street.Lists(LineType).AddNew();
+        const TXYZ p0{100.0f, 40.0f, 0};
+        // The printable area lies 10 to 45 m from the sheet's corner both ways.
+        auto onSheet = [&](double u, double v) {
+            return TXYZ{float(p0.x + u * std::cos(angle) - v * std::sin(angle)),
+                        float(p0.y + u * std::sin(angle) + v * std::cos(angle)), 0};
+        };
+        const TXYZ a = onSheet(15, 20), b = onSheet(37, 31);
+        line->Points.InsertNewPoint(0, a);
+        line->Points.InsertNewPoint(1, b);
+        TPlanDefineItem &sheet = AddSheet(street, p0, angle);
+        sheet.Format.Scale = 0.002; // 1:500
+        sheet.Format.DPI = 200;
+        sheet.Format.SheetWidth = sheet.Format.SheetHeight = 100;
+        street.UpdateGraphics(FullTypeSet());
+        for (auto &batch : street.TypeBatches(LineType))
+            batch->SetColor(MakeD3DColor(0, 0, 0, 255));
+
+        // A plan point on the sheet in pixels of the printable area, by trigonometry.
+        const double k = 0.0254 / 200 / 0.002;
+        const double h = 100 / 25.4 * 200, l = 20 / 25.4 * 200, t = 10 / 25.4 * 200;
+        auto predict = [&](double x, double y) {
+            const double dx = x - p0.x, dy = y - p0.y;
+            const double u = (dx * std::cos(angle) + dy * std::sin(angle)) / k;
+            const double v = (-dx * std::sin(angle) + dy * std::cos(angle)) / k;
+            return QPointF(u - l, h - v - t);
+        };
+        QImage out = Assemble(sheet, 256);
+        // Points along the line have a dark pixel next to their prediction...
+        for (double s : {0.1, 0.5, 0.9}) {
+            const QPointF q = predict(a.x + s * (b.x - a.x), a.y + s * (b.y - a.y));
+            int best = 1 << 30;
+            for (int y = int(q.y()) - 3; y <= int(q.y()) + 3; ++y)
+                for (int x = int(q.x()) - 3; x <= int(q.x()) + 3; ++x)
+                    if (out.valid(x, y) && qGray(out.pixel(x, y)) < 60)
+                        best = std::min(best, int(std::lround(std::hypot(x - q.x(), y - q.y()))));
+            EXPECT_LE(best, 1) << "at " << s;
+        }
+        // ...and every dark pixel lies on the predicted line.
+        const QPointF pa = predict(a.x, a.y), pb = predict(b.x, b.y);
+        const QPointF d = pb - pa;
+        const double len = std::hypot(d.x(), d.y());
+        int dark = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                if (qGray(out.pixel(x, y)) < 60) {
+                    ++dark;
+                    const double off = std::fabs((x - pa.x()) * d.y() - (y - pa.y()) * d.x()) / len;
+                    EXPECT_LE(off, 1.5) << x << ", " << y;
+                }
+        EXPECT_GE(dark, int(std::max(std::fabs(d.x()), std::fabs(d.y()))) - 2);
+    }
+}
+
+// The frame's dark pixels on a rasterised page: the first and last columns and rows (mm from the
+// paper's top-left corner) where a long dark run stands.
+struct FrameEdges {
+    double Left = -1, Top = -1, Right = -1, Bottom = -1;
+};
+
+FrameEdges FindFrame(const QImage &page, double pxPerMm) {
+    auto darkColumn = [&](int x) {
+        int n = 0;
+        for (int y = 0; y < page.height(); ++y)
+            n += qGray(page.pixel(x, y)) < 100;
+        return n > page.height() / 4;
+    };
+    auto darkRow = [&](int y) {
+        int n = 0;
+        for (int x = 0; x < page.width(); ++x)
+            n += qGray(page.pixel(x, y)) < 100;
+        return n > page.width() / 4;
+    };
+    FrameEdges e;
+    for (int x = 0; x < page.width() && e.Left < 0; ++x)
+        if (darkColumn(x))
+            e.Left = x / pxPerMm;
+    for (int x = page.width() - 1; x >= 0 && e.Right < 0; --x)
+        if (darkColumn(x))
+            e.Right = (x + 1) / pxPerMm;
+    for (int y = 0; y < page.height() && e.Top < 0; ++y)
+        if (darkRow(y))
+            e.Top = y / pxPerMm;
+    for (int y = page.height() - 1; y >= 0 && e.Bottom < 0; --y)
+        if (darkRow(y))
+            e.Bottom = (y + 1) / pxPerMm;
+    return e;
+}
+
+TEST(PlanPrintPage, FrameLiesAtTheMarginsOfThePdfPage) {
+    UseObjectClasses();
+    RegisterExchangeObjects();
+    struct Case {
+        int W, H, L, R, T, B;
+    };
+    // A4 with the default margins, and a paper of our own with margins of its own.
+    for (const Case c : {Case{210, 297, 20, 10, 10, 20}, Case{160, 124, 15, 12, 8, 27}}) {
+        SCOPED_TRACE(c.W);
+        TStreetStructure street;
+        TPlanDefineItem &sheet = AddSheet(street, {0, 0, 0}, 0.4);
+        sheet.Format.DPI = 150;
+        sheet.Format.SheetWidth = c.W;
+        sheet.Format.SheetHeight = c.H;
+        sheet.Format.LeftMargin = c.L;
+        sheet.Format.RightMargin = c.R;
+        sheet.Format.TopMargin = c.T;
+        sheet.Format.BottomMargin = c.B;
+
+        sptest::TempDir dir;
+        const QString pdf = QString::fromStdString(dir.File("sheet.pdf"));
+        auto printer = CreateSheetPrinter(SheetPaper(sheet), QString(), pdf);
+        ASSERT_TRUE(PrintsToFile(*printer));
+        PrintPlanSheet(sheet, *printer, true);
+        printer.reset();
+
+        constexpr int RasterDPI = 254; // 10 pixels a millimetre
+        QProcess p;
+        p.start("pdftoppm", {"-r", QString::number(RasterDPI), "-png", "-singlefile", pdf,
+                             QString::fromStdString(dir.File("page"))});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        const QImage page(QString::fromStdString(dir.File("page.png")));
+        ASSERT_FALSE(page.isNull());
+        EXPECT_NEAR(page.width(), c.W * 10, 2);
+        EXPECT_NEAR(page.height(), c.H * 10, 2);
+        const FrameEdges e = FindFrame(page, 10);
+        EXPECT_NEAR(e.Left, c.L, 0.5);
+        EXPECT_NEAR(e.Top, c.T, 0.5);
+        EXPECT_NEAR(e.Right, c.W - c.R, 0.5);
+        EXPECT_NEAR(e.Bottom, c.H - c.B, 0.5);
+    }
+}
+
+TEST(PlanPrintPage, DeviceOutputStretchesEachAxisOnItsOwn) {
+    UseObjectClasses();
+    RegisterExchangeObjects();
+    TStreetStructure street;
+    TPlanDefineItem &sheet = AddSheet(street, {0, 0, 0}, 0.3);
+    sheet.Format.DPI = 50;
+    // A printable area of 120 x 60 mm, 236 x 118 pixels, stretched twice in x and three times in y.
+    sheet.Format.SheetWidth = 150;
+    sheet.Format.SheetHeight = 90;
+    ASSERT_EQ(sheet.PrintWidthPx(), 236);
+    ASSERT_EQ(sheet.PrintHeightPx(), 118);
+    const QImage source = DirectRender(sheet, true);
+    ASSERT_GT(CountPixels(source, 50), 500); // the frame
+    QImage image(600, 400, QImage::Format_RGB888);
+    image.fill(Qt::blue);
+    {
+        QPainter painter(&image);
+        sheet.RenderToDC(painter, QRect(50, 20, 472, 354), true);
+    }
+    int wrong = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inside = x >= 50 && x < 522 && y >= 20 && y < 374;
+            const QRgb want = inside ? source.pixel((x - 50) / 2, (y - 20) / 3) : qRgb(0, 0, 255);
+            wrong += image.pixel(x, y) != want;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
