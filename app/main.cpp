@@ -1,10 +1,11 @@
 // StreetPlan start-up: the item classes are registered first, then the application object, the main
 // window and the modules in their order; then the files named on the command line open, and the message
 // loop runs.
+#include "exchange/RegisterExchange.h"
+#include "objects/RegisterObjects.h"
 #include "shell/MainForm.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
-#include "objects/RegisterObjects.h"
 #include "tools/make-street/StandInItems.h"
 
 #include <QStringList>
@@ -13,6 +14,7 @@ int main(int argc, char **argv) {
     // Item types whose own classes are not there yet are read and drawn by stand-in classes, which step
     // aside for every type that has its class.
     RegisterObjects();
+    RegisterExchangeObjects();
     RegisterStandInItemClasses();
 
     TStreetPlanApplication app(argc, argv);
