@@ -104,10 +104,13 @@ bool TFloatSpinEdit::IsValidChar(QChar c) const {
 }
 
 double TFloatSpinEdit::SpinStep(bool fraction, int tag) {
-    // Written out and read back, so that 0.1, 0.01, ... are the numbers their text names.
-    const std::string text = fraction
-                                 ? "0." + std::string(static_cast<std::size_t>(std::max(tag, 0)), '0') + "1"
-                                 : "1" + std::string(static_cast<std::size_t>(std::max(tag, 0)), '0');
+    // Written out and read back, so that 0.1, 0.01, ... are the numbers their text names. Beyond the
+    // range of a double the step is 0 or infinite anyway; the cap keeps a wild tag from asking for memory.
+    const std::size_t zeros = static_cast<std::size_t>(std::clamp(tag, 0, 400));
+    std::string text = fraction ? "0." : "1";
+    text.append(zeros, '0');
+    if (fraction)
+        text.push_back('1');
     double step = 0;
     TryStrToFloat(text, step);
     return step;
