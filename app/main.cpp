@@ -1,13 +1,15 @@
 // StreetPlan start-up: the item classes are registered first, then the application object, the main
 // window and the modules in their order; then the files named on the command line open, and the message
 // loop runs.
+#include "objects/RegisterObjects.h"
 #include "shell/MainForm.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
-#include "objects/RegisterObjects.h"
 #include "tools/make-street/StandInItems.h"
 
 #include <QStringList>
+
+#include <memory>
 
 int main(int argc, char **argv) {
     // Item types whose own classes are not there yet are read and drawn by stand-in classes, which step
@@ -16,14 +18,18 @@ int main(int argc, char **argv) {
     RegisterStandInItemClasses();
 
     TStreetPlanApplication app(argc, argv);
-    int result = 0;
-    {
-        TStartUp startUp;
-        startUp.MainForm().show();
-        QStringList arguments = QCoreApplication::arguments();
-        arguments.removeFirst();
-        startUp.ProcessCommandLine(arguments);
-        result = app.exec();
-    }
+    std::unique_ptr<TStartUp> startUp;
+    // What stops start-up (a data file that cannot be read, say) is shown before the program ends.
+    if (!TStreetPlanApplication::CallGuarded([&] {
+            startUp = std::make_unique<TStartUp>();
+            return true;
+        }))
+        return 1;
+    startUp->MainForm().show();
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    startUp->ProcessCommandLine(arguments);
+    const int result = app.exec();
+    startUp.reset();
     return result;
 }
