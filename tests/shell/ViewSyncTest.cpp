@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -248,6 +249,24 @@ TEST_F(ViewSyncHub, AHubThatNeverReadsDoesNotBlockTheProgram) {
     }
     EXPECT_GT(sent, 0);
     EXPECT_GT(dropped, 0); // the kernel's buffer filled up and frames were dropped, not queued
+
+    // Once the hub reads again, the last view the program drew reaches it, after everything sent before.
+    std::vector<uint8_t> received;
+    const auto readSome = [&] {
+        uint8_t buffer[4096];
+        const ssize_t n = ::recv(accepted, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0)
+            received.insert(received.end(), buffer, buffer + n);
+    };
+    const std::vector<uint8_t> last = ViewBytes(20, {30000, 0, 0, 1, 0});
+    EXPECT_TRUE(shelltest::WaitUntil([&] {
+        readSome();
+        return received.size() >= last.size() &&
+               std::equal(last.begin(), last.end(),
+                          received.end() - static_cast<std::ptrdiff_t>(last.size()));
+    }));
+    EXPECT_EQ(received.size() % last.size(), 0u);
+    EXPECT_FALSE(a.client.SendViewSync(TSyncView{30000, 0, 0, 1, 0})) << "it was sent";
     ::close(accepted);
     ::close(server);
 }
