@@ -47,7 +47,7 @@ template <class I> I Saturate(double v) {
 // Truncates toward zero; NaN gives 0, values out of range saturate.
 template <class I = int32_t> I FloatToInt(double v) { return numtext_detail::Saturate<I>(v); }
 
-// Rounds half to even (as the original floating-point unit does), then FloatToInt.
+// Rounds half to even (as the x87 unit does by default), then FloatToInt.
 int64_t Round(double v);
 int32_t Round32(double v);
 // Truncates toward zero, then FloatToInt.

@@ -2,7 +2,7 @@
 // The device on OpenGL 3.3 core. One shader pair stands in for the fixed-function stage; vertices go
 // through one streaming vertex buffer. Everything runs on the UI thread with a QGuiApplication alive.
 //
-// What the emulation keeps of the original device: pixel centres lie on whole screen coordinates (a
+// What the emulation keeps of the Direct3D 9 device: pixel centres lie on whole screen coordinates (a
 // point or a line from (x, y) lights pixel (x, y), and a line also lights its last pixel); clip-space z
 // runs 0..w; matrices are row-vector (v x World x View x Projection); with no lights a vertex shows
 // vertex.rgb x ambient.rgb and its own alpha; with no texture set, stage 0 passes the vertex colour
@@ -20,7 +20,7 @@ class QOpenGLWidget;
 QSurfaceFormat DeviceSurfaceFormat();
 
 // A device drawing into an off-screen target of width x height, with a context of its own on a hidden
-// surface (no window is involved). Without stencil, as the original off-screen surfaces; withStencil adds
+// surface (no window is involved). Without stencil, as Direct3D's off-screen surfaces; withStencil adds
 // a depth-stencil buffer. Raises ED3DError (D3DERR_NOTAVAILABLE) when no OpenGL 3.3 context can be made.
 std::shared_ptr<IDirect3DDevice9> CreateOffscreenDevice(int width, int height, bool withStencil = false);
 

@@ -144,7 +144,7 @@ void TGdiPlayer::SetViewportOrg(double x, double y) {
     state_.ViewportOrg = {x, y};
 }
 
-// Extents only count in the scalable modes, and an extent of 0 is refused, as the original does.
+// Extents only count in the scalable modes, and an extent of 0 is refused, as GDI does.
 void TGdiPlayer::SetWindowExt(double cx, double cy) {
     if ((state_.MapMode == 7 || state_.MapMode == 8) && cx != 0 && cy != 0)
         state_.WindowExt = {cx, cy};

@@ -29,7 +29,7 @@ static_assert(sizeof(TVertex) == 24);
 constexpr DWORD Fvf = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr D3DCOLOR White = 0xFFFFFFFF, Red = 0xFFFF0000, Blue = 0xFF0000FF, Black = 0xFF000000;
 
-// One unit is one pixel, origin at the top-left pixel's centre, y down: the original's screen space.
+// One unit is one pixel, origin at the top-left pixel's centre, y down: Direct3D's screen space.
 D3DMATRIX PixelProjection(int w, int h) {
     D3DMATRIX m{};
     m.m[0][0] = 2.0f / w;
@@ -411,6 +411,31 @@ TEST(GLDevice, ReadBackGivesTopRowFirstAsBlueGreenRedBytesAtThePitch) {
         0x90, 0x80, 0x70, 0xFF, 0, 0, 0, 0xFF, 0,    0,    0,    0xFF, 0xAB, 0xAB, 0xAB, 0xAB,
     };
     EXPECT_EQ(rows, expected);
+}
+
+// Scenes of more vertices than the streaming buffer first holds: what was drawn before the buffer filled up
+// and what is drawn after it stay right, in one call larger than the buffer or in many, scene after scene
+// (the buffers are reused once the GL is done with them).
+TEST(GLDevice, ScenesLargerThanTheVertexStreamDrawEveryVertex) {
+    TTarget t(4, 1);
+    const UINT filler = 201000; // 4.8 MB of vertices, 67 calls of 3000
+    const D3DCOLOR colours[] = {Red, Blue, 0xFF00FF00, White, Red};
+    for (std::size_t scene = 0; scene < std::size(colours); ++scene) {
+        const D3DCOLOR c = colours[scene];
+        t.Begin();
+        t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, c)});
+        const std::vector<TVertex> many(filler, V(1, 0, c));
+        if (scene % 2 == 0) {
+            t.Draw(D3DPT_POINTLIST, filler, many);
+        } else {
+            for (UINT at = 0; at < filler; at += 3000)
+                t.Device->DrawPrimitiveUP(D3DPT_POINTLIST, 3000, many.data() + at, sizeof(TVertex));
+        }
+        t.Draw(D3DPT_POINTLIST, 1, {V(3, 0, c)});
+        t.End();
+        EXPECT_EQ(t.Mask(c), "##.#") << "scene " << scene;
+        EXPECT_EQ(t.At(2, 0), 0u) << "scene " << scene;
+    }
 }
 
 TEST(GLDevice, ViewportAndCapabilitiesDescribeTheTarget) {
