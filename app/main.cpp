@@ -2,6 +2,7 @@
 // window and the modules in their order; then the files named on the command line open, and the message
 // loop runs.
 #include "shell/MainForm.h"
+#include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
 #include "objects/RegisterObjects.h"
@@ -14,6 +15,7 @@ int main(int argc, char **argv) {
     // aside for every type that has its class.
     RegisterObjects();
     RegisterStandInItemClasses();
+    RegisterPointsEditor();
 
     TStreetPlanApplication app(argc, argv);
     int result = 0;
