@@ -946,6 +946,10 @@ void TPointsEditorModule::DrawStereoRays(const TDxDrawParams &params) {
 }
 
 void RegisterPointsEditor() {
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
     RegisterStartUpObject(TStartUpSlot::PointEditor, [](TMainForm &form) -> std::unique_ptr<QObject> {
         return std::make_unique<TPointsEditorModule>(form);
     });

@@ -171,5 +171,5 @@ private:
     bool rayValid_[2] = {false, false};
 };
 
-// Makes the module at its place in the start-up order.
+// Makes the module at its place in the start-up order (once, however often it is called).
 void RegisterPointsEditor();
