@@ -12,7 +12,8 @@ std::function<bool(TRegularPolygonParams &)> &Prompt() {
 
 } // namespace
 
-TMakePolygonForm::TMakePolygonForm(QWidget *parent) : QDialog(parent), ui_(std::make_unique<Ui::MakePolygonForm>()) {
+TMakePolygonForm::TMakePolygonForm(QWidget *parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::MakePolygonForm>()) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     ui_->RadiusEdit->SetValue(1.0);

@@ -130,6 +130,10 @@ TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi) {
 
 // ---- Vertex limits
 
+int SharingListCount(const TStreetPointRec &rec) {
+    return static_cast<int>(UsersOf(&rec).size());
+}
+
 int StoredVertexCount(std::span<const TXYZ> positions, bool closed) {
     TXYZArray kept;
     kept.reserve(positions.size());
@@ -140,7 +144,8 @@ int StoredVertexCount(std::span<const TXYZ> positions, bool closed) {
         kept.push_back(p);
     }
     for (int i = static_cast<int>(kept.size()) - 2; i >= 0; --i)
-        if (Dist3(kept[static_cast<std::size_t>(i)], kept[static_cast<std::size_t>(i) + 1]) < DuplicateDistance)
+        if (Dist3(kept[static_cast<std::size_t>(i)], kept[static_cast<std::size_t>(i) + 1]) <
+            DuplicateDistance)
             kept.erase(kept.begin() + i + 1);
     return static_cast<int>(kept.size());
 }
@@ -173,8 +178,8 @@ void TMoveGuard::AddUsers(TStreetPointRec *rec) {
 }
 
 void TMoveGuard::AddRecord(TStreetPointRec *rec) {
-    if (rec == nullptr || std::any_of(entries_.begin(), entries_.end(),
-                                      [rec](const TEntry &e) { return e.Rec == rec; }))
+    if (rec == nullptr ||
+        std::any_of(entries_.begin(), entries_.end(), [rec](const TEntry &e) { return e.Rec == rec; }))
         return;
     entries_.push_back({rec, rec->Position()});
     AddUsers(rec);
@@ -223,6 +228,11 @@ TEditResult AddPoint(TAbstractItem &item, const TXYZ &position, bool intoNeighbo
             return TEditResult::Refuse(TooManyMessage(*other));
     }
     const int at = list.CurrentIndex + 1;
+    // Two neighbours a hair apart with the new point between them would all collapse into one on reading.
+    TXYZArray after = list.GetPoints();
+    after.insert(after.begin() + at, position);
+    if (!KeepsLimits(item, after))
+        return TEditResult::Refuse(TooFewMessage(item));
     TStreetPointRec *rec = list.InsertNewPoint(at, position);
     if (rec == nullptr)
         return TEditResult::NoChange();
@@ -374,14 +384,15 @@ TEditResult DisconnectCurrentPoint(TAbstractItem &item) {
     if (!list.IsValidIndex(i))
         return TEditResult::NoChange();
     TStreetPointRec *cur = list.PointRec(i);
-    if (cur->Owners.size() <= 1)
+    if (UsersOf(cur).size() <= 1)
         return TEditResult::NoChange();
     const TXYZ p = cur->Position();
     if (!ReplaceAccepted(list, i, p, item.IsClosed())) {
         // A neighbour lies on the very same place: the vertex could not come back as a point of its own.
-        return TEditResult::Refuse(QStringLiteral("Точка совпадает с соседней точкой объекта «%1»; отделить её "
-                                                  "нельзя.")
-                                       .arg(ItemCaption(item)));
+        return TEditResult::Refuse(
+            QStringLiteral("Точка совпадает с соседней точкой объекта «%1»; отделить её "
+                           "нельзя.")
+                .arg(ItemCaption(item)));
     }
     list.Delete(i);
     list.InsertNewPoint(i, p);
@@ -438,7 +449,8 @@ template <class Apply> TEditResult TransformItems(std::span<TAbstractItem *const
     if (guard.Check())
         return TEditResult::MadeChange();
     for (TAbstractItem *item : items)
-        if (item != nullptr && StoredVertexCount(item->Points.GetPoints(), item->IsClosed()) < item->MinPointCount())
+        if (item != nullptr &&
+            StoredVertexCount(item->Points.GetPoints(), item->IsClosed()) < item->MinPointCount())
             return TEditResult::Refuse(TooFewMessage(*item));
     return TEditResult::Refuse(QStringLiteral("Точки объектов совпали бы."));
 }
@@ -458,7 +470,8 @@ TEditResult RotateItemsRelative(std::span<TAbstractItem *const> items, const TXY
 TEditResult ScaleItemsRelative(std::span<TAbstractItem *const> items, const TXYZ &origin, float factor) {
     if (!std::isfinite(factor))
         return TEditResult::NoChange();
-    TEditResult r = TransformItems(items, [&origin, factor](TPointList &l) { l.ScaleRelative(origin, factor); });
+    TEditResult r =
+        TransformItems(items, [&origin, factor](TPointList &l) { l.ScaleRelative(origin, factor); });
     if (r.Kind == TEditResult::Refused) {
         // The guard's own messages name one item; a scale that merges points says so for all of them.
         for (TAbstractItem *item : items)
@@ -631,7 +644,8 @@ TXYZArray RegularPolygonPoints(const TXYZ &centre, int n, double radius) {
     out.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double a = -2 * std::numbers::pi * i / n;
-        out.push_back({float(centre.x + radius * std::cos(a)), float(centre.y + radius * std::sin(a)), centre.z});
+        out.push_back(
+            {float(centre.x + radius * std::cos(a)), float(centre.y + radius * std::sin(a)), centre.z});
     }
     return out;
 }
@@ -662,10 +676,11 @@ std::vector<TAbstractItem *> MakeRegularPolygon(TAbstractItem &source, const TRe
         if (StoredVertexCount(part, source.IsClosed()) < source.MinPointCount() ||
             count > source.MaxPointCount()) {
             if (why != nullptr)
-                *why = QStringLiteral("Из объекта «%1» такой многоугольник не построить: вершин %2, радиус %3.")
-                           .arg(ItemCaption(source))
-                           .arg(n)
-                           .arg(params.Radius);
+                *why =
+                    QStringLiteral("Из объекта «%1» такой многоугольник не построить: вершин %2, радиус %3.")
+                        .arg(ItemCaption(source))
+                        .arg(n)
+                        .arg(params.Radius);
             return made;
         }
     }
@@ -699,7 +714,8 @@ std::vector<TAbstractItem *> MakeRegularPolygon(TAbstractItem &source, const TRe
 
 // ---- Stereo measurement
 
-bool ClosestPointsOfLines(const TXYZ &p1, const TXYZ &p2, const TXYZ &q1, const TXYZ &q2, TXYZ &onP, TXYZ &onQ) {
+bool ClosestPointsOfLines(const TXYZ &p1, const TXYZ &p2, const TXYZ &q1, const TXYZ &q2, TXYZ &onP,
+                          TXYZ &onQ) {
     const double d1[3] = {double(p2.x) - p1.x, double(p2.y) - p1.y, double(p2.z) - p1.z};
     const double d2[3] = {double(q2.x) - q1.x, double(q2.y) - q1.y, double(q2.z) - q1.z};
     const double r[3] = {double(p1.x) - q1.x, double(p1.y) - q1.y, double(p1.z) - q1.z};

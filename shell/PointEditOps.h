@@ -46,6 +46,8 @@ int StoredVertexCount(std::span<const TXYZ> positions, bool closed);
 // The item with these vertex positions in place of its own keeps its limits: at least its minimum after a
 // reload and at most its maximum, or, when it was already outside them, no further outside than before.
 bool KeepsLimits(const TAbstractItem &item, std::span<const TXYZ> positions);
+// The number of distinct point lists using the vertex.
+int SharingListCount(const TStreetPointRec &rec);
 // The item's display name for messages.
 QString ItemCaption(const TAbstractItem &item);
 
@@ -152,4 +154,5 @@ std::vector<TAbstractItem *> MakeRegularPolygon(TAbstractItem &source, const TRe
 
 // The closest points of the two lines p1-p2 and q1-q2 in space: onP on the first, onQ on the second.
 // False (outputs untouched) when a line has no direction or the lines are parallel.
-bool ClosestPointsOfLines(const TXYZ &p1, const TXYZ &p2, const TXYZ &q1, const TXYZ &q2, TXYZ &onP, TXYZ &onQ);
+bool ClosestPointsOfLines(const TXYZ &p1, const TXYZ &p2, const TXYZ &q1, const TXYZ &q2, TXYZ &onP,
+                          TXYZ &onQ);

@@ -15,7 +15,11 @@
 #include "shell/StreetsHolder.h"
 #include "shell/UserPrompts.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QPalette>
+
+#include <typeinfo>
 
 #include <algorithm>
 #include <cmath>
@@ -58,7 +62,13 @@ Cp1251String Section() {
     return Cp1251String("PointsEditorModule");
 }
 
+TPointsEditorModule *LiveModule = nullptr;
+
 } // namespace
+
+TPointsEditorModule *PointsEditorModule() {
+    return LiveModule;
+}
 
 TPointsEditorHost PointsEditorHostOf(TMainForm &form) {
     TPointsEditorHost host;
@@ -81,7 +91,12 @@ TPointsEditorHost PointsEditorHostOf(TMainForm &form) {
     host.MouseMode = [&form] { return form.MouseMode(); };
     host.SetMouseMode = [&form](TMouseEvents *mode) { form.SetMouseMode(mode); };
     host.VisibleTypes = [&form] { return form.VisibleLayers(); };
-    host.VideoActive = [&form] { return form.ActiveDrawer() == &form.VideoDrawer(); };
+    // Until the video subsystem installs its drawer, the video view is an empty stand-in with nothing
+    // to measure in.
+    host.VideoActive = [&form] {
+        const TDrawerObject &video = form.VideoDrawer();
+        return form.ActiveDrawer() == &video && typeid(video) != typeid(TDrawerObject);
+    };
     host.PixelRay = [&form](int x, int y, TXYZ &nearPoint, TXYZ &farPoint) {
         TdxRenderer *r = form.ActiveDrawer() != nullptr ? form.ActiveDrawer()->GetRenderer() : nullptr;
         if (r == nullptr)
@@ -101,24 +116,31 @@ TPointsEditorModule::TPointsEditorModule(TMainForm &form, QObject *parent)
 TPointsEditorModule::TPointsEditorModule(TPointsEditorHost host, QObject *parent)
     : TQk2RootDatamodule(parent), host_(std::move(host)) {
     setObjectName(QStringLiteral("PointsEditorModule"));
+    LiveModule = this;
     AllowSuperConnect = RegReadBool(Section(), Cp1251String("AllowSuperConnect"), false);
     MakeModes();
     MakeActions();
     MakeInfoLines();
     if (host_.DrawListeners != nullptr) {
-        drawTokens_.push_back(host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawVertexOverlay(p); }));
+        drawTokens_.push_back(
+            host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawVertexOverlay(p); }));
         drawTokens_.push_back(host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawCutLine(p); }));
-        drawTokens_.push_back(host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawCandidates(p); }));
-        drawTokens_.push_back(host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawStereoRays(p); }));
+        drawTokens_.push_back(
+            host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawCandidates(p); }));
+        drawTokens_.push_back(
+            host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawStereoRays(p); }));
     }
 }
 
 TPointsEditorModule::~TPointsEditorModule() {
+    if (LiveModule == this)
+        LiveModule = nullptr;
     if (host_.DrawListeners != nullptr)
         for (auto token : drawTokens_)
             host_.DrawListeners->Remove(token);
-    const TMouseEvents *modes[] = {AddPointMode, MovePointMode, ConnectPointMode, DeletePointMode, RotateEdgeMode,
-                                   MoveAllMode,  RotateAllMode, DropMode,         StereoMode};
+    const TMouseEvents *modes[] = {AddPointMode,    MovePointMode,  ConnectPointMode,
+                                   DeletePointMode, RotateEdgeMode, MoveAllMode,
+                                   RotateAllMode,   DropMode,       StereoMode};
     for (const TMouseEvents *mode : modes)
         const_cast<TMouseEvents *>(mode)->OnDestroy = nullptr;
     if (host_.MouseMode && host_.SetMouseMode) {
@@ -235,7 +257,8 @@ TFloatingAction *TPointsEditorModule::MakeAction(const char *name, const QString
 
 TFloatingAction *TPointsEditorModule::ModeAction(const char *name, const QString &hint,
                                                  const QKeySequence &shortcut,
-                                                 std::function<bool(TAbstractItem &)> enabled, TMouseEvents *mode) {
+                                                 std::function<bool(TAbstractItem &)> enabled,
+                                                 TMouseEvents *mode) {
     return MakeAction(name, hint, shortcut, std::move(enabled), [this, mode](TAbstractItem &) {
         if (host_.SetMouseMode)
             host_.SetMouseMode(mode);
@@ -244,23 +267,26 @@ TFloatingAction *TPointsEditorModule::ModeAction(const char *name, const QString
 
 void TPointsEditorModule::MakeActions() {
     auto hasPoint = [](TAbstractItem &i) { return i.Points.Count() > 0; };
-    AddPoint = ModeAction("AddPoint", QStringLiteral("Добавить точку. "), QKeySequence(Qt::Key_A),
-                          [](TAbstractItem &i) { return i.Points.Count() < i.MaxPointCount(); }, AddPointMode);
-    MovePoint = ModeAction("MovePoint", QStringLiteral("Переместить точку. "), QKeySequence(Qt::Key_M), hasPoint,
-                           MovePointMode);
-    StereoMove = MakeAction("StereoMove", QStringLiteral("Стерео измерение"), QKeySequence(Qt::Key_K),
-                            [this](TAbstractItem &i) { return host_.VideoActive && host_.VideoActive() && ValidCurrent(i); },
-                            [this](TAbstractItem &) {
-                                rayValid_[0] = rayValid_[1] = false;
-                                if (host_.SetMouseMode)
-                                    host_.SetMouseMode(StereoMode);
-                            });
+    AddPoint = ModeAction(
+        "AddPoint", QStringLiteral("Добавить точку. "), QKeySequence(Qt::Key_A),
+        [](TAbstractItem &i) { return i.Points.Count() < i.MaxPointCount(); }, AddPointMode);
+    MovePoint = ModeAction("MovePoint", QStringLiteral("Переместить точку. "), QKeySequence(Qt::Key_M),
+                           hasPoint, MovePointMode);
+    StereoMove = MakeAction(
+        "StereoMove", QStringLiteral("Стерео измерение"), QKeySequence(Qt::Key_K),
+        [this](TAbstractItem &i) { return host_.VideoActive && host_.VideoActive() && ValidCurrent(i); },
+        [this](TAbstractItem &) {
+            rayValid_[0] = rayValid_[1] = false;
+            if (host_.SetMouseMode)
+                host_.SetMouseMode(StereoMode);
+        });
     ConnectPoint = ModeAction("ConnectPoint", QStringLiteral("Присоединить точку. "), QKeySequence(Qt::Key_C),
                               hasPoint, ConnectPointMode);
-    DeletePoint = ModeAction("DeletePoint", QStringLiteral("Удалить точку. "), QKeySequence(Qt::Key_D),
-                             [](TAbstractItem &i) { return i.Points.Count() > i.MinPointCount(); }, DeletePointMode);
-    RotateEdge = ModeAction("RotateEdge", QStringLiteral("Вращать ребро. "), QKeySequence(Qt::SHIFT | Qt::Key_R),
-                            hasPoint, RotateEdgeMode);
+    DeletePoint = ModeAction(
+        "DeletePoint", QStringLiteral("Удалить точку. "), QKeySequence(Qt::Key_D),
+        [](TAbstractItem &i) { return i.Points.Count() > i.MinPointCount(); }, DeletePointMode);
+    RotateEdge = ModeAction("RotateEdge", QStringLiteral("Вращать ребро. "),
+                            QKeySequence(Qt::SHIFT | Qt::Key_R), hasPoint, RotateEdgeMode);
     MoveAll = ModeAction("MoveAll", QStringLiteral("Переместить объект. "), QKeySequence(Qt::Key_T), hasPoint,
                          MoveAllMode);
     RotateAll = ModeAction("RotateAll", QStringLiteral("Вращать объект. "), QKeySequence(Qt::Key_R), hasPoint,
@@ -270,69 +296,74 @@ void TPointsEditorModule::MakeActions() {
                          [this](TAbstractItem &i) { ExecuteEdgeLen(i); });
     EdgeAngle = MakeAction("EdgeAngle", QStringLiteral("Угол ребра"), QKeySequence(Qt::Key_2), edgeExists,
                            [this](TAbstractItem &i) { ExecuteEdgeAngle(i); });
-    Spline = MakeAction("Spline", QStringLiteral("Кривой контур"), QKeySequence(),
-                        [](TAbstractItem &i) { return i.Points.CanBuildSpline(); },
-                        [this](TAbstractItem &i) {
-                            i.Points.SetSpline(!i.Points.Spline());
-                            Refresh();
-                        });
-    DropItems = ModeAction("DropItems", QStringLiteral("Разбить объект"), QKeySequence(Qt::Key_Slash),
-                           [](TAbstractItem &i) { return !i.HasControlPoints() && i.Points.Count() >= 2; }, DropMode);
-    DropLine = MakeAction("DropLine", QStringLiteral("Разделить в выбранной точке"),
-                          QKeySequence(Qt::CTRL | Qt::Key_Slash),
-                          [this](TAbstractItem &i) {
-                              const int k = i.Points.CurrentIndex;
-                              return SelectedItems().size() == 1 && IsLineItem(i) && k >= 1 &&
-                                     k <= i.Points.Count() - 2;
-                          },
-                          [this](TAbstractItem &i) { ExecuteDropLine(i); });
-    LinkItems = MakeAction("LinkItems", QStringLiteral("Слить объекты"), QKeySequence(Qt::Key_7),
-                           [this](TAbstractItem &) {
-                               const std::vector<TAbstractItem *> s = SelectedItems();
-                               return s.size() == 2 && s[0]->CanLinkWith(s[1]);
-                           },
-                           [this](TAbstractItem &) {
-                               const std::vector<TAbstractItem *> s = SelectedItems();
-                               s[0]->LinkWith(s[1]);
-                               Refresh();
-                           });
-    LinkManyLines = MakeAction("LinkManyLines", QStringLiteral("Слить непрерывные участки"),
-                               QKeySequence(Qt::Key_7),
-                               [this](TAbstractItem &) {
-                                   const std::vector<TAbstractItem *> s = SelectedItems();
-                                   if (s.size() <= 2 || !IsLineItem(*s[0]))
-                                       return false;
-                                   return std::all_of(s.begin(), s.end(), [&s](const TAbstractItem *i) {
-                                       return i->GetTypeCode() == s[0]->GetTypeCode();
-                                   });
-                               },
-                               [this](TAbstractItem &) { ExecuteLinkMany(); });
-    DisconnectPoint = MakeAction("DisconnectPoint", QStringLiteral("Отделить присоединенную точку"),
-                                 QKeySequence(Qt::Key_Minus),
-                                 [](TAbstractItem &i) {
-                                     if (!ValidCurrent(i))
-                                         return false;
-                                     const TStreetPointRec *rec = i.Points.PointRec(i.Points.CurrentIndex);
-                                     return rec->Owners.size() > 1;
-                                 },
-                                 [this](TAbstractItem &i) { Finish(DisconnectCurrentPoint(i)); });
-    InvertDirection = MakeAction("InvertDirection", QStringLiteral("Сменить направление"), QKeySequence(Qt::Key_B),
-                                 [](TAbstractItem &i) { return i.Points.Count() >= 2; },
-                                 [this](TAbstractItem &i) {
-                                     i.Points.Reverse();
-                                     Refresh();
-                                 });
-    ArrangeAngles = MakeAction("ArrangeAngles", QStringLiteral("Автоматическое выравнивание углов."),
-                               QKeySequence(), [](TAbstractItem &i) { return i.Points.Count() > 3; },
-                               [this](TAbstractItem &i) { Finish(ArrangeItemAngles(i, ArrangeAnglesParameter)); });
-    MakePolygon = MakeAction("MakePolygon", QStringLiteral("Построение многоугольника"), QKeySequence(),
-                             [](TAbstractItem &i) { return ValidCurrent(i); },
-                             [this](TAbstractItem &i) { ExecuteMakePolygon(i); });
+    Spline = MakeAction(
+        "Spline", QStringLiteral("Кривой контур"), QKeySequence(),
+        [](TAbstractItem &i) { return i.Points.CanBuildSpline(); },
+        [this](TAbstractItem &i) {
+            i.Points.SetSpline(!i.Points.Spline());
+            Refresh();
+        });
+    DropItems = ModeAction(
+        "DropItems", QStringLiteral("Разбить объект"), QKeySequence(Qt::Key_Slash),
+        [](TAbstractItem &i) { return !i.HasControlPoints() && i.Points.Count() >= 2; }, DropMode);
+    DropLine = MakeAction(
+        "DropLine", QStringLiteral("Разделить в выбранной точке"), QKeySequence(Qt::CTRL | Qt::Key_Slash),
+        [this](TAbstractItem &i) {
+            const int k = i.Points.CurrentIndex;
+            return SelectedItems().size() == 1 && IsLineItem(i) && k >= 1 && k <= i.Points.Count() - 2;
+        },
+        [this](TAbstractItem &i) { ExecuteDropLine(i); });
+    LinkItems = MakeAction(
+        "LinkItems", QStringLiteral("Слить объекты"), QKeySequence(Qt::Key_7),
+        [this](TAbstractItem &) {
+            const std::vector<TAbstractItem *> s = SelectedItems();
+            return s.size() == 2 && s[0]->CanLinkWith(s[1]);
+        },
+        [this](TAbstractItem &) {
+            const std::vector<TAbstractItem *> s = SelectedItems();
+            s[0]->LinkWith(s[1]);
+            Refresh();
+        });
+    LinkManyLines = MakeAction(
+        "LinkManyLines", QStringLiteral("Слить непрерывные участки"), QKeySequence(Qt::Key_7),
+        [this](TAbstractItem &) {
+            const std::vector<TAbstractItem *> s = SelectedItems();
+            if (s.size() <= 2 || !IsLineItem(*s[0]))
+                return false;
+            return std::all_of(s.begin(), s.end(), [&s](const TAbstractItem *i) {
+                return i->GetTypeCode() == s[0]->GetTypeCode();
+            });
+        },
+        [this](TAbstractItem &) { ExecuteLinkMany(); });
+    DisconnectPoint = MakeAction(
+        "DisconnectPoint", QStringLiteral("Отделить присоединенную точку"), QKeySequence(Qt::Key_Minus),
+        [](TAbstractItem &i) {
+            if (!ValidCurrent(i))
+                return false;
+            return SharingListCount(*i.Points.PointRec(i.Points.CurrentIndex)) > 1;
+        },
+        [this](TAbstractItem &i) { Finish(DisconnectCurrentPoint(i)); });
+    InvertDirection = MakeAction(
+        "InvertDirection", QStringLiteral("Сменить направление"), QKeySequence(Qt::Key_B),
+        [](TAbstractItem &i) { return i.Points.Count() >= 2; },
+        [this](TAbstractItem &i) {
+            i.Points.Reverse();
+            Refresh();
+        });
+    ArrangeAngles = MakeAction(
+        "ArrangeAngles", QStringLiteral("Автоматическое выравнивание углов."), QKeySequence(),
+        [](TAbstractItem &i) { return i.Points.Count() > 3; },
+        [this](TAbstractItem &i) { Finish(ArrangeItemAngles(i, ArrangeAnglesParameter)); });
+    MakePolygon = MakeAction(
+        "MakePolygon", QStringLiteral("Построение многоугольника"), QKeySequence(),
+        [](TAbstractItem &i) { return ValidCurrent(i); },
+        [this](TAbstractItem &i) { ExecuteMakePolygon(i); });
     Scale = MakeAction("Scale", QStringLiteral("Масштабировать."), QKeySequence(Qt::Key_8), hasPoint,
                        [this](TAbstractItem &i) { ExecuteScale(i); });
 
     // Visibility beyond "there is an edited item".
-    auto refine = [this](TFloatingAction *a, std::function<bool(TAbstractItem &)> visible, bool onlyWhenEnabled) {
+    auto refine = [this](TFloatingAction *a, std::function<bool(TAbstractItem &)> visible,
+                         bool onlyWhenEnabled) {
         const TFloatingAction::THandler base = a->OnUpdateState;
         a->OnUpdateState = [this, base, visible, onlyWhenEnabled](TFloatingAction *self) {
             base(self);
@@ -344,17 +375,22 @@ void TPointsEditorModule::MakeActions() {
         };
     };
     auto noControlPoints = [](TAbstractItem &i) { return !i.HasControlPoints(); };
-    refine(StereoMove, [this](TAbstractItem &) { return host_.VideoActive && host_.VideoActive(); }, false);
+    refine(
+        StereoMove, [this](TAbstractItem &) { return host_.VideoActive && host_.VideoActive(); }, false);
     refine(EdgeLen, noControlPoints, false);
     refine(EdgeAngle, noControlPoints, false);
     refine(DropItems, noControlPoints, false);
-    refine(DropLine, [this](TAbstractItem &i) { return SelectedItems().size() == 1 && IsLineItem(i); }, false);
+    refine(
+        DropLine, [this](TAbstractItem &i) { return SelectedItems().size() == 1 && IsLineItem(i); }, false);
     refine(LinkItems, nullptr, true);
     refine(LinkManyLines, nullptr, true);
-    refine(InvertDirection, [](TAbstractItem &i) { return InvertTypes.Contains(i.GetTypeCode()); }, false);
-    refine(ArrangeAngles, [](TAbstractItem &i) { return ArrangeTypes.Contains(i.GetTypeCode()); }, false);
-    refine(MakePolygon,
-           [this](TAbstractItem &i) { return SelectedItems().size() == 1 && !i.HasControlPoints(); }, false);
+    refine(
+        InvertDirection, [](TAbstractItem &i) { return InvertTypes.Contains(i.GetTypeCode()); }, false);
+    refine(
+        ArrangeAngles, [](TAbstractItem &i) { return ArrangeTypes.Contains(i.GetTypeCode()); }, false);
+    refine(
+        MakePolygon,
+        [this](TAbstractItem &i) { return SelectedItems().size() == 1 && !i.HasControlPoints(); }, false);
     {
         const TFloatingAction::THandler base = Spline->OnUpdateState;
         Spline->OnUpdateState = [this, base](TFloatingAction *self) {
@@ -461,16 +497,18 @@ void TPointsEditorModule::DeleteDown(const TMouseEventArgs &e) {
 
 void TPointsEditorModule::ExecuteDeleteEverywhere(TAbstractItem &item) {
     Finish(DeleteCurrentPointEverywhere(item, [](int count) {
-        return UserPrompts().Ask(TPromptKind::Confirmation,
-                                 QStringLiteral("Без этой точки объектов в количестве %1 штук останется меньше "
-                                                "допустимого числа точек. Удалить эти объекты?")
-                                     .arg(count),
-                                 TPromptButtons::YesNo) == TPromptAnswer::Yes;
+        return UserPrompts().Ask(
+                   TPromptKind::Confirmation,
+                   QStringLiteral("Без этой точки объектов в количестве %1 штук останется меньше "
+                                  "допустимого числа точек. Удалить эти объекты?")
+                       .arg(count),
+                   TPromptButtons::YesNo) == TPromptAnswer::Yes;
     }));
 }
 
 void TPointsEditorModule::ConnectMove(const TMouseEventArgs &e) {
-    if (std::abs(e.X - lastPixel_.x()) > CandidateStepPixels || std::abs(e.Y - lastPixel_.y()) > CandidateStepPixels) {
+    if (std::abs(e.X - lastPixel_.x()) > CandidateStepPixels ||
+        std::abs(e.Y - lastPixel_.y()) > CandidateStepPixels) {
         lastPixel_ = QPoint(e.X, e.Y);
         moved_ = true;
         Refresh();
@@ -504,7 +542,9 @@ void TPointsEditorModule::ConnectDown(const TMouseEventArgs &e) {
     const double dx = double(target->X()) - pointer.x, dy = double(target->Y()) - pointer.y;
     if (std::hypot(dx, dy) > SnapPixels * PixelSize(e.X, e.Y))
         return;
-    const TConnectKind kind = shift ? TConnectKind::Relink : ctrl ? TConnectKind::Insert : TConnectKind::Replace;
+    const TConnectKind kind = shift  ? TConnectKind::Relink
+                              : ctrl ? TConnectKind::Insert
+                                     : TConnectKind::Replace;
     Finish(ConnectCurrentPoint(*item, target, kind), e.Button != Qt::LeftButton);
 }
 
@@ -665,8 +705,8 @@ bool TPointsEditorModule::StereoRay(int which, TXYZ &nearPoint, TXYZ &farPoint) 
 
 void TPointsEditorModule::ExecuteEdgeLen(TAbstractItem &item) {
     double value = 0;
-    if (EditExactValue(QStringLiteral("Длина ребра"), PopupPosition(), item.Points.EdgeLength(item.Points.CurrentIndex),
-                       true, value))
+    if (EditExactValue(QStringLiteral("Длина ребра"), PopupPosition(),
+                       item.Points.EdgeLength(item.Points.CurrentIndex), true, value))
         Finish(SetCurrentEdgeLength(item, float(value)));
 }
 
@@ -730,9 +770,10 @@ void TPointsEditorModule::ExecuteScale(TAbstractItem &item) {
 
 // ---- Info lines
 
-TInfoStringAction *TPointsEditorModule::MakeInfo(const char *name, const QString &caption, const QString &category,
-                                                 const QColor &back, const QColor &text,
-                                                 std::function<bool()> valid, std::function<QString()> value) {
+TInfoStringAction *TPointsEditorModule::MakeInfo(const char *name, const QString &caption,
+                                                 const QString &category, const QColor &back,
+                                                 const QColor &text, std::function<bool()> valid,
+                                                 std::function<QString()> value) {
     auto *a = new TInfoStringAction(this);
     a->setObjectName(QString::fromLatin1(name));
     a->setText(caption);
@@ -744,7 +785,8 @@ TInfoStringAction *TPointsEditorModule::MakeInfo(const char *name, const QString
 }
 
 void TPointsEditorModule::MakeInfoLines() {
-    const QColor window = QColor(Qt::white), blue = QColor(Qt::blue), black = QColor(Qt::black);
+    const QColor window = QApplication::palette().color(QPalette::Base), blue = QColor(Qt::blue),
+                 black = QColor(Qt::black);
     auto edited = [this] { return EditedItem(); };
     EdgeLenInfo = MakeInfo(
         "EdgeLenInfo", QStringLiteral("Длина ребра"), InfoCategory, window, blue,
@@ -754,8 +796,9 @@ void TPointsEditorModule::MakeInfoLines() {
         },
         [edited] {
             TAbstractItem *i = edited();
-            return i != nullptr && CurrentEdgeEnd(*i) >= 0 ? Fixed(i->Points.EdgeLength(i->Points.CurrentIndex))
-                                                           : QString();
+            return i != nullptr && CurrentEdgeEnd(*i) >= 0
+                       ? Fixed(i->Points.EdgeLength(i->Points.CurrentIndex))
+                       : QString();
         });
     EdgeLenInfo->OnClick = [this](TInfoStringAction *) { EdgeLen->Click(); };
     ContourLenInfo = MakeInfo(
@@ -776,8 +819,9 @@ void TPointsEditorModule::MakeInfoLines() {
         [this] {
             const std::vector<TAbstractItem *> s = SelectedItems();
             return s.size() > 1 && !s[0]->HasControlPoints() &&
-                   std::all_of(s.begin(), s.end(),
-                               [&s](const TAbstractItem *i) { return i->GetTypeCode() == s[0]->GetTypeCode(); });
+                   std::all_of(s.begin(), s.end(), [&s](const TAbstractItem *i) {
+                       return i->GetTypeCode() == s[0]->GetTypeCode();
+                   });
         },
         [this] {
             double sum = 0;
@@ -795,19 +839,22 @@ void TPointsEditorModule::MakeInfoLines() {
     const QString captions[3] = {QStringLiteral("Коорд. абс. X"), QStringLiteral("Коорд. абс. Y"),
                                  QStringLiteral("Коорд. абс. Z")};
     for (int axis = 0; axis < 3; ++axis) {
-        *coords[axis] = MakeInfo(names[axis], captions[axis], exotic, window, black, currentValid, [edited, axis] {
-            TAbstractItem *i = edited();
-            if (i == nullptr || !ValidCurrent(*i))
-                return QString();
-            const TXYZ p = i->Points.GetPoint(i->Points.CurrentIndex);
-            return Fixed(axis == 0 ? p.x : axis == 1 ? p.y : p.z);
-        });
+        *coords[axis] =
+            MakeInfo(names[axis], captions[axis], exotic, window, black, currentValid, [edited, axis] {
+                TAbstractItem *i = edited();
+                if (i == nullptr || !ValidCurrent(*i))
+                    return QString();
+                const TXYZ p = i->Points.GetPoint(i->Points.CurrentIndex);
+                return Fixed(axis == 0 ? p.x : axis == 1 ? p.y : p.z);
+            });
         const QString caption = captions[axis];
-        (*coords[axis])->OnClick = [this, axis, caption](TInfoStringAction *) { ExecuteCoordinate(axis, caption); };
+        (*coords[axis])->OnClick = [this, axis, caption](TInfoStringAction *) {
+            ExecuteCoordinate(axis, caption);
+        };
     }
     SelectedIndex = MakeInfo(
-        "SelectedIndex", QStringLiteral("SelectedIndex"), QStringLiteral("Технические"), black, QColor(Qt::white),
-        [edited] { return edited() != nullptr; },
+        "SelectedIndex", QStringLiteral("SelectedIndex"), QStringLiteral("Технические"), black,
+        QColor(Qt::white), [edited] { return edited() != nullptr; },
         [edited] {
             TAbstractItem *i = edited();
             return i != nullptr ? QString::number(i->Points.CurrentIndex) : QString();
@@ -894,8 +941,8 @@ void TPointsEditorModule::DrawVertexOverlay(const TDxDrawParams &params) {
         return;
     const TXYZ c = list.GetPoint(list.CurrentIndex);
     // One square per list using the vertex: their number shows how many items share it.
-    const std::size_t users = list.PointRec(list.CurrentIndex)->Owners.size();
-    for (std::size_t k = 0; k < users; ++k) {
+    const int users = SharingListCount(*list.PointRec(list.CurrentIndex));
+    for (int k = 0; k < users; ++k) {
         const std::array<TXYZ, 5> q = PixelSquare(r, c, int(3 * k + 5));
         r.DrawPolyline(q, Red);
     }
@@ -926,8 +973,8 @@ void TPointsEditorModule::DrawCandidates(const TDxDrawParams &params) {
         r.DrawPolyline(PixelSquare(r, p, 3), Red);
         const TXYZ s = r.WorldToScreen(p);
         const int x = FloatToInt(s.x), y = FloatToInt(s.y);
-        const TXYZ cross[4] = {r.ScreenToGround(x - 6, y), r.ScreenToGround(x + 6, y), r.ScreenToGround(x, y - 6),
-                               r.ScreenToGround(x, y + 6)};
+        const TXYZ cross[4] = {r.ScreenToGround(x - 6, y), r.ScreenToGround(x + 6, y),
+                               r.ScreenToGround(x, y - 6), r.ScreenToGround(x, y + 6)};
         r.DrawLines(cross, Red);
     }
 }

@@ -171,5 +171,8 @@ private:
     bool rayValid_[2] = {false, false};
 };
 
+// The module made last and still alive (picking asks it to choose the current vertex); nullptr when none.
+TPointsEditorModule *PointsEditorModule();
+
 // Makes the module at its place in the start-up order (once, however often it is called).
 void RegisterPointsEditor();

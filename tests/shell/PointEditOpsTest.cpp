@@ -109,6 +109,16 @@ TEST_F(SharedEdge, DeleteKeepsTheMinimumAsAReaderSeesIt) {
     EXPECT_EQ(t->Points.Count(), 3);
 }
 
+TEST_F(SharedEdge, AddingBetweenNeighboursAHairApartIsRefused) {
+    // 1.5 mm apart: a point between them would make a reader drop two of the three.
+    TAbstractItem *t = MakeItem(street, Outline, {{10, 0, 0}, {10.0015f, 0, 0}, {10, 1, 0}});
+    t->Points.CurrentIndex = 0;
+    const int points = street.Pool().Count();
+    EXPECT_EQ(AddPoint(*t, {10.00075f, 0, 0}, false).Kind, TEditResult::Refused);
+    EXPECT_EQ(t->Points.Count(), 3);
+    EXPECT_EQ(street.Pool().Count(), points);
+}
+
 TEST_F(SharedEdge, DisconnectLeavesTheOthersOnTheOldVertex) {
     a->Points.CurrentIndex = 1;
     ASSERT_TRUE(DisconnectCurrentPoint(*a).Changed());
@@ -129,8 +139,9 @@ TEST_F(SharedEdge, ConnectKindsOnSharedVertices) {
         TConnectKind kind;
         int count, current;
     };
-    for (const Case &c : {Case{"replace", TConnectKind::Replace, 2, 0}, Case{"insert", TConnectKind::Insert, 3, 1},
-                          Case{"relink", TConnectKind::Relink, 2, 0}}) {
+    for (const Case &c :
+         {Case{"replace", TConnectKind::Replace, 2, 0}, Case{"insert", TConnectKind::Insert, 3, 1},
+          Case{"relink", TConnectKind::Relink, 2, 0}}) {
         SCOPED_TRACE(c.name);
         TSharedEdge f;
         TAbstractItem *l = MakeItem(f.street, Line, {{0, 2, 0}, {1, 2, 0}});
@@ -182,8 +193,13 @@ TEST_F(SharedEdge, EditsThatWouldCollapseAnItemAreRefusedAndUndone) {
         TEditResult::TKind kind;
     };
     const Case cases[] = {
-        {"drag onto neighbour", [](TAbstractItem &t) { return MoveCurrentPoint(t, {31, 0, 0}); }, TEditResult::Nothing},
-        {"coordinate", [](TAbstractItem &t) { return SetCurrentCoordinate(t, 0, 31.0004f); }, TEditResult::Refused},
+        {"drag onto neighbour",
+         [](TAbstractItem &t) {
+             return MoveCurrentPoint(t, {31, 0, 0});
+         },
+         TEditResult::Nothing},
+        {"coordinate", [](TAbstractItem &t) { return SetCurrentCoordinate(t, 0, 31.0004f); },
+         TEditResult::Refused},
         {"edge length 0", [](TAbstractItem &t) { return SetCurrentEdgeLength(t, 0); }, TEditResult::Refused},
         {"scale 0",
          [](TAbstractItem &t) {
@@ -263,8 +279,9 @@ TEST_F(SharedEdge, CuttingByALine) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TStreetFixture f;
-        TAbstractItem *item = c.closed ? MakeItem(*f.holder_, Outline, {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}})
-                                       : MakeItem(*f.holder_, Line, {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}});
+        TAbstractItem *item =
+            c.closed ? MakeItem(*f.holder_, Outline, {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}})
+                     : MakeItem(*f.holder_, Line, {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}});
         TAbstractItem *copy = CutItem(*item, c.from, c.to);
         const int type = item->GetTypeCode();
         EXPECT_EQ(f.holder_->Lists(type).Count(), c.pieces);
@@ -340,8 +357,9 @@ TEST_F(SharedEdge, RegularPolygonsFromTheCurrentVertex) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TStreetFixture f;
-        TAbstractItem *source = c.type == Line ? MakeItem(*f.holder_, Line, {{0, 0, 0}, {5, 0, 0}})
-                                               : MakeItem(*f.holder_, Outline, {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}});
+        TAbstractItem *source = c.type == Line
+                                    ? MakeItem(*f.holder_, Line, {{0, 0, 0}, {5, 0, 0}})
+                                    : MakeItem(*f.holder_, Outline, {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}});
         source->Points.CurrentIndex = 1;
         QString why;
         const std::vector<TAbstractItem *> made =

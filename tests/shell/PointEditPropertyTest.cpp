@@ -27,9 +27,9 @@ public:
         street_.Selection().AddItem(item);
         l.CurrentIndex = l.Count() > 0 ? Int(0, l.Count() - 1) : -1;
         const int op = Int(0, 17);
-        const std::string what = "op " + std::to_string(op) + " on type " + std::to_string(item->GetTypeCode()) +
-                                 " id " + std::to_string(item->ID()) + " at " + std::to_string(l.CurrentIndex) +
-                                 " of " + std::to_string(l.Count());
+        const std::string what = "op " + std::to_string(op) + " on type " +
+                                 std::to_string(item->GetTypeCode()) + " id " + std::to_string(item->ID()) +
+                                 " at " + std::to_string(l.CurrentIndex) + " of " + std::to_string(l.Count());
         switch (op) {
         case 0:
             MoveCurrentPoint(*item, Near(*item));
@@ -104,10 +104,10 @@ public:
             for (int end : {0, l.Count() - 1})
                 if (l.IsValidIndex(end))
                     for (TPointList *o : l.PointRec(end)->Owners)
-                        if (TAbstractItem *other = o->GetOwner(); other != nullptr && &other->Points == o &&
-                                                                  other->GetTypeCode() == item->GetTypeCode() &&
-                                                                  std::find(items.begin(), items.end(), other) ==
-                                                                      items.end())
+                        if (TAbstractItem *other = o->GetOwner();
+                            other != nullptr && &other->Points == o &&
+                            other->GetTypeCode() == item->GetTypeCode() &&
+                            std::find(items.begin(), items.end(), other) == items.end())
                             items.push_back(other);
             LinkManyItems(items);
             break;

@@ -57,7 +57,8 @@ inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_l
     return item;
 }
 
-inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code, std::initializer_list<TStreetPointRec *> recs) {
+inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
+                                 std::initializer_list<TStreetPointRec *> recs) {
     TAbstractItem *item = s.Lists(code).AddNew();
     for (TStreetPointRec *r : recs)
         item->Points.Insert(item->Points.Count(), r);
@@ -86,7 +87,8 @@ inline std::string CheckItemLimits(TStreetStructure &street) {
             if (l.Count() > item->MaxPointCount())
                 return what + ": " + std::to_string(l.Count()) + " vertices above the maximum";
             if (StoredVertexCount(l.GetPoints(), item->IsClosed()) < item->MinPointCount())
-                return what + ": fewer than " + std::to_string(item->MinPointCount()) + " vertices after a reload";
+                return what + ": fewer than " + std::to_string(item->MinPointCount()) +
+                       " vertices after a reload";
             std::vector<const TStreetPointRec *> refs(l.Refs().begin(), l.Refs().end());
             std::sort(refs.begin(), refs.end());
             if (std::adjacent_find(refs.begin(), refs.end()) != refs.end())

@@ -1,10 +1,10 @@
 // The point editor module without a display: its actions' rules, its mouse modes driven by pixels (one
 // pixel is 0.1 plan units here), its value boxes and info lines.
+#include "shell/PointsEditor.h"
 #include "ShellTestSupport.h"
 #include "engine/NumText.h"
 #include "shell/MakePolygonForm.h"
 #include "shell/PointEditTestUtil.h"
-#include "shell/PointsEditor.h"
 
 #include <cmath>
 #include <numbers>
@@ -50,10 +50,13 @@ protected:
     static TMouseEventArgs Press(Qt::MouseButton b, int x, int y, Qt::KeyboardModifiers m = Qt::NoModifier) {
         return {b, b, m, x, y};
     }
-    static TMouseEventArgs Drag(Qt::MouseButtons held, int x, int y, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    static TMouseEventArgs Drag(Qt::MouseButtons held, int x, int y,
+                                Qt::KeyboardModifiers m = Qt::NoModifier) {
         return {Qt::NoButton, held, m, x, y};
     }
-    static TMouseEventArgs Release(Qt::MouseButton b, int x, int y) { return {b, Qt::NoButton, Qt::NoModifier, x, y}; }
+    static TMouseEventArgs Release(Qt::MouseButton b, int x, int y) {
+        return {b, Qt::NoButton, Qt::NoModifier, x, y};
+    }
 
     std::unique_ptr<TPointsEditorModule> editor;
     TMouseEvents *mode = nullptr;
@@ -74,7 +77,8 @@ TEST_F(PointsEditor, ActionsFollowTheEditedItem) {
         std::array<std::pair<bool, bool>, 6> expected;
     };
     const Case cases[] = {
-        {"nothing selected", [&] { Select({}); },
+        {"nothing selected",
+         [&] { Select({}); },
          {{{false, false}, {false, false}, {false, false}, {false, false}, {false, false}, {false, false}}}},
         {"line at its first vertex",
          [&] {
@@ -164,8 +168,8 @@ TEST_F(PointsEditor, ShiftConnectNeedsTheSetting) {
     Select({l});
     l->Points.CurrentIndex = 0;
     editor->ConnectPointMode->MouseDown(Press(Qt::LeftButton, 20, 30, Qt::ShiftModifier));
-    EXPECT_EQ(prompts_.Messages(),
-              QStringList{QStringLiteral("Присоединение с \"Shift\" ом не разрешено (см. настройки разные)")});
+    EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral(
+                                       "Присоединение с \"Shift\" ом не разрешено (см. настройки разные)")});
     EXPECT_NE(l->Points.PointRec(0), other->Points.PointRec(0));
     // Allowed: the item sharing the vertex is re-linked too.
     editor->AllowSuperConnect = true;
@@ -242,8 +246,9 @@ TEST_F(PointsEditor, TransformsNeedACurrentVertex) {
     l->Points.CurrentIndex = -1;
     editor->Scale->Click();
     editor->RotateAllMode->MouseDown(Press(Qt::LeftButton, 5, 5));
-    EXPECT_EQ(prompts_.Messages(), (QStringList{QStringLiteral("Масштабировать можно только относительно выбранной точки."),
-                                                QStringLiteral("Вращение возможно только относительно выбранной точки")}));
+    EXPECT_EQ(prompts_.Messages(),
+              (QStringList{QStringLiteral("Масштабировать можно только относительно выбранной точки."),
+                           QStringLiteral("Вращение возможно только относительно выбранной точки")}));
 }
 
 TEST_F(PointsEditor, WholeSelectionMovesTurnsAndScales) {
@@ -379,6 +384,25 @@ TEST_F(PointsEditor, LatitudeAndLongitudeThroughTheStreetOrigin) {
     EXPECT_NEAR(editor->WGS84Lat->GetInfo().toDouble(), 0, 1e-8);
     EXPECT_NEAR(editor->WGS84Lon->GetInfo().toDouble(), 90, 1e-8);
     EXPECT_EQ(editor->WGS84Lon->GetInfo().size(), QStringLiteral("90.00000000").size());
+}
+
+TEST_F(PointsEditor, TurningAnOrientedItemTurnsEverySelectedOne) {
+    TAbstractItem *o1 = MakeItem(street, Oriented, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *o2 = MakeItem(street, Oriented, {{5, 5, 0}, {7, 5, 0}});
+    Select({o1, o2});
+    o1->Points.CurrentIndex = 0;
+    // The pointer straight above vertex 0: a quarter turn, kept by both.
+    editor->RotateEdgeMode->MouseMove(Drag(Qt::LeftButton, 0, 30));
+    EXPECT_NEAR(o1->Points.GetPoint(1).x, 0, 1e-6);
+    EXPECT_NEAR(o1->Points.GetPoint(1).y, 1, 1e-6);
+    EXPECT_NEAR(o2->Points.GetPoint(1).x, 5, 1e-5);
+    EXPECT_NEAR(o2->Points.GetPoint(1).y, 7, 1e-5);
+}
+
+TEST_F(PointsEditor, TheLiveModuleIsReachable) {
+    EXPECT_EQ(PointsEditorModule(), editor.get());
+    editor.reset();
+    EXPECT_EQ(PointsEditorModule(), nullptr);
 }
 
 TEST_F(PointsEditor, AModeGoneWithTheModuleLeavesNoModeBehind) {
