@@ -4,6 +4,7 @@
 #include "exchange/RegisterExchange.h"
 #include "objects/RegisterObjects.h"
 #include "shell/MainForm.h"
+#include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
 #include "tools/make-street/StandInItems.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv) {
     RegisterObjects();
     RegisterExchangeObjects();
     RegisterStandInItemClasses();
+    RegisterPointsEditor();
 
     TStreetPlanApplication app(argc, argv);
     std::unique_ptr<TStartUp> startUp;

@@ -62,6 +62,15 @@ void DxStripNormals(std::span<const TXYZ> points, std::vector<TXYZ> &normals) {
     }
 }
 
+namespace {
+
+uint64_t NextFrameSerial() {
+    static uint64_t last = 0;
+    return ++last;
+}
+
+} // namespace
+
 const D3DCAPS9 &DxDeviceCaps() {
     return CapsOfLastRenderer();
 }
@@ -69,7 +78,7 @@ const D3DCAPS9 &DxDeviceCaps() {
 // ---- TdxRenderer
 
 TdxRenderer::TdxRenderer(std::shared_ptr<IDirect3DDevice9> device)
-    : device_(CheckedDevice(std::move(device))) {
+    : device_(CheckedDevice(std::move(device))), frameSerial_(NextFrameSerial()) {
     ReadViewport();
     device_->GetDeviceCaps(caps_);
     CapsOfLastRenderer() = caps_;
@@ -90,6 +99,7 @@ void TdxRenderer::ReadViewport() {
 }
 
 void TdxRenderer::BeginDraw() {
+    frameSerial_ = NextFrameSerial();
     // The frame's scratch arrays go; one block big enough for the last frame stays.
     std::size_t used = 0;
     for (const TScratchBlock &b : scratch_)

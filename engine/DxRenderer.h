@@ -100,6 +100,10 @@ public:
 
     // Zero-filled vertices that stay valid until the next BeginDraw or the renderer's end.
     std::span<TDxVertex> AllocVertices(std::size_t count);
+    // Names the span in which AllocVertices' arrays stay valid: a number no other renderer or frame of
+    // this process has had, renewed by every BeginDraw. Holders of scratch arrays between calls (the
+    // overlay batches) key them on it.
+    uint64_t FrameSerial() const { return frameSerial_; }
 
     // The stencil screen-door: afterwards only pixels whose x and y (from the view centre) are both even or
     // both odd are drawn, until EndStippleMask. The stencil must have been cleared in this frame.
@@ -159,6 +163,7 @@ private:
     D3DCAPS9 caps_{};
     std::unique_ptr<TMatrixShell> world_, view_, projection_;
     std::vector<TScratchBlock> scratch_;
+    uint64_t frameSerial_ = 0;
 };
 
 // Draws into a window: BeginDraw opens the device's scene, EndDraw closes it.

@@ -1,5 +1,7 @@
 #include "model/AbstractItem.h"
 
+#include "model/ItemIndex.h"
+
 #include "engine/MatrixShell.h"
 #include "engine/StreetError.h"
 #include "model/ItemList.h"
@@ -88,6 +90,8 @@ std::vector<TConnectedItems *> TRefHolders::Containers() const {
 TAbstractItem::TAbstractItem() : Points(nullptr, this), Serial_(NewBatchSerial()) {}
 
 TAbstractItem::~TAbstractItem() {
+    if (Street_)
+        Street_->ItemIndex_.ItemRemoved(this);
     // Items leave a street through TStreetStructure::DeleteItems, which has purged every reference to
     // them already. An item freed any other way (never bound to a street) is purged here.
     for (TConnectedItems *c : Holders_.Containers())
@@ -257,6 +261,29 @@ void TAbstractItem::LoadFromStreamKeepId(TStream &stream) {
 void TAbstractItem::MarkListDirty() const {
     if (List_)
         List_->Dirty = true;
+    if (Street_)
+        Street_->ItemIndex_.ItemChanged(const_cast<TAbstractItem *>(this));
+}
+
+bool TAbstractItem::GetHitBounds(TItemBounds &box) {
+    Points.EnsureGeometry();
+    bool any = false;
+    auto take = [&](const TXYZ &p) {
+        if (!any) {
+            box = {p.x, p.y, p.x, p.y};
+            any = true;
+            return;
+        }
+        box.MinX = std::min<double>(box.MinX, p.x);
+        box.MinY = std::min<double>(box.MinY, p.y);
+        box.MaxX = std::max<double>(box.MaxX, p.x);
+        box.MaxY = std::max<double>(box.MaxY, p.y);
+    };
+    for (int i = 0; i < Points.Count(); ++i)
+        take(Points.GetPoint(i));
+    for (const TXYZ &p : Points.Dense())
+        take(p);
+    return any;
 }
 
 void TAbstractItem::NotifyModified() const {

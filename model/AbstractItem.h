@@ -24,6 +24,7 @@
 
 class TItemClass;
 class TItemList;
+struct TItemBounds;
 class TMatrixShell;
 class TStreetStructure;
 
@@ -104,11 +105,17 @@ public:
     virtual void GetUsedNames(TUsedNames &) const {}
     // The name an item is known by where it serves as a reference axis (none here).
     virtual Cp1251String GetItemName() const { return {}; }
+    // A plan box such that HitTest never gives a distance below d at a point farther than d from it
+    // (the street's picking index files the item by it); False when there is none. Here: the box of the
+    // vertices and of the dense polyline. Classes that hit beyond their geometry widen it.
+    virtual bool GetHitBounds(TItemBounds &box);
 
     // ---- Fields
     TStreetStructure *Street() const { return Street_; }
     TItemList *List() const { return List_; }
     int32_t ID() const { return ID_; }
+    // Grows with every item its list takes in: comparing two items of one list gives their list order.
+    uint64_t ListOrder() const { return ListOrder_; }
     const Cp1251String &Comment() const { return Comment_; }
     const Cp1251String &Comment2() const { return Comment2_; }
     const Cp1251String &GroupName() const { return GroupName_; }
@@ -176,6 +183,7 @@ private:
     TStreetStructure *Street_ = nullptr;
     TItemList *List_ = nullptr;
     int32_t ID_ = 0;
+    uint64_t ListOrder_ = 0;
     Cp1251String Comment2_;
     std::vector<TItemBatchGroups> BatchGroups_;
     Cp1251String GroupName_;

@@ -383,6 +383,12 @@ void TConnectedItems::ResolveWith(const TMergeMap *moved) {
             continue;
         }
         TAbstractItem *item = moved ? moved->Find(code, ref.Id) : nullptr;
+        if (!item && moved && !moved->BindOwnItems) {
+            // Nothing of the receiving street may stand in: the reference is gone for good.
+            SetSlot(i, nullptr);
+            Pending_[i].Open = false;
+            continue;
+        }
         if (!item) {
             item = Street_->Lists(code).FindById(ref.Id);
             // Only the receiving street's own items stand in for a reference the moved ones cannot bind.

@@ -89,8 +89,10 @@ public:
     // Item fragments: the held items with the vertices they use, self-contained.
     void SaveIndependent(TStream &stream) const;
     // Pastes a fragment into the target street (through a temporary street merged into it); the new
-    // items are appended here. A failure leaves the target street untouched.
-    void LoadIndependent(TStream &stream, TStreetStructure &target);
+    // items are appended here. A failure leaves the target street untouched. References to items that
+    // were not copied bind to the target's items of that ident and id when the fragment came from the
+    // target street itself (sameStreet); pasted into another street they stay empty.
+    void LoadIndependent(TStream &stream, TStreetStructure &target, bool sameStreet = true);
 
 private:
     friend class TAbstractItem;

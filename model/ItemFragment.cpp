@@ -43,7 +43,7 @@ void TConnectedItems::SaveIndependent(TStream &stream) const {
             item->SaveToStream(stream);
 }
 
-void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target) {
+void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target, bool sameStreet) {
     const char *what = "TConnectedItems.LoadIndependent";
     TStreetStructure temp;
     // Pasted line markings bind to the target's records by their codes (a target without records of its
@@ -107,7 +107,7 @@ void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target)
 
     // Vertices no pasted item uses (a dropped record's, or stray ones) do not come along.
     temp.Pool().RemoveUnowned();
-    target.Merge(temp);
+    target.Merge(temp, sameStreet);
     for (TAbstractItem *item : pasted)
         AddItem(item);
 }

@@ -77,6 +77,7 @@ void TItemList::UnindexId(TAbstractItem *item) {
 
 void TItemList::Adopt(std::unique_ptr<TAbstractItem> item) {
     item->List_ = this;
+    item->ListOrder_ = ++LastOrder_;
     IndexId(item.get());
     Items_.push_back(std::move(item));
 }

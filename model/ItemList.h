@@ -97,4 +97,5 @@ private:
     std::vector<std::unique_ptr<TAbstractItem>> Items_;
     std::unordered_map<int32_t, TAbstractItem *> ById_;
     int32_t MaxId_ = 0;
+    uint64_t LastOrder_ = 0;
 };

@@ -12,6 +12,8 @@ struct TMergeMap {
     std::array<std::unordered_map<int32_t, TAbstractItem *>, ItemTypeCount> OldIds;
     // Items of the receiving list with an id at or above this came with the merge.
     std::array<int32_t, ItemTypeCount> FirstMovedId{};
+    // References the moved items cannot bind may take the receiving street's own items.
+    bool BindOwnItems = true;
 
     TAbstractItem *Find(int code, int32_t oldId) const {
         const auto &m = OldIds[static_cast<std::size_t>(code)];

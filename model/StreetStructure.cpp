@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -37,7 +38,16 @@ TEcefMapRec DefaultEcefMap() {
     return r;
 }
 
-TStreetStructure::TStreetStructure() {
+namespace {
+
+uint64_t NextStreetSerial() {
+    static uint64_t last = 0;
+    return ++last;
+}
+
+} // namespace
+
+TStreetStructure::TStreetStructure() : Serial_(NextStreetSerial()) {
     Pool_.SetStreet(this);
     for (int code = 0; code < ItemTypeCount; ++code)
         Lists_[static_cast<std::size_t>(code)] = std::make_unique<TItemList>(this, code, ItemClasses[code]);
@@ -106,6 +116,7 @@ void TStreetStructure::Clear() {
     // purged first; the street's own containers are emptied; the vertices are dropped with the pool, so
     // nobody is notified of vertices that are about to vanish.
     const uint64_t mark = NextPurgeMark();
+    ItemIndex_.Invalidate();
     std::vector<TAbstractItem *> items;
     for (const auto &list : Lists_)
         for (const auto &item : *list) {
@@ -227,7 +238,7 @@ void TStreetStructure::RemoveItemReferences(TAbstractItem *item) {
         c->Remove(item);
 }
 
-void TStreetStructure::Merge(TStreetStructure &other) {
+void TStreetStructure::Merge(TStreetStructure &other, bool bindOwnItems) {
     if (&other == this)
         RaiseStreetError("TStreetStructure.Merge", "a street cannot take over itself");
     // Everything that can fail is checked before anything moves.
@@ -239,7 +250,10 @@ void TStreetStructure::Merge(TStreetStructure &other) {
             RaiseStreetError("TStreetStructure.Merge",
                              "no item ids left for the merged items of type " + std::to_string(code));
 
+    ItemIndex_.Invalidate();
+    other.ItemIndex_.Invalidate();
     TMergeMap map;
+    map.BindOwnItems = bindOwnItems;
     TUsedNames used;
     std::vector<Cp1251String> groups;
     for (int code = 0; code < ItemTypeCount; ++code) {
@@ -286,15 +300,57 @@ void TStreetStructure::Merge(TStreetStructure &other) {
     SetModified();
 }
 
+namespace {
+
+bool Excluded(std::span<TAbstractItem *const> exclusion, const TAbstractItem *item) {
+    return std::find(exclusion.begin(), exclusion.end(), item) != exclusion.end();
+}
+
+// The index's candidates grouped by type code, each group in list order.
+std::array<std::vector<TAbstractItem *>, ItemTypeCount> ByType(std::vector<TAbstractItem *> &candidates,
+                                                               std::span<TAbstractItem *const> exclusion) {
+    std::sort(candidates.begin(), candidates.end(),
+              [](const TAbstractItem *a, const TAbstractItem *b) { return a->ListOrder() < b->ListOrder(); });
+    std::unordered_set<const TAbstractItem *> excluded;
+    if (exclusion.size() > 16)
+        excluded.insert(exclusion.begin(), exclusion.end());
+    std::array<std::vector<TAbstractItem *>, ItemTypeCount> groups;
+    for (TAbstractItem *item : candidates) {
+        if (!item->Active)
+            continue;
+        if (excluded.empty() ? Excluded(exclusion, item) : excluded.contains(item))
+            continue;
+        groups[static_cast<std::size_t>(item->GetTypeCode())].push_back(item);
+    }
+    return groups;
+}
+
+} // namespace
+
+// Both searches give what a scan of every list gives (the lists' own FindNearest and CollectNearest):
+// the index only leaves out items that cannot come within the distance.
 TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemTypeSet &types,
                                                  double maxDistance,
                                                  std::span<TAbstractItem *const> exclusion) {
+    std::vector<TAbstractItem *> candidates;
+    ItemIndex_.Near(point.x, point.y, maxDistance, types, candidates);
+    const auto groups = ByType(candidates, exclusion);
     TAbstractItem *best = nullptr;
     double bestD = NoDistance;
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
-        TAbstractItem *cand = Lists(code).FindNearest(point, exclusion, maxDistance);
+        // The list's rule: the first of equal distances below the limit, each tested without a limit.
+        TAbstractItem *cand = nullptr;
+        double candD = NoDistance;
+        for (TAbstractItem *item : groups[static_cast<std::size_t>(code)]) {
+            double d = NoDistance;
+            item->HitTest(point, d, NoDistance);
+            if (d < candD && d < maxDistance) {
+                cand = item;
+                candD = d;
+            }
+        }
         if (!cand)
             continue;
         double d = NoDistance;
@@ -310,10 +366,26 @@ TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemT
 void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet &types, double maxDistance,
                                            std::span<TAbstractItem *const> exclusion,
                                            std::vector<TAbstractItem *> &result) {
+    std::vector<TAbstractItem *> candidates;
+    ItemIndex_.Near(point.x, point.y, maxDistance, types, candidates);
+    const auto groups = ByType(candidates, exclusion);
     std::vector<TAbstractItem *> found;
-    for (int code = ItemTypeCount - 1; code >= 0; --code)
-        if (types.Contains(code))
-            Lists(code).CollectNearest(point, exclusion, maxDistance, found);
+    for (int code = ItemTypeCount - 1; code >= 0; --code) {
+        if (!types.Contains(code))
+            continue;
+        TAbstractItem *cand = nullptr;
+        double candD = NoDistance;
+        for (TAbstractItem *item : groups[static_cast<std::size_t>(code)]) {
+            double d = NoDistance;
+            item->HitTest(point, d, maxDistance);
+            if (d < candD && d < maxDistance) {
+                cand = item;
+                candD = d;
+            }
+        }
+        if (cand)
+            found.push_back(cand);
+    }
     std::vector<std::pair<double, TAbstractItem *>> ranked;
     for (TAbstractItem *item : found) {
         double d = NoDistance;
@@ -324,6 +396,17 @@ void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &r : ranked)
         result.push_back(r.second);
+}
+
+void TStreetStructure::ItemsNearRect(const TItemBounds &rect, const TItemTypeSet &types,
+                                     std::vector<TAbstractItem *> &result) {
+    std::vector<TAbstractItem *> found;
+    ItemIndex_.InRect(rect, types, found);
+    std::sort(found.begin(), found.end(), [](const TAbstractItem *a, const TAbstractItem *b) {
+        return a->GetTypeCode() != b->GetTypeCode() ? a->GetTypeCode() < b->GetTypeCode()
+                                                    : a->ListOrder() < b->ListOrder();
+    });
+    result.insert(result.end(), found.begin(), found.end());
 }
 
 void TStreetStructure::InvalidateAllItems() {

@@ -15,6 +15,7 @@
 #include "model/BatchSeam.h"
 #include "model/ConnectedItems.h"
 #include "model/DesignLibs.h"
+#include "model/ItemIndex.h"
 #include "model/ItemList.h"
 #include "model/ItemTypes.h"
 #include "model/NameValueList.h"
@@ -99,8 +100,10 @@ public:
     // Takes over the other street: its vertices and items, renumbered after this street's, its items'
     // reference containers, and the library definitions and group names its items use that this street
     // lacks. References among the moved items stay with the moved items; references the other street
-    // could not bind are looked up among this street's own items by ident and id.
-    void Merge(TStreetStructure &other);
+    // could not bind are looked up among this street's own items by ident and id, or with
+    // bindOwnItems false are emptied for good (items that came from another street must not take
+    // whatever of ours happens to carry the id their reference named).
+    void Merge(TStreetStructure &other, bool bindOwnItems = true);
     // Purges the item from every container holding it (the street's and street-less ones).
     void RemoveItemReferences(TAbstractItem *item);
     // Of the active items of the types, the one with the smallest hit distance below maxDistance (the
@@ -110,6 +113,13 @@ public:
     // The nearest hit item of each type, sorted by distance.
     void CollectNearestItems(const TXYZ &point, const TItemTypeSet &types, double maxDistance,
                              std::span<TAbstractItem *const> exclusion, std::vector<TAbstractItem *> &result);
+    // Items of the types (active or not) whose hit box meets the rectangle: a superset of those lying
+    // in it, in type-code and list order.
+    void ItemsNearRect(const TItemBounds &rect, const TItemTypeSet &types, std::vector<TAbstractItem *> &result);
+    // The picking index behind the three searches above.
+    TItemIndex &ItemIndex() { return ItemIndex_; }
+    // Unique over the process and never reused: tells streets apart after one has gone.
+    uint64_t Serial() const { return Serial_; }
     void InvalidateAllItems();
 
     // ---- Drawing
@@ -214,6 +224,8 @@ private:
     void BringDefinitions(TStreetStructure &other, const TUsedNames &used);
 
     TPointStructure Pool_;
+    TItemIndex ItemIndex_{*this};
+    uint64_t Serial_;
     std::array<std::unique_ptr<TItemList>, ItemTypeCount> Lists_;
     std::vector<TConnectedItems *> Registry_;
     bool Modified_ = false;

@@ -167,10 +167,10 @@ protected:
         copy.AddItem(curb);
         copy.SaveIndependent(buffer);
     }
-    std::vector<TAbstractItem *> Paste(TStreetStructure &into) {
+    std::vector<TAbstractItem *> Paste(TStreetStructure &into, bool sameStreet = true) {
         TConnectedItems pasted(false);
         buffer.Seek(0, TSeekOrigin::Begin);
-        pasted.LoadIndependent(buffer, into);
+        pasted.LoadIndependent(buffer, into, sameStreet);
         return pasted.Slots();
     }
     TStreetStructure S;
@@ -218,6 +218,22 @@ TEST_F(FragmentTest, SharedVerticesAreWrittenOnceAndSharedAgain) {
     const std::vector<TAbstractItem *> there = Paste(other);
     EXPECT_EQ(there[0]->ReferAxis.Items(0), otherWall);
     EXPECT_EQ(there[0]->Street(), &other);
+}
+
+TEST_F(FragmentTest, PastedIntoAnotherStreetReferencesBindOnlyToCopiedItems) {
+    // The other street's wall 1 is no relative of the copied road's axis: the reference stays empty,
+    // also after saving and reading (nothing pending is written that would bind it then).
+    TStreetStructure other;
+    MakeItem(other, RoadWall, {{5, 5, 0}, {6, 5, 0}});
+    const std::vector<TAbstractItem *> there = Paste(other, false);
+    ASSERT_EQ(there.size(), 2u);
+    EXPECT_EQ(there[0]->ReferAxis.Items(0), nullptr);
+    EXPECT_FALSE(there[0]->ReferAxis.HasPending());
+    EXPECT_EQ(there[1]->ReferAxis.Items(0), there[0]);
+    std::unique_ptr<TStreetStructure> back = LoadBytes(SaveBytes(other));
+    TAbstractItem *road2 = back->Lists(RoadWay).FindById(there[0]->ID());
+    ASSERT_NE(road2, nullptr);
+    EXPECT_EQ(road2->ReferAxis.Items(0), nullptr);
 }
 
 TEST_F(FragmentTest, AnEmptyFragmentPastesNothing) {

@@ -1,0 +1,212 @@
+// Picking through the street's spatial index gives exactly what a scan of every list gives: nearest item
+// over type sets and radii, the candidates of each type and their ranking, on a generated street and after
+// every kind of change the index must follow (moved shared vertices, new, freed and inactive items,
+// splines, merges). Plus the rules a scan makes plain: a click inside a polygon far from its edges, ties
+// within a type (list order) and across types (the higher code).
+#include "ObjectsTestUtil.h"
+
+#include "model/ItemList.h"
+#include "model/PointStructure.h"
+#include "objects/BortItem.h"
+#include "objects/RoadWay.h"
+#include "tools/make-street/ObjectFillers.h"
+#include "tools/make-street/StreetGen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+using namespace objtest;
+
+namespace {
+
+constexpr double Far = 3.4e38;
+
+// The scan the index stands in for: each list's own search, types from the highest code down.
+TAbstractItem *ScanNearest(TStreetStructure &s, const TXYZ &p, const TItemTypeSet &types, double r) {
+    TAbstractItem *best = nullptr;
+    double bestD = Far;
+    for (int code = ItemTypeCount - 1; code >= 0; --code) {
+        if (!types.Contains(code))
+            continue;
+        TAbstractItem *c = s.Lists(code).FindNearest(p, {}, r);
+        if (!c)
+            continue;
+        double d = Far;
+        c->HitTest(p, d, Far);
+        if (d < bestD) {
+            best = c;
+            bestD = d;
+        }
+    }
+    return best;
+}
+
+std::vector<TAbstractItem *> ScanCollect(TStreetStructure &s, const TXYZ &p, const TItemTypeSet &types,
+                                         double r) {
+    std::vector<TAbstractItem *> found;
+    for (int code = ItemTypeCount - 1; code >= 0; --code)
+        if (types.Contains(code))
+            s.Lists(code).CollectNearest(p, {}, r, found);
+    std::vector<std::pair<double, TAbstractItem *>> ranked;
+    for (TAbstractItem *item : found) {
+        double d = Far;
+        item->HitTest(p, d, r);
+        ranked.emplace_back(std::isnan(d) ? Far : d, item);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<TAbstractItem *> out;
+    for (const auto &x : ranked)
+        out.push_back(x.second);
+    return out;
+}
+
+TItemTypeSet AllTypes() {
+    TItemTypeSet all;
+    for (int c = 0; c < ItemTypeCount; ++c)
+        all.Include(c);
+    return all;
+}
+
+// Compares index and scan at many points around the street; returns how many searches hit something.
+int CompareWithScan(TStreetStructure &s, uint32_t seed, const char *stage) {
+    float x0, y0, x1, y1;
+    s.Pool().GetBounds(x0, y0, x1, y1);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> ux(x0 - 20, x1 + 20), uy(y0 - 20, y1 + 20);
+    const TItemTypeSet sets[] = {AllTypes(), {1, 2, 3, 4, 5, 7}, {8, 9, 26, 35}, {27, 28}};
+    const double radii[] = {0.3, 2, 10, Far};
+    int hits = 0;
+    for (int i = 0; i < 150; ++i) {
+        const TXYZ p{float(ux(rng)), float(uy(rng)), 0};
+        for (const TItemTypeSet &types : sets)
+            for (double r : radii) {
+                TAbstractItem *want = ScanNearest(s, p, types, r);
+                EXPECT_EQ(s.FindNearestItem(p, types, r), want)
+                    << stage << " at " << p.x << "," << p.y << " r " << r;
+                std::vector<TAbstractItem *> got;
+                s.CollectNearestItems(p, types, r, {}, got);
+                EXPECT_EQ(got, ScanCollect(s, p, types, r))
+                    << stage << " at " << p.x << "," << p.y << " r " << r;
+                hits += want != nullptr;
+            }
+    }
+    return hits;
+}
+
+TEST(PickingIndex, AnswersAsAScanOfEveryListThroughEveryKindOfChange) {
+    RegisterClasses();
+    UseObjectClasses();
+    TStreetStructure s;
+    GenerateStreet(s, {.Vertices = 4000, .Seed = 3});
+    EXPECT_GT(CompareWithScan(s, 1, "generated"), 500);
+    EXPECT_TRUE(s.ItemIndex().Built());
+
+    // Shared vertices move (every item using them follows), some far away.
+    std::mt19937 rng(7);
+    for (int k = 0; k < 40; ++k) {
+        TStreetPointRec *rec = s.Pool().Points(int(rng() % uint32_t(s.Pool().Count())));
+        if (rec->Owners.empty())
+            continue;
+        TPointList *owner = rec->Owners[0];
+        const int i = owner->IndexOfRec(rec);
+        const TXYZ p = owner->GetPoint(i);
+        const float jump = k % 5 == 0 ? 300.0f : 3.0f;
+        owner->SetPoint(i, {p.x + jump, p.y - jump / 2, 0});
+    }
+    CompareWithScan(s, 2, "moved");
+
+    // Items go, come, lose their activity, become splines.
+    std::vector<TAbstractItem *> doomed;
+    for (int code : {RoadWayTypeCode, BortTypeCode})
+        for (int i = 0; i < s.Lists(code).Count(); i += 3)
+            doomed.push_back(s.Lists(code).Items(i));
+    s.DeleteItems(doomed);
+    MakeItem(s, RoadWayTypeCode, {{5, 5, 0}, {400, 5, 0}, {400, 60, 0}, {5, 60, 0}});
+    MakeItem(s, BortTypeCode, {{-50, -50, 0}, {50, 90, 0}});
+    s.SetGroupValue(Cp("Группа2"), Cp1251String("OFF"));
+    for (int i = 0; i < s.Lists(BortTypeCode).Count(); i += 4)
+        s.Lists(BortTypeCode).Items(i)->Points.SetSpline(true);
+    CompareWithScan(s, 3, "edited");
+
+    // A merged street's items are found where they are, the index of the emptied one is empty.
+    TStreetStructure other;
+    GenerateStreet(other, {.Vertices = 1500, .Seed = 9});
+    CompareWithScan(other, 4, "other");
+    s.Merge(other);
+    CompareWithScan(s, 5, "merged");
+    EXPECT_EQ(other.FindNearestItem({10, 10, 0}, AllTypes(), Far), nullptr);
+
+    // A street read back from its bytes.
+    std::unique_ptr<TStreetStructure> back = LoadBytes(SaveBytes(s));
+    CompareWithScan(*back, 6, "reloaded");
+}
+
+TEST(PickingIndex, RulesOfTheSearch) {
+    RegisterClasses();
+    TStreetStructure s;
+    // A large road way: a click in its middle is 100 m from every edge.
+    TAbstractItem *big = MakeItem(s, RoadWayTypeCode, {{0, 0, 0}, {200, 0, 0}, {200, 200, 0}, {0, 200, 0}});
+    // Two figures of one type overlapping, and a road way over the same spot as one of them.
+    TAbstractItem *fig1 = MakeItem(s, TestFigure, {{500, 0, 0}, {520, 0, 0}, {520, 20, 0}, {500, 20, 0}});
+    TAbstractItem *fig2 = MakeItem(s, TestFigure, {{505, 5, 0}, {515, 5, 0}, {515, 15, 0}, {505, 15, 0}});
+    TAbstractItem *road =
+        MakeItem(s, RoadWayTypeCode, {{500, 0, 0}, {520, 0, 0}, {520, 20, 0}, {500, 20, 0}});
+    TAbstractItem *curb = MakeItem(s, BortTypeCode, {{0, 300, 0}, {100, 300, 0}});
+    TAbstractItem *post = MakeItem(s, TestPoint, {{50, 303, 0}});
+    struct TCase {
+        const char *Name;
+        TXYZ P;
+        TItemTypeSet Types;
+        double R;
+        TAbstractItem *Want;
+    } const cases[] = {
+        {"inside a polygon far from its edges", {100, 100, 0}, {RoadWayTypeCode}, 0.5, big},
+        {"equal distances in one type: the first in its list", {510, 10, 0}, {TestFigure}, 1, fig1},
+        {"equal distances across types: the higher code",
+         {510, 10, 0},
+         {RoadWayTypeCode, TestFigure},
+         1,
+         fig1},
+        {"a line within the radius", {50, 302, 0}, {BortTypeCode}, 2.5, curb},
+        {"a line beyond it", {50, 303, 0}, {BortTypeCode}, 2.5, nullptr},
+        {"the nearer of a line and a point", {50, 302.4f, 0}, {BortTypeCode, TestPoint}, 5, post},
+        {"a type outside the set is never hit", {100, 100, 0}, {BortTypeCode}, 5, nullptr},
+        {"nothing near", {1000, 1000, 0}, AllTypes(), 10, nullptr},
+        {"not a number", {std::nanf(""), 0, 0}, AllTypes(), Far, nullptr},
+    };
+    for (const TCase &c : cases)
+        EXPECT_EQ(s.FindNearestItem(c.P, c.Types, c.R), c.Want) << c.Name;
+
+    // One candidate per type, nearest first.
+    std::vector<TAbstractItem *> got;
+    s.CollectNearestItems({50, 302.4f, 0}, AllTypes(), 5, {}, got);
+    EXPECT_EQ(got, (std::vector<TAbstractItem *>{post, curb}));
+    // Excluded items step aside for the next of their type.
+    got.clear();
+    const std::vector<TAbstractItem *> exclusion{fig1};
+    s.CollectNearestItems({510, 10, 0}, {TestFigure}, 1, exclusion, got);
+    EXPECT_EQ(got, (std::vector<TAbstractItem *>{fig2}));
+
+    // Moved far away: found at its new place, no longer at its old one; freed: never returned again.
+    for (int i = 0; i < road->Points.Count(); ++i) {
+        const TXYZ p = road->Points.GetPoint(i);
+        road->Points.SetPoint(i, {p.x + 5000, p.y, 0});
+    }
+    EXPECT_EQ(s.FindNearestItem({510, 10, 0}, {RoadWayTypeCode}, 1), nullptr);
+    EXPECT_EQ(s.FindNearestItem({5510, 10, 0}, {RoadWayTypeCode}, 1), road);
+    const std::vector<TAbstractItem *> gone{road, fig1};
+    s.DeleteItems(gone);
+    EXPECT_EQ(s.FindNearestItem({5510, 10, 0}, {RoadWayTypeCode}, 1), nullptr);
+    EXPECT_EQ(s.FindNearestItem({510, 10, 0}, {TestFigure}, 1), fig2);
+
+    // The rectangle search returns every item whose points lie in the rectangle.
+    got.clear();
+    s.ItemsNearRect({-1, 290, 120, 310}, AllTypes(), got);
+    EXPECT_NE(std::find(got.begin(), got.end(), curb), got.end());
+    EXPECT_NE(std::find(got.begin(), got.end(), post), got.end());
+    EXPECT_EQ(std::find(got.begin(), got.end(), fig2), got.end());
+}
+
+} // namespace
