@@ -25,6 +25,9 @@ bool EditNumber(const QString &caption, const QPoint &pos, T &value, const std::
     QString text = QString::fromStdString(def);
     if (!UserPrompts().EditString(caption, pos, text))
         return false;
+    // The default text is the value rounded for show: confirming it unchanged must not round the value.
+    if (text == QString::fromStdString(def))
+        return true;
     T parsed{};
     if (!fromText(text.toStdString(), parsed)) {
         UserPrompts().ShowMessage(TPromptKind::Warning, QString::fromUtf8(BadNumber));

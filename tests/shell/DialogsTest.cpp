@@ -80,6 +80,22 @@ TEST_F(Dialogs, NumbersAreReadWithAPointWhateverTheLocale) {
     }
 }
 
+TEST_F(Dialogs, ConfirmingTheShownTextUnchangedKeepsTheExactValue) {
+    double d = 2.0 / 3.0;
+    prompts_.EnterText(QStringLiteral("0.67"));
+    EXPECT_TRUE(TValueEditorForm::EditFloat(QStringLiteral("Длина"), QPoint(), d));
+    EXPECT_EQ(d, 2.0 / 3.0);
+    float f = 1.0f / 3.0f;
+    prompts_.EnterText(QStringLiteral("0.33"));
+    EXPECT_TRUE(TValueEditorForm::EditSingle(QStringLiteral("Длина"), QPoint(), f));
+    EXPECT_EQ(f, 1.0f / 3.0f);
+    // A changed text is taken as typed, even when it names the same rounded number.
+    prompts_.EnterText(QStringLiteral("0.330"));
+    EXPECT_TRUE(TValueEditorForm::EditSingle(QStringLiteral("Длина"), QPoint(), f));
+    EXPECT_EQ(f, 0.33f);
+    EXPECT_TRUE(prompts_.Done());
+}
+
 TEST_F(Dialogs, SinglesAndIntegersRefuseWhatTheirTypeCannotHold) {
     struct Case {
         const char *answer;
