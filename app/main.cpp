@@ -1,6 +1,7 @@
 // StreetPlan start-up: the item classes are registered first, then the application object, the main
 // window and the modules in their order; then the files named on the command line open, and the message
 // loop runs.
+#include "shell/ItemsControl.h"
 #include "shell/MainForm.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
@@ -14,6 +15,7 @@ int main(int argc, char **argv) {
     // aside for every type that has its class.
     RegisterObjects();
     RegisterStandInItemClasses();
+    RegisterItemsControl();
 
     TStreetPlanApplication app(argc, argv);
     int result = 0;

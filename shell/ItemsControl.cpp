@@ -16,12 +16,14 @@
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
 #include "shell/ReportTable.h"
+#include "shell/StartUp.h"
 #include "shell/StreetTableForm.h"
 #include "shell/StreetsHolder.h"
 #include "shell/TagSetEditorForm.h"
 #include "shell/UserPrompts.h"
 
 #include <QColor>
+#include <QMenu>
 
 #include <algorithm>
 #include <charconv>
@@ -93,8 +95,21 @@ TItemsControlHost ItemsControlHostOf(TMainForm &form) {
         form.ShowPlan();
     };
     host.WindowParent = [&form]() -> QWidget * { return &form; };
+    host.AddClipMenuAction = [&form](QAction *a) {
+        if (QMenu *menu = form.MenuNamed(QStringLiteral("ClipMI")))
+            menu->addAction(a);
+    };
     host.DrawListeners = &form.DrawListeners;
     return host;
+}
+
+void RegisterItemsControl() {
+    static const bool done = [] {
+        RegisterStartUpObject(TStartUpSlot::ItemsControl,
+                              [](TMainForm &form) { return std::make_unique<TItemsControlModule>(form); });
+        return true;
+    }();
+    (void)done;
 }
 
 TItemsControlModule *TItemsControlModule::Instance() {
@@ -346,6 +361,12 @@ TItemsControlModule::TItemsControlModule(TItemsControlHost host, QObject *parent
         if (code >= 0)
             ConvertSelection(code);
     };
+
+    PasteNoShiftAction = new QAction(QStringLiteral("Вставить без смещения"), this);
+    PasteNoShiftAction->setObjectName(QStringLiteral("PasteNoShiftMI"));
+    connect(PasteNoShiftAction, &QAction::triggered, this, [this] { PasteNoShift(); });
+    if (host_.AddClipMenuAction)
+        host_.AddClipMenuAction(PasteNoShiftAction);
 
     CreateSet = NamesToTypeSet(RegReadString(Section, Cp1251String("CreateSet")));
     DrawHatch = RegReadBool(Section, Cp1251String("DrawHatch"), true);

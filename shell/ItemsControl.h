@@ -50,9 +50,13 @@ struct TItemsControlHost {
     std::function<void(const TXYZ &)> ShowAt;
     // The parent of the table windows.
     std::function<QWidget *()> WindowParent;
+    // Puts a command of the module into the window's clipboard menu.
+    std::function<void(QAction *)> AddClipMenuAction;
     TListenerList<const TDxDrawParams &> *DrawListeners = nullptr;
 };
 TItemsControlHost ItemsControlHostOf(TMainForm &form);
+// The module is made at its place in the start-up order (once per process; later calls do nothing).
+void RegisterItemsControl();
 
 // One entry of the creation menu or of the menu of all types: a type (Tag = its code) or, with Tag -1, a
 // separator ("-") or a command.
@@ -131,6 +135,8 @@ public:
         *CreateItemAction, *CopyItemsAction, *CopySampleAction, *PasteItemsAction, *CopyAndPasteAction,
         *DeleteItemsAction, *RepeatCreate, *ShowSelectionAction, *CoordSystem;
     TMouseEvents *FindItemMode;
+    // "Вставить без смещения" of the clipboard menu.
+    QAction *PasteNoShiftAction;
     TInfoStringAction *SelectedCountInfo, *SelectedDescription;
     bool DrawHatch = true;
     // The axis coordinates panel (made by its own unit): shown or hidden as CoordSystem's button is down.
