@@ -3,6 +3,7 @@
 // loop runs.
 #include "shell/ItemsControl.h"
 #include "shell/MainForm.h"
+#include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
 #include "objects/RegisterObjects.h"
@@ -16,6 +17,7 @@ int main(int argc, char **argv) {
     RegisterObjects();
     RegisterStandInItemClasses();
     RegisterItemsControl();
+    RegisterPointsEditor();
 
     TStreetPlanApplication app(argc, argv);
     int result = 0;

@@ -1,0 +1,129 @@
+// The point editor in the real window: M chooses the move mode, a right click near a vertex shared by a
+// road way and a curb makes it current, and a drag moves it in both items; the overlay draws over it.
+#include "engine/Reg_Shell.h"
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
+#include "model/StreetStructure.h"
+#include "platform/settings/SettingsStore.h"
+#include "shell/DrawBox.h"
+#include "shell/MainForm.h"
+#include "shell/PointsEditor.h"
+#include "shell/ScriptedPrompts.h"
+#include "shell/StartUp.h"
+#include "shell/StreetsHolder.h"
+#include "support/TestSupport.h"
+#include "tools/make-street/ObjectFillers.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+constexpr int RoadWay = 2;
+constexpr int Curb = 8;
+
+bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class PointEditorE2E : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        UseObjectClasses();
+        RegisterPointsEditor();
+    }
+    void SetUp() override {
+        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
+        FreeAppRegistry();
+        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+        street_ = dir_.File("Shared.zrv");
+        // A road way and a curb on its right edge, sharing the edge's two vertices.
+        TStreetStructure street;
+        TAbstractItem *road = street.Lists(RoadWay).AddNew();
+        for (const TXYZ &p : {TXYZ{100, 50, 0}, TXYZ{160, 50, 0}, TXYZ{160, 62, 0}, TXYZ{100, 62, 0}})
+            road->Points.InsertNewPoint(road->Points.Count(), p);
+        TAbstractItem *curb = street.Lists(Curb).AddNew();
+        curb->Points.Insert(0, road->Points.PointRec(1));
+        curb->Points.Insert(1, road->Points.PointRec(2));
+        street.SaveToFile(street_);
+    }
+    void TearDown() override {
+        FreeAppRegistry();
+        SetSettingsDir(QString());
+        unsetenv("STREETPLAN_SYNC_SOCKET");
+    }
+
+    sptest::TempDir dir_, settings_;
+    std::string street_;
+    TScriptedPrompts prompts_;
+    TUserPromptsGuard guard_{prompts_};
+};
+
+TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    ASSERT_NE(drawBox, nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(street_)});
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    TStreetStructure &street = form.CurrentStreet();
+    TAbstractItem *road = street.Lists(RoadWay).Items(0);
+    TAbstractItem *curb = street.Lists(Curb).Items(0);
+    ASSERT_EQ(road->Points.PointRec(1), curb->Points.PointRec(0));
+    street.Selection().AddItem(road);
+    form.RefreshAll();
+
+    QTest::keyClick(drawBox, Qt::Key_M);
+    ASSERT_NE(form.MouseMode(), nullptr);
+    EXPECT_EQ(form.MouseMode()->objectName(), QStringLiteral("MovePointMode"));
+    // The module belongs to the start-up, not to the window: the mode leads to it.
+    ASSERT_NE(qobject_cast<TPointsEditorModule *>(form.MouseMode()->parent()), nullptr);
+
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    const TXYZ corner = plan.GroundToScreen({160, 50, 0});
+    const QPoint near(int(corner.x) + 3, int(corner.y) - 2);
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, near);
+    ASSERT_EQ(road->Points.CurrentIndex, 1);
+
+    const QPoint from(int(corner.x), int(corner.y)), to(from.x() + 40, from.y() + 25);
+    QTest::mousePress(drawBox, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(drawBox, QPoint(from.x() + 20, from.y() + 10));
+    QTest::mouseMove(drawBox, to);
+    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, to);
+    const TXYZ expected = plan.ScreenToGround(to.x(), to.y());
+    const TXYZ moved = road->Points.GetPoint(1);
+    EXPECT_NEAR(moved.x, expected.x, 1e-3);
+    EXPECT_NEAR(moved.y, expected.y, 1e-3);
+    EXPECT_TRUE(VectorsEqual(curb->Points.GetPoint(0), moved));
+    EXPECT_TRUE(street.Modified());
+
+    // The overlay draws the current vertex in red where it now is.
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    TdxRenderer &r = *form.Renderer();
+    std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
+    r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
+    const TXYZ at = plan.GroundToScreen(moved);
+    const uint8_t *px =
+        &rows[(static_cast<std::size_t>(at.y) * r.Width() + static_cast<std::size_t>(at.x)) * 4];
+    // Bytes B, G, R, A.
+    EXPECT_EQ(uint32_t(px[0]) | uint32_t(px[1]) << 8 | uint32_t(px[2]) << 16, 0xFF0000u)
+        << int(px[0]) << " " << int(px[1]) << " " << int(px[2]);
+    form.Holder().Streets(0).ClearModified();
+}
+
+} // namespace
