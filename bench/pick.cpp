@@ -43,11 +43,12 @@ struct TAnswer {
 };
 
 struct TScene {
+    // The classes are registered before the street is made: a street takes the classes registered then.
+    bool Classes = (UseObjectClasses(), true);
     TStreetStructure Street;
     std::vector<TXYZ> Path;
 
     TScene() {
-        UseObjectClasses();
         GenerateStreet(Street, {StreetVertices, 1});
         float x0, y0, x1, y1;
         Street.Pool().GetBounds(x0, y0, x1, y1);
