@@ -15,6 +15,7 @@
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
+#include "shell/PointsEditor.h"
 #include "shell/ReportTable.h"
 #include "shell/StartUp.h"
 #include "shell/StreetTableForm.h"
@@ -528,7 +529,13 @@ void TItemsControlModule::MouseDown(const TMouseEventArgs &e) {
         return;
     }
     if (hit == CurrentItem() && hit->Points.Count() > 0) {
-        // A click on the current item moves its current point to the vertex nearest to the pointer.
+        // A click on the current item moves its current point to the vertex nearest to the pointer: the
+        // point editor's choice when it is there.
+        if (TPointsEditorModule *editor = PointsEditorModule(); editor && editor->EditedItem() == hit) {
+            editor->SelectNearestPoint(e.X, e.Y);
+            SelectItem(hit);
+            return;
+        }
         const TXYZ w = host_.ScreenToGround(e.X, e.Y);
         int best = 0;
         double bestD = 0;
