@@ -12,6 +12,7 @@
 #include "model/ItemList.h"
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
+#include "shell/ImageData.h"
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
@@ -401,6 +402,7 @@ TFloatingAction *TItemsControlModule::MakeAction(const char *name, const QString
     a->setText(hint);
     a->setToolTip(hint);
     a->setShortcut(shortcut);
+    a->setIcon(ImageData().ActionIcon(QString::fromLatin1(name), hint));
     a->SetCategory(Category);
     return a;
 }
