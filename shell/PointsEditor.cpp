@@ -1,5 +1,6 @@
 #include "shell/PointsEditor.h"
 
+#include "engine/DxOverlay.h"
 #include "engine/GPSCalc3.h"
 #include "engine/NumText.h"
 #include "engine/Reg_Shell.h"
@@ -908,14 +909,24 @@ void TPointsEditorModule::MakeInfoLines() {
 
 namespace {
 
-// A square of the half-size (pixels) around the point's pixel, as ground points (closed outline).
-std::array<TXYZ, 5> PixelSquare(TdxRenderer &r, const TXYZ &p, int half) {
-    const TXYZ s = r.WorldToScreen(p);
-    const int x = FloatToInt(s.x), y = FloatToInt(s.y);
-    return {r.ScreenToGround(x - half, y - half), r.ScreenToGround(x + half, y - half),
-            r.ScreenToGround(x + half, y + half), r.ScreenToGround(x - half, y + half),
-            r.ScreenToGround(x - half, y - half)};
-}
+// Pixel-sized drawing over the plan between the two calls.
+class TScreenOverlay {
+public:
+    explicit TScreenOverlay(const TDxDrawParams &params) : params_(params) {
+        params.Renderer->PushMatrices();
+        DxOverlayBeginScreen(params);
+        DxOverlayColor = Red;
+    }
+    ~TScreenOverlay() {
+        DxOverlayFlush(params_);
+        params_.Renderer->PopMatrices();
+    }
+    TScreenOverlay(const TScreenOverlay &) = delete;
+    TScreenOverlay &operator=(const TScreenOverlay &) = delete;
+
+private:
+    const TDxDrawParams &params_;
+};
 
 } // namespace
 
@@ -923,37 +934,34 @@ void TPointsEditorModule::DrawVertexOverlay(const TDxDrawParams &params) {
     TAbstractItem *item = EditedItem();
     if (item == nullptr || params.Renderer == nullptr)
         return;
-    TdxRenderer &r = *params.Renderer;
     TPointList &list = item->Points;
-    for (const TXYZ &p : list.GetPoints()) {
-        const std::array<TXYZ, 5> q = PixelSquare(r, p, 2);
-        const TXYZ tris[6] = {q[0], q[1], q[2], q[2], q[3], q[0]};
-        r.DrawTriangles(tris, Red);
+    {
+        TScreenOverlay overlay(params);
+        for (const TXYZ &p : list.GetPoints())
+            DxOverlayDrawSquare(params, p, true, 2);
+        if (!item->HasControlPoints()) {
+            list.EnsureGeometry();
+            TXYZArray dense = list.Dense();
+            if (item->IsClosed() && !dense.empty())
+                dense.push_back(dense.front());
+            DxOverlayDrawPolyline(params, dense, 0.5f);
+        }
+        if (ValidCurrent(*item)) {
+            const TXYZ c = list.GetPoint(list.CurrentIndex);
+            // One square per list using the vertex: their number shows how many items share it.
+            const int users = SharingListCount(*list.PointRec(list.CurrentIndex));
+            for (int k = 0; k < users; ++k)
+                DxOverlayDrawSquare(params, c, false, float(3 * k + 5));
+            if (const int j = CurrentEdgeEnd(*item); j >= 0 && !item->HasControlPoints())
+                DxOverlayDrawSegment(params, c, list.GetPoint(j), 2.5f);
+        }
     }
-    if (!item->HasControlPoints()) {
-        list.EnsureGeometry();
-        TXYZArray dense = list.Dense();
-        if (item->IsClosed() && !dense.empty())
-            dense.push_back(dense.front());
-        r.DrawPolyline(dense, Red);
+    // In the plan's own space, so that the video view shows it standing on the ground.
+    if (ValidCurrent(*item)) {
+        const TXYZ c = list.GetPoint(list.CurrentIndex);
+        const TXYZ mast[2] = {{c.x, c.y, -2}, {c.x, c.y, 2}};
+        params.Renderer->DrawLines(mast, Red);
     }
-    if (!ValidCurrent(*item))
-        return;
-    const TXYZ c = list.GetPoint(list.CurrentIndex);
-    // One square per list using the vertex: their number shows how many items share it.
-    const int users = SharingListCount(*list.PointRec(list.CurrentIndex));
-    for (int k = 0; k < users; ++k) {
-        const std::array<TXYZ, 5> q = PixelSquare(r, c, int(3 * k + 5));
-        r.DrawPolyline(q, Red);
-    }
-    if (const int j = CurrentEdgeEnd(*item); j >= 0 && !item->HasControlPoints()) {
-        const TXYZ s = r.WorldToScreen(c);
-        const float w = r.PixelSizeAt(FloatToInt(s.x), FloatToInt(s.y)) * 1.25f;
-        const TXYZ edge[2] = {c, list.GetPoint(j)};
-        r.DrawWidePolyline(edge, Red, -w, w);
-    }
-    const TXYZ mast[2] = {{c.x, c.y, -2}, {c.x, c.y, 2}};
-    r.DrawLines(mast, Red);
 }
 
 void TPointsEditorModule::DrawCutLine(const TDxDrawParams &params) {
@@ -968,14 +976,10 @@ void TPointsEditorModule::DrawCandidates(const TDxDrawParams &params) {
     if (params.Renderer == nullptr || !host_.MouseMode || host_.MouseMode() != ConnectPointMode)
         return;
     UpdateConnectCandidates();
-    TdxRenderer &r = *params.Renderer;
+    TScreenOverlay overlay(params);
     for (const TXYZ &p : candidates_) {
-        r.DrawPolyline(PixelSquare(r, p, 3), Red);
-        const TXYZ s = r.WorldToScreen(p);
-        const int x = FloatToInt(s.x), y = FloatToInt(s.y);
-        const TXYZ cross[4] = {r.ScreenToGround(x - 6, y), r.ScreenToGround(x + 6, y),
-                               r.ScreenToGround(x, y - 6), r.ScreenToGround(x, y + 6)};
-        r.DrawLines(cross, Red);
+        DxOverlayDrawSquare(params, p, false, 3);
+        DxOverlayDrawCross(params, p, 6);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "shell/PointsEditor.h"
 #include "ShellTestSupport.h"
 #include "engine/NumText.h"
+#include "platform/d3d9/RecordingDevice.h"
 #include "shell/MakePolygonForm.h"
 #include "shell/PointEditTestUtil.h"
 
@@ -34,6 +35,7 @@ protected:
             farPoint = {float(x * Pixel), float(y * Pixel), 0};
             return true;
         };
+        host.DrawListeners = &draws;
         editor = std::make_unique<TPointsEditorModule>(host);
     }
     void TearDown() override {
@@ -58,6 +60,7 @@ protected:
         return {b, Qt::NoButton, Qt::NoModifier, x, y};
     }
 
+    TListenerList<const TDxDrawParams &> draws;
     std::unique_ptr<TPointsEditorModule> editor;
     TMouseEvents *mode = nullptr;
     int refreshes = 0;
@@ -397,6 +400,49 @@ TEST_F(PointsEditor, TurningAnOrientedItemTurnsEverySelectedOne) {
     EXPECT_NEAR(o1->Points.GetPoint(1).y, 1, 1e-6);
     EXPECT_NEAR(o2->Points.GetPoint(1).x, 5, 1e-5);
     EXPECT_NEAR(o2->Points.GetPoint(1).y, 7, 1e-5);
+}
+
+TEST_F(PointsEditor, OverlayShowsHowManyItemsShareTheCurrentVertex) {
+    // A recording device whose world units are window pixels.
+    auto device = std::make_shared<TRecordingDevice>(200, 100);
+    TDisplayRenderer renderer(device);
+    TDxDrawParams params;
+    params.Renderer = &renderer;
+    renderer.BeginDraw();
+    TDxMatrix m{};
+    m.m[0][0] = 2.0f / 200;
+    m.m[1][1] = -2.0f / 100;
+    m.m[2][2] = 1;
+    m.m[3][0] = -1;
+    m.m[3][1] = 1;
+    m.m[3][3] = 1;
+    renderer.Projection().SetMatrix(m);
+    // The vertex (40, 30) belongs to a road way, a sidewalk and a curb.
+    TAbstractItem *road = MakeItem(street, Outline, {{40, 30, 0}, {80, 30, 0}, {80, 60, 0}});
+    TStreetPointRec *shared = road->Points.PointRec(0);
+    TAbstractItem *walk = MakeItemOn(street, Outline2, {shared});
+    walk->Points.InsertNewPoint(1, {40, 10, 0});
+    walk->Points.InsertNewPoint(2, {10, 10, 0});
+    MakeItemOn(street, Line, {shared, road->Points.PointRec(1)});
+    Select({road});
+    road->Points.CurrentIndex = 0;
+    device->ClearRecord();
+    draws.Call(params);
+    // Outlined squares are line lists; the corners at the upper left show their half-sizes.
+    std::vector<float> halfSizes;
+    for (const TRecordedDraw &d : device->Draws())
+        if (d.Type == D3DPT_LINELIST)
+            for (const TRecordedVertex &v : d.Vertices())
+                if (v.X < 40 && 40 - v.X == 30 - v.Y && v.Color == 0xFFFF0000)
+                    halfSizes.push_back(40 - v.X);
+    std::sort(halfSizes.begin(), halfSizes.end());
+    halfSizes.erase(std::unique(halfSizes.begin(), halfSizes.end()), halfSizes.end());
+    EXPECT_EQ(halfSizes, (std::vector<float>{5, 8, 11}));
+    // Without an edited item nothing is drawn.
+    Select({});
+    device->ClearRecord();
+    draws.Call(params);
+    EXPECT_TRUE(device->Draws().empty());
 }
 
 TEST_F(PointsEditor, TheLiveModuleIsReachable) {
