@@ -3,6 +3,7 @@
 // loop runs.
 #include "exchange/RegisterExchange.h"
 #include "objects/RegisterObjects.h"
+#include "shell/ItemsControl.h"
 #include "shell/MainForm.h"
 #include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
@@ -19,6 +20,7 @@ int main(int argc, char **argv) {
     RegisterObjects();
     RegisterExchangeObjects();
     RegisterStandInItemClasses();
+    RegisterItemsControl();
     RegisterPointsEditor();
 
     TStreetPlanApplication app(argc, argv);

@@ -45,7 +45,31 @@ uint64_t NextStreetSerial() {
     return ++last;
 }
 
+std::vector<std::pair<uint64_t, TItemsFreeingHandler>> &FreeingListeners() {
+    static std::vector<std::pair<uint64_t, TItemsFreeingHandler>> listeners;
+    return listeners;
+}
+
+void NotifyItemsFreeing(TStreetStructure &street, std::span<TAbstractItem *const> items) {
+    if (items.empty())
+        return;
+    // A listener may remove itself (or others) while it is told.
+    const auto listeners = FreeingListeners();
+    for (const auto &[token, handler] : listeners)
+        handler(street, items);
+}
+
 } // namespace
+
+uint64_t AddItemsFreeingListener(TItemsFreeingHandler handler) {
+    static uint64_t last = 0;
+    FreeingListeners().emplace_back(++last, std::move(handler));
+    return last;
+}
+
+void RemoveItemsFreeingListener(uint64_t token) {
+    std::erase_if(FreeingListeners(), [&](const auto &e) { return e.first == token; });
+}
 
 TStreetStructure::TStreetStructure() : Serial_(NextStreetSerial()) {
     Pool_.SetStreet(this);
@@ -123,6 +147,7 @@ void TStreetStructure::Clear() {
             item->Dying_ = true;
             items.push_back(item.get());
         }
+    NotifyItemsFreeing(*this, items);
     std::vector<TConnectedItems *> holders;
     for (TAbstractItem *item : items) {
         for (TConnectedItems *c : item->Holders_.Containers())
@@ -193,6 +218,7 @@ void TStreetStructure::DeleteItems(std::span<TAbstractItem *const> items) {
     }
     if (dying.empty())
         return;
+    NotifyItemsFreeing(*this, dying);
 
     // 1. The groups leave the batches.
     for (TAbstractItem *item : dying)

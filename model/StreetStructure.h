@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -256,6 +257,12 @@ private:
     std::unique_ptr<TContourCoords> Contour_;
     bool Destroying_ = false;
 };
+
+// Holders outside the model that keep items (windows, tools) hear of every batch of items about to be
+// freed, from whatever street and for whatever reason, once per batch, while the items still exist.
+using TItemsFreeingHandler = std::function<void(TStreetStructure &street, std::span<TAbstractItem *const> items)>;
+uint64_t AddItemsFreeingListener(TItemsFreeingHandler handler);
+void RemoveItemsFreeingListener(uint64_t token);
 
 // Loading for a holder of open streets: a fresh street read from the file (its file name set), or an
 // EStreetError; whatever was open stays untouched either way.

@@ -1,0 +1,215 @@
+// The editing scenario in the real window: S and a right click select a road way (the info grid tells
+// so); M and a drag move a vertex it shares with a curb; N makes a curb of three clicks; Ctrl+C, Ctrl+V and
+// a drag place a copy; Insert copies it again 5 m aside; Delete asks with the count; F2 saves, and the file
+// reads back to the same street. Screenshots of the window after the selection and after the edits go to
+// the build folder.
+#include "engine/Cp1251Qt.h"
+#include "engine/Reg_Shell.h"
+#include "engine/Streams.h"
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
+#include "model/StreetStructure.h"
+#include "platform/settings/SettingsStore.h"
+#include "shell/DrawBox.h"
+#include "shell/InfoGrid.h"
+#include "shell/ItemsControl.h"
+#include "shell/MainForm.h"
+#include "shell/PointsEditor.h"
+#include "shell/ScriptedPrompts.h"
+#include "shell/StartUp.h"
+#include "shell/StreetsHolder.h"
+#include "support/TestSupport.h"
+#include "tools/make-street/ObjectFillers.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <set>
+
+namespace {
+
+constexpr int RoadWay = 2;
+constexpr int Curb = 8;
+
+bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+std::vector<uint8_t> Bytes(TStreetStructure &street) {
+    TMemoryStream m;
+    street.SaveToStream(m);
+    return m.Bytes();
+}
+
+// The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
+QString InfoValue(TMainForm &form, const QString &caption) {
+    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
+    const QString head = caption + QStringLiteral(" = ");
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
+                return cell->Text.mid(head.size());
+    return {};
+}
+
+std::set<TStreetPointRec *> Vertices(const TAbstractItem &item) {
+    return {item.Points.Refs().begin(), item.Points.Refs().end()};
+}
+
+class EditingScenarioE2E : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        UseObjectClasses();
+        RegisterItemsControl();
+        RegisterPointsEditor();
+    }
+    void SetUp() override {
+        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
+        FreeAppRegistry();
+        // The creation menu offers curbs.
+        RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"), TypeSetToNames({Curb}));
+        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+        street_ = dir_.File("Edit.zrv");
+        TStreetStructure street;
+        TAbstractItem *road = street.Lists(RoadWay).AddNew();
+        for (const TXYZ &p : {TXYZ{100, 50, 0}, TXYZ{160, 50, 0}, TXYZ{160, 62, 0}, TXYZ{100, 62, 0}})
+            road->Points.InsertNewPoint(road->Points.Count(), p);
+        TAbstractItem *curb = street.Lists(Curb).AddNew();
+        curb->Points.Insert(0, road->Points.PointRec(1));
+        curb->Points.Insert(1, road->Points.PointRec(2));
+        street.SaveToFile(street_);
+    }
+    void TearDown() override {
+        FreeAppRegistry();
+        SetSettingsDir(QString());
+        unsetenv("STREETPLAN_SYNC_SOCKET");
+    }
+    static QString Shot(const char *name) {
+        return QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + QLatin1Char('/') +
+               QLatin1String(name);
+    }
+
+    sptest::TempDir dir_, settings_;
+    std::string street_;
+    TScriptedPrompts prompts_;
+    TUserPromptsGuard guard_{prompts_};
+};
+
+TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    ASSERT_NE(drawBox, nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(street_)});
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    TStreetStructure &street = form.CurrentStreet();
+    TAbstractItem *road = street.Lists(RoadWay).Items(0);
+    TAbstractItem *curb = street.Lists(Curb).Items(0);
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    auto pixel = [&](float x, float y) {
+        const TXYZ p = plan.GroundToScreen({x, y, 0});
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    };
+    TItemsControlModule *items = TItemsControlModule::Instance();
+    ASSERT_NE(items, nullptr);
+
+    // S, then a right click inside the road way.
+    QTest::keyClick(drawBox, Qt::Key_S);
+    ASSERT_EQ(form.MouseMode(), items->FindItemMode);
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, pixel(130, 56));
+    ASSERT_EQ(items->Selection(), std::vector<TAbstractItem *>{road});
+    EXPECT_TRUE(WaitUntil(
+        [&] { return InfoValue(form, QStringLiteral("Выбрано объектов")) == QStringLiteral("1"); }));
+    EXPECT_EQ(InfoValue(form, QStringLiteral("Тип")), ToQString(road->GetDisplayName()));
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_TRUE(form.grab().save(Shot("e2e-edit-selection.png")));
+
+    // M, a right click near the vertex the road way shares with the curb, and a drag: both follow.
+    QTest::keyClick(drawBox, Qt::Key_M);
+    const QPoint corner = pixel(160, 50);
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, corner + QPoint(3, -2));
+    ASSERT_EQ(road->Points.CurrentIndex, 1);
+    const QPoint to = corner + QPoint(30, 20);
+    QTest::mousePress(drawBox, Qt::LeftButton, Qt::NoModifier, corner);
+    QTest::mouseMove(drawBox, corner + QPoint(15, 10));
+    QTest::mouseMove(drawBox, to);
+    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, to);
+    const TXYZ moved = road->Points.GetPoint(1), target = plan.ScreenToGround(to.x(), to.y());
+    EXPECT_NEAR(moved.x, target.x, 1e-3);
+    EXPECT_NEAR(moved.y, target.y, 1e-3);
+    EXPECT_TRUE(VectorsEqual(curb->Points.GetPoint(0), moved));
+
+    // N: the curb from the menu, digitised with three clicks; its contour length is shown.
+    prompts_.Menu(0);
+    QTest::keyClick(drawBox, Qt::Key_N);
+    ASSERT_EQ(street.Lists(Curb).Count(), 2);
+    TAbstractItem *made = street.Lists(Curb).Items(1);
+    ASSERT_EQ(items->CurrentItem(), made);
+    for (const QPoint &p : {pixel(105, 75), pixel(125, 80), pixel(145, 75)})
+        QTest::mouseClick(drawBox, Qt::LeftButton, Qt::NoModifier, p);
+    ASSERT_EQ(made->Points.Count(), 3);
+    made->Points.EnsureGeometry();
+    const double length = made->Points.DenseLength();
+    EXPECT_TRUE(WaitUntil([&] {
+        return std::fabs(InfoValue(form, QStringLiteral("Длина контура")).toDouble() - length) < 0.01;
+    })) << InfoValue(form, QStringLiteral("Длина контура")).toStdString()
+        << " against " << length;
+
+    // Ctrl+C, Ctrl+V and a drag to place the copy: new vertices, nothing shared with the original.
+    QTest::keyClick(drawBox, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(drawBox, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(street.Lists(Curb).Count(), 3);
+    TAbstractItem *pasted = street.Lists(Curb).Items(2);
+    ASSERT_EQ(items->Selection(), std::vector<TAbstractItem *>{pasted});
+    const QPoint grab = pixel(pasted->Points.GetPoint(0).x, pasted->Points.GetPoint(0).y);
+    QTest::mousePress(drawBox, Qt::LeftButton, Qt::NoModifier, grab);
+    QTest::mouseMove(drawBox, grab + QPoint(10, 40));
+    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, grab + QPoint(10, 40));
+    EXPECT_EQ(pasted->Points.Count(), 3);
+    EXPECT_NEAR(pasted->Points.DenseLength(), length, 1e-3);
+    for (TStreetPointRec *r : Vertices(*pasted))
+        EXPECT_EQ(Vertices(*made).count(r), 0u);
+    EXPECT_GT(pasted->Points.IdAt(0), made->Points.IdAt(2));
+
+    // Insert: another copy with its first point 5 m right and up of the pasted one's.
+    const TXYZ first = pasted->Points.GetPoint(0);
+    QTest::keyClick(drawBox, Qt::Key_Insert);
+    ASSERT_EQ(street.Lists(Curb).Count(), 4);
+    TAbstractItem *inserted = items->CurrentItem();
+    ASSERT_EQ(inserted, street.Lists(Curb).Items(3));
+    EXPECT_FLOAT_EQ(inserted->Points.GetPoint(0).x, first.x + 5);
+    EXPECT_FLOAT_EQ(inserted->Points.GetPoint(0).y, first.y + 5);
+
+    // Delete, answered Yes.
+    prompts_.Answer(TPromptAnswer::Yes);
+    QTest::keyClick(drawBox, Qt::Key_Delete);
+    EXPECT_EQ(prompts_.Log().back(), QStringLiteral("ask: Удалить выбранные объекты в количестве 1 штук?"));
+    EXPECT_EQ(street.Lists(Curb).Count(), 3);
+    EXPECT_TRUE(items->Selection().empty());
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_TRUE(form.grab().save(Shot("e2e-edit-done.png")));
+
+    // F2, and the file reads back to the street in the window.
+    QTest::keyClick(drawBox, Qt::Key_F2);
+    ASSERT_FALSE(street.Modified());
+    std::unique_ptr<TStreetStructure> back = LoadStreetFile(street_);
+    EXPECT_EQ(Bytes(*back), Bytes(street));
+    EXPECT_EQ(back->Lists(Curb).Count(), 3);
+    EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace

@@ -1,0 +1,406 @@
+// The picking, selection, creation, copy-and-paste, deletion and conversion commands of the items module,
+// headless: a host whose view maps one pixel to 0.1 m, scripted prompts, a recording device for the
+// selection overlay.
+#include "shell/ItemsControl.h"
+
+#include "ShellTestSupport.h"
+#include "engine/Cp1251Qt.h"
+#include "model/AbstractItem.h"
+#include "model/GuideAxisInfo.h"
+#include "model/ItemList.h"
+#include "model/LineItem.h"
+#include "model/PointItem.h"
+#include "model/StreetStructure.h"
+#include "objects/RegisterObjects.h"
+#include "platform/d3d9/RecordingDevice.h"
+#include "shell/InfoStringActions.h"
+#include "shell/ReportTable.h"
+#include "shell/StreetTableForm.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Divider = 1, RoadWay = 2, Sidewalk = 3, House = 6, Curb = 8, Post = 27, Axis = 35;
+
+class TPost : public TPointItem {
+public:
+    int GetTypeCode() const override { return Post; }
+};
+
+class TAxis : public TLineItem, public TGuideAxisInfo {
+public:
+    int GetTypeCode() const override { return Axis; }
+    bool HasAttribute(const Cp1251String &) const override { return false; }
+    Cp1251String GetLeftSideName() const override { return Cp("лев"); }
+    Cp1251String GetRightSideName() const override { return Cp("прав"); }
+    Cp1251String GetCenterSideName() const override { return Cp("обе"); }
+};
+
+void RegisterClasses() {
+    RegisterObjects();
+    if (!ItemClasses[Post])
+        ItemClasses.Register(std::make_unique<TItemClassOf<TPost>>(Post));
+    if (!ItemClasses[Axis])
+        ItemClasses.Register(std::make_unique<TItemClassOf<TAxis>>(Axis));
+}
+
+TAbstractItem *Make(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
+    TAbstractItem *item = s.Lists(code).AddNew();
+    for (const TXYZ &p : points)
+        item->Points.InsertNewPoint(item->Points.Count(), p);
+    return item;
+}
+
+// Pixel (x, y) is the ground point (x / 10, y / 10).
+TMouseEventArgs Click(int x, int y, Qt::MouseButton b = Qt::RightButton, Qt::KeyboardModifiers m = {}) {
+    TMouseEventArgs e;
+    e.Button = b;
+    e.Buttons = b;
+    e.Modifiers = m;
+    e.X = x;
+    e.Y = y;
+    return e;
+}
+
+// Streets take the item classes registered when they are made: this base registers them first.
+struct TClassesFirst {
+    TClassesFirst() { RegisterClasses(); }
+};
+
+class ItemsControlTest : private TClassesFirst, public shelltest::ShellTest {
+protected:
+    ItemsControlTest() {
+        host.Street = [this]() -> TStreetStructure * { return current; };
+        host.ScreenToGround = [](int x, int y) { return TXYZ{float(x) / 10, float(y) / 10, 0}; };
+        host.ViewSize = [](int &w, int &h) {
+            w = 2000;
+            h = 1000;
+            return true;
+        };
+        host.VisibleLayers = [this] { return layers; };
+        host.SetVisibleLayers = [this](const TItemTypeSet &s) { layers = s; };
+        host.Refresh = [this] { ++refreshes; };
+        host.MouseMode = [this] { return mode; };
+        host.SetMouseMode = [this](TMouseEvents *m) { mode = m; };
+        host.ShowAt = [this](const TXYZ &p) { shownAt = p; };
+        host.DrawListeners = &drawListeners;
+        module = std::make_unique<TItemsControlModule>(host);
+        // A road way 20 x 10 m with a curb on its top edge (shared vertices), a post beside it.
+        road = Make(street, RoadWay, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+        curb = street.Lists(Curb).AddNew();
+        curb->Points.Insert(0, road->Points.PointRec(2));
+        curb->Points.Insert(1, road->Points.PointRec(3));
+        post = Make(street, Post, {{25, 5, 0}});
+    }
+    ~ItemsControlTest() override { module.reset(); }
+
+    std::vector<TAbstractItem *> Sel() const { return module->Selection(); }
+
+    TStreetStructure street;
+    TStreetStructure *current = &street;
+    TItemTypeSet layers = FullTypeSet();
+    int refreshes = 0;
+    TMouseEvents *mode = nullptr;
+    TXYZ shownAt{-1, -1, -1};
+    TListenerList<const TDxDrawParams &> drawListeners;
+    TItemsControlHost host;
+    std::unique_ptr<TItemsControlModule> module;
+    TAbstractItem *road = nullptr, *curb = nullptr, *post = nullptr;
+};
+
+TEST_F(ItemsControlTest, PickingHitsTheNearestItemOfTheFilterWithinTenPixels) {
+    const TItemTypeSet lines{Curb}, polygons = TItemsControlModule::PolygonPickTypes;
+    struct TCase {
+        const char *Name;
+        TItemTypeSet Filter;
+        TItemTypeSet Visible;
+        int X, Y;
+        TAbstractItem *Want; // nullptr: the selection stays as it was (the post)
+    };
+    const TCase cases[] = {
+        {"inside the road way, far from its edges", polygons, FullTypeSet(), 100, 50, road},
+        {"9 pixels from the curb", lines, FullTypeSet(), 100, 109, curb},
+        {"11 pixels from the curb", lines, FullTypeSet(), 100, 111, nullptr},
+        {"a type outside the filter", polygons, FullTypeSet(), 250, 50, nullptr},
+        {"a hidden layer", polygons, TItemTypeSet{Curb, Post}, 100, 50, nullptr},
+        {"the post among every type", FullTypeSet(), FullTypeSet(), 252, 50, post},
+    };
+    for (const TCase &c : cases) {
+        street.Selection().Clear();
+        street.Selection().AddItem(post);
+        module->PickFilter = c.Filter;
+        layers = c.Visible;
+        module->FindItemMode->MouseDown(Click(c.X, c.Y));
+        module->FindItemMode->MouseUp(Click(c.X, c.Y));
+        TAbstractItem *want = c.Want ? c.Want : post;
+        EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{want}) << c.Name;
+    }
+}
+
+TEST_F(ItemsControlTest, SelectionRulesOfTheRightButton) {
+    module->PickFilter = FullTypeSet();
+    auto press = [&](int x, int y, Qt::KeyboardModifiers m = {}) {
+        module->FindItemMode->MouseDown(Click(x, y, Qt::RightButton, m));
+        module->FindItemMode->MouseUp(Click(x, y, Qt::RightButton, m));
+    };
+    // Ctrl where the road way and the curb both hit: both offered, nearest first; dismissing changes nothing.
+    prompts_.Menu(-1).Menu(1);
+    press(100, 99, Qt::ControlModifier);
+    EXPECT_EQ(prompts_.LastMenuEntries(),
+              (QStringList{ToQString(road->GetDisplayName()), ToQString(curb->GetDisplayName())}));
+    EXPECT_TRUE(Sel().empty());
+    press(100, 99, Qt::ControlModifier);
+    EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{curb});
+    // Shift adds at the end, and takes a selected non-current item out.
+    press(250, 50, Qt::ShiftModifier);
+    press(100, 50, Qt::ShiftModifier);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{curb, post, road}));
+    press(250, 50, Qt::ShiftModifier);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{curb, road}));
+    // A selected item becomes current without the others leaving.
+    press(100, 50);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb}));
+    // Clicking the current item makes its vertex nearest to the pointer current.
+    press(195, 5);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb}));
+    EXPECT_EQ(road->Points.CurrentIndex, 1);
+    press(5, 95);
+    EXPECT_EQ(road->Points.CurrentIndex, 3);
+    // An unselected item replaces the selection.
+    press(250, 50);
+    EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{post});
+    EXPECT_TRUE(prompts_.Done());
+    EXPECT_EQ(module->CurrentItem(), post);
+}
+
+TEST_F(ItemsControlTest, RubberBandAddsItemsWhollyInsideAndNeverRemoves) {
+    module->PickFilter = FullTypeSet();
+    TMouseEvents &m = *module->FindItemMode;
+    m.MouseDown(Click(-10, -10, Qt::LeftButton, Qt::ControlModifier));
+    EXPECT_TRUE(module->RubberBand());
+    TMouseEventArgs move = Click(210, 105, Qt::NoButton);
+    move.Buttons = Qt::LeftButton;
+    m.MouseMove(move); // the road way is inside, the curb's vertices too; the post is not
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb}));
+    move.X = 150; // both now stick out: they stay selected
+    m.MouseMove(move);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb}));
+    move.X = 300;
+    m.MouseMove(move);
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb, post}));
+    m.MouseUp(Click(300, 105, Qt::LeftButton));
+    EXPECT_FALSE(module->RubberBand());
+
+    // An item with one vertex outside is never taken.
+    street.Selection().Clear();
+    m.MouseDown(Click(-10, -10, Qt::LeftButton, Qt::ControlModifier));
+    move.X = 190;
+    move.Y = 120;
+    m.MouseMove(move);
+    m.MouseUp(Click(190, 120, Qt::LeftButton));
+    EXPECT_TRUE(Sel().empty());
+}
+
+TEST_F(ItemsControlTest, CreationMenuAndSamples) {
+    // The menu: categories in turn, each closed by a separator, then the tuning entry.
+    const std::vector<TItemMenuEntry> &menu = module->NewItemMenu();
+    ASSERT_FALSE(menu.empty());
+    EXPECT_EQ(menu.back().Name, QStringLiteral("NewItemTuningMI"));
+    EXPECT_EQ(menu.back().Caption, QStringLiteral("Настройка..."));
+    int types = 0;
+    for (const TItemMenuEntry &e : menu)
+        if (e.Tag >= 0) {
+            ++types;
+            EXPECT_EQ(e.Name, QStringLiteral("NewItemMI_") + QString::fromLatin1(ItemTypeClassName(e.Tag)));
+        }
+    EXPECT_EQ(types, ItemTypeCount);
+    module->CreateSet = {RoadWay, House, Curb};
+    std::vector<int> shown;
+    for (const TItemMenuEntry &e : module->VisibleNewItemEntries())
+        if (e.Tag >= 0)
+            shown.push_back(e.Tag);
+    EXPECT_EQ(shown, (std::vector<int>{RoadWay, Curb})); // a house is never created from the menu
+
+    // A sample gives its attributes and no points; a hidden layer becomes visible.
+    road->SetComment(Cp("асфальт"));
+    road->SetGroupName(Cp("Г1"));
+    street.Selection().AddItem(road);
+    module->CopySample();
+    EXPECT_TRUE(module->HasSample(RoadWay));
+    layers = {Curb};
+    TAbstractItem *made = module->CreateItem(RoadWay);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->Points.Count(), 0);
+    EXPECT_EQ(made->Comment(), Cp("асфальт"));
+    EXPECT_EQ(made->GroupName(), Cp("Г1"));
+    EXPECT_NE(made->ID(), road->ID());
+    EXPECT_EQ(road->Points.Count(), 4); // the sample's vertices stay where they were
+    EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{made});
+    EXPECT_TRUE(layers.Contains(RoadWay));
+    // Through the menu, and clearing the samples asks first (only with nothing selected).
+    prompts_.Menu(0);
+    module->CreateItemAction->Click();
+    EXPECT_EQ(module->CurrentItem()->GetTypeCode(), RoadWay);
+    street.Selection().Clear();
+    prompts_.Answer(TPromptAnswer::Yes);
+    module->CopySample();
+    EXPECT_FALSE(module->HasSample(RoadWay));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(ItemsControlTest, CopyAndPasteInTheSameStreetAndIntoAnother) {
+    TAbstractItem *axis = Make(street, Axis, {{-10, -5, 0}, {50, -5, 0}});
+    road->SetReferAxis(axis);
+    // Insert: the copy's first point 5 m up and right of the original's, new vertices, nothing shared.
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(curb);
+    module->CopyAndPasteAction->Click();
+    const std::vector<TAbstractItem *> copies = Sel();
+    ASSERT_EQ(copies.size(), 2u);
+    TAbstractItem *road2 = copies[0], *curb2 = copies[1];
+    EXPECT_EQ(road2->Points.GetPoint(0).x, 5);
+    EXPECT_EQ(road2->Points.GetPoint(0).y, 5);
+    EXPECT_EQ(road->Points.GetPoint(0).x, 0);
+    for (int i = 0; i < road2->Points.Count(); ++i)
+        for (int j = 0; j < road->Points.Count(); ++j)
+            EXPECT_NE(road2->Points.PointRec(i), road->Points.PointRec(j));
+    EXPECT_EQ(curb2->Points.PointRec(0), road2->Points.PointRec(2)); // shared among the copies again
+    EXPECT_EQ(road2->ReferAxis.Items(0), axis); // same street: the axis that was not copied
+
+    // Ctrl+V into another street: the pasted items land at the view's middle; the axis stays behind.
+    TStreetStructure other;
+    TAbstractItem *stranger = Make(other, Axis, {{0, 0, 0}, {1, 0, 0}});
+    ASSERT_EQ(stranger->ID(), axis->ID());
+    current = &other;
+    module->PasteItemsAction->Click();
+    const std::vector<TAbstractItem *> there = Sel();
+    ASSERT_EQ(there.size(), 2u);
+    EXPECT_EQ(there[0]->Street(), &other);
+    EXPECT_EQ(there[0]->Points.GetPoint(0).x, 100); // pixel (1000, 500)
+    EXPECT_EQ(there[0]->Points.GetPoint(0).y, 50);
+    EXPECT_EQ(there[0]->ReferAxis.Items(0), nullptr);
+    // Without shift: where the copied items were.
+    module->PasteNoShift();
+    EXPECT_EQ(Sel()[0]->Points.GetPoint(0).x, 0);
+}
+
+TEST_F(ItemsControlTest, DeletionAsksWithTheCountAndTablesLoseTheRows) {
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(post);
+    road->SetComment(Cp("a#b"));
+    TStreetTableForm *table = TStreetTableForm::ShowStreetTable(QStringLiteral("Унифицированная таблица"),
+                                                                MakeUnifiedTable({road, curb, post}), street);
+    ASSERT_EQ(table->Table().RowCount(), 3);
+    prompts_.Answer(TPromptAnswer::No).Answer(TPromptAnswer::Yes);
+    EXPECT_FALSE(module->DeleteSelected());
+    EXPECT_EQ(street.Lists(RoadWay).Count(), 1);
+    street.ClearModified();
+    EXPECT_TRUE(module->DeleteSelected());
+    EXPECT_EQ(prompts_.Log().back(), QStringLiteral("ask: Удалить выбранные объекты в количестве 2 штук?"));
+    EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
+    EXPECT_EQ(street.Lists(Post).Count(), 0);
+    EXPECT_TRUE(Sel().empty());
+    EXPECT_TRUE(street.Modified());
+    ASSERT_EQ(table->Table().RowCount(), 1);
+    EXPECT_EQ(table->Table().RowFields(0)[4], curb->GetDisplayName());
+    EXPECT_EQ(table->Table().Lines[0].Text, Cp1251String("1"));
+    delete table;
+}
+
+TEST_F(ItemsControlTest, UnifiedTableStationsSidesAndUserText) {
+    TAbstractItem *axis = Make(street, Axis, {{0, -5, 0}, {100, -5, 0}});
+    road->SetReferAxis(axis);
+    post->SetComment(Cp("x#y"));
+    curb->SetReferAxis(axis);
+    TAbstractItem *below = Make(street, Post, {{30, -8, 0}});
+    below->SetReferAxis(axis);
+    const TReportTable t = MakeUnifiedTable({road, post, below});
+    EXPECT_EQ(t.Columns().size(), 8u);
+    ASSERT_EQ(t.RowCount(), 3);
+    const std::vector<Cp1251String> r0 = t.RowFields(0), r1 = t.RowFields(1), r2 = t.RowFields(2);
+    EXPECT_EQ(r0[1], Cp("лев"));
+    EXPECT_EQ(r0[2], Cp1251String("  0.0"));
+    EXPECT_EQ(r0[3], Cp1251String(" 20.0"));
+    // No axis: no stations (not 3.4e38); "#" in a comment stays in its column.
+    EXPECT_EQ(r1[1], Cp1251String());
+    EXPECT_EQ(r1[2], Cp1251String());
+    EXPECT_EQ(r1[3], Cp1251String());
+    EXPECT_EQ(r1[6], Cp("x#y"));
+    EXPECT_EQ(r2[1], Cp("прав"));
+    EXPECT_EQ(r2[2], Cp1251String(" 30.0"));
+}
+
+TEST_F(ItemsControlTest, TypeConversionKeepsVerticesAttributesAndPlace) {
+    TAbstractItem *other = Make(street, RoadWay, {{30, 0, 0}, {40, 0, 0}, {40, 5, 0}});
+    other->SetComment(Cp("к"));
+    other->SetGroupName(Cp("Г"));
+    street.Selection().AddItem(post);
+    module->ConvertSelection(Sidewalk);
+    // A post has one vertex, a sidewalk needs three: refused, nothing changes.
+    EXPECT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_EQ(street.Lists(Post).Count(), 1);
+
+    street.Selection().Clear();
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(post);
+    module->ConvertSelection(Sidewalk);
+    EXPECT_EQ(prompts_.Messages().size(), 2);
+    EXPECT_TRUE(prompts_.Messages().back().contains(QStringLiteral("одного типа")));
+
+    street.Selection().Clear();
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(other);
+    TStreetPointRec *shared = road->Points.PointRec(2);
+    module->ConvertSelection(Divider);
+    const std::vector<TAbstractItem *> sel = Sel();
+    ASSERT_EQ(sel.size(), 2u);
+    EXPECT_EQ(sel[0]->GetTypeCode(), Divider);
+    EXPECT_EQ(sel[0]->Points.PointRec(2), shared);
+    EXPECT_EQ(curb->Points.PointRec(0), shared);
+    EXPECT_EQ(sel[1]->Comment(), Cp("к"));
+    EXPECT_EQ(sel[1]->GroupName(), Cp("Г"));
+    EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
+}
+
+TEST_F(ItemsControlTest, ShowSelectionWalksThroughTheSelection) {
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(post);
+    road->Points.CurrentIndex = 2;
+    module->ShowSelection();
+    EXPECT_EQ(module->CurrentItem(), post);
+    EXPECT_EQ(shownAt.x, 25);
+    module->ShowSelection();
+    EXPECT_EQ(module->CurrentItem(), road);
+    EXPECT_EQ(shownAt.x, 20);
+    EXPECT_EQ(shownAt.y, 10);
+}
+
+TEST_F(ItemsControlTest, InfoLinesAndTheSelectionOverlay) {
+    street.Selection().AddItem(road);
+    street.Selection().AddItem(curb);
+    EXPECT_EQ(module->SelectedCountInfo->GetInfo(), QStringLiteral("2"));
+    EXPECT_EQ(module->SelectedDescription->GetInfo(), QStringLiteral("***"));
+    EXPECT_EQ(module->SelectedDescription->TextColor, QColor(0x80, 0x80, 0x80));
+    street.Selection().Remove(curb);
+    EXPECT_EQ(module->SelectedDescription->GetInfo(), ToQString(road->GetDisplayName()));
+
+    // The overlay: the road way's outline (4 segments) and a square at each vertex, one line batch.
+    auto device = std::make_shared<TRecordingDevice>(400, 300);
+    TDisplayRenderer renderer(device);
+    renderer.BeginDraw();
+    renderer.Projection().Scale(true, 0.05f, 0.05f, 1); // 20 m across half the view
+    device->ClearRecord();
+    TDxDrawParams params{&renderer, {}, 0};
+    drawListeners.Call(params);
+    road->Points.EnsureGeometry();
+    const std::size_t outline = 2 * (road->Points.Dense().size() - 1);
+    ASSERT_EQ(device->Draws().size(), 1u);
+    EXPECT_EQ(device->Draws()[0].Type, D3DPT_LINELIST);
+    EXPECT_EQ(device->Draws()[0].VertexCount, outline + 4u * 8);
+}
+
+} // namespace
