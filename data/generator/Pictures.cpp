@@ -1,4 +1,5 @@
-// Small fixed pictures: the default design block, the built-in design-line textures, the kilometre plate.
+// Small fixed pictures: the default design block, the built-in design-line textures, the kilometre plate,
+// the hatch laid over selected polygons.
 #include "Bmp.h"
 #include "Generators.h"
 #include "Tables.h"

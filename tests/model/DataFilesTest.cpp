@@ -110,6 +110,7 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\LnStyle_Dash.bmp",
         "Текстуры\\LnStyle_Dash_Dot.bmp",
         "Знаки\\KM.bmp",
+        "Текстуры\\Hatch.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
     };
     for (const char *name : required)

@@ -10,6 +10,7 @@
 #include "model/ItemList.h"
 #include "model/LineItem.h"
 #include "model/PointItem.h"
+#include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
 #include "objects/RegisterObjects.h"
 #include "platform/d3d9/RecordingDevice.h"
@@ -388,7 +389,8 @@ TEST_F(ItemsControlTest, InfoLinesAndTheSelectionOverlay) {
     street.Selection().Remove(curb);
     EXPECT_EQ(module->SelectedDescription->GetInfo(), ToQString(road->GetDisplayName()));
 
-    // The overlay: the road way's outline (4 segments) and a square at each vertex, one line batch.
+    // The overlay: the road way hatched with the shipped hatch picture (its own triangles), then its
+    // outline (4 segments) and a square at each vertex in one line batch.
     auto device = std::make_shared<TRecordingDevice>(400, 300);
     TDisplayRenderer renderer(device);
     renderer.BeginDraw();
@@ -398,9 +400,13 @@ TEST_F(ItemsControlTest, InfoLinesAndTheSelectionOverlay) {
     drawListeners.Call(params);
     road->Points.EnsureGeometry();
     const std::size_t outline = 2 * (road->Points.Dense().size() - 1);
-    ASSERT_EQ(device->Draws().size(), 1u);
-    EXPECT_EQ(device->Draws()[0].Type, D3DPT_LINELIST);
-    EXPECT_EQ(device->Draws()[0].VertexCount, outline + 4u * 8);
+    ASSERT_EQ(device->Draws().size(), 2u);
+    const TRecordedDraw &hatch = device->Draws()[0];
+    EXPECT_EQ(hatch.Type, D3DPT_TRIANGLELIST);
+    EXPECT_EQ(hatch.VertexCount, dynamic_cast<TPolygonItem &>(*road).Triangles().size());
+    EXPECT_NE(hatch.State.Texture, nullptr);
+    EXPECT_EQ(device->Draws()[1].Type, D3DPT_LINELIST);
+    EXPECT_EQ(device->Draws()[1].VertexCount, outline + 4u * 8);
 }
 
 } // namespace
