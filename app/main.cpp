@@ -10,6 +10,8 @@
 
 #include <QStringList>
 
+#include <memory>
+
 int main(int argc, char **argv) {
     // Item types whose own classes are not there yet are read and drawn by stand-in classes, which step
     // aside for every type that has its class.
@@ -18,14 +20,18 @@ int main(int argc, char **argv) {
     RegisterStandInItemClasses();
 
     TStreetPlanApplication app(argc, argv);
-    int result = 0;
-    {
-        TStartUp startUp;
-        startUp.MainForm().show();
-        QStringList arguments = QCoreApplication::arguments();
-        arguments.removeFirst();
-        startUp.ProcessCommandLine(arguments);
-        result = app.exec();
-    }
+    std::unique_ptr<TStartUp> startUp;
+    // What stops start-up (a data file that cannot be read, say) is shown before the program ends.
+    if (!TStreetPlanApplication::CallGuarded([&] {
+            startUp = std::make_unique<TStartUp>();
+            return true;
+        }))
+        return 1;
+    startUp->MainForm().show();
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    startUp->ProcessCommandLine(arguments);
+    const int result = app.exec();
+    startUp.reset();
     return result;
 }

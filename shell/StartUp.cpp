@@ -5,6 +5,7 @@
 #include "shell/ImageData.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlanCtrl.h"
+#include "shell/StreetPlanApplication.h"
 #include "shell/StreetsHolder.h"
 #include "shell/SyncForm.h"
 
@@ -74,27 +75,34 @@ void TStartUp::MakeSlot(TStartUpSlot slot) {
 }
 
 void TStartUp::ProcessCommandLine(const QStringList &arguments) {
+    // A file that cannot be opened is reported and the others still open: start-up goes on.
+    for (const QString &argument : arguments)
+        TStreetPlanApplication::CallGuarded([&] {
+            OpenCommandLineFile(argument);
+            return true;
+        });
+}
+
+void TStartUp::OpenCommandLineFile(const QString &argument) {
     TMainForm &form = *mainForm_;
     TStreetsHolderModule &holder = form.Holder();
-    for (const QString &argument : arguments) {
-        if (!QFileInfo(argument).isFile())
-            continue;
-        if (argument.endsWith(QStringLiteral(".zrv"), Qt::CaseInsensitive)) {
-            form.CurrentStreet();
-            const int index = holder.OpenFiles({argument});
-            if (index < 0)
-                continue;
-            holder.SetActiveIndex(index);
-            holder.DropEmptyStreets();
-            form.ShowPlan();
-            form.MainPlanDrawer().ShowAll();
-            form.RefreshAll();
-            continue;
-        }
-        for (const auto &[extension, opener] : Registrations().Openers)
-            if (argument.endsWith(extension, Qt::CaseInsensitive)) {
-                opener(form, argument);
-                break;
-            }
+    if (!QFileInfo(argument).isFile())
+        return;
+    if (argument.endsWith(QStringLiteral(".zrv"), Qt::CaseInsensitive)) {
+        form.CurrentStreet();
+        const int index = holder.OpenFiles({argument});
+        if (index < 0)
+            return;
+        holder.SetActiveIndex(index);
+        holder.DropEmptyStreets();
+        form.ShowPlan();
+        form.MainPlanDrawer().ShowAll();
+        form.RefreshAll();
+        return;
     }
+    for (const auto &[extension, opener] : Registrations().Openers)
+        if (argument.endsWith(extension, Qt::CaseInsensitive)) {
+            opener(form, argument);
+            return;
+        }
 }

@@ -47,11 +47,12 @@ public:
     TMainPlanControls &PlanControls() const { return *planControls_; }
     TZorvan2SyncForm &SyncForm() const { return *syncForm_; }
 
-    // The arguments after the program's name.
+    // The arguments after the program's name. An error opening one file is shown and the next file opens.
     void ProcessCommandLine(const QStringList &arguments);
 
 private:
     void MakeSlot(TStartUpSlot slot);
+    void OpenCommandLineFile(const QString &argument);
 
     std::unique_ptr<TMainForm> mainForm_;
     TMainPlanControls *planControls_ = nullptr;

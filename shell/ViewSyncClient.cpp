@@ -29,9 +29,11 @@ TViewSyncClient::TViewSyncClient(const QString &socketName, QObject *parent)
     connect(socket_, &QLocalSocket::disconnected, this, [this] {
         reader_ = TSyncFrameReader();
         lastSent_.reset();
+        pending_.reset();
         retry_.start();
     });
     connect(socket_, &QLocalSocket::connected, this, [this] { retry_.stop(); });
+    connect(socket_, &QLocalSocket::bytesWritten, this, &TViewSyncClient::SendPending);
     connect(socket_, &QLocalSocket::errorOccurred, this, [this] {
         if (socket_->state() != QLocalSocket::ConnectedState)
             retry_.start();
@@ -70,16 +72,35 @@ bool TViewSyncClient::SendViewSync(const TSyncView &view) {
         return false;
     if (!IsConnected() || (lastSent_ && *lastSent_ == view))
         return false;
+    // Cleared first: writing may report bytes written at once, which must not send an older view after it.
+    pending_.reset();
+    if (Write(view))
+        return true;
+    pending_ = view;
+    return false;
+}
+
+bool TViewSyncClient::Write(const TSyncView &view) {
     const std::vector<uint8_t> frame = EncodeViewFrame(view);
-    // A hub that does not read gets no more frames until it does; the next changed view goes then.
+    // A hub that does not read gets no more frames until it does.
     if (socket_->bytesToWrite() + static_cast<qint64>(frame.size()) > MaxPendingBytes)
         return false;
     if (socket_->write(reinterpret_cast<const char *>(frame.data()), static_cast<qint64>(frame.size())) !=
         static_cast<qint64>(frame.size()))
         return false;
-    socket_->flush(); // writes what the socket takes now, without waiting
     lastSent_ = view;
+    socket_->flush(); // writes what the socket takes now, without waiting
     return true;
+}
+
+void TViewSyncClient::SendPending() {
+    if (!pending_ || !IsConnected())
+        return;
+    const TSyncView view = *pending_;
+    pending_.reset();
+    if ((lastSent_ && *lastSent_ == view) || Write(view))
+        return;
+    pending_ = view;
 }
 
 void TViewSyncClient::ReadFrames() {
@@ -93,8 +114,9 @@ void TViewSyncClient::ReadFrames() {
         TSyncFrame frame;
         while (self && reader_.Next(frame)) {
             if (const auto view = DecodeViewFrame(frame)) {
-                // The peer knows this view: drawing it must not send it back.
+                // The peer knows this view: drawing it must not send it back, and it leads now.
                 lastSent_ = *view;
+                pending_.reset();
                 emit ViewReceived(*view);
             } else if (const auto distance = DecodeAxisFrame(frame)) {
                 emit AxisPositionReceived(*distance);

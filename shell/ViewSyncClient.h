@@ -5,7 +5,9 @@
 //
 // Sending never blocks the program: a frame goes out only while the program is active, connected, the
 // view differs from the last one sent or received (so views received and drawn are not echoed back), and
-// the hub has read what was sent before; otherwise the frame is dropped. Received values are validated
+// the hub has read what was sent before; otherwise the frame is dropped. Of the views dropped because the
+// hub was not reading, the latest goes out once it reads again (unless a view came from the hub
+// meanwhile), so the hub never stays on a view the program has left. Received values are validated
 // (ViewSync.h) before they are handed on; the plan view applies them when it is shown, clamping an axis
 // position to the axis.
 #include "shell/ViewSync.h"
@@ -48,6 +50,9 @@ signals:
 
 private:
     void ReadFrames();
+    // Writes the frame when the hub has room for it; true when it went out.
+    bool Write(const TSyncView &view);
+    void SendPending();
 
     QString socketName_;
     QLocalSocket *socket_;
@@ -55,4 +60,6 @@ private:
     TSyncFrameReader reader_;
     std::function<bool()> activeCheck_;
     std::optional<TSyncView> lastSent_;
+    // The latest view dropped while the hub was not reading.
+    std::optional<TSyncView> pending_;
 };

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -299,6 +300,11 @@ D3DMATRIX Multiply(const D3DMATRIX &a, const D3DMATRIX &b) {
 constexpr float PixelBias = 1.0f / 128.0f;
 
 constexpr std::size_t InitialStreamBytes = std::size_t(4) << 20;
+// A stream buffer grows (doubling) to hold a whole scene's vertices up to this size; scenes larger than
+// that orphan it when it is full.
+constexpr std::size_t MaxStreamBytes = std::size_t(64) << 20;
+// How long a scene waits for the GL to be done with the vertices of the scene before last.
+constexpr GLuint64 StreamWaitNs = 2'000'000'000;
 
 class TGLDevice final : public TD3DDeviceBase {
 public:
@@ -359,7 +365,11 @@ public:
             TGL &gl = context_->GL();
             gl.glDeleteProgram(program_);
             gl.glDeleteVertexArrays(1, &vao_);
-            gl.glDeleteBuffers(1, &vbo_);
+            for (TStreamBuffer &b : stream_) {
+                if (b.Fence)
+                    gl.glDeleteSync(b.Fence);
+                gl.glDeleteBuffers(1, &b.Vbo);
+            }
             gl.glDeleteSamplers(1, &sampler_);
             gl.glDeleteFramebuffers(1, &fbo_);
             gl.glDeleteRenderbuffers(1, &colorRb_);
@@ -376,6 +386,7 @@ public:
             drawnOutsidePaint_ = QOpenGLContext::currentContext() != context_->Context();
         TCurrentScope scope(*context_, call);
         BindTarget();
+        NextStreamBuffer(context_->GL());
         // Whoever else draws with this context (the widget's own painting) may have changed its state.
         stateDirty_ = transformDirty_ = true;
         EnterScene(call);
@@ -473,7 +484,9 @@ public:
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         BindTarget();
-        std::vector<uint8_t> buffer(static_cast<std::size_t>(w) * h * 4);
+        // Kept between reads: a fresh picture-sized block each time costs more than the read.
+        std::vector<uint8_t> &buffer = readBuffer_;
+        buffer.resize(static_cast<std::size_t>(w) * h * 4);
         gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
         gl.glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, buffer.data());
         CheckGLError(gl, call);
@@ -548,11 +561,13 @@ private:
 
         gl.glGenVertexArrays(1, &vao_);
         gl.glBindVertexArray(vao_);
-        gl.glGenBuffers(1, &vbo_);
-        gl.glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-        gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(InitialStreamBytes), nullptr,
-                        GL_STREAM_DRAW);
-        streamSize_ = InitialStreamBytes;
+        for (TStreamBuffer &b : stream_) {
+            gl.glGenBuffers(1, &b.Vbo);
+            gl.glBindBuffer(GL_ARRAY_BUFFER, b.Vbo);
+            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(InitialStreamBytes), nullptr,
+                            GL_STREAM_DRAW);
+            b.Size = InitialStreamBytes;
+        }
         gl.glEnableVertexAttribArray(0);
         gl.glEnableVertexAttribArray(1);
         gl.glGenSamplers(1, &sampler_);
@@ -563,17 +578,41 @@ private:
         CheckGLError(gl, call);
     }
 
-    // Copies the vertices into the streaming buffer; returns their offset. The buffer is written front to
-    // back without waiting for earlier draws, and orphaned (GL hands out fresh storage) when full.
+    // Each scene streams its vertices into one of two buffers in turn, front to back without waiting for
+    // earlier draws. A buffer is written again only after the GL is done with the scene before last (a
+    // fence), so steady drawing neither waits nor allocates: orphaning a full buffer would make the GL
+    // hand out (and clear) fresh storage every few megabytes. A scene that does not fit grows its buffer
+    // for the next time, or past MaxStreamBytes orphans it.
+    void NextStreamBuffer(TGL &gl) {
+        TStreamBuffer &done = stream_[streamIndex_];
+        if (done.Fence)
+            gl.glDeleteSync(done.Fence);
+        done.Fence = gl.glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        streamIndex_ = (streamIndex_ + 1) % stream_.size();
+        streamOffset_ = 0;
+        TStreamBuffer &next = stream_[streamIndex_];
+        if (!next.Fence)
+            return;
+        const GLenum waited = gl.glClientWaitSync(next.Fence, GL_SYNC_FLUSH_COMMANDS_BIT, StreamWaitNs);
+        gl.glDeleteSync(next.Fence);
+        next.Fence = nullptr;
+        if (waited != GL_ALREADY_SIGNALED && waited != GL_CONDITION_SATISFIED) {
+            // Not known to be done: fresh storage is always safe to write.
+            gl.glBindBuffer(GL_ARRAY_BUFFER, next.Vbo);
+            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(next.Size), nullptr, GL_STREAM_DRAW);
+        }
+    }
+
+    // Copies the vertices into the scene's stream buffer; returns their offset.
     std::size_t Stream(TGL &gl, const void *data, std::size_t bytes, const char *call) {
-        gl.glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        TStreamBuffer &b = stream_[streamIndex_];
+        gl.glBindBuffer(GL_ARRAY_BUFFER, b.Vbo);
         std::size_t offset = (streamOffset_ + 15) & ~std::size_t(15);
-        if (bytes > streamSize_) {
-            streamSize_ = std::max(bytes, streamSize_ * 2);
-            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamSize_), nullptr, GL_STREAM_DRAW);
-            offset = 0;
-        } else if (offset + bytes > streamSize_) {
-            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamSize_), nullptr, GL_STREAM_DRAW);
+        if (offset + bytes > b.Size) {
+            // Draws made from the old storage keep it until they are done.
+            if (bytes > b.Size || b.Size < MaxStreamBytes)
+                b.Size = std::max({bytes, std::min(b.Size * 2, MaxStreamBytes), b.Size});
+            gl.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(b.Size), nullptr, GL_STREAM_DRAW);
             offset = 0;
         }
         void *p = gl.glMapBufferRange(
@@ -679,10 +718,19 @@ private:
     bool hasStencil_ = false, hasDepth_ = false;
     bool drawnOutsidePaint_ = false;
     GLuint fbo_ = 0, colorRb_ = 0, depthRb_ = 0;
-    GLuint program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+    GLuint program_ = 0, vao_ = 0, sampler_ = 0;
+    struct TStreamBuffer {
+        GLuint Vbo = 0;
+        std::size_t Size = 0;
+        // Set when a scene that wrote the buffer ended; the buffer is free once it is signalled.
+        GLsync Fence = nullptr;
+    };
+    std::array<TStreamBuffer, 2> stream_;
+    std::size_t streamIndex_ = 0;
     GLint uWorldViewProj_ = -1, uPixelShift_ = -1, uAmbient_ = -1, uColorOp_ = -1, uArg1_ = -1, uArg2_ = -1,
           uHasUV_ = -1;
-    std::size_t streamSize_ = 0, streamOffset_ = 0;
+    std::size_t streamOffset_ = 0;
+    std::vector<uint8_t> readBuffer_;
     UINT maxTextureSize_ = 1;
 };
 

@@ -32,6 +32,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -264,6 +265,12 @@ TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInpu
     const std::string axisStreet = dir_.File("Axis.zrv"), bad = dir_.File("bad.zrv");
     WriteFixtureStreet(axisStreet, true);
     sptest::WriteFileBytes(bad, {'n', 'o', 'p', 'e'});
+    // A kind of file whose opener fails: its error is shown and the files after it still open.
+    const std::string failing = dir_.File("survey.e2efail");
+    sptest::WriteFileBytes(failing, {0});
+    RegisterCommandLineOpener(QStringLiteral(".E2EFAIL"), [](TMainForm &, const QString &name) {
+        throw std::runtime_error("cannot open " + name.toStdString());
+    });
 
     TStartUp startUp;
     TMainForm &form = startUp.MainForm();
@@ -272,10 +279,12 @@ TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInpu
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     startUp.ProcessCommandLine({QString::fromStdString(dir_.File("missing.zrv")), QString::fromStdString(bad),
-                                QString::fromStdString(street_), QString::fromStdString(axisStreet)});
-    ASSERT_EQ(prompts_.Messages().size(), 1);
+                                QString::fromStdString(street_), QString::fromStdString(failing),
+                                QString::fromStdString(axisStreet)});
+    ASSERT_EQ(prompts_.Messages().size(), 2);
     EXPECT_TRUE(
         prompts_.Messages()[0].startsWith("Не удалось открыть файл \"" + QString::fromStdString(bad)));
+    EXPECT_EQ(prompts_.Messages()[1], QString::fromStdString("cannot open " + failing));
     ASSERT_EQ(form.Holder().Count(), 2);
     EXPECT_EQ(form.Holder().ActiveFileName(), QString::fromStdString(axisStreet))
         << "the last file opened is active";

@@ -413,6 +413,31 @@ TEST(GLDevice, ReadBackGivesTopRowFirstAsBlueGreenRedBytesAtThePitch) {
     EXPECT_EQ(rows, expected);
 }
 
+// Scenes of more vertices than the streaming buffer first holds: what was drawn before the buffer filled up
+// and what is drawn after it stay right, in one call larger than the buffer or in many, scene after scene
+// (the buffers are reused once the GL is done with them).
+TEST(GLDevice, ScenesLargerThanTheVertexStreamDrawEveryVertex) {
+    TTarget t(4, 1);
+    const UINT filler = 201000; // 4.8 MB of vertices, 67 calls of 3000
+    const D3DCOLOR colours[] = {Red, Blue, 0xFF00FF00, White, Red};
+    for (std::size_t scene = 0; scene < std::size(colours); ++scene) {
+        const D3DCOLOR c = colours[scene];
+        t.Begin();
+        t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, c)});
+        const std::vector<TVertex> many(filler, V(1, 0, c));
+        if (scene % 2 == 0) {
+            t.Draw(D3DPT_POINTLIST, filler, many);
+        } else {
+            for (UINT at = 0; at < filler; at += 3000)
+                t.Device->DrawPrimitiveUP(D3DPT_POINTLIST, 3000, many.data() + at, sizeof(TVertex));
+        }
+        t.Draw(D3DPT_POINTLIST, 1, {V(3, 0, c)});
+        t.End();
+        EXPECT_EQ(t.Mask(c), "##.#") << "scene " << scene;
+        EXPECT_EQ(t.At(2, 0), 0u) << "scene " << scene;
+    }
+}
+
 TEST(GLDevice, ViewportAndCapabilitiesDescribeTheTarget) {
     auto device = CreateOffscreenDevice(33, 17);
     D3DVIEWPORT9 vp{};

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -218,11 +219,23 @@ TEST_F(ViewSyncHub, APeerThatNeverReadsBlocksNobody) {
             QCoreApplication::processEvents();
     }
     EXPECT_GT(sent, 0);
-    // The reading peer still gets views, up to the last one that went out.
+    // The reading peer still gets views, up to the last one drawn: sent now or as soon as the hub reads.
     const TSyncView final{-1.f, -1.f, 0.f, 1.f, 0.f};
-    ASSERT_TRUE(shelltest::WaitUntil([&] { return a.client.SendViewSync(final); }));
+    a.client.SendViewSync(final);
     ASSERT_TRUE(shelltest::WaitUntil([&] { return !b.views.empty() && b.views.back() == final; }, 10000));
     EXPECT_TRUE(hub.Running());
+    // When the stuck peer reads at last, the latest view reaches it too.
+    std::vector<uint8_t> received;
+    const std::vector<uint8_t> finalBytes = ViewBytes(20, {-1, -1, 0, 1, 0});
+    EXPECT_TRUE(shelltest::WaitUntil([&] {
+        uint8_t buffer[4096];
+        const ssize_t n = ::recv(stuck, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0)
+            received.insert(received.end(), buffer, buffer + n);
+        return received.size() >= finalBytes.size() &&
+               std::equal(finalBytes.begin(), finalBytes.end(),
+                          received.end() - static_cast<std::ptrdiff_t>(finalBytes.size()));
+    }));
     ::close(stuck);
 }
 
@@ -248,6 +261,24 @@ TEST_F(ViewSyncHub, AHubThatNeverReadsDoesNotBlockTheProgram) {
     }
     EXPECT_GT(sent, 0);
     EXPECT_GT(dropped, 0); // the kernel's buffer filled up and frames were dropped, not queued
+
+    // Once the hub reads again, the last view the program drew reaches it, after everything sent before.
+    std::vector<uint8_t> received;
+    const auto readSome = [&] {
+        uint8_t buffer[4096];
+        const ssize_t n = ::recv(accepted, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0)
+            received.insert(received.end(), buffer, buffer + n);
+    };
+    const std::vector<uint8_t> last = ViewBytes(20, {30000, 0, 0, 1, 0});
+    EXPECT_TRUE(shelltest::WaitUntil([&] {
+        readSome();
+        return received.size() >= last.size() &&
+               std::equal(last.begin(), last.end(),
+                          received.end() - static_cast<std::ptrdiff_t>(last.size()));
+    }));
+    EXPECT_EQ(received.size() % last.size(), 0u);
+    EXPECT_FALSE(a.client.SendViewSync(TSyncView{30000, 0, 0, 1, 0})) << "it was sent";
     ::close(accepted);
     ::close(server);
 }

@@ -2,8 +2,9 @@
 //
 // Listens on the view-synchronisation socket (by default "TSyncHubForm" in the user's runtime folder, or
 // STREETPLAN_SYNC_SOCKET) and relays every frame one program sends to every other connected program. A
-// program that does not read loses frames instead of holding up the others; frames longer than the
-// protocol allows are skipped. Runs until it is stopped.
+// program that does not read loses frames instead of holding up the others, but the latest view and the
+// latest axis position dropped for it go out once it reads again; frames longer than the protocol allows
+// are skipped. Runs until it is stopped.
 #include "shell/ViewSync.h"
 #include "shell/ViewSyncClient.h"
 
@@ -35,8 +36,10 @@ private:
             peer->setReadBufferSize(ReadChunk);
             readers_[peer] = std::make_shared<TSyncFrameReader>();
             connect(peer, &QLocalSocket::readyRead, this, [this, peer] { Relay(peer); });
+            connect(peer, &QLocalSocket::bytesWritten, this, [this, peer] { SendPending(peer); });
             connect(peer, &QLocalSocket::disconnected, this, [this, peer] {
                 readers_.erase(peer);
+                pending_.erase(peer);
                 peer->deleteLater();
             });
         }
@@ -64,18 +67,51 @@ private:
                     if (entry.first != from)
                         peers.emplace_back(entry.first);
                 for (const QPointer<QLocalSocket> &peer : peers) {
-                    if (!peer || peer->state() != QLocalSocket::ConnectedState ||
-                        peer->bytesToWrite() + static_cast<qint64>(out.size()) > MaxPendingBytes)
-                        continue;
-                    peer->write(reinterpret_cast<const char *>(out.data()), static_cast<qint64>(out.size()));
-                    peer->flush();
+                    if (!peer || readers_.count(peer.data()) == 0)
+                        continue; // gone meanwhile
+                    // A newer frame of the kind replaces the one dropped before.
+                    TPending &pending = pending_[peer.data()];
+                    const bool kept = frame.DwData == SyncViewMessage || frame.DwData == SyncAxisMessage;
+                    if (kept)
+                        pending.erase(frame.DwData);
+                    if (!Write(*peer, out) && kept)
+                        pending[frame.DwData] = out;
                 }
             }
         }
     }
 
+    // Writes the frame when the peer has room for it; true when it went out.
+    static bool Write(QLocalSocket &peer, const std::vector<uint8_t> &frame) {
+        if (peer.state() != QLocalSocket::ConnectedState ||
+            peer.bytesToWrite() + static_cast<qint64>(frame.size()) > MaxPendingBytes)
+            return false;
+        peer.write(reinterpret_cast<const char *>(frame.data()), static_cast<qint64>(frame.size()));
+        peer.flush();
+        return true;
+    }
+
+    void SendPending(QLocalSocket *peer) {
+        auto it = pending_.find(peer);
+        if (it == pending_.end())
+            return;
+        // Taken out first: a write may report bytes written at once and come back here.
+        TPending frames = std::move(it->second);
+        it->second.clear();
+        for (auto &[code, frame] : frames) {
+            if (readers_.count(peer) == 0)
+                return; // gone meanwhile
+            TPending &now = pending_[peer];
+            if (now.count(code) == 0 && !Write(*peer, frame))
+                now[code] = std::move(frame);
+        }
+    }
+
+    // Per peer, the latest frame of each kept kind that it could not take.
+    using TPending = std::map<uint32_t, std::vector<uint8_t>>;
     QLocalServer &server_;
     std::map<QLocalSocket *, std::shared_ptr<TSyncFrameReader>> readers_;
+    std::map<QLocalSocket *, TPending> pending_;
 };
 
 } // namespace
