@@ -466,7 +466,8 @@ std::string DeviceCreateFailedText(HRESULT result) {
 // ---- TSurfaceRenderer
 
 TSurfaceRenderer::TSurfaceRenderer(int32_t width, int32_t height)
-    : TdxRenderer(CreateOffscreenDevice(width, height, false)), targetWidth_(Width()), targetHeight_(Height()) {}
+    : TdxRenderer(CreateOffscreenDevice(width, height, false)), targetWidth_(Width()),
+      targetHeight_(Height()) {}
 
 // A fresh device's viewport is its whole target.
 TSurfaceRenderer::TSurfaceRenderer(std::shared_ptr<IDirect3DDevice9> device)

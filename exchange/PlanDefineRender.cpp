@@ -186,8 +186,8 @@ public:
     }
 
 private:
-    // The projection that puts the frame onto the viewport's square (clip x and y from -1 to 1): the plan point
-    // is moved by minus the frame's centre, turned back by the sheet's angle and scaled.
+    // The projection that puts the frame onto the viewport's square (clip x and y from -1 to 1): the plan
+    // point is moved by minus the frame's centre, turned back by the sheet's angle and scaled.
     void LoadFrameProjection(TSurfaceRenderer &r, const TFrame &frame) const {
         const double side = VectorDistance(sheet_.PixelToWorldI(0, frame.Side), sheet_.PixelToWorldI(0, 0));
         const float k = float(2 / side);

@@ -167,9 +167,9 @@ public:
     virtual void GetViewport(D3DVIEWPORT9 &viewport) = 0;
     // Ours, beyond the original: the viewport may reach beyond the target on any side (its origin may be
     // negative); it keeps at least one pixel of the target, each side 1 to MaxViewportSize, depth 0..1
-    // only. Nothing is drawn outside the viewport or the target. The target then shows the part of the picture a target as large as the viewport would show,
-    // exactly: drawing one scene with two origins gives the same pixels, moved by the difference. A
-    // viewport out of range raises D3DERR_INVALIDCALL.
+    // only. Nothing is drawn outside the viewport or the target. The target then shows the part of the
+    // picture a target as large as the viewport would show, exactly: drawing one scene with two origins gives
+    // the same pixels, moved by the difference. A viewport out of range raises D3DERR_INVALIDCALL.
     virtual void SetViewport(const D3DVIEWPORT9 &viewport) = 0;
     virtual void GetDeviceCaps(D3DCAPS9 &caps) = 0;
 

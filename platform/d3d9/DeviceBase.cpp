@@ -261,5 +261,6 @@ void TD3DDeviceBase::CheckViewport(const char *call, const D3DVIEWPORT9 &viewpor
                       "viewport " + std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " +
                           std::to_string(v.Width) + " x " + std::to_string(v.Height) + " on a target of " +
                           std::to_string(targetWidth) + " x " + std::to_string(targetHeight) +
-                          " (sides up to " + std::to_string(maxSize) + ", depth 0..1, overlapping the target)");
+                          " (sides up to " + std::to_string(maxSize) +
+                          ", depth 0..1, overlapping the target)");
 }

@@ -784,8 +784,8 @@ private:
     };
     std::array<TStreamBuffer, 2> stream_;
     std::size_t streamIndex_ = 0;
-    GLint uWorldViewProj_ = -1, uHalf_ = -1, uOffset_ = -1, uToGL_ = -1, uAmbient_ = -1, uColorOp_ = -1, uArg1_ = -1, uArg2_ = -1,
-          uHasUV_ = -1;
+    GLint uWorldViewProj_ = -1, uHalf_ = -1, uOffset_ = -1, uToGL_ = -1, uAmbient_ = -1, uColorOp_ = -1,
+          uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint8_t> readBuffer_;
     UINT maxTextureSize_ = 1;

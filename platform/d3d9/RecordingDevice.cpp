@@ -82,8 +82,8 @@ void TRecordingTexture::UnlockRect(UINT level) {
 }
 
 TRecordingDevice::TRecordingDevice(int width, int height, UINT maxTextureSize)
-    : width_(width), height_(height), maxTextureSize_(maxTextureSize),
-      viewport_{0, 0, width, height, 0.0f, 1.0f} {}
+    : width_(width), height_(height),
+      maxTextureSize_(maxTextureSize), viewport_{0, 0, width, height, 0.0f, 1.0f} {}
 
 TRecordedCall &TRecordingDevice::Record(TDeviceCall call) {
     calls_.push_back(TRecordedCall{call});
