@@ -32,7 +32,6 @@
 #include "platform/gdi/Bitmap.h"
 #include "platform/gdi/CanvasEmulator.h"
 
-#include <QImage>
 #include <QPainter>
 
 #include <algorithm>
@@ -249,26 +248,12 @@ void TPlanDefineItem::RenderToDC(QPainter &painter, const QRect &dest, bool with
     const double left = dest.left(), top = dest.top();
     const double sx = double(dest.width()) / PrintWidthPx(), sy = double(dest.height()) / PrintHeightPx();
     TCanvasEmulator canvas(painter);
-    // One image for every tile, in the bytes the raster engine copies without converting (a sheet printed
-    // to an image is mostly a plain copy); a tile pixel is the bytes B, G, R.
-    QImage image(DCTileSize, DCTileSize, QImage::Format_RGB888);
-    if (image.isNull())
-        RaiseStreetError(what, "cannot allocate the tile image");
     TPlanTileSink sink;
     sink.Tile = [&](int column, int row, int width, int height, const TBitmap &tile) {
-        for (int y = 0; y < height; ++y) {
-            const uint8_t *from = tile.ScanLine(y);
-            uint8_t *to = image.scanLine(y);
-            for (int x = 0; x < width; ++x, from += 3, to += 3) {
-                to[0] = from[2];
-                to[1] = from[1];
-                to[2] = from[0];
-            }
-        }
         const double x0 = double(column) * DCTileSize, y0 = double(row) * DCTileSize;
         const int l = Round32(x0 * sx + left), t = Round32(y0 * sy + top);
         const int r = Round32((x0 + width) * sx + left), b = Round32((y0 + height) * sy + top);
-        canvas.CopyRect(QRect(l, t, r - l, b - t), image, QRect(0, 0, width, height));
+        canvas.CopyRect(QRect(l, t, r - l, b - t), tile.ToQImage(), QRect(0, 0, width, height));
     };
     RenderTilesAs(what, DCTileSize, withFrame, 1.5, 0, sink);
 }
