@@ -98,6 +98,11 @@ void TdxRenderer::ReadViewport() {
     height_ = viewport_.Height;
 }
 
+void TdxRenderer::SetViewport(const D3DVIEWPORT9 &viewport) {
+    device_->SetViewport(viewport);
+    ReadViewport();
+}
+
 void TdxRenderer::BeginDraw() {
     frameSerial_ = NextFrameSerial();
     // The frame's scratch arrays go; one block big enough for the last frame stays.
@@ -471,10 +476,12 @@ std::string DeviceCreateFailedText(HRESULT result) {
 // ---- TSurfaceRenderer
 
 TSurfaceRenderer::TSurfaceRenderer(int32_t width, int32_t height)
-    : TdxRenderer(CreateOffscreenDevice(width, height, false)) {}
+    : TdxRenderer(CreateOffscreenDevice(width, height, false)), targetWidth_(Width()),
+      targetHeight_(Height()) {}
 
+// A fresh device's viewport is its whole target.
 TSurfaceRenderer::TSurfaceRenderer(std::shared_ptr<IDirect3DDevice9> device)
-    : TdxRenderer(std::move(device)) {}
+    : TdxRenderer(std::move(device)), targetWidth_(Width()), targetHeight_(Height()) {}
 
 void TSurfaceRenderer::BeginDraw() {
     TdxRenderer::BeginDraw();
@@ -487,7 +494,7 @@ void TSurfaceRenderer::EndDraw() {
 }
 
 void TSurfaceRenderer::CopyToBitmap(TBitmap &bitmap) {
-    const int32_t w = Width(), h = Height();
+    const int32_t w = targetWidth_, h = targetHeight_;
     std::vector<uint8_t> rows(static_cast<std::size_t>(w) * h * 4);
     Device().GetRenderTargetData(rows.data(), w * 4);
     bitmap = TBitmap(w, h, TPixelFormat::pf32bit);

@@ -137,6 +137,9 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
     const D3DVIEWPORT9 &Viewport() const { return viewport_; }
+    // The device's viewport (IDirect3DDevice9.SetViewport: it may lie outside the target); Width, Height and
+    // the pixel helpers follow it.
+    void SetViewport(const D3DVIEWPORT9 &viewport);
     const D3DCAPS9 &Caps() const { return caps_; }
     IDirect3DDevice9 &Device() const { return *device_; }
     const std::shared_ptr<IDirect3DDevice9> &DeviceRef() const { return device_; }
@@ -193,6 +196,11 @@ public:
 
     void BeginDraw() override;
     void EndDraw() override;
-    // The bitmap becomes the renderer's size in 24 bits with the last finished image, top row on top.
+    // The bitmap becomes the target's size in 24 bits with the last finished image, top row on top.
     void CopyToBitmap(TBitmap &bitmap);
+    int32_t TargetWidth() const { return targetWidth_; }
+    int32_t TargetHeight() const { return targetHeight_; }
+
+private:
+    int32_t targetWidth_ = 0, targetHeight_ = 0;
 };

@@ -7,6 +7,15 @@
 // neighbour, and its last pixel one after it: with them the filter treats every pixel as it would on one
 // surface the size of the sheet, and the sheet comes out the same whatever the tile size, without seams.
 //
+// Tiles see the sheet through one projection, that of a square frame around the printable area, and each
+// tile's surface is a window onto it: the device's viewport is the frame's square at a whole-pixel offset,
+// which reproduces the frame's picture exactly, so that a line within a rounding of a pixel centre falls
+// the same way in every tile, whatever the tile size. The frame reaches a little beyond the printable area
+// rounded up to 1024 pixels, so that tiles of 256, 512 and 1024 lie inside it with their aprons (the part
+// of an edge tile beyond the printable area shows the plan). A sheet larger than the device's largest
+// viewport is cut into blocks of a multiple of 1024 pixels, each its own frame; a tile that does not fit
+// in one block (a size that does not divide it) is its own frame.
+//
 // Polygons draw all their outline edges when the street's option "UpdateAllEdges" is on; a sheet prints
 // without them. The job switches the option off and rebuilds every polygon of the street, so that each
 // polygon drawn in the job follows it (their graphics are retained and would otherwise keep the edges
@@ -25,6 +34,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -33,6 +43,12 @@ namespace {
 
 constexpr uint32_t OrdinaryGeometry = 1;
 constexpr int Apron = 2;
+// Frames and blocks are whole multiples of this many pixels.
+constexpr int BlockUnit = 1024;
+
+int RoundUp(int v, int unit) {
+    return (v + unit - 1) / unit * unit;
+}
 
 // Every polygon list of the street is rebuilt at the next drawing.
 void InvalidatePolygons(TStreetStructure &street) {
@@ -92,6 +108,10 @@ public:
         sheet.JobRenderer_->LoadIdentityAll();
         widthPx_ = sheet.PrintWidthPx();
         heightPx_ = sheet.PrintHeightPx();
+        // Blocks as large as the device's viewport allows (none from a device without one).
+        const int largest = int(std::min<DWORD>(sheet.JobRenderer_->Caps().MaxViewportSize, 1 << 20));
+        const int limit = (largest - 2 * Apron) / BlockUnit * BlockUnit;
+        block_ = std::min(std::max(RoundUp(widthPx_, BlockUnit), RoundUp(heightPx_, BlockUnit)), limit);
     }
 
     int Columns() const { return (widthPx_ - 1) / tileSize_ + 1; }
@@ -103,18 +123,15 @@ public:
     void Render(int column, int row, double radiusFactor, double radiusAdd) {
         TSurfaceRenderer &r = *sheet_.JobRenderer_;
         const int n = tileSize_;
-        // The ground size of the surface's side and of the tile's.
-        const double ds = VectorDistance(sheet_.PixelToWorldI(0, surfaceSize_), sheet_.PixelToWorldI(0, 0));
+        const int x = column * n, y = row * n;
+        const TFrame frame = FrameOf(x, y);
+        LoadFrameProjection(r, frame);
+        r.SetViewport({frame.X0 - (x - Apron), frame.Y0 - (y - Apron), frame.Side, frame.Side, 0.0f, 1.0f});
+        // The tile's centre and the ground size of its side pick the records drawn.
         const double d = VectorDistance(sheet_.PixelToWorldI(0, n), sheet_.PixelToWorldI(0, 0));
-        const float k = float(2 / ds);
         const TXYZ centre =
-            sheet_.PixelToWorld(float(sheet_.MmToPx(sheet_.Format.LeftMargin) + n / 2.0 + double(column) * n),
-                                float(sheet_.MmToPx(sheet_.Format.TopMargin) + n / 2.0 + double(row) * n));
-        TMatrixShell &p = r.Projection();
-        p.LoadIdentity();
-        p.Scale(false, k, k, k);
-        p.RotateZ(false, sheet_.GetAngle());
-        p.Translate(false, -centre.x, -centre.y, -centre.z);
+            sheet_.PixelToWorld(float(sheet_.MmToPx(sheet_.Format.LeftMargin) + n / 2.0 + double(x)),
+                                float(sheet_.MmToPx(sheet_.Format.TopMargin) + n / 2.0 + double(y)));
         const TDxDrawParams params{&r, centre, float(d * radiusFactor + radiusAdd)};
         r.BeginDraw();
         r.Clear(0xFFFFFFFF, true, false, false);
@@ -125,12 +142,25 @@ public:
         r.EndDraw();
         r.CopyToBitmap(surface_);
         SharpenThinLines(FillBitmapInfoHeader(surface_), DibBitsPointer(surface_));
-        for (int y = 0; y < n; ++y)
-            std::memcpy(tile_.ScanLine(y), surface_.ScanLine(y + Apron) + 3 * Apron,
+        for (int i = 0; i < n; ++i)
+            std::memcpy(tile_.ScanLine(i), surface_.ScanLine(i + Apron) + 3 * Apron,
                         static_cast<std::size_t>(n) * 3);
     }
 
     const TBitmap &Tile() const { return tile_; }
+
+    // The frame of the tile whose top-left pixel is (x, y) of the printable area.
+    struct TFrame {
+        int X0 = 0, Y0 = 0, Side = 0; // the square [X0, X0 + Side) x [Y0, Y0 + Side), printable-area pixels
+    };
+    TFrame FrameOf(int x, int y) const {
+        if (block_ > 0) {
+            const int bx = x / block_ * block_, by = y / block_ * block_;
+            if (x + tileSize_ <= bx + block_ && y + tileSize_ <= by + block_)
+                return {bx - Apron, by - Apron, block_ + 2 * Apron};
+        }
+        return {x - Apron, y - Apron, surfaceSize_};
+    }
 
     // The street of a sheet that can be rendered in tiles of the size; EStreetError otherwise.
     static TStreetStructure *Check(TPlanDefineItem &sheet, int tileSize, const char *what) {
@@ -155,6 +185,22 @@ public:
     }
 
 private:
+    // The projection that puts the frame onto the viewport's square (clip x and y from -1 to 1): the plan
+    // point is moved by minus the frame's centre, turned back by the sheet's angle and scaled.
+    void LoadFrameProjection(TSurfaceRenderer &r, const TFrame &frame) const {
+        const double side = VectorDistance(sheet_.PixelToWorldI(0, frame.Side), sheet_.PixelToWorldI(0, 0));
+        const float k = float(2 / side);
+        const double half = frame.Side / 2.0;
+        const TXYZ centre =
+            sheet_.PixelToWorld(float(sheet_.MmToPx(sheet_.Format.LeftMargin) + frame.X0 + half),
+                                float(sheet_.MmToPx(sheet_.Format.TopMargin) + frame.Y0 + half));
+        TMatrixShell &p = r.Projection();
+        p.LoadIdentity();
+        p.Scale(false, k, k, k);
+        p.RotateZ(false, sheet_.GetAngle());
+        p.Translate(false, -centre.x, -centre.y, -centre.z);
+    }
+
     // Frees the job renderer when the job ends, however it ends.
     struct TRendererRelease {
         TPlanDefineItem *Sheet = nullptr;
@@ -172,6 +218,7 @@ private:
     TRendererRelease renderer_;
     int tileSize_, surfaceSize_;
     int32_t widthPx_ = 0, heightPx_ = 0;
+    int block_ = 0; // side of a block, 0 when every tile is its own frame
     TBitmap surface_, tile_;
 };
 

@@ -127,6 +127,8 @@ struct D3DVIEWPORT9 {
 struct D3DCAPS9 {
     DWORD MaxTextureWidth;
     DWORD MaxTextureHeight;
+    // Ours: the largest side of a viewport given to SetViewport.
+    DWORD MaxViewportSize;
 };
 
 struct D3DLOCKED_RECT {
@@ -161,8 +163,14 @@ public:
     // write and stencil masks. Clearing a buffer the target does not have raises D3DERR_INVALIDCALL.
     virtual void Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
 
-    // (0, 0, target width, target height, 0, 1).
+    // (0, 0, target width, target height, 0, 1) until SetViewport gives another.
     virtual void GetViewport(D3DVIEWPORT9 &viewport) = 0;
+    // Ours, beyond Direct3D 9: the viewport may reach beyond the target on any side (its origin may be
+    // negative); it keeps at least one pixel of the target, each side 1 to MaxViewportSize, depth 0..1
+    // only. Nothing is drawn outside the viewport or the target. The target then shows the part of the
+    // picture a target as large as the viewport would show, exactly: drawing one scene with two origins gives
+    // the same pixels, moved by the difference. A viewport out of range raises D3DERR_INVALIDCALL.
+    virtual void SetViewport(const D3DVIEWPORT9 &viewport) = 0;
     virtual void GetDeviceCaps(D3DCAPS9 &caps) = 0;
 
     virtual void SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
@@ -180,7 +188,7 @@ public:
     virtual void SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
     virtual void SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
 
-    // Copies the target's image into memory: viewport height rows of viewport width pixels, top row
+    // Copies the target's image into memory: target height rows of target width pixels, top row
     // first, each pixel the bytes B, G, R, 255 (X8R8G8B8), rows pitch bytes apart.
     virtual void GetRenderTargetData(void *rows, int32_t pitch) = 0;
 };

@@ -250,3 +250,17 @@ void TD3DDeviceBase::CheckTextureArgs(const char *call, UINT width, UINT height,
     if (pool != D3DPOOL_MANAGED)
         Refuse(call, "pool", static_cast<DWORD>(pool));
 }
+
+void TD3DDeviceBase::CheckViewport(const char *call, const D3DVIEWPORT9 &viewport, UINT maxSize,
+                                   int targetWidth, int targetHeight) {
+    const auto side = [maxSize](int32_t v) { return v >= 1 && static_cast<UINT>(v) <= maxSize; };
+    const D3DVIEWPORT9 &v = viewport;
+    if (!side(v.Width) || !side(v.Height) || v.MinZ != 0.0f || v.MaxZ != 1.0f || v.X <= -v.Width ||
+        v.Y <= -v.Height || v.X >= targetWidth || v.Y >= targetHeight)
+        RaiseD3DError(call, D3DERR_INVALIDCALL,
+                      "viewport " + std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " +
+                          std::to_string(v.Width) + " x " + std::to_string(v.Height) + " on a target of " +
+                          std::to_string(targetWidth) + " x " + std::to_string(targetHeight) +
+                          " (sides up to " + std::to_string(maxSize) +
+                          ", depth 0..1, overlapping the target)");
+}

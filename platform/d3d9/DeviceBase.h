@@ -72,6 +72,10 @@ protected:
     // Checks a draw against the current state; returns the vertex count (0 draws nothing).
     UINT CheckDraw(const char *call, D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
                    UINT vertexStride) const;
+    // Checks a viewport for SetViewport: sides 1 to maxSize, depth 0..1, and at least one pixel in common
+    // with a target of targetWidth x targetHeight.
+    static void CheckViewport(const char *call, const D3DVIEWPORT9 &viewport, UINT maxSize, int targetWidth,
+                              int targetHeight);
     // Checks the arguments of CreateTexture against what we support and the largest size.
     static void CheckTextureArgs(const char *call, UINT width, UINT height, UINT levels, DWORD usage,
                                  D3DFORMAT format, D3DPOOL pool, UINT maxSize);

@@ -215,21 +215,33 @@ private:
     bool locked_ = false;
 };
 
-// The fixed-function stage as far as we use it. Clip z 0..w becomes GL's -w..w; the half-pixel shift
-// moves Direct3D's pixel centres (whole coordinates) onto GL's (half coordinates).
+// The fixed-function stage as far as we use it. Clip z 0..w becomes GL's -w..w.
+//
+// x and y go to GL's window through a viewport of our own choosing (ApplyViewport): q is the position in
+// pixels from a whole pixel near the centre of the caller's viewport, with the half-pixel shift that moves
+// Direct3D's pixel centres (whole coordinates) onto GL's (half coordinates). For a point at w = 1 it is
+// rounded to 1/256 pixel, which GL's power-of-two viewport scale and whole-pixel centre then carry into
+// window coordinates without rounding: a scene drawn with the caller's viewport at two origins lands on
+// exactly the same sub-pixel positions, moved by whole pixels, and the rasteriser's fixed-point grid sees
+// the same picture.
 const char *const VertexShader = R"(#version 330 core
 layout(location = 0) in vec3 aPos;
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aUV;
 uniform mat4 uWorldViewProj;
-uniform vec2 uPixelShift;
+uniform vec2 uHalf;
+uniform vec2 uOffset;
+uniform float uToGL;
 uniform vec3 uAmbient;
 uniform bool uHasUV;
 out vec4 vColor;
 out vec2 vUV;
 void main() {
     vec4 p = uWorldViewProj * vec4(aPos, 1.0);
-    p.xy += uPixelShift * p.w;
+    vec2 q = p.xy * uHalf + uOffset * p.w;
+    if (p.w == 1.0)
+        q = floor(q * 256.0 + 0.5) / 256.0;
+    p.xy = q * uToGL;
     p.z = 2.0 * p.z - p.w;
     gl_Position = p;
     vColor = vec4(aColor.rgb * uAmbient, aColor.a);
@@ -397,6 +409,8 @@ public:
         LeaveScene(call);
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
+        // Whoever draws with the context next (the widget's own painting) expects no scissor.
+        gl.glDisable(GL_SCISSOR_TEST);
         gl.glFlush();
         CheckGLError(gl, call);
     }
@@ -434,16 +448,23 @@ public:
         gl.glClear(((flags & D3DCLEAR_TARGET) ? GL_COLOR_BUFFER_BIT : 0) |
                    ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0) |
                    ((flags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0));
-        stateDirty_ = true;
+        stateDirty_ = transformDirty_ = true;
         CheckGLError(gl, call);
     }
 
-    void GetViewport(D3DVIEWPORT9 &viewport) override {
+    void GetViewport(D3DVIEWPORT9 &viewport) override { viewport = Viewport(); }
+
+    void SetViewport(const D3DVIEWPORT9 &viewport) override {
         const QSize s = TargetSize();
-        viewport = {0, 0, s.width(), s.height(), 0.0f, 1.0f};
+        CheckViewport("IDirect3DDevice9.SetViewport", viewport, maxViewportSide_ - 2, s.width(), s.height());
+        viewport_ = viewport;
+        viewportSet_ = true;
+        transformDirty_ = true;
     }
 
-    void GetDeviceCaps(D3DCAPS9 &caps) override { caps = {maxTextureSize_, maxTextureSize_}; }
+    void GetDeviceCaps(D3DCAPS9 &caps) override {
+        caps = {maxTextureSize_, maxTextureSize_, static_cast<DWORD>(maxViewportSide_ - 2)};
+    }
 
     void DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
                          UINT vertexStride) override {
@@ -514,6 +535,39 @@ private:
         return {qRound(widget_->width() * dpr), qRound(widget_->height() * dpr)};
     }
 
+    // The caller's viewport: the whole target until SetViewport.
+    D3DVIEWPORT9 Viewport() const {
+        if (viewportSet_)
+            return viewport_;
+        const QSize s = TargetSize();
+        return {0, 0, s.width(), s.height(), 0.0f, 1.0f};
+    }
+
+    // GL's viewport is the largest power-of-two square, centred on the whole pixel C at or just before the
+    // centre of the caller's viewport, so that the shader's q (pixels from C) becomes window coordinates as
+    // C + q exactly; being large, it clips only what lies far outside the caller's. Only the caller's
+    // viewport and the target are drawn (scissor).
+    void ApplyViewport(TGL &gl) {
+        const D3DVIEWPORT9 v = Viewport();
+        const QSize s = TargetSize();
+        const int side = maxViewportSide_;
+        // Window x of a pixel centre of ours: X + (nx + 1) W / 2 + shift; GL's y runs up from the bottom.
+        const int cx = v.X + v.Width / 2;
+        const int cy = s.height() - v.Y - (v.Height + 1) / 2;
+        gl.glViewport(cx - side / 2, cy - side / 2, side, side);
+        // Half a pixel right and down puts Direct3D's pixel centres on GL's. Short of half a pixel by
+        // PixelBias, edges through pixel centres fall the way Direct3D's fill rule has them: left and
+        // top edges inside, right and bottom edges outside.
+        const float shift = 0.5f - PixelBias;
+        gl.glUniform2f(uHalf_, v.Width / 2.0f, v.Height / 2.0f);
+        gl.glUniform2f(uOffset_, (v.Width % 2) / 2.0f + shift, (v.Height % 2) / 2.0f - shift);
+        gl.glUniform1f(uToGL_, 2.0f / side);
+        const int left = std::max(v.X, 0), right = std::min(v.X + v.Width, s.width());
+        const int top = std::max(v.Y, 0), bottom = std::min(v.Y + v.Height, s.height());
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(left, s.height() - bottom, std::max(right - left, 0), std::max(bottom - top, 0));
+    }
+
     GLuint TargetFramebuffer() const { return widget_ ? widget_->defaultFramebufferObject() : fbo_; }
 
     void BindTarget() {
@@ -522,6 +576,8 @@ private:
         gl.glBindFramebuffer(GL_FRAMEBUFFER, TargetFramebuffer());
         gl.glViewport(0, 0, s.width(), s.height());
         gl.glDepthRange(0.0, 1.0);
+        // The next draw sets our viewport and scissor again.
+        transformDirty_ = true;
     }
 
     void CreateObjects(const char *call) {
@@ -550,7 +606,9 @@ private:
         if (!linked)
             RaiseD3DError(call, D3DERR_NOTAVAILABLE, "the shader program does not link");
         uWorldViewProj_ = gl.glGetUniformLocation(program_, "uWorldViewProj");
-        uPixelShift_ = gl.glGetUniformLocation(program_, "uPixelShift");
+        uHalf_ = gl.glGetUniformLocation(program_, "uHalf");
+        uOffset_ = gl.glGetUniformLocation(program_, "uOffset");
+        uToGL_ = gl.glGetUniformLocation(program_, "uToGL");
         uAmbient_ = gl.glGetUniformLocation(program_, "uAmbient");
         uColorOp_ = gl.glGetUniformLocation(program_, "uColorOp");
         uArg1_ = gl.glGetUniformLocation(program_, "uArg1");
@@ -572,6 +630,12 @@ private:
         gl.glEnableVertexAttribArray(1);
         gl.glGenSamplers(1, &sampler_);
 
+        // Window coordinates stay below 2^15 pixels, where 1/256 pixel is exact in a single.
+        GLint maxViewport[2] = {0, 0};
+        gl.glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+        maxViewportSide_ = 4;
+        while (maxViewportSide_ < 16384 && maxViewportSide_ * 2 <= std::min(maxViewport[0], maxViewport[1]))
+            maxViewportSide_ *= 2;
         GLint maxTex = 0;
         gl.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
         maxTextureSize_ = static_cast<UINT>(std::max(maxTex, 1));
@@ -650,13 +714,7 @@ private:
             const D3DMATRIX m = Multiply(Multiply(s.World, s.View), s.Projection);
             // Row-vector memory read as GL's column-major is the transpose: uWorldViewProj * v = v x M.
             gl.glUniformMatrix4fv(uWorldViewProj_, 1, GL_FALSE, &m.m[0][0]);
-            // Half a pixel right and down puts Direct3D's pixel centres on GL's. Short of half a pixel
-            // by PixelBias, edges through pixel centres fall the way Direct3D's fill rule has them:
-            // left and top edges inside, right and bottom edges outside.
-            const QSize size = TargetSize();
-            const float shift = 2.0f * (0.5f - PixelBias);
-            gl.glUniform2f(uPixelShift_, shift / std::max(size.width(), 1),
-                           -shift / std::max(size.height(), 1));
+            ApplyViewport(gl);
             transformDirty_ = false;
         }
         if (stateDirty_) {
@@ -664,7 +722,6 @@ private:
             gl.glBindVertexArray(vao_);
             gl.glDisable(GL_CULL_FACE);
             gl.glDisable(GL_DEPTH_TEST);
-            gl.glDisable(GL_SCISSOR_TEST);
             gl.glDisable(GL_MULTISAMPLE);
             gl.glDisable(GL_PROGRAM_POINT_SIZE);
             gl.glPointSize(1.0f);
@@ -727,11 +784,15 @@ private:
     };
     std::array<TStreamBuffer, 2> stream_;
     std::size_t streamIndex_ = 0;
-    GLint uWorldViewProj_ = -1, uPixelShift_ = -1, uAmbient_ = -1, uColorOp_ = -1, uArg1_ = -1, uArg2_ = -1,
-          uHasUV_ = -1;
+    GLint uWorldViewProj_ = -1, uHalf_ = -1, uOffset_ = -1, uToGL_ = -1, uAmbient_ = -1, uColorOp_ = -1,
+          uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint8_t> readBuffer_;
     UINT maxTextureSize_ = 1;
+    // A power of two: GL's viewport side is at most this.
+    int maxViewportSide_ = 4;
+    D3DVIEWPORT9 viewport_{};
+    bool viewportSet_ = false;
 };
 
 } // namespace

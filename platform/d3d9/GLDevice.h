@@ -6,7 +6,7 @@
 // point or a line from (x, y) lights pixel (x, y), and a line also lights its last pixel); clip-space z
 // runs 0..w; matrices are row-vector (v x World x View x Projection); with no lights a vertex shows
 // vertex.rgb x ambient.rgb and its own alpha; with no texture set, stage 0 passes the vertex colour
-// whatever its colour operation; the viewport is the whole target.
+// whatever its colour operation; the viewport is the whole target until SetViewport gives another.
 #include "platform/d3d9/D3D9.h"
 
 #include <QSurfaceFormat>

@@ -82,7 +82,8 @@ void TRecordingTexture::UnlockRect(UINT level) {
 }
 
 TRecordingDevice::TRecordingDevice(int width, int height, UINT maxTextureSize)
-    : width_(width), height_(height), maxTextureSize_(maxTextureSize) {}
+    : width_(width), height_(height),
+      maxTextureSize_(maxTextureSize), viewport_{0, 0, width, height, 0.0f, 1.0f} {}
 
 TRecordedCall &TRecordingDevice::Record(TDeviceCall call) {
     calls_.push_back(TRecordedCall{call});
@@ -156,11 +157,16 @@ void TRecordingDevice::Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil
 }
 
 void TRecordingDevice::GetViewport(D3DVIEWPORT9 &viewport) {
-    viewport = {0, 0, width_, height_, 0.0f, 1.0f};
+    viewport = viewport_;
+}
+
+void TRecordingDevice::SetViewport(const D3DVIEWPORT9 &viewport) {
+    CheckViewport("IDirect3DDevice9.SetViewport", viewport, MaxViewportSide, width_, height_);
+    viewport_ = viewport;
 }
 
 void TRecordingDevice::GetDeviceCaps(D3DCAPS9 &caps) {
-    caps = {maxTextureSize_, maxTextureSize_};
+    caps = {maxTextureSize_, maxTextureSize_, MaxViewportSide};
 }
 
 void TRecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {

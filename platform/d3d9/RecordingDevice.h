@@ -89,6 +89,7 @@ public:
     HRESULT Present() override;
     void Clear(DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
     void GetViewport(D3DVIEWPORT9 &viewport) override;
+    void SetViewport(const D3DVIEWPORT9 &viewport) override;
     void GetDeviceCaps(D3DCAPS9 &caps) override;
     void SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     void SetFVF(DWORD fvf) override;
@@ -118,8 +119,12 @@ private:
     TRecordedCall &Record(TDeviceCall call);
     void MaybeFail(TDeviceCall call, const char *name);
 
+    // As the GL device on a common driver.
+    static constexpr UINT MaxViewportSide = 16382;
+
     int width_, height_;
     UINT maxTextureSize_;
+    D3DVIEWPORT9 viewport_;
     D3DCOLOR clearColor_ = 0;
     bool keepVertices_ = true;
     std::vector<TRecordedCall> calls_;

@@ -457,6 +457,124 @@ TEST(GLDevice, ViewportAndCapabilitiesDescribeTheTarget) {
                  ED3DError);
 }
 
+// A viewport of its own: pixel (x, y) of the viewport is pixel (X + x, Y + y) of the target, wherever the
+// origin lies; nothing lands outside the viewport or the target.
+TEST(GLDevice, ViewportMayReachBeyondTheTarget) {
+    struct Case {
+        const char *Name;
+        D3DVIEWPORT9 Viewport;
+        const char *Expected; // a point at viewport pixel (3, 2) and a triangle filling the viewport
+    };
+    const Case cases[] = {
+        {"whole target", {0, 0, 6, 4, 0, 1}, "######|######|###R##|######"},
+        {"inside", {1, 1, 4, 3, 0, 1}, "......|.####.|.####.|.###R."},
+        {"left and above", {-2, -1, 6, 4, 0, 1}, "####..|#R##..|####..|......"},
+        {"right and below", {4, 1, 9, 9, 0, 1}, "......|....##|....##|....##"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTarget t(6, 4);
+        t.Device->SetViewport(c.Viewport);
+        D3DVIEWPORT9 back{};
+        t.Device->GetViewport(back);
+        EXPECT_EQ(std::memcmp(&back, &c.Viewport, sizeof back), 0);
+        const float w = float(c.Viewport.Width), h = float(c.Viewport.Height);
+        t.Device->SetTransform(D3DTS_PROJECTION, PixelProjection(c.Viewport.Width, c.Viewport.Height));
+        t.Begin();
+        t.Draw(D3DPT_TRIANGLELIST, 1, {V(-1, -1), V(2 * w, -1), V(-1, 2 * h)});
+        t.Draw(D3DPT_POINTLIST, 1, {V(3, 2, Red)});
+        t.End();
+        std::string mask = t.Mask(White);
+        const std::string red = t.Mask(Red);
+        for (std::size_t i = 0; i < mask.size(); ++i)
+            if (red[i] == '#')
+                mask[i] = 'R';
+        EXPECT_EQ(mask, c.Expected);
+    }
+
+    // A side beyond the largest, no pixel in common with the target, or another depth range are refused.
+    TTarget t(6, 4);
+    D3DCAPS9 caps{};
+    t.Device->GetDeviceCaps(caps);
+    EXPECT_GE(caps.MaxViewportSize, 4096u);
+    const int largest = int(caps.MaxViewportSize);
+    for (const D3DVIEWPORT9 &v : {D3DVIEWPORT9{0, 0, largest + 1, 4, 0, 1}, D3DVIEWPORT9{0, 0, 6, 0, 0, 1},
+                                  D3DVIEWPORT9{-6, 0, 6, 4, 0, 1}, D3DVIEWPORT9{0, 4, 6, 4, 0, 1},
+                                  D3DVIEWPORT9{0, 0, 6, 4, 0.5f, 1}}) {
+        SCOPED_TRACE(std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " + std::to_string(v.Width));
+        EXPECT_THROW(t.Device->SetViewport(v), ED3DError);
+    }
+    EXPECT_NO_THROW(t.Device->SetViewport({-largest + 1, 3, largest, largest, 0, 1}));
+}
+
+// One scene of lines, strips and triangles at arbitrary sub-pixel positions (some reaching far beyond the
+// picture) drawn on one target, and in windows of a smaller target whose viewport is the whole picture at
+// an offset: every window equals its part of the whole, pixel for pixel.
+TEST(GLDevice, WindowsThroughAnOffsetViewportEqualTheWholePicture) {
+    constexpr int W = 157, H = 131, Window = 32;
+    std::vector<TVertex> lines, triangles;
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return float(seed >> 8) / float(1 << 24);
+    };
+    const auto colour = [&] { return 0xFF000000u | (uint32_t(next() * 0xFFFFFF) & 0xFFFFFFu); };
+    for (int i = 0; i < 400; ++i) {
+        const D3DCOLOR c = colour();
+        const float x = next() * W, y = next() * H;
+        // Mostly short, some long enough to leave the picture.
+        const float reach = i % 10 == 0 ? 600.0f : 25.0f;
+        lines.push_back(V(x, y, c));
+        lines.push_back(V(x + (next() - 0.5f) * reach, y + (next() - 0.5f) * reach, c));
+    }
+    for (int i = 0; i < 60; ++i) {
+        const D3DCOLOR c = colour();
+        const float x = next() * W, y = next() * H;
+        for (int k = 0; k < 3; ++k)
+            triangles.push_back(V(x + (next() - 0.5f) * 40, y + (next() - 0.5f) * 40, c));
+    }
+    // A turned and scaled plan, so that no vertex lies on a tidy coordinate.
+    D3DMATRIX projection = PixelProjection(W, H);
+    D3DMATRIX turn{};
+    const float a = 0.3f, k = 0.93f;
+    turn.m[0][0] = k * std::cos(a);
+    turn.m[0][1] = k * std::sin(a);
+    turn.m[1][0] = -k * std::sin(a);
+    turn.m[1][1] = k * std::cos(a);
+    turn.m[2][2] = turn.m[3][3] = 1;
+    turn.m[3][0] = 21.37f;
+    turn.m[3][1] = -9.61f;
+    const auto draw = [&](TTarget &t) {
+        t.Device->SetTransform(D3DTS_WORLD, turn);
+        t.Device->SetTransform(D3DTS_PROJECTION, projection);
+        t.Begin();
+        t.Draw(D3DPT_TRIANGLELIST, UINT(triangles.size() / 3), triangles);
+        t.Draw(D3DPT_LINELIST, UINT(lines.size() / 2), lines);
+        t.Draw(D3DPT_LINESTRIP, 20, std::vector<TVertex>(lines.begin() + 100, lines.begin() + 121));
+        t.End();
+    };
+    TTarget whole(W, H);
+    draw(whole);
+    int lit = 0;
+    for (uint32_t p : whole.Pixels)
+        lit += p != 0;
+    ASSERT_GT(lit, W * H / 10);
+    TTarget window(Window, Window);
+    int differing = 0;
+    for (int y0 = -3; y0 < H; y0 += Window)
+        for (int x0 = -5; x0 < W; x0 += Window) {
+            window.Device->SetViewport({-x0, -y0, W, H, 0, 1});
+            draw(window);
+            for (int y = 0; y < Window; ++y)
+                for (int x = 0; x < Window; ++x) {
+                    const int px = x0 + x, py = y0 + y;
+                    const bool inside = px >= 0 && py >= 0 && px < W && py < H;
+                    differing += window.At(x, y) != (inside ? whole.At(px, py) : 0u);
+                }
+        }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST(GLDevice, FailuresNameTheCallAndItsResult) {
     auto device = CreateOffscreenDevice(4, 4);
     auto other = CreateOffscreenDevice(4, 4);

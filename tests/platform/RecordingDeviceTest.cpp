@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -210,6 +211,12 @@ TEST(RecordingDevice, ReadBackShowsTheClearColourAndTheViewportIsTheTarget) {
     d.GetDeviceCaps(caps);
     EXPECT_EQ(caps.MaxTextureWidth, 1024u);
     EXPECT_EQ(caps.MaxTextureHeight, 1024u);
+    // A viewport reaching beyond the target is kept; one without a pixel of the target is refused.
+    d.SetViewport({-4, 1, 9, 5, 0, 1});
+    d.GetViewport(vp);
+    EXPECT_EQ((std::array{vp.X, vp.Y, vp.Width, vp.Height}), (std::array{-4, 1, 9, 5}));
+    EXPECT_THROW(d.SetViewport({-9, 1, 9, 5, 0, 1}), ED3DError);
+    EXPECT_THROW(d.SetViewport({0, 0, int32_t(caps.MaxViewportSize) + 1, 1, 0, 1}), ED3DError);
     d.Clear(D3DCLEAR_TARGET, 0x00123456, 1.0f, 0);
     std::vector<uint8_t> rows(2 * 16, 0);
     d.GetRenderTargetData(rows.data(), 16);
