@@ -23,6 +23,8 @@ int main(int argc, char **argv) {
     RegisterItemsControl();
     RegisterPointsEditor();
 
+    // The plan view's context and the off-screen ones of printing share one group of GL resources.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TStreetPlanApplication app(argc, argv);
     std::unique_ptr<TStartUp> startUp;
     // What stops start-up (a data file that cannot be read, say) is shown before the program ends.

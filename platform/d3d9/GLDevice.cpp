@@ -25,13 +25,16 @@ using TGL = QOpenGLFunctions_3_3_Core;
 // device), so that each can free its GL objects in the right context whatever dies first.
 class TGLContext {
 public:
-    // Off-screen: a context of our own on a hidden surface.
+    // Off-screen: a context of our own on a hidden surface. In the program it shares its resources with
+    // the display contexts (the application asks for one share group); without a display it stands alone.
     TGLContext()
         : owned_(std::make_unique<QOpenGLContext>()), surface_(std::make_unique<QOffscreenSurface>()) {
         QSurfaceFormat f = DeviceSurfaceFormat();
         f.setDepthBufferSize(0);
         f.setStencilBufferSize(0);
         owned_->setFormat(f);
+        if (QOpenGLContext *shared = QOpenGLContext::globalShareContext())
+            owned_->setShareContext(shared);
         if (!owned_->create())
             RaiseD3DError("Direct3D.CreateDevice", D3DERR_NOTAVAILABLE, "no OpenGL context can be made");
         surface_->setFormat(owned_->format());

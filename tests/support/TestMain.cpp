@@ -28,6 +28,8 @@ int main(int argc, char **argv) {
     setenv("STREETPLAN_BINARY", SP_TEST_BINARY, 0);
     if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // As in the program: display and off-screen GL contexts share one group of resources.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto app = std::make_unique<QApplication>(argc, argv);
     int result = RUN_ALL_TESTS();
 #if defined(__SANITIZE_ADDRESS__)
