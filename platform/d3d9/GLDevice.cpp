@@ -2,6 +2,7 @@
 
 #include "platform/d3d9/D3DError.h"
 #include "platform/d3d9/DeviceBase.h"
+#include "platform/d3d9/SmallPrimitives.h"
 
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,6 +23,8 @@
 namespace {
 
 using TGL = QOpenGLFunctions_3_3_Core;
+
+std::atomic<bool> smallPrimitiveFilter{true};
 
 // The context a device and its textures draw with. Textures keep it alive (as resources keep their
 // device), so that each can free its GL objects in the right context whatever dies first.
@@ -478,6 +483,9 @@ public:
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         ApplyState();
+        if ((type == D3DPT_TRIANGLELIST || type == D3DPT_LINELIST) && smallPrimitiveFilter.load() &&
+            DrawFiltered(gl, type, n, static_cast<const uint8_t *>(vertexData), vertexStride, call))
+            return;
         const std::size_t bytes = static_cast<std::size_t>(n) * vertexStride;
         const std::size_t offset = Stream(gl, vertexData, bytes, call);
         SetAttributes(gl, offset, vertexStride);
@@ -509,19 +517,19 @@ public:
         TGL &gl = context_->GL();
         BindTarget();
         // Kept between reads: a fresh picture-sized block each time costs more than the read.
-        std::vector<uint8_t> &buffer = readBuffer_;
-        buffer.resize(static_cast<std::size_t>(w) * h * 4);
+        std::vector<uint32_t> &buffer = readBuffer_;
+        buffer.resize(static_cast<std::size_t>(w) * h);
         gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
         gl.glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, buffer.data());
         CheckGLError(gl, call);
+        // Bytes B, G, R, A are one little-endian word with A on top; the target has no alpha to give.
+        static_assert(std::endian::native == std::endian::little);
+        for (uint32_t &pixel : buffer)
+            pixel |= 0xFF000000u;
         // GL's first row is the bottom one.
-        for (int y = 0; y < h; ++y) {
-            uint8_t *dst = static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch;
-            std::memcpy(dst, buffer.data() + static_cast<std::size_t>(h - 1 - y) * w * 4,
-                        static_cast<std::size_t>(w) * 4);
-            for (int x = 0; x < w; ++x)
-                dst[x * 4 + 3] = 255;
-        }
+        for (int y = 0; y < h; ++y)
+            std::memcpy(static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch,
+                        buffer.data() + static_cast<std::size_t>(h - 1 - y) * w, static_cast<std::size_t>(w) * 4);
     }
 
 protected:
@@ -670,8 +678,59 @@ private:
         }
     }
 
-    // Copies the vertices into the scene's stream buffer; returns their offset.
-    std::size_t Stream(TGL &gl, const void *data, std::size_t bytes, const char *call) {
+    // Triangle and line lists go into the stream without what cannot change a pixel (SmallPrimitives.h);
+    // false when the transform does not allow it.
+    bool DrawFiltered(TGL &gl, D3DPRIMITIVETYPE type, UINT n, const uint8_t *data, UINT stride, const char *call) {
+        const TDeviceState &s = State();
+        const D3DVIEWPORT9 v = Viewport();
+        const QSize size = TargetSize();
+        TPixelGrid grid;
+        grid.M = Multiply(Multiply(s.World, s.View), s.Projection);
+        // The same singles the shader is given (ApplyViewport).
+        const float shift = 0.5f - PixelBias;
+        grid.HalfX = v.Width / 2.0f;
+        grid.HalfY = v.Height / 2.0f;
+        grid.OffsetX = (v.Width % 2) / 2.0f + shift;
+        grid.OffsetY = (v.Height % 2) / 2.0f - shift;
+        const int cx = v.X + v.Width / 2, cy = size.height() - v.Y - (v.Height + 1) / 2;
+        const int left = std::max(v.X, 0), right = std::min(v.X + v.Width, size.width());
+        const int top = std::max(v.Y, 0), bottom = std::min(v.Y + v.Height, size.height());
+        grid.ScissorX0 = left - cx;
+        grid.ScissorX1 = std::max(right, left) - cx;
+        grid.ScissorY0 = size.height() - bottom - cy;
+        grid.ScissorY1 = std::max(size.height() - top, size.height() - bottom) - cy;
+        if (!filter_.Reset(grid))
+            return false;
+        const bool lines = type == D3DPT_LINELIST;
+        const std::size_t room = static_cast<std::size_t>(lines ? n + n / 2 : n) * stride;
+        const auto [offset, out] = MapStream(gl, room, call);
+        std::size_t drawn = 0, points = 0;
+        if (lines) {
+            const bool inverts = s.StencilEnable && hasStencil_ && s.StencilPass == D3DSTENCILOP_INVERT &&
+                                 (s.StencilWriteMask & 0xFF) != 0;
+            const auto r = filter_.Lines(data, n, stride, !s.AlphaBlendEnable && !inverts, out);
+            drawn = r.LineVertices;
+            points = r.PointVertices;
+        } else {
+            drawn = filter_.Triangles(data, n, stride, out);
+        }
+        gl.glUnmapBuffer(GL_ARRAY_BUFFER);
+        streamOffset_ = offset + (drawn + points) * stride;
+        if (drawn > 0) {
+            SetAttributes(gl, offset, stride);
+            gl.glDrawArrays(lines ? GL_LINES : GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+        }
+        // A Direct3D line lights its last pixel too; GL leaves it out.
+        if (points > 0) {
+            SetAttributes(gl, offset + drawn * stride, stride);
+            gl.glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points));
+        }
+        return true;
+    }
+
+    // Maps room for bytes in the scene's stream buffer; returns their offset and the mapped memory
+    // (unmap it and move streamOffset_ past what was written).
+    std::pair<std::size_t, uint8_t *> MapStream(TGL &gl, std::size_t bytes, const char *call) {
         TStreamBuffer &b = stream_[streamIndex_];
         gl.glBindBuffer(GL_ARRAY_BUFFER, b.Vbo);
         std::size_t offset = (streamOffset_ + 15) & ~std::size_t(15);
@@ -689,6 +748,12 @@ private:
             CheckGLError(gl, call);
             RaiseD3DError(call, D3DERR_OUTOFVIDEOMEMORY, "the vertex buffer cannot be mapped");
         }
+        return {offset, static_cast<uint8_t *>(p)};
+    }
+
+    // Copies the vertices into the scene's stream buffer; returns their offset.
+    std::size_t Stream(TGL &gl, const void *data, std::size_t bytes, const char *call) {
+        const auto [offset, p] = MapStream(gl, bytes, call);
         std::memcpy(p, data, bytes);
         gl.glUnmapBuffer(GL_ARRAY_BUFFER);
         streamOffset_ = offset + bytes;
@@ -790,7 +855,8 @@ private:
     GLint uWorldViewProj_ = -1, uHalf_ = -1, uOffset_ = -1, uToGL_ = -1, uAmbient_ = -1, uColorOp_ = -1,
           uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
-    std::vector<uint8_t> readBuffer_;
+    std::vector<uint32_t> readBuffer_;
+    TSmallPrimitiveFilter filter_;
     UINT maxTextureSize_ = 1;
     // A power of two: GL's viewport side is at most this.
     int maxViewportSide_ = 4;
@@ -824,4 +890,8 @@ std::shared_ptr<IDirect3DDevice9> CreateWidgetDevice(QOpenGLWidget *widget) {
     if (!widget)
         RaiseD3DError("Direct3D.CreateDevice", D3DERR_INVALIDCALL, "no widget");
     return std::make_shared<TGLDevice>(widget);
+}
+
+void SetSmallPrimitiveFilter(bool on) {
+    smallPrimitiveFilter = on;
 }

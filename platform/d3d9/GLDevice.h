@@ -30,3 +30,7 @@ std::shared_ptr<IDirect3DDevice9> CreateOffscreenDevice(int width, int height, b
 // widget or its context goes, every call raises D3DERR_DEVICELOST and Present returns it: make a new
 // device then.
 std::shared_ptr<IDirect3DDevice9> CreateWidgetDevice(QOpenGLWidget *widget);
+
+// Whether devices leave out of triangle and line lists what cannot change a pixel (on unless switched
+// off; SmallPrimitives.h). The picture is the same either way: tests compare the two.
+void SetSmallPrimitiveFilter(bool on);

@@ -1,0 +1,133 @@
+#include "platform/d3d9/SmallPrimitives.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The GL computes s in singles: a few roundings of the terms' magnitudes, then s is rounded to 1/256 of
+// a pixel (by the shader and again by the rasteriser's grid). The bound is several times what that
+// can add.
+constexpr double RelativeError = 1.0 / (1 << 19);
+constexpr double GridError = 1.0 / 256;
+
+} // namespace
+
+bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
+    grid_ = grid;
+    const D3DMATRIX &m = grid.M;
+    usable_ = m.m[0][3] == 0 && m.m[1][3] == 0 && m.m[2][3] == 0 && m.m[3][3] == 1;
+    const double half[2] = {grid.HalfX, grid.HalfY};
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            m_[r][c] = m.m[r][c];
+        for (int c = 0; c < 2; ++c)
+            a_[r][c] = std::abs(m_[r][c]) * std::abs(half[c]) * RelativeError;
+        zerr_[r] = std::abs(m_[r][2]) * RelativeError;
+        usable_ = usable_ && std::isfinite(m_[r][0]) && std::isfinite(m_[r][1]) && std::isfinite(m_[r][2]);
+    }
+    usable_ = usable_ && std::isfinite(half[0]) && std::isfinite(half[1]) && std::isfinite(grid.OffsetX) &&
+              std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 && grid.ScissorY0 <= grid.ScissorY1;
+    return usable_;
+}
+
+TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) const {
+    float f[3];
+    std::memcpy(f, vertex, sizeof f);
+    const double x = f[0], y = f[1], z = f[2];
+    const double ax = std::abs(x), ay = std::abs(y), az = std::abs(z);
+    TPos p;
+    p.X = (x * m_[0][0] + y * m_[1][0] + z * m_[2][0] + m_[3][0]) * grid_.HalfX + grid_.OffsetX;
+    p.Y = (x * m_[0][1] + y * m_[1][1] + z * m_[2][1] + m_[3][1]) * grid_.HalfY + grid_.OffsetY;
+    p.ErrX = ax * a_[0][0] + ay * a_[1][0] + az * a_[2][0] + a_[3][0] + std::abs(p.X) * RelativeError + GridError;
+    p.ErrY = ax * a_[0][1] + ay * a_[1][1] + az * a_[2][1] + a_[3][1] + std::abs(p.Y) * RelativeError + GridError;
+    const double zc = x * m_[0][2] + y * m_[1][2] + z * m_[2][2] + m_[3][2];
+    // Clipping keeps 0 <= z <= 1 inclusive, and terms that are all exact (a plan at z = 0) stay exact.
+    const double zerr = ax * zerr_[0] + ay * zerr_[1] + az * zerr_[2] + zerr_[3];
+    p.ZInside = zc - zerr >= 0 && zc + zerr <= 1;
+    return p;
+}
+
+bool TSmallPrimitiveFilter::SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
+    // Far beyond any target: leave it to the GL (and keep the conversion to integers defined).
+    constexpr double Far = 1e9;
+    if (!(std::abs(p.X) < Far && std::abs(p.Y) < Far))
+        return false;
+    const double fx = std::floor(p.X), fy = std::floor(p.Y);
+    if (!(p.X - fx > p.ErrX && fx + 1 - p.X > p.ErrX && p.Y - fy > p.ErrY && fy + 1 - p.Y > p.ErrY))
+        return false;
+    kx = static_cast<int64_t>(fx);
+    ky = static_cast<int64_t>(fy);
+    return true;
+}
+
+std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
+                                             uint8_t *out) const {
+    std::size_t written = 0;
+    for (std::size_t i = 0; i + 3 <= n; i += 3) {
+        const uint8_t *v = vertices + i * stride;
+        const TPos a = Place(v), b = Place(v + stride), c = Place(v + 2 * stride);
+        const double ex = std::max({a.ErrX, b.ErrX, c.ErrX}), ey = std::max({a.ErrY, b.ErrY, c.ErrY});
+        const double x0 = std::min({a.X, b.X, c.X}) - ex - 0.5, x1 = std::max({a.X, b.X, c.X}) + ex - 0.5;
+        const double y0 = std::min({a.Y, b.Y, c.Y}) - ey - 0.5, y1 = std::max({a.Y, b.Y, c.Y}) + ey - 0.5;
+        // Pixel centres k + 0.5 within the box are whole numbers in [x0, x1]; what is not finite stays.
+        const bool finite = std::isfinite(a.X + b.X + c.X + a.Y + b.Y + c.Y);
+        const bool empty = finite && (std::floor(x1) < std::ceil(x0) || std::floor(y1) < std::ceil(y0));
+        if (empty)
+            continue;
+        std::memcpy(out + written * stride, v, 3 * stride);
+        written += 3;
+    }
+    return written;
+}
+
+TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertices, std::size_t n,
+                                                           std::size_t stride, bool overwrite, uint8_t *out) {
+    constexpr int64_t Keep = -1, Drop = -2;
+    const std::size_t lines = n / 2;
+    const int64_t boxW = grid_.ScissorX1 - grid_.ScissorX0, boxH = grid_.ScissorY1 - grid_.ScissorY0;
+    keys_.assign(lines, Keep);
+    TLines r;
+    for (std::size_t i = 0; i < lines; ++i) {
+        const uint8_t *v = vertices + 2 * i * stride;
+        const TPos a = Place(v), b = Place(v + stride);
+        int64_t ax = 0, ay = 0, bx = 0, by = 0;
+        const bool endSure = overwrite && b.ZInside && SurePixel(b, bx, by);
+        const bool inOnePixel = endSure && SurePixel(a, ax, ay) && ax == bx && ay == by;
+        if (!inOnePixel) {
+            std::memcpy(out + r.LineVertices * stride, v, 2 * stride);
+            r.LineVertices += 2;
+        }
+        if (endSure) {
+            const bool inBox = bx >= grid_.ScissorX0 && bx < grid_.ScissorX1 && by >= grid_.ScissorY0 &&
+                               by < grid_.ScissorY1;
+            keys_[i] = inBox ? (by - grid_.ScissorY0) * boxW + (bx - grid_.ScissorX0) : Drop;
+        }
+    }
+    if (overwrite) {
+        // The last end in a pixel is the one that stays.
+        seen_.resize(std::max<std::size_t>(seen_.size(), static_cast<std::size_t>((boxW * boxH + 63) / 64)));
+        for (std::size_t i = lines; i-- > 0;) {
+            const int64_t k = keys_[i];
+            if (k < 0)
+                continue;
+            uint64_t &word = seen_[static_cast<std::size_t>(k >> 6)];
+            const uint64_t bit = uint64_t(1) << (k & 63);
+            if (word & bit)
+                keys_[i] = Drop;
+            word |= bit;
+        }
+        for (std::size_t i = 0; i < lines; ++i)
+            if (keys_[i] >= 0)
+                seen_[static_cast<std::size_t>(keys_[i] >> 6)] = 0;
+    }
+    uint8_t *points = out + r.LineVertices * stride;
+    for (std::size_t i = 0; i < lines; ++i) {
+        if (keys_[i] == Drop)
+            continue;
+        std::memcpy(points + r.PointVertices * stride, vertices + (2 * i + 1) * stride, stride);
+        ++r.PointVertices;
+    }
+    return r;
+}

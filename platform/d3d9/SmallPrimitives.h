@@ -1,0 +1,65 @@
+#pragma once
+// Leaves out of a draw what cannot change a pixel, before the GL sees it. A plan seen whole puts
+// hundreds of thousands of triangles and lines into a few hundred thousand pixels; a software
+// rasteriser pays for each primitive it sets up, lit or not, so these are dropped on the way into the
+// vertex stream:
+// - a triangle whose bounding box holds no pixel centre (it lights nothing);
+// - a line whose two ends lie inside one pixel, when what is drawn later replaces what was drawn
+//   earlier (no blending, no stencil inversion): such a line lights at most that pixel, and the last
+//   pixel drawn for its end covers it anyway;
+// - under the same condition, a line's last pixel when a later line of the same draw ends in the same
+//   pixel (the later one is what stays).
+// Only what is certain is dropped: every position is compared with pixel borders with a margin larger
+// than the rounding the GL's single-precision arithmetic and its sub-pixel grid may add, and anything
+// near a border, outside 0 <= z <= 1, non-finite or under a projective transform is drawn as given.
+#include "platform/d3d9/D3D9.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Where the device's shader puts vertex positions: s = (v x M).xy * Half + Offset, in pixels from a
+// whole pixel of the window; pixel k (relative to it) has its centre at s = k + 0.5. Pixels of the
+// scissor box are [ScissorX0, ScissorX1) x [ScissorY0, ScissorY1) in the same numbering.
+struct TPixelGrid {
+    D3DMATRIX M;
+    double HalfX = 0, HalfY = 0, OffsetX = 0, OffsetY = 0;
+    int64_t ScissorX0 = 0, ScissorX1 = 0, ScissorY0 = 0, ScissorY1 = 0;
+};
+
+class TSmallPrimitiveFilter {
+public:
+    // Takes the grid of the next draws; false for a projective transform (w not 1 for every vertex) or
+    // a grid that is not finite: then nothing may be dropped.
+    bool Reset(const TPixelGrid &grid);
+
+    // Copies the triangles of a triangle list (n vertices, position first in each) that may light a
+    // pixel to out (room for n vertices); returns the number of vertices written.
+    std::size_t Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride, uint8_t *out) const;
+
+    struct TLines {
+        std::size_t LineVertices = 0, PointVertices = 0;
+    };
+    // A line list of n vertices: writes the lines that stay, then the vertices whose pixel each drawn
+    // line also lights at its end (room for n + n / 2 vertices). overwrite: a fragment drawn later
+    // replaces one drawn earlier in the same pixel.
+    TLines Lines(const uint8_t *vertices, std::size_t n, std::size_t stride, bool overwrite, uint8_t *out);
+
+private:
+    struct TPos {
+        double X, Y;     // s
+        double ErrX, ErrY; // how far the GL's s may be from ours
+        bool ZInside;    // surely within 0 <= z <= 1
+    };
+    TPos Place(const uint8_t *vertex) const;
+    // The pixel holding the position with certainty, or false.
+    static bool SurePixel(const TPos &p, int64_t &kx, int64_t &ky);
+
+    double m_[4][3] = {};    // x, y, z columns of M
+    double a_[4][2] = {};    // |M| scaled to the error bound of each s axis
+    double zerr_[4] = {};
+    bool usable_ = false;
+    TPixelGrid grid_;
+    std::vector<uint64_t> seen_; // pixels of the scissor box that a later end already lights
+    std::vector<int64_t> keys_;
+};
