@@ -529,7 +529,8 @@ public:
         // GL's first row is the bottom one.
         for (int y = 0; y < h; ++y)
             std::memcpy(static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch,
-                        buffer.data() + static_cast<std::size_t>(h - 1 - y) * w, static_cast<std::size_t>(w) * 4);
+                        buffer.data() + static_cast<std::size_t>(h - 1 - y) * w,
+                        static_cast<std::size_t>(w) * 4);
     }
 
 protected:
@@ -680,7 +681,8 @@ private:
 
     // Triangle and line lists go into the stream without what cannot change a pixel (SmallPrimitives.h);
     // false when the transform does not allow it.
-    bool DrawFiltered(TGL &gl, D3DPRIMITIVETYPE type, UINT n, const uint8_t *data, UINT stride, const char *call) {
+    bool DrawFiltered(TGL &gl, D3DPRIMITIVETYPE type, UINT n, const uint8_t *data, UINT stride,
+                      const char *call) {
         const TDeviceState &s = State();
         const D3DVIEWPORT9 v = Viewport();
         const QSize size = TargetSize();

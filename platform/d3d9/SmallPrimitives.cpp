@@ -28,7 +28,8 @@ bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
         usable_ = usable_ && std::isfinite(m_[r][0]) && std::isfinite(m_[r][1]) && std::isfinite(m_[r][2]);
     }
     usable_ = usable_ && std::isfinite(half[0]) && std::isfinite(half[1]) && std::isfinite(grid.OffsetX) &&
-              std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 && grid.ScissorY0 <= grid.ScissorY1;
+              std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 &&
+              grid.ScissorY0 <= grid.ScissorY1;
     return usable_;
 }
 
@@ -40,8 +41,10 @@ TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) 
     TPos p;
     p.X = (x * m_[0][0] + y * m_[1][0] + z * m_[2][0] + m_[3][0]) * grid_.HalfX + grid_.OffsetX;
     p.Y = (x * m_[0][1] + y * m_[1][1] + z * m_[2][1] + m_[3][1]) * grid_.HalfY + grid_.OffsetY;
-    p.ErrX = ax * a_[0][0] + ay * a_[1][0] + az * a_[2][0] + a_[3][0] + std::abs(p.X) * RelativeError + GridError;
-    p.ErrY = ax * a_[0][1] + ay * a_[1][1] + az * a_[2][1] + a_[3][1] + std::abs(p.Y) * RelativeError + GridError;
+    p.ErrX =
+        ax * a_[0][0] + ay * a_[1][0] + az * a_[2][0] + a_[3][0] + std::abs(p.X) * RelativeError + GridError;
+    p.ErrY =
+        ax * a_[0][1] + ay * a_[1][1] + az * a_[2][1] + a_[3][1] + std::abs(p.Y) * RelativeError + GridError;
     const double zc = x * m_[0][2] + y * m_[1][2] + z * m_[2][2] + m_[3][2];
     // Clipping keeps 0 <= z <= 1 inclusive, and terms that are all exact (a plan at z = 0) stay exact.
     const double zerr = ax * zerr_[0] + ay * zerr_[1] + az * zerr_[2] + zerr_[3];

@@ -47,16 +47,16 @@ public:
 
 private:
     struct TPos {
-        double X, Y;     // s
+        double X, Y;       // s
         double ErrX, ErrY; // how far the GL's s may be from ours
-        bool ZInside;    // surely within 0 <= z <= 1
+        bool ZInside;      // surely within 0 <= z <= 1
     };
     TPos Place(const uint8_t *vertex) const;
     // The pixel holding the position with certainty, or false.
     static bool SurePixel(const TPos &p, int64_t &kx, int64_t &ky);
 
-    double m_[4][3] = {};    // x, y, z columns of M
-    double a_[4][2] = {};    // |M| scaled to the error bound of each s axis
+    double m_[4][3] = {}; // x, y, z columns of M
+    double a_[4][2] = {}; // |M| scaled to the error bound of each s axis
     double zerr_[4] = {};
     bool usable_ = false;
     TPixelGrid grid_;

@@ -3,6 +3,7 @@
 // a drag place a copy; Insert copies it again 5 m aside; Delete asks with the count; F2 saves, and the file
 // reads back to the same street. Screenshots of the window after the selection and after the edits go to
 // the build folder.
+#include "e2e/E2ESupport.h"
 #include "engine/Cp1251Qt.h"
 #include "engine/Reg_Shell.h"
 #include "engine/Streams.h"
@@ -33,25 +34,7 @@
 
 namespace {
 
-constexpr int RoadWay = 2;
-constexpr int Curb = 8;
-
-bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-std::vector<uint8_t> Bytes(TStreetStructure &street) {
-    TMemoryStream m;
-    street.SaveToStream(m);
-    return m.Bytes();
-}
+using namespace e2etest;
 
 // The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
 QString InfoValue(TMainForm &form, const QString &caption) {
@@ -68,7 +51,7 @@ std::set<TStreetPointRec *> Vertices(const TAbstractItem &item) {
     return {item.Points.Refs().begin(), item.Points.Refs().end()};
 }
 
-class EditingScenarioE2E : public testing::Test {
+class EditingScenarioE2E : public WindowTest {
 protected:
     static void SetUpTestSuite() {
         UseObjectClasses();
@@ -76,35 +59,14 @@ protected:
         RegisterPointsEditor();
     }
     void SetUp() override {
-        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
-        FreeAppRegistry();
+        WindowTest::SetUp();
         // The creation menu offers curbs.
         RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"), TypeSetToNames({Curb}));
-        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
         street_ = dir_.File("Edit.zrv");
-        TStreetStructure street;
-        TAbstractItem *road = street.Lists(RoadWay).AddNew();
-        for (const TXYZ &p : {TXYZ{100, 50, 0}, TXYZ{160, 50, 0}, TXYZ{160, 62, 0}, TXYZ{100, 62, 0}})
-            road->Points.InsertNewPoint(road->Points.Count(), p);
-        TAbstractItem *curb = street.Lists(Curb).AddNew();
-        curb->Points.Insert(0, road->Points.PointRec(1));
-        curb->Points.Insert(1, road->Points.PointRec(2));
-        street.SaveToFile(street_);
-    }
-    void TearDown() override {
-        FreeAppRegistry();
-        SetSettingsDir(QString());
-        unsetenv("STREETPLAN_SYNC_SOCKET");
-    }
-    static QString Shot(const char *name) {
-        return QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + QLatin1Char('/') +
-               QLatin1String(name);
+        WriteSharedEdgeStreet(street_);
     }
 
-    sptest::TempDir dir_, settings_;
     std::string street_;
-    TScriptedPrompts prompts_;
-    TUserPromptsGuard guard_{prompts_};
 };
 
 TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
@@ -136,7 +98,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
         [&] { return InfoValue(form, QStringLiteral("Выбрано объектов")) == QStringLiteral("1"); }));
     EXPECT_EQ(InfoValue(form, QStringLiteral("Тип")), ToQString(road->GetDisplayName()));
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
-    EXPECT_TRUE(form.grab().save(Shot("e2e-edit-selection.png")));
+    EXPECT_TRUE(form.grab().save(BuildFile("e2e-edit-selection.png")));
 
     // M, a right click near the vertex the road way shares with the curb, and a drag: both follow.
     QTest::keyClick(drawBox, Qt::Key_M);
@@ -201,13 +163,13 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     EXPECT_EQ(street.Lists(Curb).Count(), 3);
     EXPECT_TRUE(items->Selection().empty());
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
-    EXPECT_TRUE(form.grab().save(Shot("e2e-edit-done.png")));
+    EXPECT_TRUE(form.grab().save(BuildFile("e2e-edit-done.png")));
 
     // F2, and the file reads back to the street in the window.
     QTest::keyClick(drawBox, Qt::Key_F2);
     ASSERT_FALSE(street.Modified());
     std::unique_ptr<TStreetStructure> back = LoadStreetFile(street_);
-    EXPECT_EQ(Bytes(*back), Bytes(street));
+    EXPECT_EQ(StreetBytes(*back), StreetBytes(street));
     EXPECT_EQ(back->Lists(Curb).Count(), 3);
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join(QLatin1Char('\n')).toStdString();
 }

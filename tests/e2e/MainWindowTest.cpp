@@ -1,6 +1,7 @@
 // The real main window on a display (Xvfb under `make test`), driven like a user drives it: the program
 // starts with a street file, the plan is fitted and drawn, the wheel, the keys and the mouse move the view,
 // F4 goes to the video view and back, F2 saves, and closing asks about unsaved streets.
+#include "e2e/E2ESupport.h"
 #include "engine/Reg_Shell.h"
 #include "engine/Streams.h"
 #include "model/AbstractItem.h"
@@ -11,7 +12,6 @@
 #include "shell/MainForm.h"
 #include "shell/MainPlanCtrl.h"
 #include "shell/ScriptedPrompts.h"
-#include "shell/ShellTestSupport.h"
 #include "shell/StartUp.h"
 #include "shell/StreetsHolder.h"
 #include "shell/SyncForm.h"
@@ -36,27 +36,7 @@
 
 namespace {
 
-constexpr int RoadWay = 2;
-constexpr int Sidewalk = 3;
-constexpr int Curb = 8;
-
-bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-TAbstractItem *AddOutline(TStreetStructure &street, int type, std::initializer_list<TXYZ> points) {
-    TAbstractItem *item = street.Lists(type).AddNew();
-    for (const TXYZ &p : points)
-        item->Points.InsertNewPoint(item->Points.Count(), p);
-    return item;
-}
+using namespace e2etest;
 
 // A road way 60 x 12 with a sidewalk on each side; with an axis, a curb along the middle of the road way is
 // the street's main axis.
@@ -70,32 +50,18 @@ void WriteFixtureStreet(const std::string &fileName, bool withAxis = false) {
     street.SaveToFile(fileName);
 }
 
-std::vector<uint8_t> StreetBytes(TStreetStructure &street) {
-    TMemoryStream stream;
-    street.SaveToStream(stream);
-    return stream.Bytes();
-}
-
 QStringList FilesIn(const std::filesystem::path &dir) {
     return QDir(QString::fromStdString(dir.string())).entryList(QDir::Files | QDir::Hidden);
 }
 
-class MainWindowE2E : public testing::Test {
+class MainWindowE2E : public WindowTest {
 protected:
     static void SetUpTestSuite() { UseObjectClasses(); }
 
     void SetUp() override {
-        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
-        FreeAppRegistry();
-        // A hub of the user's must not steer the window under test.
-        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+        WindowTest::SetUp();
         street_ = dir_.File("Fixture.zrv");
         WriteFixtureStreet(street_);
-    }
-    void TearDown() override {
-        FreeAppRegistry();
-        SetSettingsDir(QString());
-        unsetenv("STREETPLAN_SYNC_SOCKET");
     }
 
     // The view's picture as the device holds it.
@@ -127,10 +93,7 @@ protected:
         return WaitUntil([&] { return !form.NeedRedraw(); });
     }
 
-    sptest::TempDir dir_, settings_;
     std::string street_;
-    TScriptedPrompts prompts_;
-    TUserPromptsGuard guard_{prompts_};
 };
 
 TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosing) {
@@ -223,7 +186,7 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
     ASSERT_TRUE(Drawn(form));
 
     // A look at the window, for people.
-    const QString shot = QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + "/e2e-main-window.png";
+    const QString shot = BuildFile("e2e-main-window.png");
     EXPECT_TRUE(form.grab().save(shot)) << shot.toStdString();
 
     // A vertex changes through the model; F2 writes the street through a temporary file.
@@ -384,7 +347,7 @@ TEST_F(MainWindowE2E, TheSampleStreetOpensAndDraws) {
         for (int x = 0; x < picture.Width; x += 4)
             drawn += picture.At(x, y) != 0xFFFFFFu ? 1 : 0;
     EXPECT_GT(drawn, 100) << "the sample street draws next to nothing";
-    const QString shot = QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + "/e2e-sample-street.png";
+    const QString shot = BuildFile("e2e-sample-street.png");
     EXPECT_TRUE(form.grab().save(shot)) << shot.toStdString();
     EXPECT_TRUE(prompts_.Log().isEmpty()) << prompts_.Log().join("\n").toStdString();
 }

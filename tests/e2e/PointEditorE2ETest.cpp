@@ -1,5 +1,6 @@
 // The point editor in the real window: M chooses the move mode, a right click near a vertex shared by a
 // road way and a curb makes it current, and a drag moves it in both items; the overlay draws over it.
+#include "e2e/E2ESupport.h"
 #include "engine/Reg_Shell.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
@@ -25,51 +26,21 @@
 
 namespace {
 
-constexpr int RoadWay = 2;
-constexpr int Curb = 8;
+using namespace e2etest;
 
-bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-class PointEditorE2E : public testing::Test {
+class PointEditorE2E : public WindowTest {
 protected:
     static void SetUpTestSuite() {
         UseObjectClasses();
         RegisterPointsEditor();
     }
     void SetUp() override {
-        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
-        FreeAppRegistry();
-        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+        WindowTest::SetUp();
         street_ = dir_.File("Shared.zrv");
-        // A road way and a curb on its right edge, sharing the edge's two vertices.
-        TStreetStructure street;
-        TAbstractItem *road = street.Lists(RoadWay).AddNew();
-        for (const TXYZ &p : {TXYZ{100, 50, 0}, TXYZ{160, 50, 0}, TXYZ{160, 62, 0}, TXYZ{100, 62, 0}})
-            road->Points.InsertNewPoint(road->Points.Count(), p);
-        TAbstractItem *curb = street.Lists(Curb).AddNew();
-        curb->Points.Insert(0, road->Points.PointRec(1));
-        curb->Points.Insert(1, road->Points.PointRec(2));
-        street.SaveToFile(street_);
-    }
-    void TearDown() override {
-        FreeAppRegistry();
-        SetSettingsDir(QString());
-        unsetenv("STREETPLAN_SYNC_SOCKET");
+        WriteSharedEdgeStreet(street_);
     }
 
-    sptest::TempDir dir_, settings_;
     std::string street_;
-    TScriptedPrompts prompts_;
-    TUserPromptsGuard guard_{prompts_};
 };
 
 TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {

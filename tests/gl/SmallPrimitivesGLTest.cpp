@@ -146,12 +146,14 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
         {"triangles of a few pixels", [] { return Primitives(D3DPT_TRIANGLELIST, 2, 1500, 3); }},
         {"sub-pixel lines", [] { return Primitives(D3DPT_LINELIST, 3, 6000, 0.6); }},
         {"lines of a few pixels", [] { return Primitives(D3DPT_LINELIST, 4, 3000, 3); }},
-        {"lines ending in one pixel, many per pixel", [] { return Primitives(D3DPT_LINELIST, 5, 20000, 0.3); }},
+        {"lines ending in one pixel, many per pixel",
+         [] { return Primitives(D3DPT_LINELIST, 5, 20000, 0.3); }},
         {"translucent lines (blended: kept)", [] { return Primitives(D3DPT_LINELIST, 6, 4000, 0.6, true); }},
         {"translucent triangles", [] { return Primitives(D3DPT_TRIANGLELIST, 7, 3000, 0.6, true); }},
         {"far from the origin (single-precision rounding)",
          [] { return Primitives(D3DPT_LINELIST, 8, 6000, 0.6, false, 3.0e5); }},
-        {"triangles far from the origin", [] { return Primitives(D3DPT_TRIANGLELIST, 9, 4000, 0.6, false, 3.0e5); }},
+        {"triangles far from the origin",
+         [] { return Primitives(D3DPT_TRIANGLELIST, 9, 4000, 0.6, false, 3.0e5); }},
         {"lines inverting the stencil (kept)",
          [] {
              TScene s = Primitives(D3DPT_LINELIST, 10, 4000, 0.6);

@@ -42,7 +42,9 @@ TEST(SmallPrimitives, ATriangleStaysWhenItMayCoverAPixelCentre) {
         bool Stays;
     } cases[] = {
         {"between four centres", {At(0.1, 0.1), At(0.4, 0.1), At(0.1, 0.4)}, false},
-        {"a sliver across a column of centres but between rows", {At(0.1, 2.6), At(5.9, 2.7), At(0.1, 2.9)}, false},
+        {"a sliver across a column of centres but between rows",
+         {At(0.1, 2.6), At(5.9, 2.7), At(0.1, 2.9)},
+         false},
         {"over a centre", {At(0.4, 0.4), At(0.6, 0.4), At(0.4, 0.6)}, true},
         {"a box reaching a centre within rounding", {At(0.1, 0.1), At(0.499, 0.1), At(0.1, 0.499)}, true},
         {"large", {At(-10, -10), At(10, -10), At(-10, 10)}, true},
@@ -52,8 +54,8 @@ TEST(SmallPrimitives, ATriangleStaysWhenItMayCoverAPixelCentre) {
     ASSERT_TRUE(filter.Reset(PlainGrid()));
     for (const auto &c : cases) {
         std::vector<TVertex> out(3);
-        const std::size_t n = filter.Triangles(Bytes(c.Triangle), 3, sizeof(TVertex),
-                                               reinterpret_cast<uint8_t *>(out.data()));
+        const std::size_t n =
+            filter.Triangles(Bytes(c.Triangle), 3, sizeof(TVertex), reinterpret_cast<uint8_t *>(out.data()));
         EXPECT_EQ(n, c.Stays ? 3u : 0u) << c.Name;
         if (n == 3) {
             EXPECT_EQ(std::memcmp(out.data(), c.Triangle.data(), sizeof(TVertex) * 3), 0) << c.Name;
@@ -63,11 +65,11 @@ TEST(SmallPrimitives, ATriangleStaysWhenItMayCoverAPixelCentre) {
 
 TEST(SmallPrimitives, LinesInsideOnePixelGoAndOnlyTheLastEndInAPixelStays) {
     const std::vector<TVertex> lines = {
-        At(0.2, 0.2, 1), At(0.8, 0.7, 2),   // inside pixel (0, 0): the line goes, its end may stay
-        At(3.2, 0.5, 3), At(0.3, 0.4, 4),   // across pixels: stays; ends in (0, 0) after the first
-        At(5.2, 5.2, 5), At(5.7, 5.999, 6), // the end is at a border within rounding: everything stays
-        At(7.2, 7.2, 7), At(7.3, 7.3, 8, 1.5f), // the end lies beyond the far plane: stays
-        At(150.2, 0.2, 9), At(150.4, 0.3, 10),  // outside the scissor box: nothing is drawn
+        At(0.2, 0.2, 1),   At(0.8, 0.7, 2),       // inside pixel (0, 0): the line goes, its end may stay
+        At(3.2, 0.5, 3),   At(0.3, 0.4, 4),       // across pixels: stays; ends in (0, 0) after the first
+        At(5.2, 5.2, 5),   At(5.7, 5.999, 6),     // the end is at a border within rounding: everything stays
+        At(7.2, 7.2, 7),   At(7.3, 7.3, 8, 1.5f), // the end lies beyond the far plane: stays
+        At(150.2, 0.2, 9), At(150.4, 0.3, 10),    // outside the scissor box: nothing is drawn
     };
     TSmallPrimitiveFilter filter;
     ASSERT_TRUE(filter.Reset(PlainGrid()));

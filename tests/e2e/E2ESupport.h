@@ -1,0 +1,82 @@
+#pragma once
+// What the end-to-end tests of the real window share: settings and a view-sync socket of the test's own
+// (a hub of the user's must not steer the window under test), scripted prompts, the fixture streets, and
+// waiting for the window without fixed sleeps.
+#include "engine/Reg_Shell.h"
+#include "engine/Streams.h"
+#include "model/AbstractItem.h"
+#include "model/ItemList.h"
+#include "model/StreetStructure.h"
+#include "platform/settings/SettingsStore.h"
+#include "shell/ScriptedPrompts.h"
+#include "shell/ShellTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace e2etest {
+
+constexpr int RoadWay = 2;
+constexpr int Sidewalk = 3;
+constexpr int Curb = 8;
+
+// A window under Xvfb and the sanitizers takes its time.
+inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
+    return shelltest::WaitUntil(condition, timeoutMs);
+}
+
+inline std::vector<uint8_t> StreetBytes(TStreetStructure &street) {
+    TMemoryStream stream;
+    street.SaveToStream(stream);
+    return stream.Bytes();
+}
+
+inline TAbstractItem *AddOutline(TStreetStructure &street, int type, std::initializer_list<TXYZ> points) {
+    TAbstractItem *item = street.Lists(type).AddNew();
+    for (const TXYZ &p : points)
+        item->Points.InsertNewPoint(item->Points.Count(), p);
+    return item;
+}
+
+// A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
+inline void WriteSharedEdgeStreet(const std::string &fileName) {
+    TStreetStructure street;
+    TAbstractItem *road =
+        AddOutline(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    TAbstractItem *curb = street.Lists(Curb).AddNew();
+    curb->Points.Insert(0, road->Points.PointRec(1));
+    curb->Points.Insert(1, road->Points.PointRec(2));
+    street.SaveToFile(fileName);
+}
+
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetSettingsDir(QString::fromStdString(settings_.File("settings")));
+        FreeAppRegistry();
+        setenv("STREETPLAN_SYNC_SOCKET", dir_.File("no-hub").c_str(), 1);
+    }
+    void TearDown() override {
+        FreeAppRegistry();
+        SetSettingsDir(QString());
+        unsetenv("STREETPLAN_SYNC_SOCKET");
+    }
+
+    // A file of the build folder, where screenshots are kept.
+    static QString BuildFile(const char *name) {
+        return QString::fromLocal8Bit(std::getenv("STREETPLAN_BINARY")) + QLatin1Char('/') +
+               QLatin1String(name);
+    }
+
+    sptest::TempDir dir_, settings_;
+    TScriptedPrompts prompts_;
+    TUserPromptsGuard guard_{prompts_};
+};
+
+} // namespace e2etest
