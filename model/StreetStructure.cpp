@@ -351,6 +351,22 @@ std::array<std::vector<TAbstractItem *>, ItemTypeCount> ByType(std::vector<TAbst
     return groups;
 }
 
+// A list's rule: the first of equal distances below maxDistance, each item hit-tested with testLimit.
+TAbstractItem *NearestOf(const std::vector<TAbstractItem *> &group, const TXYZ &point, double maxDistance,
+                         double testLimit) {
+    TAbstractItem *cand = nullptr;
+    double candD = NoDistance;
+    for (TAbstractItem *item : group) {
+        double d = NoDistance;
+        item->HitTest(point, d, testLimit);
+        if (d < candD && d < maxDistance) {
+            cand = item;
+            candD = d;
+        }
+    }
+    return cand;
+}
+
 } // namespace
 
 // Both searches give what a scan of every list gives (the lists' own FindNearest and CollectNearest):
@@ -366,17 +382,9 @@ TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemT
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
-        // The list's rule: the first of equal distances below the limit, each tested without a limit.
-        TAbstractItem *cand = nullptr;
-        double candD = NoDistance;
-        for (TAbstractItem *item : groups[static_cast<std::size_t>(code)]) {
-            double d = NoDistance;
-            item->HitTest(point, d, NoDistance);
-            if (d < candD && d < maxDistance) {
-                cand = item;
-                candD = d;
-            }
-        }
+        // Each tested without a limit.
+        TAbstractItem *cand =
+            NearestOf(groups[static_cast<std::size_t>(code)], point, maxDistance, NoDistance);
         if (!cand)
             continue;
         double d = NoDistance;
@@ -399,16 +407,8 @@ void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
-        TAbstractItem *cand = nullptr;
-        double candD = NoDistance;
-        for (TAbstractItem *item : groups[static_cast<std::size_t>(code)]) {
-            double d = NoDistance;
-            item->HitTest(point, d, maxDistance);
-            if (d < candD && d < maxDistance) {
-                cand = item;
-                candD = d;
-            }
-        }
+        TAbstractItem *cand =
+            NearestOf(groups[static_cast<std::size_t>(code)], point, maxDistance, maxDistance);
         if (cand)
             found.push_back(cand);
     }

@@ -1,5 +1,6 @@
 #include "shell/FloatingActions.h"
 
+#include "shell/ImageData.h"
 #include "shell/Keyboard.h"
 
 #include <QEnterEvent>
@@ -192,6 +193,18 @@ QSize TFloatingAction::LayoutButtons(QWidget *panel) {
     if (panel)
         panel->resize(size);
     return size;
+}
+
+TFloatingAction *TFloatingAction::Make(QObject *owner, const QString &category, const char *name,
+                                       const QString &hint, const QKeySequence &shortcut) {
+    auto *a = new TFloatingAction(owner);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setText(hint);
+    a->setToolTip(hint);
+    a->setShortcut(shortcut);
+    a->setIcon(ImageData().ActionIcon(QString::fromLatin1(name), hint));
+    a->SetCategory(category);
+    return a;
 }
 
 TFloatingAction *TFloatingAction::FindByShortCut(const QKeyCombination &pressed, bool includeDisabled,

@@ -8,6 +8,7 @@
 #include "shell/MouseEvents.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QPointer>
 #include <QWidget>
 
@@ -24,6 +25,11 @@ public:
 
     explicit TFloatingAction(QObject *parent = nullptr);
     ~TFloatingAction() override;
+
+    // A module's command: named (the name also finds its image), with the hint as text and tool tip, the
+    // shortcut, and its place at the end of the category's row.
+    static TFloatingAction *Make(QObject *owner, const QString &category, const char *name,
+                                 const QString &hint, const QKeySequence &shortcut);
 
     // Enabled and visible as the module set them. (Qt disables an action that is hidden, but a hidden,
     // enabled floating action still answers its shortcut.) Use these, or the QAction setters through a

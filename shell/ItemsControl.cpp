@@ -12,7 +12,6 @@
 #include "model/ItemList.h"
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
-#include "shell/ImageData.h"
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
@@ -397,13 +396,7 @@ TItemsControlModule::~TItemsControlModule() {
 
 TFloatingAction *TItemsControlModule::MakeAction(const char *name, const QString &hint,
                                                  const QKeySequence &shortcut) {
-    auto *a = new TFloatingAction(this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setText(hint);
-    a->setToolTip(hint);
-    a->setShortcut(shortcut);
-    a->setIcon(ImageData().ActionIcon(QString::fromLatin1(name), hint));
-    a->SetCategory(Category);
+    TFloatingAction *a = TFloatingAction::Make(this, Category, name, hint, shortcut);
     return a;
 }
 

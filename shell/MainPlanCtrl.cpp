@@ -1,6 +1,5 @@
 #include "shell/MainPlanCtrl.h"
 
-#include "shell/ImageData.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
 #include "shell/StreetsHolder.h"
@@ -135,13 +134,7 @@ void TMainPlanControls::Refresh() const {
 TFloatingAction *TMainPlanControls::MakeAction(const char *name, const QString &hint,
                                                const QKeySequence &shortcut,
                                                std::function<void(TMainPlanDrawer &)> execute) {
-    auto *a = new TFloatingAction(this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setText(hint);
-    a->setToolTip(hint);
-    a->setShortcut(shortcut);
-    a->setIcon(ImageData().ActionIcon(QString::fromLatin1(name), hint));
-    a->SetCategory(Category);
+    TFloatingAction *a = TFloatingAction::Make(this, Category, name, hint, shortcut);
     a->OnUpdateState = [this](TFloatingAction *self) {
         const bool shown = host_.PlanShown && host_.PlanShown();
         self->SetVisible(shown);

@@ -8,7 +8,6 @@
 #include "model/PointStructure.h"
 #include "model/StreetStructure.h"
 #include "objects/OrientPointItem.h"
-#include "shell/ImageData.h"
 #include "shell/MainForm.h"
 #include "shell/MakePolygonForm.h"
 #include "shell/PointEditOps.h"
@@ -234,13 +233,7 @@ TFloatingAction *TPointsEditorModule::MakeAction(const char *name, const QString
                                                  const QKeySequence &shortcut,
                                                  std::function<bool(TAbstractItem &)> enabled,
                                                  std::function<void(TAbstractItem &)> execute) {
-    auto *a = new TFloatingAction(this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setText(hint);
-    a->setToolTip(hint);
-    a->setShortcut(shortcut);
-    a->setIcon(ImageData().ActionIcon(QString::fromLatin1(name), hint));
-    a->SetCategory(Category);
+    TFloatingAction *a = TFloatingAction::Make(this, Category, name, hint, shortcut);
     a->OnUpdateState = [this, enabled](TFloatingAction *self) {
         TAbstractItem *item = EditedItem();
         self->SetVisible(item != nullptr);

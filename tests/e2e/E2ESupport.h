@@ -3,13 +3,13 @@
 // (a hub of the user's must not steer the window under test), scripted prompts, the fixture streets, and
 // waiting for the window without fixed sleeps.
 #include "engine/Reg_Shell.h"
-#include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/ShellTestSupport.h"
+#include "support/StreetBuild.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,27 +31,14 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
     return shelltest::WaitUntil(condition, timeoutMs);
 }
 
-inline std::vector<uint8_t> StreetBytes(TStreetStructure &street) {
-    TMemoryStream stream;
-    street.SaveToStream(stream);
-    return stream.Bytes();
-}
-
-inline TAbstractItem *AddOutline(TStreetStructure &street, int type, std::initializer_list<TXYZ> points) {
-    TAbstractItem *item = street.Lists(type).AddNew();
-    for (const TXYZ &p : points)
-        item->Points.InsertNewPoint(item->Points.Count(), p);
-    return item;
-}
+using sptest::MakeItem;
+using sptest::SaveBytes;
 
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
     TStreetStructure street;
-    TAbstractItem *road =
-        AddOutline(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
-    TAbstractItem *curb = street.Lists(Curb).AddNew();
-    curb->Points.Insert(0, road->Points.PointRec(1));
-    curb->Points.Insert(1, road->Points.PointRec(2));
+    TAbstractItem *road = MakeItem(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    sptest::MakeItemOn(street, Curb, {road->Points.PointRec(1), road->Points.PointRec(2)});
     street.SaveToFile(fileName);
 }
 

@@ -169,7 +169,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     QTest::keyClick(drawBox, Qt::Key_F2);
     ASSERT_FALSE(street.Modified());
     std::unique_ptr<TStreetStructure> back = LoadStreetFile(street_);
-    EXPECT_EQ(StreetBytes(*back), StreetBytes(street));
+    EXPECT_EQ(SaveBytes(*back), SaveBytes(street));
     EXPECT_EQ(back->Lists(Curb).Count(), 3);
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join(QLatin1Char('\n')).toStdString();
 }

@@ -42,11 +42,11 @@ using namespace e2etest;
 // the street's main axis.
 void WriteFixtureStreet(const std::string &fileName, bool withAxis = false) {
     TStreetStructure street;
-    AddOutline(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
-    AddOutline(street, Sidewalk, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
-    AddOutline(street, Sidewalk, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
+    MakeItem(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    MakeItem(street, Sidewalk, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
+    MakeItem(street, Sidewalk, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
     if (withAxis)
-        street.SetMainAxis(AddOutline(street, Curb, {{100, 56, 0}, {130, 56, 0}, {160, 56, 0}}));
+        street.SetMainAxis(MakeItem(street, Curb, {{100, 56, 0}, {130, 56, 0}, {160, 56, 0}}));
     street.SaveToFile(fileName);
 }
 
@@ -197,7 +197,7 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
     EXPECT_TRUE(saveStreet->isEnabled());
     QTest::keyClick(drawBox, Qt::Key_F2);
     EXPECT_FALSE(street.Modified());
-    EXPECT_EQ(sptest::ReadFileBytes(street_), StreetBytes(street));
+    EXPECT_EQ(sptest::ReadFileBytes(street_), SaveBytes(street));
     EXPECT_EQ(FilesIn(dir_.Path()), QStringList({"Fixture.zrv"})) << "a temporary file was left behind";
     const std::vector<uint8_t> saved = sptest::ReadFileBytes(street_);
 

@@ -4,6 +4,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
+#include "support/StreetBuild.h"
 #include "tools/make-street/StandInItems.h"
 
 #include "support/StreetBytes.h"
@@ -15,6 +16,11 @@
 #include <vector>
 
 namespace streettest {
+
+using sptest::LoadBytes;
+using sptest::MakeItem;
+using sptest::MakeItemOn;
+using sptest::SaveBytes;
 
 // Type codes of the stand-ins.
 constexpr int RoadWay = 2, Trotuar = 3, Bort = 8, RoadWall = 9, Curve = 26, Kolod = 27;
@@ -81,18 +87,6 @@ inline int LiveGroupCount(const TItemBatch &batch, TBatchOwnerKey owner = 0) {
     return static_cast<int>(LiveGroups(batch, owner).size());
 }
 
-inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
-    TMemoryStream m;
-    street.SaveToStream(m);
-    return m.Bytes();
-}
-
-inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes,
-                                                   const std::string &name = {}) {
-    TMemoryStream m(bytes, name);
-    return LoadStreetStream(m);
-}
-
 template <class F> std::string ErrorOf(F f) {
     try {
         f();
@@ -101,23 +95,6 @@ template <class F> std::string ErrorOf(F f) {
     }
     ADD_FAILURE() << "no EStreetError";
     return {};
-}
-
-// An item of the type with new vertices at the points (in the street's pool).
-inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (const TXYZ &p : points)
-        item->Points.InsertNewPoint(item->Points.Count(), p);
-    return item;
-}
-
-// An item of the type on existing vertices.
-inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
-                                 std::initializer_list<TStreetPointRec *> recs) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (TStreetPointRec *r : recs)
-        item->Points.Insert(item->Points.Count(), r);
-    return item;
 }
 
 } // namespace streettest

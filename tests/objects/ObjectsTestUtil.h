@@ -10,6 +10,7 @@
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
 #include "objects/OrientPointItem.h"
+#include "support/StreetBuild.h"
 
 #include "support/StreetBytes.h"
 
@@ -21,6 +22,11 @@
 #include <vector>
 
 namespace objtest {
+
+using sptest::LoadBytes;
+using sptest::MakeItem;
+using sptest::MakeItemOn;
+using sptest::SaveBytes;
 
 // Codes of the test classes (their real classes are not built here).
 constexpr int TestFigure = 7, TestLine = 9, TestPoint = 27, TestOriented = 28, TestCalcArea = 34,
@@ -70,34 +76,6 @@ class TWithClasses : public ::testing::Test {
 protected:
     TWithClasses() { RegisterClasses(); }
 };
-
-inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
-    TMemoryStream m;
-    street.SaveToStream(m);
-    return m.Bytes();
-}
-
-inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes) {
-    TMemoryStream m(bytes);
-    return LoadStreetStream(m);
-}
-
-// An item of the type with new vertices at the points.
-inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (const TXYZ &p : points)
-        item->Points.InsertNewPoint(item->Points.Count(), p);
-    return item;
-}
-
-// An item of the type on existing vertices.
-inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
-                                 std::initializer_list<TStreetPointRec *> recs) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (TStreetPointRec *r : recs)
-        item->Points.Insert(item->Points.Count(), r);
-    return item;
-}
 
 template <class T> T *MakeAs(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
     return dynamic_cast<T *>(MakeItem(s, code, points));

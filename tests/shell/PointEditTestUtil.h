@@ -10,6 +10,7 @@
 #include "objects/OrientPointItem.h"
 #include "objects/RegisterObjects.h"
 #include "shell/PointEditOps.h"
+#include "support/StreetBuild.h"
 #include "tools/make-street/StandInItems.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,11 @@
 #include <vector>
 
 namespace pointedit {
+
+using sptest::LoadBytes;
+using sptest::MakeItem;
+using sptest::MakeItemOn;
+using sptest::SaveBytes;
 
 // Type codes: outlines (road way, sidewalk), an open line (wall stand-in), a point (stand-in) and an
 // oriented point (test class).
@@ -49,32 +55,6 @@ struct TStreetFixture : TRegistered {
 };
 
 class TWithStreet : public ::testing::Test, public TStreetFixture {};
-
-inline TAbstractItem *MakeItem(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (const TXYZ &p : points)
-        item->Points.InsertNewPoint(item->Points.Count(), p);
-    return item;
-}
-
-inline TAbstractItem *MakeItemOn(TStreetStructure &s, int code,
-                                 std::initializer_list<TStreetPointRec *> recs) {
-    TAbstractItem *item = s.Lists(code).AddNew();
-    for (TStreetPointRec *r : recs)
-        item->Points.Insert(item->Points.Count(), r);
-    return item;
-}
-
-inline std::vector<uint8_t> SaveBytes(TStreetStructure &street) {
-    TMemoryStream m;
-    street.SaveToStream(m);
-    return m.Bytes();
-}
-
-inline std::unique_ptr<TStreetStructure> LoadBytes(const std::vector<uint8_t> &bytes) {
-    TMemoryStream m(bytes);
-    return LoadStreetStream(m);
-}
 
 // "" when every item keeps its vertex limits (also after a reload) and no list holds a vertex twice; else
 // the first fault.
