@@ -52,6 +52,11 @@ TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) 
     return p;
 }
 
+bool TSmallPrimitiveFilter::OutsideScissor(double kx0, double kx1, double ky0, double ky1) const {
+    return kx1 < static_cast<double>(grid_.ScissorX0) || kx0 >= static_cast<double>(grid_.ScissorX1) ||
+           ky1 < static_cast<double>(grid_.ScissorY0) || ky0 >= static_cast<double>(grid_.ScissorY1);
+}
+
 bool TSmallPrimitiveFilter::SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
     // Far beyond any target: leave it to the GL (and keep the conversion to integers defined).
     constexpr double Far = 1e9;
@@ -76,8 +81,8 @@ std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_
         const double y0 = std::min({a.Y, b.Y, c.Y}) - ey - 0.5, y1 = std::max({a.Y, b.Y, c.Y}) + ey - 0.5;
         // Pixel centres k + 0.5 within the box are whole numbers in [x0, x1]; what is not finite stays.
         const bool finite = std::isfinite(a.X + b.X + c.X + a.Y + b.Y + c.Y);
-        const bool empty = finite && (std::floor(x1) < std::ceil(x0) || std::floor(y1) < std::ceil(y0));
-        if (empty)
+        const double kx0 = std::ceil(x0), kx1 = std::floor(x1), ky0 = std::ceil(y0), ky1 = std::floor(y1);
+        if (finite && (kx1 < kx0 || ky1 < ky0 || OutsideScissor(kx0, kx1, ky0, ky1)))
             continue;
         std::memcpy(out + written * stride, v, 3 * stride);
         written += 3;
@@ -98,7 +103,14 @@ TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertic
         int64_t ax = 0, ay = 0, bx = 0, by = 0;
         const bool endSure = overwrite && b.ZInside && SurePixel(b, bx, by);
         const bool inOnePixel = endSure && SurePixel(a, ax, ay) && ax == bx && ay == by;
-        if (!inOnePixel) {
+        // A line lights pixels its ends' pixels span; a pixel more on every side covers how the
+        // rasteriser treats its ends.
+        const double ex = std::max(a.ErrX, b.ErrX) + 1, ey = std::max(a.ErrY, b.ErrY) + 1;
+        const bool outside =
+            std::isfinite(a.X + b.X + a.Y + b.Y) &&
+            OutsideScissor(std::floor(std::min(a.X, b.X) - ex), std::floor(std::max(a.X, b.X) + ex),
+                           std::floor(std::min(a.Y, b.Y) - ey), std::floor(std::max(a.Y, b.Y) + ey));
+        if (!inOnePixel && !outside) {
             std::memcpy(out + r.LineVertices * stride, v, 2 * stride);
             r.LineVertices += 2;
         }

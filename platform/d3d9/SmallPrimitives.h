@@ -3,7 +3,8 @@
 // hundreds of thousands of triangles and lines into a few hundred thousand pixels; a software
 // rasteriser pays for each primitive it sets up, lit or not, so these are dropped on the way into the
 // vertex stream:
-// - a triangle whose bounding box holds no pixel centre (it lights nothing);
+// - a triangle whose bounding box holds no pixel centre, or none inside the scissor box (it lights
+//   nothing), and a line that lies wholly outside the scissor box;
 // - a line whose two ends lie inside one pixel, when what is drawn later replaces what was drawn
 //   earlier (no blending, no stencil inversion): such a line lights at most that pixel, and the last
 //   pixel drawn for its end covers it anyway;
@@ -52,6 +53,8 @@ private:
         bool ZInside;      // surely within 0 <= z <= 1
     };
     TPos Place(const uint8_t *vertex) const;
+    // Whether pixels kx0..kx1 x ky0..ky1 all lie outside the scissor box.
+    bool OutsideScissor(double kx0, double kx1, double ky0, double ky1) const;
     // The pixel holding the position with certainty, or false.
     static bool SurePixel(const TPos &p, int64_t &kx, int64_t &ky);
 

@@ -166,6 +166,12 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
              s.Viewport = {7, 5, 29, 23, 0, 1};
              return s;
          }},
+        {"triangles in a viewport inside the target",
+         [] {
+             TScene s = Primitives(D3DPT_TRIANGLELIST, 14, 3000, 3);
+             s.Viewport = {9, 4, 27, 25, 0, 1};
+             return s;
+         }},
         {"ends at the near and far planes and beyond",
          [] {
              TScene s;

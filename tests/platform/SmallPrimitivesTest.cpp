@@ -49,6 +49,8 @@ TEST(SmallPrimitives, ATriangleStaysWhenItMayCoverAPixelCentre) {
         {"a box reaching a centre within rounding", {At(0.1, 0.1), At(0.499, 0.1), At(0.1, 0.499)}, true},
         {"large", {At(-10, -10), At(10, -10), At(-10, 10)}, true},
         {"not finite", {At(0.1, 0.1), At(nan, 0.1), At(0.1, 0.4)}, true},
+        {"large, beyond the scissor box", {At(110, -10), At(130, -10), At(110, 10)}, false},
+        {"reaching into the scissor box", {At(99.4, -10), At(130, -10), At(110, 10)}, true},
     };
     TSmallPrimitiveFilter filter;
     ASSERT_TRUE(filter.Reset(PlainGrid()));
@@ -70,6 +72,8 @@ TEST(SmallPrimitives, LinesInsideOnePixelGoAndOnlyTheLastEndInAPixelStays) {
         At(5.2, 5.2, 5),   At(5.7, 5.999, 6),     // the end is at a border within rounding: everything stays
         At(7.2, 7.2, 7),   At(7.3, 7.3, 8, 1.5f), // the end lies beyond the far plane: stays
         At(150.2, 0.2, 9), At(150.4, 0.3, 10),    // outside the scissor box: nothing is drawn
+        At(101.5, 3, 11),  At(180.3, 9.3, 12),    // a long line beyond the box: nothing is drawn
+        At(99.5, 3, 13),   At(180.3, 9.3, 14),    // the same within a pixel of the box: the line stays
     };
     TSmallPrimitiveFilter filter;
     ASSERT_TRUE(filter.Reset(PlainGrid()));
@@ -81,13 +85,14 @@ TEST(SmallPrimitives, LinesInsideOnePixelGoAndOnlyTheLastEndInAPixelStays) {
         drawn.push_back(out[i].Color);
     for (std::size_t i = 0; i < r.PointVertices; ++i)
         ends.push_back(out[r.LineVertices + i].Color);
-    EXPECT_EQ(drawn, (std::vector<D3DCOLOR>{3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(drawn, (std::vector<D3DCOLOR>{3, 4, 5, 6, 7, 8, 13, 14}));
     EXPECT_EQ(ends, (std::vector<D3DCOLOR>{4, 6, 8}));
 
-    // Blended (or stencil-inverting) lines add up: all of them stay, each with its end.
+    // Blended (or stencil-inverting) lines add up: all of them stay, each with its end, but for the lines
+    // beyond the box.
     const auto all = filter.Lines(Bytes(lines), lines.size(), sizeof(TVertex), false,
                                   reinterpret_cast<uint8_t *>(out.data()));
-    EXPECT_EQ(all.LineVertices, lines.size());
+    EXPECT_EQ(all.LineVertices, lines.size() - 4);
     EXPECT_EQ(all.PointVertices, lines.size() / 2);
     EXPECT_EQ(out[all.LineVertices].Color, 2u);
 }
