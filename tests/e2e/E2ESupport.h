@@ -7,10 +7,14 @@
 #include "model/ItemList.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
+#include "shell/MainForm.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/ShellTestSupport.h"
+#include "shell/StartUp.h"
 #include "support/StreetBuild.h"
 #include "support/TestSupport.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -64,6 +68,28 @@ protected:
     sptest::TempDir dir_, settings_;
     TScriptedPrompts prompts_;
     TUserPromptsGuard guard_{prompts_};
+};
+
+// The road way and curb of WriteSharedEdgeStreet in a file of the test's own.
+class SharedEdgeWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        street_ = dir_.File("Shared.zrv");
+        WriteSharedEdgeStreet(street_);
+    }
+
+    // Shows the window, opens the street as the command line would and waits for its first picture.
+    bool OpenInWindow(TStartUp &startUp) const {
+        TMainForm &form = startUp.MainForm();
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            return false;
+        startUp.ProcessCommandLine({QString::fromStdString(street_)});
+        return WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); });
+    }
+
+    std::string street_;
 };
 
 } // namespace e2etest

@@ -51,7 +51,7 @@ std::set<TStreetPointRec *> Vertices(const TAbstractItem &item) {
     return {item.Points.Refs().begin(), item.Points.Refs().end()};
 }
 
-class EditingScenarioE2E : public WindowTest {
+class EditingScenarioE2E : public SharedEdgeWindowTest {
 protected:
     static void SetUpTestSuite() {
         UseObjectClasses();
@@ -59,14 +59,10 @@ protected:
         RegisterPointsEditor();
     }
     void SetUp() override {
-        WindowTest::SetUp();
+        SharedEdgeWindowTest::SetUp();
         // The creation menu offers curbs.
         RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"), TypeSetToNames({Curb}));
-        street_ = dir_.File("Edit.zrv");
-        WriteSharedEdgeStreet(street_);
     }
-
-    std::string street_;
 };
 
 TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
@@ -74,10 +70,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     TMainForm &form = startUp.MainForm();
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_NE(drawBox, nullptr);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(street_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenInWindow(startUp));
     TStreetStructure &street = form.CurrentStreet();
     TAbstractItem *road = street.Lists(RoadWay).Items(0);
     TAbstractItem *curb = street.Lists(Curb).Items(0);

@@ -28,19 +28,12 @@ namespace {
 
 using namespace e2etest;
 
-class PointEditorE2E : public WindowTest {
+class PointEditorE2E : public SharedEdgeWindowTest {
 protected:
     static void SetUpTestSuite() {
         UseObjectClasses();
         RegisterPointsEditor();
     }
-    void SetUp() override {
-        WindowTest::SetUp();
-        street_ = dir_.File("Shared.zrv");
-        WriteSharedEdgeStreet(street_);
-    }
-
-    std::string street_;
 };
 
 TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
@@ -48,10 +41,7 @@ TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
     TMainForm &form = startUp.MainForm();
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_NE(drawBox, nullptr);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(street_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenInWindow(startUp));
     TStreetStructure &street = form.CurrentStreet();
     TAbstractItem *road = street.Lists(RoadWay).Items(0);
     TAbstractItem *curb = street.Lists(Curb).Items(0);
