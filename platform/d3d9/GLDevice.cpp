@@ -558,8 +558,8 @@ private:
     // GL's viewport is the largest power-of-two square, centred on the whole pixel C at or just before the
     // centre of the caller's viewport, so that the shader's q (pixels from C) becomes window coordinates as
     // C + q exactly; being large, it clips only what lies far outside the caller's. Only the caller's
-    // viewport and the target are drawn (scissor).
-    void ApplyViewport(TGL &gl) {
+    // viewport and the target are drawn (scissor). The small-primitive filter takes the same placement.
+    void ApplyViewport(TGL &gl, const D3DMATRIX &worldViewProj) {
         const D3DVIEWPORT9 v = Viewport();
         const QSize s = TargetSize();
         const int side = maxViewportSide_;
@@ -571,13 +571,28 @@ private:
         // PixelBias, edges through pixel centres fall the way Direct3D's fill rule has them: left and
         // top edges inside, right and bottom edges outside.
         const float shift = 0.5f - PixelBias;
-        gl.glUniform2f(uHalf_, v.Width / 2.0f, v.Height / 2.0f);
-        gl.glUniform2f(uOffset_, (v.Width % 2) / 2.0f + shift, (v.Height % 2) / 2.0f - shift);
+        const float halfX = v.Width / 2.0f, halfY = v.Height / 2.0f;
+        const float offsetX = (v.Width % 2) / 2.0f + shift, offsetY = (v.Height % 2) / 2.0f - shift;
+        gl.glUniform2f(uHalf_, halfX, halfY);
+        gl.glUniform2f(uOffset_, offsetX, offsetY);
         gl.glUniform1f(uToGL_, 2.0f / side);
-        const int left = std::max(v.X, 0), right = std::min(v.X + v.Width, s.width());
-        const int top = std::max(v.Y, 0), bottom = std::min(v.Y + v.Height, s.height());
+        const int left = std::max(v.X, 0), right = std::max(std::min(v.X + v.Width, s.width()), left);
+        const int top = std::max(v.Y, 0), bottom = std::max(std::min(v.Y + v.Height, s.height()), top);
         gl.glEnable(GL_SCISSOR_TEST);
-        gl.glScissor(left, s.height() - bottom, std::max(right - left, 0), std::max(bottom - top, 0));
+        gl.glScissor(left, s.height() - bottom, right - left, bottom - top);
+
+        TPixelGrid grid;
+        grid.M = worldViewProj;
+        grid.HalfX = halfX;
+        grid.HalfY = halfY;
+        grid.OffsetX = offsetX;
+        grid.OffsetY = offsetY;
+        // The scissor box in pixels from C.
+        grid.ScissorX0 = left - cx;
+        grid.ScissorX1 = right - cx;
+        grid.ScissorY0 = s.height() - bottom - cy;
+        grid.ScissorY1 = s.height() - top - cy;
+        filterUsable_ = filter_.Reset(grid);
     }
 
     GLuint TargetFramebuffer() const { return widget_ ? widget_->defaultFramebufferObject() : fbo_; }
@@ -680,29 +695,12 @@ private:
     }
 
     // Triangle and line lists go into the stream without what cannot change a pixel (SmallPrimitives.h);
-    // false when the transform does not allow it.
+    // false when the transform does not allow it (ApplyState has placed the filter).
     bool DrawFiltered(TGL &gl, D3DPRIMITIVETYPE type, UINT n, const uint8_t *data, UINT stride,
                       const char *call) {
-        const TDeviceState &s = State();
-        const D3DVIEWPORT9 v = Viewport();
-        const QSize size = TargetSize();
-        TPixelGrid grid;
-        grid.M = Multiply(Multiply(s.World, s.View), s.Projection);
-        // The same singles the shader is given (ApplyViewport).
-        const float shift = 0.5f - PixelBias;
-        grid.HalfX = v.Width / 2.0f;
-        grid.HalfY = v.Height / 2.0f;
-        grid.OffsetX = (v.Width % 2) / 2.0f + shift;
-        grid.OffsetY = (v.Height % 2) / 2.0f - shift;
-        const int cx = v.X + v.Width / 2, cy = size.height() - v.Y - (v.Height + 1) / 2;
-        const int left = std::max(v.X, 0), right = std::min(v.X + v.Width, size.width());
-        const int top = std::max(v.Y, 0), bottom = std::min(v.Y + v.Height, size.height());
-        grid.ScissorX0 = left - cx;
-        grid.ScissorX1 = std::max(right, left) - cx;
-        grid.ScissorY0 = size.height() - bottom - cy;
-        grid.ScissorY1 = std::max(size.height() - top, size.height() - bottom) - cy;
-        if (!filter_.Reset(grid))
+        if (!filterUsable_)
             return false;
+        const TDeviceState &s = State();
         const bool lines = type == D3DPT_LINELIST;
         const std::size_t room = static_cast<std::size_t>(lines ? n + n / 2 : n) * stride;
         const auto [offset, out] = MapStream(gl, room, call);
@@ -784,7 +782,7 @@ private:
             const D3DMATRIX m = Multiply(Multiply(s.World, s.View), s.Projection);
             // Row-vector memory read as GL's column-major is the transpose: uWorldViewProj * v = v x M.
             gl.glUniformMatrix4fv(uWorldViewProj_, 1, GL_FALSE, &m.m[0][0]);
-            ApplyViewport(gl);
+            ApplyViewport(gl, m);
             transformDirty_ = false;
         }
         if (stateDirty_) {
@@ -859,6 +857,7 @@ private:
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
     TSmallPrimitiveFilter filter_;
+    bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;
     // A power of two: GL's viewport side is at most this.
     int maxViewportSide_ = 4;

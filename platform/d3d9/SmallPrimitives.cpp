@@ -17,7 +17,7 @@ constexpr double GridError = 1.0 / 256;
 bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
     grid_ = grid;
     const D3DMATRIX &m = grid.M;
-    usable_ = m.m[0][3] == 0 && m.m[1][3] == 0 && m.m[2][3] == 0 && m.m[3][3] == 1;
+    bool usable = m.m[0][3] == 0 && m.m[1][3] == 0 && m.m[2][3] == 0 && m.m[3][3] == 1;
     const double half[2] = {grid.HalfX, grid.HalfY};
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c)
@@ -25,12 +25,11 @@ bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
         for (int c = 0; c < 2; ++c)
             a_[r][c] = std::abs(m_[r][c]) * std::abs(half[c]) * RelativeError;
         zerr_[r] = std::abs(m_[r][2]) * RelativeError;
-        usable_ = usable_ && std::isfinite(m_[r][0]) && std::isfinite(m_[r][1]) && std::isfinite(m_[r][2]);
+        usable = usable && std::isfinite(m_[r][0]) && std::isfinite(m_[r][1]) && std::isfinite(m_[r][2]);
     }
-    usable_ = usable_ && std::isfinite(half[0]) && std::isfinite(half[1]) && std::isfinite(grid.OffsetX) &&
-              std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 &&
-              grid.ScissorY0 <= grid.ScissorY1;
-    return usable_;
+    return usable && std::isfinite(half[0]) && std::isfinite(half[1]) && std::isfinite(grid.OffsetX) &&
+           std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 &&
+           grid.ScissorY0 <= grid.ScissorY1;
 }
 
 TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) const {

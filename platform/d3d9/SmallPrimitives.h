@@ -61,7 +61,6 @@ private:
     double m_[4][3] = {}; // x, y, z columns of M
     double a_[4][2] = {}; // |M| scaled to the error bound of each s axis
     double zerr_[4] = {};
-    bool usable_ = false;
     TPixelGrid grid_;
     std::vector<uint64_t> seen_; // pixels of the scissor box that a later end already lights
     std::vector<int64_t> keys_;

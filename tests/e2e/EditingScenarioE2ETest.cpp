@@ -6,7 +6,6 @@
 #include "e2e/E2ESupport.h"
 #include "engine/Cp1251Qt.h"
 #include "engine/Reg_Shell.h"
-#include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/StreetStructure.h"
@@ -22,7 +21,6 @@
 #include "support/TestSupport.h"
 #include "tools/make-street/ObjectFillers.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // F4 goes to the video view and back, F2 saves, and closing asks about unsaved streets.
 #include "e2e/E2ESupport.h"
 #include "engine/Reg_Shell.h"
-#include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/StreetStructure.h"
@@ -20,7 +19,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocalSocket>

@@ -15,7 +15,6 @@
 #include "support/TestSupport.h"
 #include "tools/make-street/ObjectFillers.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
