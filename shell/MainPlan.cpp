@@ -283,7 +283,12 @@ void TMainPlanDrawer::BeginDraw() {
     TDrawerObject::BeginDraw();
     const TStreetView &v = CurrentStreet().View();
     DrawParams.ViewCenter = {v.X, v.Y, v.Z};
-    DrawParams.ViewRadius = 1.5f / v.Scale;
+    // The view shows 2 / Scale across its width and that times height / width down; the circle that
+    // culls must reach its corners, or a tall view loses what lies there.
+    double reach = 1.5;
+    if (int w = 0, h = 0; GetViewSize(w, h))
+        reach = std::max(reach, 1.05 * std::hypot(1.0, double(h) / w));
+    DrawParams.ViewRadius = static_cast<float>(reach / v.Scale);
 }
 
 void TMainPlanDrawer::Draw(const TItemTypeSet &layers) {

@@ -176,6 +176,24 @@ TEST_F(PlanView, ShowAllFitsTheStreetIntoWidthAndHeight) {
     EXPECT_FLOAT_EQ(drawer_->GetScale(), 0.01f);
 }
 
+// What lies in a corner of the view is drawn: the culling circle reaches every corner, however tall or
+// wide the view and however it is turned.
+TEST_F(PlanView, TheCullingCircleReachesEveryCornerOfTheView) {
+    const std::pair<int, int> sizes[] = {{800, 600}, {600, 800}, {200, 900}, {1000, 100}, {1, 1000}};
+    for (const auto &[w, h] : sizes) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        renderer_ = std::make_unique<TSurfaceRenderer>(std::make_shared<TRecordingDevice>(w, h));
+        SetView(50, -20, 0.02f, 0.7f);
+        drawer_->BeginDraw();
+        const TXYZ centre = drawer_->GetCenter();
+        for (const auto &[x, y] : {std::pair{0, 0}, {w, 0}, {0, h}, {w, h}}) {
+            const TXYZ g = drawer_->ScreenToGround(x, y);
+            EXPECT_LT(std::hypot(g.x - centre.x, g.y - centre.y), drawer_->DrawParams.ViewRadius)
+                << "corner " << x << ", " << y;
+        }
+    }
+}
+
 TEST_F(PlanView, ViewValuesAreCheckedWhereverTheyComeFrom) {
     SetView(1, 2, 0.5f, 0.25f);
     const TStreetView sane = Street().View();
