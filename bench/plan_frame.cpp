@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -67,9 +68,13 @@ struct TScene {
         Drawer->ShowAll();
         Full = Holder->ActiveStreet().View();
         Zoomed = Full;
-        Zoomed.Scale *= 100;
-        std::printf("plan_frame: %d vertices, fitted scale %g\n", Holder->ActiveStreet().Pool().Count(),
-                    double(Full.Scale));
+        // The fit leaves a margin around the street; the zoomed view's width is 1 % of the street's longer
+        // side (a view shows 2 / Scale across).
+        float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        Holder->ActiveStreet().Pool().GetBounds(x0, y0, x1, y1);
+        Zoomed.Scale = static_cast<float>(2 / (0.01 * std::max(double(x1) - x0, double(y1) - y0)));
+        std::printf("plan_frame: %d vertices, fitted scale %g, zoomed scale %g\n",
+                    Holder->ActiveStreet().Pool().Count(), double(Full.Scale), double(Zoomed.Scale));
         Frame(); // the first draw builds every item's geometry
     }
 
