@@ -125,6 +125,10 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
     const TPicture fitted = Picture(form);
     EXPECT_FALSE(fitted.WhiteAround(static_cast<int>(edge.x), static_cast<int>(edge.y), 1))
         << "nothing drawn at the road way's edge, pixel " << edge.x << ", " << edge.y;
+    // Inside, away from its edges and the curb along its middle, the road way shows its grey fill.
+    const TXYZ fill = plan.GroundToScreen({115, 53, 0});
+    EXPECT_EQ(fitted.At(static_cast<int>(fill.x), static_cast<int>(fill.y)), 0xEBEBEBu)
+        << "no road way fill at pixel " << fill.x << ", " << fill.y;
     const TXYZ inside = plan.GroundToScreen({130, 56, 0});
     EXPECT_TRUE(fitted.WhiteAround(5, 5, 2));
     EXPECT_LT(inside.y, edge.y); // y up on the plan is up on the screen
