@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Curb = 8, Fence = 9, Manhole = 27;
+constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8, Fence = 9,
+              Manhole = 27;
 
 constexpr double Length = 160; // metres along the avenue
 constexpr double Step = 4;     // metres between vertices along an edge
@@ -60,6 +61,16 @@ public:
             item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
     }
 
+    // A building behind the fence: a block of its own vertices.
+    void Building(double along0, double along1, double across0, double across1) {
+        if (!Has(House))
+            return;
+        TAbstractItem *item = Street_.Lists(House).AddNew();
+        const TXYZ corners[] = {At(along0, across0), At(along1, across0), At(along1, across1), At(along0, across1)};
+        for (const TXYZ &corner : corners)
+            item->Points.InsertNewPoint(item->Points.Count(), corner);
+    }
+
     void Point(int type, double along, double across) {
         if (!Has(type))
             return;
@@ -72,7 +83,8 @@ public:
         Strip(RoadWay, 4, 5, 0, Segments);
         for (int k0 = 0; k0 < Segments; k0 += BlockSegments) {
             const int k1 = std::min(k0 + BlockSegments, Segments);
-            Strip(Lawn, 1, 2, k0, k1);
+            // The first block of the right side is a shoulder where the lawn has not been laid yet.
+            Strip(k0 == 0 ? Shoulder : Lawn, 1, 2, k0, k1);
             Strip(Lawn, 5, 6, k0, k1);
             Strip(Sidewalk, 0, 1, k0, k1);
             Strip(Sidewalk, 6, 7, k0, k1);
@@ -81,6 +93,9 @@ public:
             Line(Curb, edge, 0, Segments);
         Line(Fence, 0, 0, Segments);
         Line(Fence, 7, 0, Segments);
+        Building(12, 48, -18, -30);
+        Building(60, 92, -18, -26);
+        Building(104, 148, 18, 28);
         for (double along = 20; along < Length; along += 40) {
             Point(Manhole, along, -4.5);
             Point(Manhole, along + 20, 4.5);
