@@ -139,7 +139,11 @@ TXYZ MiterVector(const TXYZ &prev, const TXYZ &cur, const TXYZ &next) {
     double k = 0;
     if (!spike && (dx != 0 || dy != 0))
         k = std::fabs(dx) > std::fabs(dy) ? (ay + by) / dx : -(ax + bx) / dy;
-    return {float(ay - k * ax), float(-ax - k * ay), cur.z};
+    const double mx = ay - k * ax, my = -ax - k * ay;
+    // So near a spike that the corner lies beyond what a single holds: it is the spike's.
+    if (!(std::fabs(mx) <= std::numeric_limits<float>::max() && std::fabs(my) <= std::numeric_limits<float>::max()))
+        return {float(ay), float(-ax), cur.z};
+    return {float(mx), float(my), cur.z};
 }
 
 void ProjectPointOnSegment(const TXYZ &p, const TXYZ &a, const TXYZ &b, float &t, float &dist) {

@@ -273,8 +273,11 @@ TEST(DxCalc0, MiterVectorStaysFiniteAtSpikesAndRepeatedPoints) {
         EXPECT_TRUE(Finite(m)) << c.what;
         ExpectNear(m, c.want);
     }
-    // Nearly a spike: the corner lies far away, but it is still a number.
+    // Nearly a spike: the corner lies far away, but it is still a number; where it lies beyond what a
+    // single holds, the spike's normal.
     EXPECT_TRUE(Finite(MiterVector(V(1, 0), V(0, 0), V(1, 1e-30f))));
+    for (const float side : {1.4e-45f, -1.4e-45f, 1e-40f})
+        ExpectNear(MiterVector(V(1, 0), V(0, 0), V(1, side)), V(0, -1, 0));
 }
 
 TEST(DxCalc0, ProjectPointOnSegment) {
