@@ -38,8 +38,18 @@ void TStreetStructure::LoadFromStream(TStream &stream) {
     try {
         ReadStream(stream);
     } catch (...) {
-        // Never a half-read street: what the failed read brought in goes again.
+        // Never a half-read street: what the failed read brought in goes again, the header's fields
+        // too, so that the next save cannot mix another file's name or options into this one.
         Clear();
+        Name_ = Start_ = Finish_ = Cp1251String();
+        EcefMap_ = TEcefMapRec{};
+        LnParams_.clear();
+        ArrowBig_ = ArrPlast_ = OstPlast_ = StpPlast_ = ZebPlast_ = 0;
+        ZebraYop_ = 0;
+        WorkTime_ = 0;
+        BlockDefs_.Clear();
+        DrawOpts_.Clear();
+        ZnakScaleCache_ = 0;
         Loaded_ = false;
         throw;
     }

@@ -362,7 +362,11 @@ TEST_F(StreetFileTest, AFailedReadLeavesNothingHalfRead) {
     // Reading into an existing street: a failure clears it instead of leaving a part of the file.
     TStreetStructure s;
     MakeItem(s, Bort, {{0, 0, 0}, {1, 0, 0}});
+    s.SetName(Cp("Прежняя"));
+    s.SetBoolOption(Cp1251String("UpdateAllEdges"), true);
     StreetFile f = StreetFile::Canonical();
+    f.Name = W("Чужая");
+    f.WorkTime = 77;
     f.Points = {{1, 0, 0}, {2, 1, 0}};
     f.Lists = {{"BORT", {Rec("BORT", 1, {1, 2})}}};
     f.Trailer.Bytes("x");
@@ -371,6 +375,11 @@ TEST_F(StreetFileTest, AFailedReadLeavesNothingHalfRead) {
     EXPECT_EQ(s.Lists(Bort).Count(), 0);
     EXPECT_EQ(s.Pool().Count(), 0);
     EXPECT_FALSE(s.Loaded());
+    // Neither the old street's header nor the failed file's stays behind.
+    EXPECT_TRUE(s.Name().Empty());
+    EXPECT_FALSE(s.GetBoolOption(Cp1251String("UpdateAllEdges")));
+    EXPECT_EQ(s.BlockDefs().Count(), 0);
+    EXPECT_EQ(s.WorkTime(), 0);
 }
 
 TEST_F(StreetFileTest, FilesSaveThroughATemporaryAndLoadIntoAFreshStreet) {
