@@ -5,6 +5,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/MergeMap.h"
+#include "model/PolygonItem.h"
 
 #include <algorithm>
 #include <cmath>
@@ -604,6 +605,14 @@ void TStreetStructure::SetRazmerRound(double d) {
     RazmerRound_ = d;
     SetOptionText("RazmerRound", Cp1251String(FloatToStr(d)));
     InvalidateType(RazmerTypeCode);
+}
+
+double TStreetStructure::GetTotalArea(int code) const {
+    double sum = 0;
+    for (const auto &item : Lists(code))
+        if (auto *polygon = dynamic_cast<TPolygonItem *>(item.get()))
+            sum += polygon->Area();
+    return sum;
 }
 
 float TStreetStructure::GetZnakScale() {

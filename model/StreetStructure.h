@@ -160,6 +160,8 @@ public:
     void SetRazmerColor(int32_t c);
     void SetRazmerRound(double d);
     float GetZnakScale();
+    // The sum of the areas of every item of the type, active or not, when its items are polygons; else 0.
+    double GetTotalArea(int code) const;
     void SetZnakScale(float s);
 
     // ---- Street data

@@ -281,6 +281,10 @@ TEST_F(BaseItems, MeasuresOverTheItemsOfAType) {
     EXPECT_EQ(area->CountPointsInside(TestPoint, false, collect), 1);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].second, 1);
+
+    // The total over a type counts hidden items too; a type of lines has none.
+    EXPECT_NEAR(S.GetTotalArea(TestDefect), 204, 1e-3);
+    EXPECT_EQ(S.GetTotalArea(TestLine), 0);
 }
 
 TEST_F(BaseItems, ContainingPolygonSkipsCalculationAreas) {
