@@ -1,6 +1,7 @@
 // Plan sheets rendered in tiles: the packed print file read back by an independent reader, the sheet the
 // same whatever the tile size, a line printed where trigonometry puts it, the street option restored
-// however a job ends, and a page printed to PDF with its frame at the margins.
+// however a job ends, and a page printed to PDF with its frame at the margins. The packed print file on
+// disk replaced whole or not at all.
 #include "engine/DxRenderer.h"
 #include "engine/StreetError.h"
 #include "exchange/PlanDefineItem.h"
@@ -13,6 +14,7 @@
 #include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 
+#include "support/FarStream.h"
 #include "support/TestSupport.h"
 #include "tests/exchange/ZPrintReader.h"
 
@@ -23,7 +25,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <set>
 #include <stdexcept>
 
 namespace {
@@ -254,6 +264,175 @@ TEST(PlanPrintPlacement, LinePrintsWherePredicted) {
                 }
         EXPECT_GE(dark, int(std::max(std::fabs(d.x()), std::fabs(d.y()))) - 2);
     }
+}
+
+// ---- The packed print file on disk
+
+std::set<std::string> FolderFiles(const sptest::TempDir &dir) {
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir.Path()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// The sheet of PlanPrintGL at 150 DPI, 650 x 531 pixels, four tiles of the packed print file, on a street
+// whose polygons draw all their edges and which has no unsaved change.
+class PlanPrintFileGL : public PlanPrintGL {
+protected:
+    PlanPrintFileGL() {
+        Sheet->Format.DPI = 150;
+        Street.SetBoolOption(EdgesOption, true);
+        Street.ClearModified();
+    }
+    // However a job ends, the street is as the job found it (with or without unsaved changes) and the
+    // job's renderer is gone.
+    void ExpectStreetAsFound(bool modified) const {
+        EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
+        EXPECT_EQ(Street.Modified(), modified);
+        EXPECT_EQ(Sheet->JobRenderer(), nullptr);
+    }
+    sptest::TempDir Dir;
+    const std::string Target = Dir.File("sheet.ZPrint");
+    const std::vector<uint8_t> OldBytes = {'Z', 'P', 'R', 'I', 'N', 'T', ' ', ' ', 1, 2, 3};
+};
+
+TEST_F(PlanPrintFileGL, FinishedAndStoppedJobsReplaceTheFileWhole) {
+    struct Case {
+        const char *Name;
+        int StopBefore; // the tile (in job order) before which the callback stops the job; -1: never
+        std::size_t Tiles;
+        bool Modified; // the street has unsaved changes when the job starts
+    };
+    for (const Case c : {Case{"every tile", -1, 4, false}, Case{"stopped before the third tile", 2, 2, false},
+                         Case{"stopped before the first tile", 0, 0, false},
+                         Case{"every tile, the street with unsaved changes", -1, 4, true}}) {
+        SCOPED_TRACE(c.Name);
+        if (c.Modified)
+            Street.SetModified();
+        sptest::WriteFileBytes(Target, OldBytes);
+        int calls = 0;
+        const TPlanTileCallback callback = [&](int, int, int, int, bool &stop) {
+            stop = calls++ == c.StopBefore;
+        };
+        Sheet->RenderPrintFileTo(Target, true, callback);
+        ExpectStreetAsFound(c.Modified);
+        EXPECT_EQ(FolderFiles(Dir), std::set<std::string>{"sheet.ZPrint"}) << "a temporary file is left";
+        const std::vector<uint8_t> bytes = sptest::ReadFileBytes(Target);
+        const zprint::File f = zprint::Read(bytes);
+        EXPECT_EQ(f.Records.size(), c.Tiles);
+        EXPECT_EQ(f.PrintWidth, 650);
+        EXPECT_EQ(f.PrintHeight, 531);
+        // Byte for byte what the job writes into memory.
+        calls = 0;
+        TMemoryStream memory;
+        Sheet->RenderPrintFile(memory, true, callback);
+        EXPECT_TRUE(bytes == memory.Bytes());
+    }
+}
+
+// Writes to files fail beyond the size for as long as it lives (a full disk, whoever runs the test).
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldSignal_);
+    }
+    TFileSizeLimit(const TFileSizeLimit &) = delete;
+    TFileSizeLimit &operator=(const TFileSizeLimit &) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = nullptr;
+};
+
+TEST_F(PlanPrintFileGL, FailedJobKeepsTheOldFileAndSaysSo) {
+    struct Case {
+        const char *Name;
+        const char *Says;           // a part of the error's text
+        std::function<bool()> Fail; // False when the failure cannot be brought about here
+        std::function<void()> Mend;
+        TPlanTileCallback Callback;
+    };
+    const TPlanSheetFormat format = Sheet->Format;
+    std::unique_ptr<TFileSizeLimit> limit;
+    const Case cases[] = {
+        {"a failure between tiles",
+         "the test's failure",
+         [] { return true; },
+         {},
+         [](int column, int row, int, int, bool &) {
+             if (column == 1 && row == 1)
+                 RaiseStreetError("Test", "the test's failure");
+         }},
+        {"a sheet that cannot be rendered",
+         "no resolution",
+         [&] { return Sheet->Format.DPI = 0, true; },
+         [&] { Sheet->Format = format; },
+         {}},
+        // The first tile is larger than this; the file system refuses it or the flush before the rename.
+        {"a full disk",
+         "TSaveFileStream",
+         [&] {
+             limit = std::make_unique<TFileSizeLimit>(2048);
+             return true;
+         },
+         [&] { limit.reset(); },
+         {}},
+        {"a folder that cannot be written",
+         "cannot write",
+         [&] {
+             std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::owner_exec);
+             // Whoever may write anywhere cannot be kept out of a folder.
+             return access(Dir.Path().c_str(), W_OK) != 0;
+         },
+         [&] { std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_all); },
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        sptest::WriteFileBytes(Target, OldBytes);
+        if (!c.Fail()) {
+            c.Mend();
+            std::cout << "[ skipped ] " << c.Name << ": the test runs with the right to write anywhere\n";
+            continue;
+        }
+        std::string error;
+        try {
+            Sheet->RenderPrintFileTo(Target, true, c.Callback);
+        } catch (const EStreetError &e) {
+            error = e.what();
+        }
+        if (c.Mend)
+            c.Mend();
+        EXPECT_NE(error.find(c.Says), std::string::npos) << "error: " << error;
+        EXPECT_EQ(sptest::ReadFileBytes(Target), OldBytes);
+        EXPECT_EQ(FolderFiles(Dir), std::set<std::string>{"sheet.ZPrint"}) << "a temporary file is left";
+        ExpectStreetAsFound(false);
+    }
+}
+
+TEST_F(PlanPrintFileGL, JobThatWouldPass2GiBStopsWithAClearError) {
+    // Room for everything before the tiles and the index, but not for a tile of the street.
+    constexpr int64_t start = 0x7FFFFFFF - 2000;
+    sptest::TFarStream far(start);
+    std::string error;
+    try {
+        Sheet->RenderPrintFile(far, true);
+    } catch (const EStreetError &e) {
+        error = e.what();
+    }
+    EXPECT_NE(error.find("would pass 2 GiB at tile (0, 0)"), std::string::npos) << "error: " << error;
+    // Nothing of the tile was written.
+    EXPECT_EQ(far.Position(), start + 8 + 8 * 12 + 48);
+    ExpectStreetAsFound(false);
 }
 
 // The frame's dark pixels on a rasterised page: the first and last columns and rows (mm from the
