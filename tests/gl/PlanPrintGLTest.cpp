@@ -1,7 +1,7 @@
 // Plan sheets rendered in tiles: the packed print file read back by an independent reader, the sheet the
 // same whatever the tile size, a line printed where trigonometry puts it, the street option restored
 // however a job ends, and a page printed to PDF with its frame at the margins. The packed print file on
-// disk replaced whole or not at all.
+// disk replaced whole or not at all, and the sheets a job refuses.
 #include "engine/DxRenderer.h"
 #include "engine/StreetError.h"
 #include "exchange/PlanDefineItem.h"
@@ -33,6 +33,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <set>
 #include <stdexcept>
 
@@ -433,6 +434,170 @@ TEST_F(PlanPrintFileGL, JobThatWouldPass2GiBStopsWithAClearError) {
     // Nothing of the tile was written.
     EXPECT_EQ(far.Position(), start + 8 + 8 * 12 + 48);
     ExpectStreetAsFound(false);
+}
+
+// ---- Refusals
+
+// One way into a render job. Run starts it on the sheet; it returns the error's text (empty when the job
+// ran) and tells whether the job left anything behind (bytes, a file, pixels or a tile).
+struct TJobEntry {
+    const char *Name;
+    std::function<std::string(TPlanDefineItem &, bool &leftSomething)> Run;
+};
+
+template <class F> std::string ErrorOf(F &&job) {
+    try {
+        job();
+    } catch (const EStreetError &e) {
+        return e.what();
+    }
+    return {};
+}
+
+const std::vector<TJobEntry> &JobEntries() {
+    static const std::vector<TJobEntry> entries = {
+        {"TPlanDefineItem.RenderPrintFile",
+         [](TPlanDefineItem &sheet, bool &left) {
+             TMemoryStream m;
+             const std::string error = ErrorOf([&] { sheet.RenderPrintFile(m, true); });
+             left = m.Size() > 0;
+             return error;
+         }},
+        {"TPlanDefineItem.RenderPrintFile", // into a file
+         [](TPlanDefineItem &sheet, bool &left) {
+             sptest::TempDir dir;
+             const std::string error =
+                 ErrorOf([&] { sheet.RenderPrintFileTo(dir.File("sheet.ZPrint"), true); });
+             left = !std::filesystem::is_empty(dir.Path());
+             return error;
+         }},
+        {"TPlanDefineItem.RenderToDC",
+         [](TPlanDefineItem &sheet, bool &left) {
+             QImage image(64, 48, QImage::Format_RGB888);
+             image.fill(Qt::blue);
+             QImage before = image;
+             const std::string error = ErrorOf([&] {
+                 QPainter painter(&image);
+                 sheet.RenderToDC(painter, QRect(0, 0, 64, 48), true);
+             });
+             left = image != before;
+             return error;
+         }},
+        {"TPlanDefineItem.RenderTiles",
+         [](TPlanDefineItem &sheet, bool &left) {
+             int handedOut = 0;
+             TPlanTileSink sink;
+             sink.Before = [&](int, int, int, int) { return ++handedOut, true; };
+             sink.Tile = [&](int, int, int, int, const TBitmap &) { ++handedOut; };
+             const std::string error = ErrorOf([&] { sheet.RenderTiles(256, true, 1, 100, sink); });
+             left = handedOut > 0;
+             return error;
+         }},
+    };
+    return entries;
+}
+
+TEST_F(PlanPrintGL, JobsRefuseSheetsTheyCannotPrintBeforeAnythingIsDone) {
+    const TPlanSheetFormat format = Sheet->Format;
+    auto *unplaced = dynamic_cast<TPlanDefineItem *>(Street.Lists(PlanDefineTypeCode).AddNew());
+    Street.SetBoolOption(EdgesOption, true);
+    Street.ClearModified();
+    TPlanDefineItem streetless;
+    constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double Inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char *Name;
+        const char *Says;
+        std::function<TPlanDefineItem &()> Arrange;
+    };
+    auto set = [&](auto change) {
+        return [&, change]() -> TPlanDefineItem & {
+            Sheet->Format = format;
+            change(Sheet->Format);
+            return *Sheet;
+        };
+    };
+    const Case cases[] = {
+        {"no resolution", "no resolution or no scale", set([](TPlanSheetFormat &f) { f.DPI = 0; })},
+        {"a negative resolution", "no resolution or no scale",
+         set([](TPlanSheetFormat &f) { f.DPI = -300; })},
+        {"no scale", "no resolution or no scale", set([](TPlanSheetFormat &f) { f.Scale = 0; })},
+        {"a negative scale", "no resolution or no scale", set([](TPlanSheetFormat &f) { f.Scale = -0.005; })},
+        {"a scale that is no number", "no resolution or no scale",
+         set([](TPlanSheetFormat &f) { f.Scale = NaN; })},
+        {"an infinite scale", "no resolution or no scale", set([](TPlanSheetFormat &f) { f.Scale = Inf; })},
+        // 2312 mm at 720 DPI: 65,537 pixels, one beyond the limit.
+        {"a printable area beyond the limit", "printable area of 65537 x 2551 pixels cannot be printed",
+         set([](TPlanSheetFormat &f) { f.SheetWidth = 2342, f.DPI = 720; })},
+        {"a resolution whose pixels pass int32", "cannot be printed",
+         set([](TPlanSheetFormat &f) { f.DPI = std::numeric_limits<int32_t>::max(); })},
+        {"margins wider than the paper", "cannot be printed",
+         set([](TPlanSheetFormat &f) { f.LeftMargin = 100, f.RightMargin = 40; })},
+        {"margins taller than the paper", "cannot be printed",
+         set([](TPlanSheetFormat &f) { f.TopMargin = 120; })},
+        {"no position", "has no position", [&]() -> TPlanDefineItem & { return *unplaced; }},
+        {"no street", "belongs to no street", [&]() -> TPlanDefineItem & { return streetless; }},
+    };
+    for (const Case &c : cases)
+        for (const TJobEntry &entry : JobEntries()) {
+            SCOPED_TRACE(std::string(c.Name) + " / " + entry.Name);
+            TPlanDefineItem &sheet = c.Arrange();
+            bool left = false;
+            const std::string error = entry.Run(sheet, left);
+            EXPECT_EQ(error.rfind(std::string(entry.Name) + ": ", 0), 0u) << "error: " << error;
+            EXPECT_NE(error.find(c.Says), std::string::npos) << "error: " << error;
+            EXPECT_FALSE(left);
+            EXPECT_EQ(sheet.JobRenderer(), nullptr);
+            EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
+            EXPECT_FALSE(Street.Modified());
+        }
+
+    // A millimetre less, 65,509 pixels, is printed (the job stopped before its first tile).
+    Sheet->Format = format;
+    Sheet->Format.SheetWidth = 2341;
+    Sheet->Format.DPI = 720;
+    TMemoryStream m;
+    Sheet->RenderPrintFile(m, true, [](int, int, int lastColumn, int lastRow, bool &stop) {
+        EXPECT_EQ(lastColumn, 65508 / 512);
+        EXPECT_EQ(lastRow, 2550 / 512);
+        stop = true;
+    });
+    const zprint::File f = zprint::Read(m.Bytes());
+    EXPECT_EQ(f.PrintWidth, 65509);
+    EXPECT_EQ(f.Records.size(), 0u);
+}
+
+TEST_F(PlanPrintGL, SecondJobOfASheetIsRefusedAndTheRunningOneGoesOn) {
+    Sheet->Format.DPI = 150; // four tiles
+    Street.SetBoolOption(EdgesOption, true);
+    Street.ClearModified();
+    TMemoryStream undisturbed;
+    Sheet->RenderPrintFile(undisturbed, true);
+
+    TMemoryStream running;
+    int tiles = 0;
+    Sheet->RenderPrintFile(running, true, [&](int, int, int, int, bool &) {
+        if (tiles++ != 1)
+            return;
+        TSurfaceRenderer *renderer = Sheet->JobRenderer();
+        for (const TJobEntry &entry : JobEntries()) {
+            SCOPED_TRACE(entry.Name);
+            bool left = false;
+            const std::string error = entry.Run(*Sheet, left);
+            EXPECT_EQ(error.rfind(std::string(entry.Name) + ": ", 0), 0u) << "error: " << error;
+            EXPECT_NE(error.find("a render job of the sheet is running"), std::string::npos)
+                << "error: " << error;
+            EXPECT_FALSE(left);
+            // The running job keeps its renderer and its setting.
+            EXPECT_EQ(Sheet->JobRenderer(), renderer);
+            EXPECT_FALSE(Street.GetBoolOption(EdgesOption));
+        }
+    });
+    EXPECT_EQ(tiles, 4);
+    EXPECT_TRUE(running.Bytes() == undisturbed.Bytes());
+    EXPECT_EQ(Sheet->JobRenderer(), nullptr);
+    EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
+    EXPECT_FALSE(Street.Modified());
 }
 
 // The frame's dark pixels on a rasterised page: the first and last columns and rows (mm from the
