@@ -1,7 +1,8 @@
 // Plan sheets rendered in tiles: the packed print file read back by an independent reader, the sheet the
 // same whatever the tile size, a line printed where trigonometry puts it, the street option restored
 // however a job ends, and a page printed to PDF with its frame at the margins. The packed print file on
-// disk replaced whole or not at all, and the sheets a job refuses.
+// disk replaced whole or not at all, the sheets a job refuses, and the corner stamps printed where their
+// placement puts them, with the frame and without.
 #include "engine/DxRenderer.h"
 #include "engine/StreetError.h"
 #include "exchange/PlanDefineItem.h"
@@ -28,12 +29,14 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <numbers>
 #include <set>
 #include <stdexcept>
 
@@ -598,6 +601,143 @@ TEST_F(PlanPrintGL, SecondJobOfASheetIsRefusedAndTheRunningOneGoesOn) {
     EXPECT_EQ(Sheet->JobRenderer(), nullptr);
     EXPECT_TRUE(Street.GetBoolOption(EdgesOption));
     EXPECT_FALSE(Street.Modified());
+}
+
+// ---- Stamps
+
+// A point's distance from the segment.
+double SegmentDistance(QPointF p, QPointF a, QPointF b) {
+    const QPointF d = b - a;
+    const double len2 = d.x() * d.x() + d.y() * d.y();
+    const double t = std::clamp(((p.x() - a.x()) * d.x() + (p.y() - a.y()) * d.y()) / len2, 0.0, 1.0);
+    return std::hypot(a.x() + t * d.x() - p.x(), a.y() + t * d.y() - p.y());
+}
+
+TEST(PlanPrintStamps, StampsPrintInTheirCornersWithAndWithoutTheFrame) {
+    UseObjectClasses();
+    RegisterExchangeObjects();
+    constexpr int LineType = 9;
+    constexpr double L = 20, R = 10, T = 10, B = 20, W = 120, H = 100, DPI = 150;
+    const double angle = 0.5;
+    // Far from the plan's origin, near which the stamps' own millimetres lie.
+    const TXYZ p0{2300, -1700, 0};
+    constexpr int Wp = 531, Hp = 413; // 90 x 70 mm
+    // Paper mm (from the paper's bottom-left corner) in pixels of the printable area.
+    auto toPixels = [](double x, double y) {
+        return QPointF((x - L) / 25.4 * DPI, (H - T - y) / 25.4 * DPI);
+    };
+
+    struct Corner {
+        TStampCorner Which;
+        double X, Y; // anchor, paper mm
+    };
+    struct Case {
+        bool Rotation;
+        double Turn; // counter-clockwise, radians
+        Corner Corners[4];
+    };
+    const double q = std::numbers::pi / 2, h = std::numbers::pi;
+    const Case cases[] = {
+        {false,
+         q,
+         {{TStampCorner::TopLeft, L, H - T},
+          {TStampCorner::TopRight, W - R, H - T},
+          {TStampCorner::BotLeft, L, B},
+          {TStampCorner::BotRight, W - R, B}}},
+        {true,
+         h,
+         {{TStampCorner::TopLeft, L, B},
+          {TStampCorner::TopRight, L, H - T},
+          {TStampCorner::BotLeft, W - R, B},
+          {TStampCorner::BotRight, W - R, H - T}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Rotation ? "stamp rotation on" : "stamp rotation off");
+        TStreetStructure street;
+        TPlanDefineItem &sheet = AddSheet(street, p0, angle);
+        sheet.Format.Scale = 0.002;
+        sheet.Format.DPI = int(DPI);
+        sheet.Format.SheetWidth = int(W);
+        sheet.Format.SheetHeight = int(H);
+        sheet.Format.StampRotation = c.Rotation;
+        ASSERT_EQ(sheet.PrintWidthPx(), Wp);
+        ASSERT_EQ(sheet.PrintHeightPx(), Hp);
+        // In each corner's stamp a black line, a different one in each, running from the corner into the
+        // printable area; its stamp points are what the corner's turn and anchor take to those paper points.
+        std::vector<std::pair<QPointF, QPointF>> predicted;
+        for (int i = 0; i < 4; ++i) {
+            const Corner &k = c.Corners[i];
+            const double sx = k.X == L ? 1 : -1, sy = k.Y == B ? 1 : -1;
+            const double from[2] = {sx * (4 + i), sy * 6}, to[2] = {sx * 28, sy * (18 + 2 * i)};
+            auto stampPoint = [&](const double *d) {
+                return TXYZ{float(d[0] * std::cos(c.Turn) + d[1] * std::sin(c.Turn)),
+                            float(-d[0] * std::sin(c.Turn) + d[1] * std::cos(c.Turn)), 0};
+            };
+            TStreetStructure &stamp = sheet.EnsureStamp(k.Which);
+            TAbstractItem *line = stamp.Lists(LineType).AddNew();
+            line->Points.InsertNewPoint(0, stampPoint(from));
+            line->Points.InsertNewPoint(1, stampPoint(to));
+            stamp.UpdateGraphics(FullTypeSet());
+            for (auto &batch : stamp.TypeBatches(LineType))
+                batch->SetColor(MakeD3DColor(0, 0, 0, 255));
+            predicted.emplace_back(toPixels(k.X + from[0], k.Y + from[1]),
+                                   toPixels(k.X + to[0], k.Y + to[1]));
+        }
+
+        const QImage withFrame = Assemble(sheet, 128, true), withoutFrame = Assemble(sheet, 128, false);
+        auto dark = [](const QImage &image, int x, int y) { return qGray(image.pixel(x, y)) < 60; };
+        auto nearEdge = [](int x, int y) { return x < 4 || y < 4 || x >= Wp - 4 || y >= Hp - 4; };
+        for (const bool frame : {false, true}) {
+            SCOPED_TRACE(frame ? "frame on" : "frame off");
+            const QImage &out = frame ? withFrame : withoutFrame;
+            std::vector<int> onLine(4);
+            int edge = 0, stray = 0;
+            QPoint firstStray;
+            for (int y = 0; y < Hp; ++y)
+                for (int x = 0; x < Wp; ++x) {
+                    if (!dark(out, x, y))
+                        continue;
+                    int nearest = -1;
+                    for (int i = 0; i < 4; ++i)
+                        if (SegmentDistance(QPointF(x, y), predicted[i].first, predicted[i].second) <= 1.5)
+                            nearest = i;
+                    if (nearest >= 0)
+                        ++onLine[std::size_t(nearest)];
+                    else if (frame && nearEdge(x, y))
+                        ++edge;
+                    else if (stray++ == 0)
+                        firstStray = QPoint(x, y);
+                }
+            EXPECT_EQ(stray, 0) << "dark pixels on no stamp line, the first at " << firstStray.x() << ", "
+                                << firstStray.y();
+            for (int i = 0; i < 4; ++i) {
+                SCOPED_TRACE(i);
+                const auto [a, b] = predicted[std::size_t(i)];
+                // Points along the line have a dark pixel next to their prediction, and the line is whole.
+                for (double s : {0.1, 0.5, 0.9}) {
+                    const QPointF p = a + s * (b - a);
+                    int best = 1 << 30;
+                    for (int y = int(p.y()) - 3; y <= int(p.y()) + 3; ++y)
+                        for (int x = int(p.x()) - 3; x <= int(p.x()) + 3; ++x)
+                            if (out.valid(x, y) && dark(out, x, y))
+                                best = std::min(best, int(std::lround(std::hypot(x - p.x(), y - p.y()))));
+                    EXPECT_LE(best, 1) << "at " << s;
+                }
+                EXPECT_GE(onLine[std::size_t(i)],
+                          int(std::max(std::fabs(b.x() - a.x()), std::fabs(b.y() - a.y()))) - 2);
+            }
+            // The frame runs round the whole printable area (without it, no dark pixel is off the lines).
+            if (frame) {
+                EXPECT_GE(edge, 2 * (Wp + Hp) - 16);
+            }
+        }
+        // Away from the frame the two prints are the same.
+        int differing = 0;
+        for (int y = 0; y < Hp; ++y)
+            for (int x = 0; x < Wp; ++x)
+                differing += !nearEdge(x, y) && withFrame.pixel(x, y) != withoutFrame.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+    }
 }
 
 // The frame's dark pixels on a rasterised page: the first and last columns and rows (mm from the
