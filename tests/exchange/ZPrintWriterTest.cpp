@@ -3,6 +3,7 @@
 #include "engine/StreetError.h"
 #include "exchange/ZPrintWriter.h"
 
+#include "support/FarStream.h"
 #include "tests/exchange/ZPrintReader.h"
 
 #include <gtest/gtest.h>
@@ -75,30 +76,9 @@ TEST(ZPrintWriter, WhiteTilePacksToOneRowAndRepeats) {
     EXPECT_EQ(m.Size(), 8 + 8 * 12 + 48 + 8 + 40 + 9 + 511 + 8 + 36 + 16);
 }
 
-// A stream that keeps only its position: a file far into its 2 GiB.
-class TFarStream final : public TStream {
-public:
-    explicit TFarStream(int64_t start) : pos_(start), size_(start) {}
-    int64_t Read(void *, int64_t) override { return 0; }
-    void Write(const void *, int64_t count) override {
-        pos_ += count;
-        size_ = std::max(size_, pos_);
-    }
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        pos_ = origin == TSeekOrigin::Begin ? offset : origin == TSeekOrigin::End ? size_ + offset : pos_ + offset;
-        return pos_;
-    }
-    int64_t Position() const override { return pos_; }
-    int64_t Size() const override { return size_; }
-    std::string Name() const override { return "far"; }
-
-private:
-    int64_t pos_, size_;
-};
-
 TEST(ZPrintWriter, RefusesATileThatWouldPass2GiB) {
     // Room for a white tile (a few hundred bytes) but not for a noisy one (about 1 MB).
-    TFarStream far(0x7FFFFFFF - 600000);
+    sptest::TFarStream far(0x7FFFFFFF - 600000);
     TZPrintWriter w(far, Sheet(1024, 512));
     const TBitmap noisy = Tile(3, true), plain = Tile(4, false);
     w.AddTile(0, 0, plain);
