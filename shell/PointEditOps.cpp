@@ -12,13 +12,6 @@
 
 namespace {
 
-constexpr double DuplicateDistance = 0.001; // what a reader collapses
-
-double Dist3(const TXYZ &a, const TXYZ &b) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y, dz = double(b.z) - a.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 bool OwnList(const TPointList *list) {
     const TAbstractItem *owner = list->GetOwner();
     return owner != nullptr && &owner->Points == list;
@@ -135,19 +128,7 @@ int SharingListCount(const TStreetPointRec &rec) {
 }
 
 int StoredVertexCount(std::span<const TXYZ> positions, bool closed) {
-    TXYZArray kept;
-    kept.reserve(positions.size());
-    for (const TXYZ &q : positions) {
-        const TXYZ p{q.x, q.y, 0};
-        if (!kept.empty() && (VectorsEqual(kept.back(), p) || (closed && VectorsEqual(kept.front(), p))))
-            continue;
-        kept.push_back(p);
-    }
-    for (int i = static_cast<int>(kept.size()) - 2; i >= 0; --i)
-        if (Dist3(kept[static_cast<std::size_t>(i)], kept[static_cast<std::size_t>(i) + 1]) <
-            DuplicateDistance)
-            kept.erase(kept.begin() + i + 1);
-    return static_cast<int>(kept.size());
+    return static_cast<int>(ReadBackIndices(positions, closed).size());
 }
 
 bool KeepsLimits(const TAbstractItem &item, std::span<const TXYZ> positions) {

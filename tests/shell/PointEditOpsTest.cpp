@@ -411,6 +411,12 @@ TEST_F(SharedEdge, StoredVertexCountIsWhatAReloadKeeps) {
         {"heights are not stored", Line, {{0, 0, 0}, {0, 0, 5}, {1, 0, 0}}, 2},
         {"within a millimetre", Line, {{0, 0, 0}, {0.0005f, 0, 0}, {1, 0, 0}}, 2},
         {"collapses to one", Line, {{0, 0, 0}, {0.0004f, 0, 0}}, 1},
+        // (0, 0) drops (0.0009, 0); then (-0.0002, 0.0008) is within a millimetre of (0, 0): a second
+        // reading would drop it too.
+        {"a vertex gone brings two within a millimetre",
+         Line,
+         {{-1, 0, 0}, {0, 0, 0}, {0.0009f, 0, 0}, {-0.0002f, 0.0008f, 0}, {1, 1, 0}},
+         3},
         {"closed back to the first", Outline, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 1}}, 3},
         {"closed square", Outline, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 4},
     };
