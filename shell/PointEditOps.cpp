@@ -95,6 +95,13 @@ void ReplaceVertex(TPointList &list, int i, TStreetPointRec *rec, bool closed) {
         list.Insert(i, rec);
 }
 
+// Where a point on the shared edge goes in a neighbour's list: between the edge's two vertices, or first
+// when the edge is the neighbour's closing one.
+int NeighbourInsertIndex(const TPointList::TEdgeNeighbour &nb) {
+    const int lo = std::min(nb.A, nb.B), hi = std::max(nb.A, nb.B);
+    return hi - lo == 1 ? lo + 1 : lo;
+}
+
 void StepBack(TPointList &list, int from) {
     list.CurrentIndex = list.Count() == 0 ? -1 : std::clamp(from - 1, 0, list.Count() - 1);
 }
@@ -205,8 +212,18 @@ TEditResult AddPoint(TAbstractItem &item, const TXYZ &position, bool intoNeighbo
         neighbours = list.GetEdgeNeighbours(list.CurrentIndex);
     for (const TPointList::TEdgeNeighbour &nb : neighbours) {
         const TAbstractItem *other = nb.List->GetOwner();
-        if (other != nullptr && nb.List->Count() >= other->MaxPointCount())
+        if (other == nullptr)
+            continue;
+        if (nb.List->Count() >= other->MaxPointCount())
             return TEditResult::Refuse(TooManyMessage(*other));
+        // The neighbour may hold the edge with fewer vertices to spare than this item: a short edge that
+        // costs this item one vertex on reading can cost a triangle beside it its existence.
+        if (OwnList(nb.List)) {
+            TXYZArray theirs = nb.List->GetPoints();
+            theirs.insert(theirs.begin() + NeighbourInsertIndex(nb), position);
+            if (!KeepsLimits(*other, theirs))
+                return TEditResult::Refuse(TooFewMessage(*other));
+        }
     }
     const int at = list.CurrentIndex + 1;
     // Two neighbours a hair apart with the new point between them would all collapse into one on reading.
@@ -217,10 +234,8 @@ TEditResult AddPoint(TAbstractItem &item, const TXYZ &position, bool intoNeighbo
     TStreetPointRec *rec = list.InsertNewPoint(at, position);
     if (rec == nullptr)
         return TEditResult::NoChange();
-    for (const TPointList::TEdgeNeighbour &nb : neighbours) {
-        const int lo = std::min(nb.A, nb.B), hi = std::max(nb.A, nb.B);
-        nb.List->Insert(hi - lo == 1 ? lo + 1 : lo, rec);
-    }
+    for (const TPointList::TEdgeNeighbour &nb : neighbours)
+        nb.List->Insert(NeighbourInsertIndex(nb), rec);
     list.CurrentIndex = std::min(at, item.MaxPointCount() - 1);
     return TEditResult::MadeChange();
 }
@@ -307,6 +322,11 @@ TEditResult ConnectCurrentPoint(TAbstractItem &item, TStreetPointRec *target, TC
     if (kind == TConnectKind::Insert) {
         if (!InsertAccepted(list, i + 1, to, item.IsClosed()))
             return TEditResult::NoChange();
+        // A record within a millimetre of both ends of the current edge takes them with it on reading.
+        TXYZArray after = list.GetPoints();
+        after.insert(after.begin() + i + 1, to);
+        if (!KeepsLimits(item, after))
+            return TEditResult::Refuse(TooFewMessage(item));
         list.Insert(i + 1, target);
         list.CurrentIndex = i + 1;
         return TEditResult::MadeChange();

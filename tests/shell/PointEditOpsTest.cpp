@@ -119,6 +119,74 @@ TEST_F(SharedEdge, AddingBetweenNeighboursAHairApartIsRefused) {
     EXPECT_EQ(street.Pool().Count(), points);
 }
 
+// A road way of five vertices whose edge P-Q is 1.5 mm long, a sidewalk triangle (Q, P, R) on that edge,
+// and a line with a vertex M in the middle of it: whatever lands on M falls within a millimetre of both P
+// and Q, so a reader keeps only one of the three.
+struct THairEdge : TStreetFixture {
+    THairEdge() {
+        road = MakeItem(street, Outline, {{10, 0, 0}, {10.0015f, 0, 0}, {12, 1, 0}, {11, 3, 0}, {9, 2, 0}});
+        triangle = MakeItemOn(street, Outline2, {road->Points.PointRec(1), road->Points.PointRec(0)});
+        triangle->Points.InsertNewPoint(2, {10, -1, 0});
+        TAbstractItem *line = MakeItem(street, Line, {Mid, {10.5f, -2, 0}});
+        m = line->Points.PointRec(0);
+    }
+    static constexpr TXYZ Mid{10.00075f, 0, 0};
+    TAbstractItem *road, *triangle;
+    TStreetPointRec *m;
+};
+
+TEST(HairEdge, NoEditLetsAReaderDropAnItemOnTheShortEdge) {
+    struct Case {
+        const char *name;
+        std::function<TEditResult(THairEdge &)> edit;
+        TEditResult::TKind kind;
+    };
+    const Case cases[] = {
+        // The road way keeps four vertices a reader reads; the triangle would keep two.
+        {"Ctrl-add on the road way goes into the triangle too",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return AddPoint(*f.road, THairEdge::Mid, true);
+         },
+         TEditResult::Refused},
+        {"add on the road way alone",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return AddPoint(*f.road, THairEdge::Mid, false);
+         },
+         TEditResult::Done},
+        {"Ctrl-connect puts M into the triangle",
+         [](THairEdge &f) {
+             f.triangle->Points.CurrentIndex = 0;
+             return ConnectCurrentPoint(*f.triangle, f.m, TConnectKind::Insert);
+         },
+         TEditResult::Refused},
+        {"Ctrl-connect puts M into the road way",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return ConnectCurrentPoint(*f.road, f.m, TConnectKind::Insert);
+         },
+         TEditResult::Done},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        THairEdge f;
+        const int points = f.street.Pool().Count();
+        const TEditResult r = c.edit(f);
+        EXPECT_EQ(r.Kind, c.kind);
+        EXPECT_EQ(f.triangle->Points.Count(), 3);
+        if (r.Kind == TEditResult::Refused) {
+            EXPECT_FALSE(r.Message.isEmpty());
+            EXPECT_EQ(f.road->Points.Count(), 5);
+            EXPECT_EQ(f.street.Pool().Count(), points);
+        }
+        EXPECT_EQ(CheckItemLimits(f.street), "");
+        const std::unique_ptr<TStreetStructure> back = LoadBytes(SaveBytes(f.street));
+        EXPECT_EQ(back->Lists(Outline).Count(), 1);
+        EXPECT_EQ(back->Lists(Outline2).Count(), 1);
+    }
+}
+
 TEST_F(SharedEdge, DisconnectLeavesTheOthersOnTheOldVertex) {
     a->Points.CurrentIndex = 1;
     ASSERT_TRUE(DisconnectCurrentPoint(*a).Changed());
