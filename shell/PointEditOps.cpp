@@ -106,15 +106,26 @@ void StepBack(TPointList &list, int from) {
     list.CurrentIndex = list.Count() == 0 ? -1 : std::clamp(from - 1, 0, list.Count() - 1);
 }
 
-// Splits a closed item: it keeps 0..lo and hi..end, a copy lo..hi. Checked before anything changes.
-TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi) {
+// KeepsLimits, measured from the given positions of the item rather than its present ones.
+bool KeepsLimitsFrom(const TAbstractItem &item, std::span<const TXYZ> before, std::span<const TXYZ> after) {
+    const bool closed = item.IsClosed();
+    const int keptBefore = StoredVertexCount(before, closed), keptAfter = StoredVertexCount(after, closed);
+    const bool minimum = keptAfter >= item.MinPointCount() || keptAfter >= keptBefore;
+    const bool maximum = after.size() <= std::size_t(item.MaxPointCount()) || after.size() <= before.size();
+    return minimum && maximum;
+}
+
+// Splits a closed item: it keeps 0..lo and hi..end, a copy lo..hi. Checked before anything changes, from
+// the item's positions before the edit (a cut's crossing points are in it already and may have cost it
+// vertices on reading themselves).
+TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi, std::span<const TXYZ> before) {
     TPointList &list = item.Points;
     if (lo < 0 || hi >= list.Count() || hi - lo < 1)
         return nullptr;
     TXYZArray keep = PositionsOf(list, 0, lo);
     const TXYZArray tail = PositionsOf(list, hi, list.Count() - 1);
     keep.insert(keep.end(), tail.begin(), tail.end());
-    if (!KeepsLimits(item, keep) || !KeepsLimits(item, PositionsOf(list, lo, hi)))
+    if (!KeepsLimitsFrom(item, before, keep) || !KeepsLimitsFrom(item, before, PositionsOf(list, lo, hi)))
         return nullptr;
     TAbstractItem *copy = CopyWithoutPoints(item);
     for (int i = lo; i <= hi; ++i)
@@ -122,6 +133,30 @@ TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi) {
     for (int i = hi - 1; i > lo; --i)
         list.Delete(i);
     list.CurrentIndex = lo;
+    copy->Points.CurrentIndex = 0;
+    return copy;
+}
+
+// Splits an open item at vertex k, checked as SplitClosedAt.
+TAbstractItem *SplitOpenAt(TAbstractItem &item, int k, std::span<const TXYZ> before, QString *why) {
+    TPointList &list = item.Points;
+    const int n = list.Count();
+    if (item.IsClosed() || k < 1 || k > n - 2)
+        return nullptr;
+    const TXYZArray head = PositionsOf(list, 0, k), tail = PositionsOf(list, k, n - 1);
+    if (!KeepsLimitsFrom(item, before, head) || !KeepsLimitsFrom(item, before, tail)) {
+        if (why != nullptr)
+            *why = TooFewMessage(item);
+        return nullptr;
+    }
+    TAbstractItem *copy = CopyWithoutPoints(item);
+    if (copy == nullptr)
+        return nullptr;
+    for (int i = k; i < n; ++i)
+        copy->Points.Insert(copy->Points.Count(), list.PointRec(i));
+    for (int i = n - 1; i > k; --i)
+        list.Delete(i);
+    list.CurrentIndex = k;
     copy->Points.CurrentIndex = 0;
     return copy;
 }
@@ -139,14 +174,7 @@ int StoredVertexCount(std::span<const TXYZ> positions, bool closed) {
 }
 
 bool KeepsLimits(const TAbstractItem &item, std::span<const TXYZ> positions) {
-    const bool closed = item.IsClosed();
-    const TXYZArray now = item.Points.GetPoints();
-    const int before = StoredVertexCount(now, closed);
-    const int after = StoredVertexCount(positions, closed);
-    const bool minimum = after >= item.MinPointCount() || after >= before;
-    const int count = static_cast<int>(positions.size());
-    const bool maximum = count <= item.MaxPointCount() || count <= item.Points.Count();
-    return minimum && maximum;
+    return KeepsLimitsFrom(item, item.Points.GetPoints(), positions);
 }
 
 QString ItemCaption(const TAbstractItem &item) {
@@ -515,26 +543,7 @@ TAbstractItem *CopyWithoutPoints(TAbstractItem &item) {
 }
 
 TAbstractItem *SplitOpenItem(TAbstractItem &item, int k, QString *why) {
-    TPointList &list = item.Points;
-    const int n = list.Count();
-    if (item.IsClosed() || k < 1 || k > n - 2)
-        return nullptr;
-    const TXYZArray head = PositionsOf(list, 0, k), tail = PositionsOf(list, k, n - 1);
-    if (!KeepsLimits(item, head) || !KeepsLimits(item, tail)) {
-        if (why != nullptr)
-            *why = TooFewMessage(item);
-        return nullptr;
-    }
-    TAbstractItem *copy = CopyWithoutPoints(item);
-    if (copy == nullptr)
-        return nullptr;
-    for (int i = k; i < n; ++i)
-        copy->Points.Insert(copy->Points.Count(), list.PointRec(i));
-    for (int i = n - 1; i > k; --i)
-        list.Delete(i);
-    list.CurrentIndex = k;
-    copy->Points.CurrentIndex = 0;
-    return copy;
+    return SplitOpenAt(item, k, item.Points.GetPoints(), why);
 }
 
 namespace {
@@ -560,6 +569,7 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
     if (item.HasControlPoints() || list.Count() < 2)
         return nullptr;
     const bool closed = item.IsClosed();
+    const TXYZArray before = list.GetPoints();
     float t1 = 0, t2 = 0, s = 0;
     if (!list.IntersectSegment(p1, p2, t1, s))
         return nullptr;
@@ -583,9 +593,9 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
         if (closed) {
             const int a = list.IndexOfRec(r1), b = list.IndexOfRec(r2);
             if (a >= 0 && b >= 0 && a != b)
-                copy = SplitClosedAt(item, std::min(a, b), std::max(a, b));
+                copy = SplitClosedAt(item, std::min(a, b), std::max(a, b), before);
         } else {
-            copy = SplitOpenItem(item, list.IndexOfRec(r1));
+            copy = SplitOpenAt(item, list.IndexOfRec(r1), before, nullptr);
         }
     }
     if (copy == nullptr) {
@@ -600,7 +610,7 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
 TAbstractItem *SplitAlongChord(TAbstractItem &item, int a, int b) {
     if (!item.IsClosed() || !item.Points.IsValidIndex(a) || !item.Points.IsValidIndex(b) || a == b)
         return nullptr;
-    return SplitClosedAt(item, std::min(a, b), std::max(a, b));
+    return SplitClosedAt(item, std::min(a, b), std::max(a, b), item.Points.GetPoints());
 }
 
 int LinkManyItems(std::vector<TAbstractItem *> &items) {
