@@ -15,6 +15,7 @@
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
+#include "shell/PointEditOps.h"
 #include "shell/PointsEditor.h"
 #include "shell/ReportTable.h"
 #include "shell/StartUp.h"
@@ -798,16 +799,19 @@ void TItemsControlModule::ConvertSelection(int typeCode) {
         UserPrompts().ShowMessage(TPromptKind::Error, MixedConversion);
         return;
     }
-    // An item outside the new type's vertex limits would be dropped when the street is next read.
-    for (const TAbstractItem *i : sel)
-        if (i->Points.Count() < target->MinPointCount() || i->Points.Count() > target->MaxPointCount()) {
-            UserPrompts().ShowMessage(TPromptKind::Error,
-                                      QStringLiteral("Преобразование типов: число точек объекта (") +
-                                          QString::number(i->Points.Count()) +
-                                          QStringLiteral(") не подходит для типа \"") +
-                                          DisplayName(typeCode) + QStringLiteral("\"."));
+    // An item below the new type's minimum would be dropped when the street is next read, and the reader
+    // counts only the vertices it keeps (one within a millimetre of its neighbour is not kept).
+    for (const TAbstractItem *i : sel) {
+        const int kept = StoredVertexCount(i->Points.GetPoints(), target->IsClosed());
+        const int count = kept < target->MinPointCount() ? kept : i->Points.Count();
+        if (count < target->MinPointCount() || count > target->MaxPointCount()) {
+            UserPrompts().ShowMessage(
+                TPromptKind::Error, QStringLiteral("Преобразование типов: число различных точек объекта (") +
+                                        QString::number(count) + QStringLiteral(") не подходит для типа \"") +
+                                        DisplayName(typeCode) + QStringLiteral("\"."));
             return;
         }
+    }
     TConnectedItems &selection = s->Selection();
     for (TAbstractItem *old : sel) {
         TMemoryStream points;

@@ -17,6 +17,7 @@
 #include "shell/InfoStringActions.h"
 #include "shell/ReportTable.h"
 #include "shell/StreetTableForm.h"
+#include "support/StreetBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -365,6 +366,42 @@ TEST_F(ItemsControlTest, TypeConversionKeepsVerticesAttributesAndPlace) {
     EXPECT_EQ(sel[1]->Comment(), Cp("к"));
     EXPECT_EQ(sel[1]->GroupName(), Cp("Г"));
     EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
+}
+
+TEST_F(ItemsControlTest, ConversionTakesTheVerticesAReaderKeeps) {
+    // A curb of three vertices, the first two 0.5 mm apart: a reader keeps two of them.
+    const TXYZArray hair = {{40, 0, 0}, {40.0005f, 0, 0}, {43, 0, 0}};
+    const TXYZArray square = {{40, 0, 0}, {41, 0, 0}, {41, 1, 0}, {40, 1, 0}};
+    struct TCase {
+        const char *Name;
+        int From;
+        const TXYZArray &Points;
+        int Type;
+        bool Converted;
+    };
+    const TCase cases[] = {
+        {"a sidewalk needs three", Curb, hair, Sidewalk, false},
+        {"a post takes one at most", RoadWay, square, Post, false},
+        {"a guide axis needs two", Curb, hair, Axis, true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TAbstractItem *item = street.Lists(c.From).AddNew();
+        for (const TXYZ &p : c.Points)
+            item->Points.InsertNewPoint(item->Points.Count(), p);
+        const int before = street.Lists(c.From).Count();
+        const std::size_t messages = prompts_.Messages().size();
+        street.Selection().Clear();
+        street.Selection().AddItem(item);
+        module->ConvertSelection(c.Type);
+        EXPECT_EQ(street.Lists(c.From).Count(), c.Converted ? before - 1 : before);
+        EXPECT_EQ(prompts_.Messages().size(), c.Converted ? messages : messages + 1);
+        // Whatever the street holds comes back from its file.
+        const std::unique_ptr<TStreetStructure> back = sptest::LoadBytes(sptest::SaveBytes(street));
+        for (int code : {c.From, c.Type})
+            EXPECT_EQ(back->Lists(code).Count(), street.Lists(code).Count()) << code;
+        street.Selection().FreeItems();
+    }
 }
 
 TEST_F(ItemsControlTest, ShowSelectionWalksThroughTheSelection) {
