@@ -102,6 +102,7 @@ TItemsControlHost ItemsControlHostOf(TMainForm &form) {
             menu->addAction(a);
     };
     host.DrawListeners = &form.DrawListeners;
+    host.UpdateListeners = &form.UpdateListeners;
     return host;
 }
 
@@ -375,6 +376,14 @@ TItemsControlModule::TItemsControlModule(TItemsControlHost host, QObject *parent
     BuildMenus();
     if (host_.DrawListeners)
         drawToken_ = host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawSelection(p); });
+    // Every command ends with a refresh: the moment to see whether the item being created was left.
+    if (host_.UpdateListeners)
+        updateToken_ = host_.UpdateListeners->Add([this] { EndCreation(false); });
+    freeingToken_ =
+        AddItemsFreeingListener([this](TStreetStructure &, std::span<TAbstractItem *const> items) {
+            if (std::find(items.begin(), items.end(), creating_) != items.end())
+                creating_ = nullptr;
+        });
     if (!InstanceSlot())
         InstanceSlot() = this;
 }
@@ -390,6 +399,9 @@ TItemsControlModule::~TItemsControlModule() {
     }
     if (host_.DrawListeners)
         host_.DrawListeners->Remove(drawToken_);
+    if (host_.UpdateListeners)
+        host_.UpdateListeners->Remove(updateToken_);
+    RemoveItemsFreeingListener(freeingToken_);
     FindItemMode->OnDestroy = nullptr;
     if (host_.MouseMode && host_.SetMouseMode && host_.MouseMode() == FindItemMode)
         host_.SetMouseMode(nullptr);
@@ -666,7 +678,9 @@ TAbstractItem *TItemsControlModule::CreateItem(int typeCode) {
     TStreetStructure *s = Street();
     if (!s || !IsItemTypeCode(typeCode) || !s->Lists(typeCode).ItemClass())
         return nullptr;
+    EndCreation(true);
     TAbstractItem *item = s->Lists(typeCode).AddNew();
+    creating_ = item;
     s->Selection().Clear();
     s->Selection().AddItem(item);
     item->InitNewItem();
@@ -684,6 +698,26 @@ TAbstractItem *TItemsControlModule::CreateItem(int typeCode) {
     Refresh();
     ClickEditorAction("AddPoint");
     return item;
+}
+
+void TItemsControlModule::EndCreation(bool ending) {
+    TAbstractItem *item = creating_;
+    if (item == nullptr)
+        return;
+    if (item->IsComplete()) {
+        // From here on every edit keeps it within its limits.
+        creating_ = nullptr;
+        return;
+    }
+    // While it is the current item of its street (also of a street not shown now) it is being digitised.
+    TStreetStructure *s = item->Street();
+    if (!ending && (s != Street() || CurrentItem() == item))
+        return;
+    // Nothing else can finish it, and a reader of the street would drop it without a word.
+    creating_ = nullptr;
+    TAbstractItem *const gone[] = {item};
+    s->DeleteItems(gone);
+    Refresh();
 }
 
 void TItemsControlModule::CopySample() {

@@ -15,12 +15,14 @@
 #include "objects/RegisterObjects.h"
 #include "platform/d3d9/RecordingDevice.h"
 #include "shell/InfoStringActions.h"
+#include "shell/PointEditOps.h"
 #include "shell/ReportTable.h"
 #include "shell/StreetTableForm.h"
 #include "support/StreetBuild.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -85,11 +87,16 @@ protected:
         };
         host.VisibleLayers = [this] { return layers; };
         host.SetVisibleLayers = [this](const TItemTypeSet &s) { layers = s; };
-        host.Refresh = [this] { ++refreshes; };
+        // As the window's RefreshAll does, a refresh ends with the update listeners.
+        host.Refresh = [this] {
+            ++refreshes;
+            updateListeners.Call();
+        };
         host.MouseMode = [this] { return mode; };
         host.SetMouseMode = [this](TMouseEvents *m) { mode = m; };
         host.ShowAt = [this](const TXYZ &p) { shownAt = p; };
         host.DrawListeners = &drawListeners;
+        host.UpdateListeners = &updateListeners;
         module = std::make_unique<TItemsControlModule>(host);
         // A road way 20 x 10 m with a curb on its top edge (shared vertices), a post beside it.
         road = Make(street, RoadWay, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
@@ -109,6 +116,7 @@ protected:
     TMouseEvents *mode = nullptr;
     TXYZ shownAt{-1, -1, -1};
     TListenerList<const TDxDrawParams &> drawListeners;
+    TListenerList<> updateListeners;
     TItemsControlHost host;
     std::unique_ptr<TItemsControlModule> module;
     TAbstractItem *road = nullptr, *curb = nullptr, *post = nullptr;
@@ -252,6 +260,50 @@ TEST_F(ItemsControlTest, CreationMenuAndSamples) {
     module->CopySample();
     EXPECT_FALSE(module->HasSample(RoadWay));
     EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(ItemsControlTest, ANewItemLeftShortOfItsPointsNeverStays) {
+    // A road way from the menu needs three points; the user gives it some and then leaves it.
+    struct TCase {
+        const char *Name;
+        int Points;
+        std::function<void()> Leave;
+        bool Stays;
+    };
+    const TCase cases[] = {
+        {"Esc right after the menu", 0, [&] { module->ClearSelection(); }, false},
+        {"another item picked after two points", 2, [&] { module->SelectItem(post); }, false},
+        {"another item created after one point", 1, [&] { module->CreateItem(Curb); }, false},
+        {"the selection changed elsewhere", 2,
+         [&] {
+             street.Selection().Clear();
+             street.Selection().AddItem(road);
+             host.Refresh();
+         },
+         false},
+        {"another item added with Shift: the new one is still current", 2, [&] { module->ToggleItem(post); },
+         true},
+        {"a refresh while it is still being digitised", 2, [&] { host.Refresh(); }, true},
+        {"another item picked after three points", 3, [&] { module->SelectItem(post); }, true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TAbstractItem *made = module->CreateItem(RoadWay);
+        ASSERT_NE(made, nullptr);
+        for (int i = 0; i < c.Points; ++i)
+            ASSERT_TRUE(AddPoint(*made, {50.0f + float(i), float(i * i), 0}, false).Changed());
+        c.Leave();
+        EXPECT_EQ(street.Lists(RoadWay).Count(), c.Stays ? 2 : 1);
+        EXPECT_TRUE(prompts_.Messages().empty());
+        // What is left goes, so that the next case starts from the fixture's street.
+        std::vector<TAbstractItem *> extra;
+        for (int code : {RoadWay, Curb})
+            for (const auto &item : street.Lists(code))
+                if (item.get() != road && item.get() != curb)
+                    extra.push_back(item.get());
+        street.DeleteItems(extra);
+        street.Selection().Clear();
+    }
 }
 
 TEST_F(ItemsControlTest, CopyAndPasteInTheSameStreetAndIntoAnother) {
