@@ -146,6 +146,10 @@ bool TAbstractItem::HasControlPoints() const {
     return Class_ ? Class_->HasControlPoints() : ClassHasControlPoints();
 }
 
+bool TAbstractItem::IsComplete() const {
+    return static_cast<int>(Points.RecordVertices().size()) >= MinPointCount();
+}
+
 // ---- Virtual operations
 
 bool TAbstractItem::HitTest(const TXYZ &, double &distance, double) {

@@ -82,6 +82,9 @@ public:
     int MaxPointCount() const;
     bool IsClosed() const;
     bool HasControlPoints() const;
+    // Of its vertices, the ones a reader of a street stream keeps reach the item's minimum. An item that
+    // is not complete (one still being digitised) would be dropped on reading, so it is not written.
+    bool IsComplete() const;
 
     // ---- Virtual operations
     // Adds the item's primitives to its type's batches (an active item whose points changed).

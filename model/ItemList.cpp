@@ -158,10 +158,17 @@ void TItemList::LoadFromStream(TStream &stream) {
 }
 
 void TItemList::SaveToStream(TStream &stream) const {
+    std::vector<const TAbstractItem *> complete;
+    complete.reserve(Items_.size());
+    for (const auto &item : Items_)
+        if (item->IsComplete())
+            complete.push_back(item.get());
+    if (complete.empty())
+        return;
     WriteStreamTag(stream, "ITEMLIST");
     stream.WriteBuffer(ItemTypeIdent(TypeCode_).Data(), ItemIdentSize);
-    stream.WriteInt32(Count());
-    for (const auto &item : Items_)
+    stream.WriteInt32(static_cast<int32_t>(complete.size()));
+    for (const TAbstractItem *item : complete)
         item->SaveToStream(stream);
 }
 

@@ -50,6 +50,8 @@ public:
     // not positive or repeats within the list, a count beyond the data present or a record error is an
     // EStreetError naming the stream and offset.
     void LoadFromStream(TStream &stream);
+    // Writes that section with the items that are complete (TAbstractItem::IsComplete): one the reader
+    // would drop is left out, so that what is written reads back as written. Nothing when none is.
     void SaveToStream(TStream &stream) const;
 
     // The active item not excluded with the smallest hit distance below maxDistance (the first of equal

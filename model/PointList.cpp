@@ -767,24 +767,42 @@ void TPointList::BuildAllEdges(TItemBatch &lineBatch, TBatchOwnerKey owner) {
 
 // ---- Stream
 
-// The vertices a reader keeps of this list: the same refusals and collapses as LoadFromStream, on the
-// positions a street stream gives back (heights are not stored).
-std::vector<const TStreetPointRec *> TPointList::RecordVertices() const {
-    auto stored = [](const TStreetPointRec *r) { return TXYZ{r->X(), r->Y(), 0}; };
-    const bool closed = OwnerIsClosed();
-    std::vector<const TStreetPointRec *> kept;
-    kept.reserve(Refs_.size());
-    for (const TStreetPointRec *r : Refs_) {
-        const TXYZ p = stored(r);
-        if (!kept.empty() &&
-            (VectorsEqual(stored(kept.back()), p) || (closed && VectorsEqual(stored(kept.front()), p))))
-            continue;
-        kept.push_back(r);
+std::vector<std::size_t> ReadBackIndices(std::span<const TXYZ> positions, bool closed) {
+    auto stored = [positions](std::size_t i) { return TXYZ{positions[i].x, positions[i].y, 0}; };
+    std::vector<std::size_t> kept(positions.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        kept[i] = i;
+    // The reader's pass can leave two vertices within a millimetre that were not neighbours before (the
+    // one between them went); the next reading would drop one of them. So the passes go on until one
+    // drops nothing: written with what is left, the list reads back whole.
+    for (std::size_t before = kept.size() + 1; kept.size() < before;) {
+        before = kept.size();
+        std::vector<std::size_t> next;
+        next.reserve(kept.size());
+        for (const std::size_t i : kept) {
+            const TXYZ p = stored(i);
+            if (!next.empty() &&
+                (VectorsEqual(stored(next.back()), p) || (closed && VectorsEqual(stored(next.front()), p))))
+                continue;
+            next.push_back(i);
+        }
+        for (std::size_t k = next.size(); k-- > 1;)
+            if (Dist3(stored(next[k - 1]), stored(next[k])) < DuplicateDistance)
+                next.erase(next.begin() + static_cast<std::ptrdiff_t>(k));
+        kept = std::move(next);
     }
-    for (int i = static_cast<int>(kept.size()) - 2; i >= 0; --i)
-        if (Dist3(stored(kept[static_cast<std::size_t>(i)]), stored(kept[static_cast<std::size_t>(i) + 1])) <
-            DuplicateDistance)
-            kept.erase(kept.begin() + i + 1);
+    return kept;
+}
+
+// The vertices a reader keeps of this list, on the positions a street stream gives back.
+std::vector<const TStreetPointRec *> TPointList::RecordVertices() const {
+    TXYZArray positions;
+    positions.reserve(Refs_.size());
+    for (const TStreetPointRec *r : Refs_)
+        positions.push_back(r->Position());
+    std::vector<const TStreetPointRec *> kept;
+    for (const std::size_t i : ReadBackIndices(positions, OwnerIsClosed()))
+        kept.push_back(Refs_[i]);
     return kept;
 }
 

@@ -24,6 +24,12 @@ class TStreetPointRec;
 // The type code of curve items, whose vertices other items' edges follow.
 constexpr int ArcCoordsTypeCode = 26;
 
+// The indices of the positions a reader keeps of a point list written with them (heights are not stored):
+// a position equal to the one kept before it, or to the first for a closed owner, is refused, then a
+// vertex closer than 0.001 to the one before it goes, as LoadFromStream does. Repeated until nothing
+// goes, so that a list written with the positions kept reads back whole.
+std::vector<std::size_t> ReadBackIndices(std::span<const TXYZ> positions, bool closed);
+
 class TPointList {
 public:
     // One edge of another list that joins the same two records: that list and the indexes of the edge's

@@ -175,7 +175,8 @@ void TStreetStructure::LoadFromFile(const std::string &fileName) {
 //   the default table when it needs one, and an empty section reads the same); "ARROWBIG" .. "ZEBPLAST" (the
 //   bytes as stored), "ZEBRAYOP", "GRPNAMES", "VIEWDEF ", "WORKTIME"; "PNTSTRCT" with every vertex in
 //   ascending id order; "BLOCKDEF", "DSNLNDEF", "DSNFGDEF" (also for empty libraries); "DRAWOPTS"; then one
-//   item-list section per type that has items, in type-code order (types without items have no section).
+//   item-list section per type that has complete items, in type-code order (types without any have no
+//   section; an item short of its vertices, which the reader would drop, is not written).
 // Inside item records, optional fields follow each class's rule; the record head writes the point list
 // only with vertices, "ITEMACTV" always, "GROUPNAM", "COMMENT ", "COMMENT2" only when not empty and
 // "REFERAX " only when the reference axis is set. Texts end every line with CR LF.

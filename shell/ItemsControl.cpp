@@ -15,6 +15,7 @@
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
+#include "shell/PointEditOps.h"
 #include "shell/PointsEditor.h"
 #include "shell/ReportTable.h"
 #include "shell/StartUp.h"
@@ -101,6 +102,7 @@ TItemsControlHost ItemsControlHostOf(TMainForm &form) {
             menu->addAction(a);
     };
     host.DrawListeners = &form.DrawListeners;
+    host.UpdateListeners = &form.UpdateListeners;
     return host;
 }
 
@@ -374,6 +376,14 @@ TItemsControlModule::TItemsControlModule(TItemsControlHost host, QObject *parent
     BuildMenus();
     if (host_.DrawListeners)
         drawToken_ = host_.DrawListeners->Add([this](const TDxDrawParams &p) { DrawSelection(p); });
+    // Every command ends with a refresh: the moment to see whether the item being created was left.
+    if (host_.UpdateListeners)
+        updateToken_ = host_.UpdateListeners->Add([this] { EndCreation(false); });
+    freeingToken_ =
+        AddItemsFreeingListener([this](TStreetStructure &, std::span<TAbstractItem *const> items) {
+            if (std::find(items.begin(), items.end(), creating_) != items.end())
+                creating_ = nullptr;
+        });
     if (!InstanceSlot())
         InstanceSlot() = this;
 }
@@ -389,6 +399,9 @@ TItemsControlModule::~TItemsControlModule() {
     }
     if (host_.DrawListeners)
         host_.DrawListeners->Remove(drawToken_);
+    if (host_.UpdateListeners)
+        host_.UpdateListeners->Remove(updateToken_);
+    RemoveItemsFreeingListener(freeingToken_);
     FindItemMode->OnDestroy = nullptr;
     if (host_.MouseMode && host_.SetMouseMode && host_.MouseMode() == FindItemMode)
         host_.SetMouseMode(nullptr);
@@ -665,7 +678,9 @@ TAbstractItem *TItemsControlModule::CreateItem(int typeCode) {
     TStreetStructure *s = Street();
     if (!s || !IsItemTypeCode(typeCode) || !s->Lists(typeCode).ItemClass())
         return nullptr;
+    EndCreation(true);
     TAbstractItem *item = s->Lists(typeCode).AddNew();
+    creating_ = item;
     s->Selection().Clear();
     s->Selection().AddItem(item);
     item->InitNewItem();
@@ -683,6 +698,26 @@ TAbstractItem *TItemsControlModule::CreateItem(int typeCode) {
     Refresh();
     ClickEditorAction("AddPoint");
     return item;
+}
+
+void TItemsControlModule::EndCreation(bool ending) {
+    TAbstractItem *item = creating_;
+    if (item == nullptr)
+        return;
+    if (item->IsComplete()) {
+        // From here on every edit keeps it within its limits.
+        creating_ = nullptr;
+        return;
+    }
+    // While it is the current item of its street (also of a street not shown now) it is being digitised.
+    TStreetStructure *s = item->Street();
+    if (!ending && (s != Street() || CurrentItem() == item))
+        return;
+    // Nothing else can finish it, and a reader of the street would drop it without a word.
+    creating_ = nullptr;
+    TAbstractItem *const gone[] = {item};
+    s->DeleteItems(gone);
+    Refresh();
 }
 
 void TItemsControlModule::CopySample() {
@@ -798,16 +833,19 @@ void TItemsControlModule::ConvertSelection(int typeCode) {
         UserPrompts().ShowMessage(TPromptKind::Error, MixedConversion);
         return;
     }
-    // An item outside the new type's vertex limits would be dropped when the street is next read.
-    for (const TAbstractItem *i : sel)
-        if (i->Points.Count() < target->MinPointCount() || i->Points.Count() > target->MaxPointCount()) {
-            UserPrompts().ShowMessage(TPromptKind::Error,
-                                      QStringLiteral("Преобразование типов: число точек объекта (") +
-                                          QString::number(i->Points.Count()) +
-                                          QStringLiteral(") не подходит для типа \"") +
-                                          DisplayName(typeCode) + QStringLiteral("\"."));
+    // An item below the new type's minimum would be dropped when the street is next read, and the reader
+    // counts only the vertices it keeps (one within a millimetre of its neighbour is not kept).
+    for (const TAbstractItem *i : sel) {
+        const int kept = StoredVertexCount(i->Points.GetPoints(), target->IsClosed());
+        const int count = kept < target->MinPointCount() ? kept : i->Points.Count();
+        if (count < target->MinPointCount() || count > target->MaxPointCount()) {
+            UserPrompts().ShowMessage(
+                TPromptKind::Error, QStringLiteral("Преобразование типов: число различных точек объекта (") +
+                                        QString::number(count) + QStringLiteral(") не подходит для типа \"") +
+                                        DisplayName(typeCode) + QStringLiteral("\"."));
             return;
         }
+    }
     TConnectedItems &selection = s->Selection();
     for (TAbstractItem *old : sel) {
         TMemoryStream points;

@@ -53,6 +53,8 @@ struct TItemsControlHost {
     // Puts a command of the module into the window's clipboard menu.
     std::function<void(QAction *)> AddClipMenuAction;
     TListenerList<const TDxDrawParams &> *DrawListeners = nullptr;
+    // Called at the end of every refresh of the window.
+    TListenerList<> *UpdateListeners = nullptr;
 };
 TItemsControlHost ItemsControlHostOf(TMainForm &form);
 // The module is made at its place in the start-up order (once per process; later calls do nothing).
@@ -106,6 +108,8 @@ public:
     std::vector<TItemMenuEntry> VisibleNewItemEntries() const;
     // A new item of the type in the current street, with the type's sample attributes, alone in the
     // selection; the point editor's AddPoint follows. nullptr without a street or a class for the type.
+    // Its creation ends when it is no longer the current item of its street (another item picked or
+    // created, the selection cleared): when it is not complete by then, it is deleted.
     TAbstractItem *CreateItem(int typeCode);
     // Creation samples: the selected item's record as its type's sample; with nothing selected, asks and
     // frees every sample.
@@ -162,6 +166,9 @@ private:
     void EditCreateSet();
     void ClickEditorAction(const char *name);
     TTextureSurface *Hatch();
+    // Ends the creation of the item made from the menu when it is over (always when ending is set):
+    // deletes it when it is still short of its points.
+    void EndCreation(bool ending);
 
     TItemsControlHost host_;
     bool selectActionsEnabled_ = true;
@@ -176,6 +183,10 @@ private:
     std::unique_ptr<TTextureSurface> hatch_;
     bool hatchTried_ = false;
     TListenerList<const TDxDrawParams &>::TToken drawToken_ = 0;
+    // The item made from the creation menu until it is complete or its creation ends; nullptr when freed.
+    TAbstractItem *creating_ = nullptr;
+    uint64_t freeingToken_ = 0;
+    TListenerList<>::TToken updateToken_ = 0;
 };
 
 // The unified table of the items: axis, side, first and last station, type, group and both comments.

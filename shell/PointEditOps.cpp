@@ -12,13 +12,6 @@
 
 namespace {
 
-constexpr double DuplicateDistance = 0.001; // what a reader collapses
-
-double Dist3(const TXYZ &a, const TXYZ &b) {
-    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y, dz = double(b.z) - a.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
 bool OwnList(const TPointList *list) {
     const TAbstractItem *owner = list->GetOwner();
     return owner != nullptr && &owner->Points == list;
@@ -102,19 +95,37 @@ void ReplaceVertex(TPointList &list, int i, TStreetPointRec *rec, bool closed) {
         list.Insert(i, rec);
 }
 
+// Where a point on the shared edge goes in a neighbour's list: between the edge's two vertices, or first
+// when the edge is the neighbour's closing one.
+int NeighbourInsertIndex(const TPointList::TEdgeNeighbour &nb) {
+    const int lo = std::min(nb.A, nb.B), hi = std::max(nb.A, nb.B);
+    return hi - lo == 1 ? lo + 1 : lo;
+}
+
 void StepBack(TPointList &list, int from) {
     list.CurrentIndex = list.Count() == 0 ? -1 : std::clamp(from - 1, 0, list.Count() - 1);
 }
 
-// Splits a closed item: it keeps 0..lo and hi..end, a copy lo..hi. Checked before anything changes.
-TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi) {
+// KeepsLimits, measured from the given positions of the item rather than its present ones.
+bool KeepsLimitsFrom(const TAbstractItem &item, std::span<const TXYZ> before, std::span<const TXYZ> after) {
+    const bool closed = item.IsClosed();
+    const int keptBefore = StoredVertexCount(before, closed), keptAfter = StoredVertexCount(after, closed);
+    const bool minimum = keptAfter >= item.MinPointCount() || keptAfter >= keptBefore;
+    const bool maximum = after.size() <= std::size_t(item.MaxPointCount()) || after.size() <= before.size();
+    return minimum && maximum;
+}
+
+// Splits a closed item: it keeps 0..lo and hi..end, a copy lo..hi. Checked before anything changes, from
+// the item's positions before the edit (a cut's crossing points are in it already and may have cost it
+// vertices on reading themselves).
+TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi, std::span<const TXYZ> before) {
     TPointList &list = item.Points;
     if (lo < 0 || hi >= list.Count() || hi - lo < 1)
         return nullptr;
     TXYZArray keep = PositionsOf(list, 0, lo);
     const TXYZArray tail = PositionsOf(list, hi, list.Count() - 1);
     keep.insert(keep.end(), tail.begin(), tail.end());
-    if (!KeepsLimits(item, keep) || !KeepsLimits(item, PositionsOf(list, lo, hi)))
+    if (!KeepsLimitsFrom(item, before, keep) || !KeepsLimitsFrom(item, before, PositionsOf(list, lo, hi)))
         return nullptr;
     TAbstractItem *copy = CopyWithoutPoints(item);
     for (int i = lo; i <= hi; ++i)
@@ -122,6 +133,30 @@ TAbstractItem *SplitClosedAt(TAbstractItem &item, int lo, int hi) {
     for (int i = hi - 1; i > lo; --i)
         list.Delete(i);
     list.CurrentIndex = lo;
+    copy->Points.CurrentIndex = 0;
+    return copy;
+}
+
+// Splits an open item at vertex k, checked as SplitClosedAt.
+TAbstractItem *SplitOpenAt(TAbstractItem &item, int k, std::span<const TXYZ> before, QString *why) {
+    TPointList &list = item.Points;
+    const int n = list.Count();
+    if (item.IsClosed() || k < 1 || k > n - 2)
+        return nullptr;
+    const TXYZArray head = PositionsOf(list, 0, k), tail = PositionsOf(list, k, n - 1);
+    if (!KeepsLimitsFrom(item, before, head) || !KeepsLimitsFrom(item, before, tail)) {
+        if (why != nullptr)
+            *why = TooFewMessage(item);
+        return nullptr;
+    }
+    TAbstractItem *copy = CopyWithoutPoints(item);
+    if (copy == nullptr)
+        return nullptr;
+    for (int i = k; i < n; ++i)
+        copy->Points.Insert(copy->Points.Count(), list.PointRec(i));
+    for (int i = n - 1; i > k; --i)
+        list.Delete(i);
+    list.CurrentIndex = k;
     copy->Points.CurrentIndex = 0;
     return copy;
 }
@@ -135,30 +170,11 @@ int SharingListCount(const TStreetPointRec &rec) {
 }
 
 int StoredVertexCount(std::span<const TXYZ> positions, bool closed) {
-    TXYZArray kept;
-    kept.reserve(positions.size());
-    for (const TXYZ &q : positions) {
-        const TXYZ p{q.x, q.y, 0};
-        if (!kept.empty() && (VectorsEqual(kept.back(), p) || (closed && VectorsEqual(kept.front(), p))))
-            continue;
-        kept.push_back(p);
-    }
-    for (int i = static_cast<int>(kept.size()) - 2; i >= 0; --i)
-        if (Dist3(kept[static_cast<std::size_t>(i)], kept[static_cast<std::size_t>(i) + 1]) <
-            DuplicateDistance)
-            kept.erase(kept.begin() + i + 1);
-    return static_cast<int>(kept.size());
+    return static_cast<int>(ReadBackIndices(positions, closed).size());
 }
 
 bool KeepsLimits(const TAbstractItem &item, std::span<const TXYZ> positions) {
-    const bool closed = item.IsClosed();
-    const TXYZArray now = item.Points.GetPoints();
-    const int before = StoredVertexCount(now, closed);
-    const int after = StoredVertexCount(positions, closed);
-    const bool minimum = after >= item.MinPointCount() || after >= before;
-    const int count = static_cast<int>(positions.size());
-    const bool maximum = count <= item.MaxPointCount() || count <= item.Points.Count();
-    return minimum && maximum;
+    return KeepsLimitsFrom(item, item.Points.GetPoints(), positions);
 }
 
 QString ItemCaption(const TAbstractItem &item) {
@@ -224,8 +240,18 @@ TEditResult AddPoint(TAbstractItem &item, const TXYZ &position, bool intoNeighbo
         neighbours = list.GetEdgeNeighbours(list.CurrentIndex);
     for (const TPointList::TEdgeNeighbour &nb : neighbours) {
         const TAbstractItem *other = nb.List->GetOwner();
-        if (other != nullptr && nb.List->Count() >= other->MaxPointCount())
+        if (other == nullptr)
+            continue;
+        if (nb.List->Count() >= other->MaxPointCount())
             return TEditResult::Refuse(TooManyMessage(*other));
+        // The neighbour may hold the edge with fewer vertices to spare than this item: a short edge that
+        // costs this item one vertex on reading can cost a triangle beside it its existence.
+        if (OwnList(nb.List)) {
+            TXYZArray theirs = nb.List->GetPoints();
+            theirs.insert(theirs.begin() + NeighbourInsertIndex(nb), position);
+            if (!KeepsLimits(*other, theirs))
+                return TEditResult::Refuse(TooFewMessage(*other));
+        }
     }
     const int at = list.CurrentIndex + 1;
     // Two neighbours a hair apart with the new point between them would all collapse into one on reading.
@@ -236,10 +262,8 @@ TEditResult AddPoint(TAbstractItem &item, const TXYZ &position, bool intoNeighbo
     TStreetPointRec *rec = list.InsertNewPoint(at, position);
     if (rec == nullptr)
         return TEditResult::NoChange();
-    for (const TPointList::TEdgeNeighbour &nb : neighbours) {
-        const int lo = std::min(nb.A, nb.B), hi = std::max(nb.A, nb.B);
-        nb.List->Insert(hi - lo == 1 ? lo + 1 : lo, rec);
-    }
+    for (const TPointList::TEdgeNeighbour &nb : neighbours)
+        nb.List->Insert(NeighbourInsertIndex(nb), rec);
     list.CurrentIndex = std::min(at, item.MaxPointCount() - 1);
     return TEditResult::MadeChange();
 }
@@ -326,6 +350,11 @@ TEditResult ConnectCurrentPoint(TAbstractItem &item, TStreetPointRec *target, TC
     if (kind == TConnectKind::Insert) {
         if (!InsertAccepted(list, i + 1, to, item.IsClosed()))
             return TEditResult::NoChange();
+        // A record within a millimetre of both ends of the current edge takes them with it on reading.
+        TXYZArray after = list.GetPoints();
+        after.insert(after.begin() + i + 1, to);
+        if (!KeepsLimits(item, after))
+            return TEditResult::Refuse(TooFewMessage(item));
         list.Insert(i + 1, target);
         list.CurrentIndex = i + 1;
         return TEditResult::MadeChange();
@@ -514,26 +543,7 @@ TAbstractItem *CopyWithoutPoints(TAbstractItem &item) {
 }
 
 TAbstractItem *SplitOpenItem(TAbstractItem &item, int k, QString *why) {
-    TPointList &list = item.Points;
-    const int n = list.Count();
-    if (item.IsClosed() || k < 1 || k > n - 2)
-        return nullptr;
-    const TXYZArray head = PositionsOf(list, 0, k), tail = PositionsOf(list, k, n - 1);
-    if (!KeepsLimits(item, head) || !KeepsLimits(item, tail)) {
-        if (why != nullptr)
-            *why = TooFewMessage(item);
-        return nullptr;
-    }
-    TAbstractItem *copy = CopyWithoutPoints(item);
-    if (copy == nullptr)
-        return nullptr;
-    for (int i = k; i < n; ++i)
-        copy->Points.Insert(copy->Points.Count(), list.PointRec(i));
-    for (int i = n - 1; i > k; --i)
-        list.Delete(i);
-    list.CurrentIndex = k;
-    copy->Points.CurrentIndex = 0;
-    return copy;
+    return SplitOpenAt(item, k, item.Points.GetPoints(), why);
 }
 
 namespace {
@@ -559,6 +569,7 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
     if (item.HasControlPoints() || list.Count() < 2)
         return nullptr;
     const bool closed = item.IsClosed();
+    const TXYZArray before = list.GetPoints();
     float t1 = 0, t2 = 0, s = 0;
     if (!list.IntersectSegment(p1, p2, t1, s))
         return nullptr;
@@ -582,9 +593,9 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
         if (closed) {
             const int a = list.IndexOfRec(r1), b = list.IndexOfRec(r2);
             if (a >= 0 && b >= 0 && a != b)
-                copy = SplitClosedAt(item, std::min(a, b), std::max(a, b));
+                copy = SplitClosedAt(item, std::min(a, b), std::max(a, b), before);
         } else {
-            copy = SplitOpenItem(item, list.IndexOfRec(r1));
+            copy = SplitOpenAt(item, list.IndexOfRec(r1), before, nullptr);
         }
     }
     if (copy == nullptr) {
@@ -599,7 +610,7 @@ TAbstractItem *CutItem(TAbstractItem &item, const TXYZ &p1, const TXYZ &p2) {
 TAbstractItem *SplitAlongChord(TAbstractItem &item, int a, int b) {
     if (!item.IsClosed() || !item.Points.IsValidIndex(a) || !item.Points.IsValidIndex(b) || a == b)
         return nullptr;
-    return SplitClosedAt(item, std::min(a, b), std::max(a, b));
+    return SplitClosedAt(item, std::min(a, b), std::max(a, b), item.Points.GetPoints());
 }
 
 int LinkManyItems(std::vector<TAbstractItem *> &items) {

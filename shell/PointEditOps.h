@@ -39,9 +39,7 @@ struct TEditResult {
 
 // ---- Vertex limits
 
-// How many of the positions a reader of the saved street keeps (heights are not stored): a position equal
-// to the one kept before it (or, closed, to the first) is dropped, then every vertex lying closer than
-// 0.001 to the one before it.
+// How many of the positions a reader of the saved street keeps (ReadBackIndices).
 int StoredVertexCount(std::span<const TXYZ> positions, bool closed);
 // The item with these vertex positions in place of its own keeps its limits: at least its minimum after a
 // reload and at most its maximum, or, when it was already outside them, no further outside than before.

@@ -3,9 +3,11 @@
 #include "engine/Cp1251Qt.h"
 #include "engine/Reg_Shell.h"
 #include "engine/StreetError.h"
+#include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/MainPlan.h"
+#include "shell/PointEditOps.h"
 #include "shell/UserPrompts.h"
 
 #include <QAction>
@@ -33,6 +35,19 @@ std::string PathOf(const QString &fileName) {
 QString ShortName(const QString &name) {
     const qsizetype cut = std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\'));
     return cut < 0 ? name : name.mid(cut + 1);
+}
+
+// One line for each item a save leaves out for want of vertices (the model writes complete items only).
+QStringList IncompleteItems(TStreetStructure &street) {
+    QStringList lines;
+    for (int code = 0; code < ItemTypeCount; ++code)
+        for (const auto &item : street.Lists(code))
+            if (!item->IsComplete())
+                lines << QStringLiteral("«%1»: точек %2, нужно %3")
+                             .arg(ToQString(item->GetDisplayName()))
+                             .arg(StoredVertexCount(item->Points.GetPoints(), item->IsClosed()))
+                             .arg(item->MinPointCount());
+    return lines;
 }
 
 bool HasFolder(const QString &name) {
@@ -264,6 +279,7 @@ bool TStreetsHolderModule::WriteStreet(int index, const QString &fileName) {
             QStringLiteral("Файл \"%1\" открыт как другая улица. Улица в него не сохранена.").arg(path));
         return false;
     }
+    const QStringList incomplete = IncompleteItems(street);
     try {
         street.SaveToFile(PathOf(path));
     } catch (const std::exception &e) {
@@ -273,6 +289,11 @@ bool TStreetsHolderModule::WriteStreet(int index, const QString &fileName) {
                 .arg(path, ErrorText(e)));
         return false;
     }
+    // The street keeps them (digitising goes on), but the file does not hold them: the user must know.
+    if (!incomplete.isEmpty())
+        UserPrompts().ShowMessage(TPromptKind::Warning,
+                                  QStringLiteral("Недостроенные объекты не записаны в файл:\n") +
+                                      incomplete.join(u'\n'));
     // Saved only now, after the new file took the old one's place.
     street.ClearModified();
     street.SetFileName(PathOf(path));

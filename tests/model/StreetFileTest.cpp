@@ -257,10 +257,13 @@ TEST_F(StreetFileTest, EditedStreetsWriteWhatReadsBack) {
     line->Points.SetPoint(3, {10.0004f, 0, 3});
     TAbstractItem *poly = MakeItem(s, RoadWay, {{0, 5, 0}, {5, 5, 0}, {5, 10, 0}, {0, 10, 0}});
     poly->Points.SetPoint(3, {0, 5, 0});
+    // The second vertex drops the third; the fourth is then within a millimetre of the second.
+    MakeItem(s, Bort, {{-1, 20, 0}, {0, 20, 0}, {0.0009f, 20, 0}, {-0.0002f, 20.0008f, 0}, {1, 21, 0}});
     const std::vector<uint8_t> once = SaveBytes(s);
     std::unique_ptr<TStreetStructure> back = LoadBytes(once);
     EXPECT_EQ(back->Lists(Bort).Items(0)->Points.Count(), 2);
     EXPECT_EQ(back->Lists(RoadWay).Items(0)->Points.Count(), 3);
+    EXPECT_EQ(back->Lists(Bort).Items(1)->Points.Count(), 3);
     EXPECT_EQ(SaveBytes(*back), once);
 }
 

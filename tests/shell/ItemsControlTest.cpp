@@ -15,11 +15,14 @@
 #include "objects/RegisterObjects.h"
 #include "platform/d3d9/RecordingDevice.h"
 #include "shell/InfoStringActions.h"
+#include "shell/PointEditOps.h"
 #include "shell/ReportTable.h"
 #include "shell/StreetTableForm.h"
+#include "support/StreetBuild.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -84,11 +87,16 @@ protected:
         };
         host.VisibleLayers = [this] { return layers; };
         host.SetVisibleLayers = [this](const TItemTypeSet &s) { layers = s; };
-        host.Refresh = [this] { ++refreshes; };
+        // As the window's RefreshAll does, a refresh ends with the update listeners.
+        host.Refresh = [this] {
+            ++refreshes;
+            updateListeners.Call();
+        };
         host.MouseMode = [this] { return mode; };
         host.SetMouseMode = [this](TMouseEvents *m) { mode = m; };
         host.ShowAt = [this](const TXYZ &p) { shownAt = p; };
         host.DrawListeners = &drawListeners;
+        host.UpdateListeners = &updateListeners;
         module = std::make_unique<TItemsControlModule>(host);
         // A road way 20 x 10 m with a curb on its top edge (shared vertices), a post beside it.
         road = Make(street, RoadWay, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
@@ -108,6 +116,7 @@ protected:
     TMouseEvents *mode = nullptr;
     TXYZ shownAt{-1, -1, -1};
     TListenerList<const TDxDrawParams &> drawListeners;
+    TListenerList<> updateListeners;
     TItemsControlHost host;
     std::unique_ptr<TItemsControlModule> module;
     TAbstractItem *road = nullptr, *curb = nullptr, *post = nullptr;
@@ -253,6 +262,50 @@ TEST_F(ItemsControlTest, CreationMenuAndSamples) {
     EXPECT_TRUE(prompts_.Done());
 }
 
+TEST_F(ItemsControlTest, ANewItemLeftShortOfItsPointsNeverStays) {
+    // A road way from the menu needs three points; the user gives it some and then leaves it.
+    struct TCase {
+        const char *Name;
+        int Points;
+        std::function<void()> Leave;
+        bool Stays;
+    };
+    const TCase cases[] = {
+        {"Esc right after the menu", 0, [&] { module->ClearSelection(); }, false},
+        {"another item picked after two points", 2, [&] { module->SelectItem(post); }, false},
+        {"another item created after one point", 1, [&] { module->CreateItem(Curb); }, false},
+        {"the selection changed elsewhere", 2,
+         [&] {
+             street.Selection().Clear();
+             street.Selection().AddItem(road);
+             host.Refresh();
+         },
+         false},
+        {"another item added with Shift: the new one is still current", 2, [&] { module->ToggleItem(post); },
+         true},
+        {"a refresh while it is still being digitised", 2, [&] { host.Refresh(); }, true},
+        {"another item picked after three points", 3, [&] { module->SelectItem(post); }, true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TAbstractItem *made = module->CreateItem(RoadWay);
+        ASSERT_NE(made, nullptr);
+        for (int i = 0; i < c.Points; ++i)
+            ASSERT_TRUE(AddPoint(*made, {50.0f + float(i), float(i * i), 0}, false).Changed());
+        c.Leave();
+        EXPECT_EQ(street.Lists(RoadWay).Count(), c.Stays ? 2 : 1);
+        EXPECT_TRUE(prompts_.Messages().empty());
+        // What is left goes, so that the next case starts from the fixture's street.
+        std::vector<TAbstractItem *> extra;
+        for (int code : {RoadWay, Curb})
+            for (const auto &item : street.Lists(code))
+                if (item.get() != road && item.get() != curb)
+                    extra.push_back(item.get());
+        street.DeleteItems(extra);
+        street.Selection().Clear();
+    }
+}
+
 TEST_F(ItemsControlTest, CopyAndPasteInTheSameStreetAndIntoAnother) {
     TAbstractItem *axis = Make(street, Axis, {{-10, -5, 0}, {50, -5, 0}});
     road->SetReferAxis(axis);
@@ -365,6 +418,42 @@ TEST_F(ItemsControlTest, TypeConversionKeepsVerticesAttributesAndPlace) {
     EXPECT_EQ(sel[1]->Comment(), Cp("к"));
     EXPECT_EQ(sel[1]->GroupName(), Cp("Г"));
     EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
+}
+
+TEST_F(ItemsControlTest, ConversionTakesTheVerticesAReaderKeeps) {
+    // A curb of three vertices, the first two 0.5 mm apart: a reader keeps two of them.
+    const TXYZArray hair = {{40, 0, 0}, {40.0005f, 0, 0}, {43, 0, 0}};
+    const TXYZArray square = {{40, 0, 0}, {41, 0, 0}, {41, 1, 0}, {40, 1, 0}};
+    struct TCase {
+        const char *Name;
+        int From;
+        const TXYZArray &Points;
+        int Type;
+        bool Converted;
+    };
+    const TCase cases[] = {
+        {"a sidewalk needs three", Curb, hair, Sidewalk, false},
+        {"a post takes one at most", RoadWay, square, Post, false},
+        {"a guide axis needs two", Curb, hair, Axis, true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TAbstractItem *item = street.Lists(c.From).AddNew();
+        for (const TXYZ &p : c.Points)
+            item->Points.InsertNewPoint(item->Points.Count(), p);
+        const int before = street.Lists(c.From).Count();
+        const std::size_t messages = prompts_.Messages().size();
+        street.Selection().Clear();
+        street.Selection().AddItem(item);
+        module->ConvertSelection(c.Type);
+        EXPECT_EQ(street.Lists(c.From).Count(), c.Converted ? before - 1 : before);
+        EXPECT_EQ(prompts_.Messages().size(), c.Converted ? messages : messages + 1);
+        // Whatever the street holds comes back from its file.
+        const std::unique_ptr<TStreetStructure> back = sptest::LoadBytes(sptest::SaveBytes(street));
+        for (int code : {c.From, c.Type})
+            EXPECT_EQ(back->Lists(code).Count(), street.Lists(code).Count()) << code;
+        street.Selection().FreeItems();
+    }
 }
 
 TEST_F(ItemsControlTest, ShowSelectionWalksThroughTheSelection) {

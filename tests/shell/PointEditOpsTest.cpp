@@ -119,6 +119,85 @@ TEST_F(SharedEdge, AddingBetweenNeighboursAHairApartIsRefused) {
     EXPECT_EQ(street.Pool().Count(), points);
 }
 
+// A road way of five vertices whose edge P-Q is 1.5 mm long, a sidewalk triangle (Q, P, R) and a curb
+// (P, Q) on that edge, and a line with a vertex M in the middle of it: whatever lands on M falls within a
+// millimetre of both P and Q, so a reader keeps only one of the three.
+struct THairEdge : TStreetFixture {
+    THairEdge() {
+        road = MakeItem(street, Outline, {{10, 0, 0}, {10.0015f, 0, 0}, {12, 1, 0}, {11, 3, 0}, {9, 2, 0}});
+        TStreetPointRec *p = road->Points.PointRec(0), *q = road->Points.PointRec(1);
+        triangle = MakeItemOn(street, Outline2, {q, p});
+        triangle->Points.InsertNewPoint(2, {10, -1, 0});
+        curb = MakeItemOn(street, Line, {p, q});
+        TAbstractItem *line = MakeItem(street, Line, {Mid, {10.5f, -2, 0}});
+        m = line->Points.PointRec(0);
+    }
+    static constexpr TXYZ Mid{10.00075f, 0, 0};
+    TAbstractItem *road, *triangle, *curb;
+    TStreetPointRec *m;
+};
+
+TEST(HairEdge, NoEditLetsAReaderDropAnItemOnTheShortEdge) {
+    struct Case {
+        const char *name;
+        std::function<TEditResult(THairEdge &)> edit;
+        TEditResult::TKind kind;
+    };
+    const Case cases[] = {
+        // The road way keeps four vertices a reader reads; the triangle would keep two.
+        {"Ctrl-add on the road way goes into the triangle too",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return AddPoint(*f.road, THairEdge::Mid, true);
+         },
+         TEditResult::Refused},
+        {"add on the road way alone",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return AddPoint(*f.road, THairEdge::Mid, false);
+         },
+         TEditResult::Done},
+        {"Ctrl-connect puts M into the triangle",
+         [](THairEdge &f) {
+             f.triangle->Points.CurrentIndex = 0;
+             return ConnectCurrentPoint(*f.triangle, f.m, TConnectKind::Insert);
+         },
+         TEditResult::Refused},
+        {"Ctrl-connect puts M into the road way",
+         [](THairEdge &f) {
+             f.road->Points.CurrentIndex = 0;
+             return ConnectCurrentPoint(*f.road, f.m, TConnectKind::Insert);
+         },
+         TEditResult::Done},
+        // The cut's new vertex in the middle would leave both halves a single vertex each on reading.
+        {"a cut across the curb",
+         [](THairEdge &f) {
+             const TXYZ from{THairEdge::Mid.x, -1, 0}, to{THairEdge::Mid.x, 1, 0};
+             return CutItem(*f.curb, from, to) ? TEditResult::MadeChange() : TEditResult::NoChange();
+         },
+         TEditResult::Nothing},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        THairEdge f;
+        const int points = f.street.Pool().Count();
+        const TEditResult r = c.edit(f);
+        EXPECT_EQ(r.Kind, c.kind);
+        EXPECT_EQ(f.triangle->Points.Count(), 3);
+        EXPECT_EQ(f.curb->Points.Count(), 2);
+        if (r.Kind != TEditResult::Done) {
+            EXPECT_EQ(r.Message.isEmpty(), r.Kind == TEditResult::Nothing);
+            EXPECT_EQ(f.road->Points.Count(), 5);
+            EXPECT_EQ(f.street.Pool().Count(), points);
+        }
+        EXPECT_EQ(CheckItemLimits(f.street), "");
+        const std::unique_ptr<TStreetStructure> back = LoadBytes(SaveBytes(f.street));
+        EXPECT_EQ(back->Lists(Outline).Count(), 1);
+        EXPECT_EQ(back->Lists(Outline2).Count(), 1);
+        EXPECT_EQ(back->Lists(Line).Count(), f.street.Lists(Line).Count());
+    }
+}
+
 TEST_F(SharedEdge, DisconnectLeavesTheOthersOnTheOldVertex) {
     a->Points.CurrentIndex = 1;
     ASSERT_TRUE(DisconnectCurrentPoint(*a).Changed());
@@ -411,6 +490,12 @@ TEST_F(SharedEdge, StoredVertexCountIsWhatAReloadKeeps) {
         {"heights are not stored", Line, {{0, 0, 0}, {0, 0, 5}, {1, 0, 0}}, 2},
         {"within a millimetre", Line, {{0, 0, 0}, {0.0005f, 0, 0}, {1, 0, 0}}, 2},
         {"collapses to one", Line, {{0, 0, 0}, {0.0004f, 0, 0}}, 1},
+        // (0, 0) drops (0.0009, 0); then (-0.0002, 0.0008) is within a millimetre of (0, 0): a second
+        // reading would drop it too.
+        {"a vertex gone brings two within a millimetre",
+         Line,
+         {{-1, 0, 0}, {0, 0, 0}, {0.0009f, 0, 0}, {-0.0002f, 0.0008f, 0}, {1, 1, 0}},
+         3},
         {"closed back to the first", Outline, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 1}}, 3},
         {"closed square", Outline, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 4},
     };

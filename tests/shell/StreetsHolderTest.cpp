@@ -4,9 +4,13 @@
 // list and the questions on closing.
 #include "ShellTestSupport.h"
 
+#include "engine/Cp1251Qt.h"
 #include "engine/Streams.h"
+#include "model/ItemList.h"
+#include "objects/RegisterObjects.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/StreetsHolder.h"
+#include "support/StreetBuild.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -192,6 +196,32 @@ TEST_F(StreetsHolder, ANewStreetAsksForItsFileOnTheFirstSave) {
     EXPECT_EQ(holder_->ActiveFileName(), Q(path));
     EXPECT_EQ(sptest::ReadFileBytes(path), BytesOf(holder_->ActiveStreet()));
     EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(StreetsHolder, AnItemStillBeingDigitisedStaysOutOfTheFile) {
+    RegisterObjects();
+    holder_->NewStreet();
+    TStreetStructure &street = holder_->ActiveStreet();
+    constexpr int RoadWay = 2;
+    sptest::MakeItem(street, RoadWay, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    // Two points of the three a road way needs: a reader of the file would drop it without a word.
+    TAbstractItem *unfinished = sptest::MakeItem(street, RoadWay, {{5, 0, 0}, {6, 0, 0}});
+    const std::string path = dir_.File("short.zrv");
+    prompts_.Files({Q(path)});
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(prompts_.Messages()[0].contains(ToQString(unfinished->GetDisplayName())));
+    // The street keeps it, so that digitising goes on; the file reads back as it was written.
+    EXPECT_EQ(street.Lists(RoadWay).Count(), 2);
+    const std::unique_ptr<TStreetStructure> back = LoadStreetFile(path);
+    EXPECT_EQ(back->Lists(RoadWay).Count(), 1);
+    EXPECT_EQ(BytesOf(*back), sptest::ReadFileBytes(path));
+    // The side file of an auto-save leaves it out too, without a word in the middle of the work.
+    Modify(street);
+    holder_->AutoSave();
+    const std::unique_ptr<TStreetStructure> side = LoadStreetFile(holder_->AutoSaveFileName(0).toStdString());
+    EXPECT_EQ(side->Lists(RoadWay).Count(), 1);
+    EXPECT_EQ(prompts_.Messages().size(), 1);
 }
 
 TEST_F(StreetsHolder, AutoSaveWritesSideFilesThatGoWithSaveAndClose) {
