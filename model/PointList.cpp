@@ -786,10 +786,14 @@ std::vector<std::size_t> ReadBackIndices(std::span<const TXYZ> positions, bool c
                 continue;
             next.push_back(i);
         }
-        for (std::size_t k = next.size(); k-- > 1;)
-            if (Dist3(stored(next[k - 1]), stored(next[k])) < DuplicateDistance)
-                next.erase(next.begin() + static_cast<std::ptrdiff_t>(k));
-        kept = std::move(next);
+        // A vertex within a millimetre of the one before it in the pass's input goes (the reader compares
+        // with that one, not with the last vertex kept).
+        std::vector<std::size_t> spaced;
+        spaced.reserve(next.size());
+        for (std::size_t k = 0; k < next.size(); ++k)
+            if (k == 0 || Dist3(stored(next[k - 1]), stored(next[k])) >= DuplicateDistance)
+                spaced.push_back(next[k]);
+        kept = std::move(spaced);
     }
     return kept;
 }
@@ -833,10 +837,37 @@ void TPointList::LoadFromStream(TStream &stream) {
     Refs_.reserve(Refs_.size() + static_cast<std::size_t>(n));
     for (int32_t i = 0; i < n; ++i)
         InsertById(Count(), stream.ReadInt32(what));
-    for (int i = Count() - 2; i >= 0; --i)
-        if (Dist3(Refs_[static_cast<std::size_t>(i)]->Position(),
-                  Refs_[static_cast<std::size_t>(i) + 1]->Position()) < DuplicateDistance)
-            Delete(i + 1);
+    // A vertex within a millimetre of the one before it goes. Decided on the list as read, then removed in
+    // one sweep: deleting one at a time would move the rest of the list for each, and a file of many close
+    // vertices would take quadratic time to read.
+    std::vector<bool> drop(Refs_.size(), false);
+    bool any = false;
+    for (std::size_t i = 1; i < Refs_.size(); ++i)
+        if (Dist3(Refs_[i - 1]->Position(), Refs_[i]->Position()) < DuplicateDistance)
+            any = drop[i] = true;
+    if (any)
+        DeleteMarked(drop);
+}
+
+void TPointList::DeleteMarked(const std::vector<bool> &drop) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < Refs_.size(); ++i) {
+        TStreetPointRec *rec = Refs_[i];
+        if (!drop[i]) {
+            Refs_[out++] = rec;
+            continue;
+        }
+        // As Delete does for one vertex.
+        RemoveOneOwner(rec, this);
+        for (std::size_t k = 0; k < rec->Owners.size(); ++k)
+            if (TPointList *l = rec->Owners[k]; l != this)
+                l->PointChangedRec(rec);
+    }
+    Refs_.resize(out);
+    Changed_ = true;
+    GeometryValid_ = false;
+    MarkOwnerDirty();
+    NotifyModified();
 }
 
 bool TPointList::CanBuildSpline() const {

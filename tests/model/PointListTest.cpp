@@ -267,6 +267,23 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
     want.Tag("PNTLIST").Tag("PNTLSTSP").U8(1).I32(2).I32(1).I32(3);
     EXPECT_EQ(out.Bytes(), want.Data());
 
+    // A chain of close vertices: each is measured against the one before it as read, so the whole chain
+    // after its first vertex goes, and the vertices that went no longer count the list as an owner.
+    S.Pool().AddPointRec({0.0006f, 5, 0});
+    S.Pool().AddPointRec({0.0012f, 5, 0});
+    S.Pool().AddPointRec({0, 5, 0});
+    TAbstractItem *chain = S.Lists(Bort).AddNew();
+    sptest::ByteBuilder c;
+    c.Tag("PNTLIST").I32(5).I32(6).I32(4).I32(5).I32(3).I32(1);
+    TMemoryStream chained(c.Data());
+    chain->Points.LoadFromStream(chained);
+    ASSERT_EQ(chain->Points.Count(), 3);
+    EXPECT_EQ(chain->Points.IdAt(0), 6);
+    EXPECT_EQ(chain->Points.IdAt(1), 3);
+    EXPECT_EQ(chain->Points.IdAt(2), 1);
+    EXPECT_TRUE(S.Pool().FindById(4)->Owners.empty());
+    EXPECT_TRUE(S.Pool().FindById(5)->Owners.empty());
+
     // Without its tag nothing is read; an empty list writes nothing.
     TMemoryStream other(sptest::ByteBuilder().Tag("ITEMACTV").Data());
     TAbstractItem *empty = S.Lists(Bort).AddNew();
