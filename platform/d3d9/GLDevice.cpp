@@ -523,14 +523,17 @@ public:
         gl.glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, buffer.data());
         CheckGLError(gl, call);
         // Bytes B, G, R, A are one little-endian word with A on top; the target has no alpha to give.
+        // GL's first row is the bottom one. One pass does both: the picture is read back for every
+        // printed tile and every test frame, and each pass over it costs as much as the read.
         static_assert(std::endian::native == std::endian::little);
-        for (uint32_t &pixel : buffer)
-            pixel |= 0xFF000000u;
-        // GL's first row is the bottom one.
-        for (int y = 0; y < h; ++y)
-            std::memcpy(static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch,
-                        buffer.data() + static_cast<std::size_t>(h - 1 - y) * w,
-                        static_cast<std::size_t>(w) * 4);
+        for (int y = 0; y < h; ++y) {
+            const uint32_t *from = buffer.data() + static_cast<std::size_t>(h - 1 - y) * w;
+            uint8_t *to = static_cast<uint8_t *>(rows) + static_cast<std::ptrdiff_t>(y) * pitch;
+            for (int x = 0; x < w; ++x) {
+                const uint32_t pixel = from[x] | 0xFF000000u;
+                std::memcpy(to + static_cast<std::ptrdiff_t>(x) * 4, &pixel, 4);
+            }
+        }
     }
 
 protected:
