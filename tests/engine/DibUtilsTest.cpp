@@ -164,6 +164,41 @@ TEST(DibUtils, SharpenThinLines) {
     EXPECT_EQ(std::vector<uint8_t>(b32.Bits(), b32.Bits() + b32.BitsSize()), before);
 }
 
+// The column pass runs over whole rows at a time; it must touch exactly the pairs a pass down each column
+// would (never the pair of stored rows 0 and 1, always the last pair). Checked against a pass that takes
+// every row, then every column, one at a time, on random greys around the two thresholds.
+TEST(DibUtils, SharpenThinLinesAgreesWithAColumnByColumnPass) {
+    const int levels[] = {0, 10, 16, 17, 100, 101, 110, 255};
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    const auto pair = [](int &a, int &b) {
+        if (3 * a < 50 && 3 * b > 300)
+            a = 0, b = 255;
+        if (3 * a > 300 && 3 * b < 50)
+            b = 0, a = 255;
+    };
+    for (int trial = 0; trial < 40; ++trial) {
+        const int w = 1 + static_cast<int>(next() >> 16) % 9, h = 1 + static_cast<int>(next() >> 16) % 9;
+        std::vector<std::vector<int>> rows(static_cast<std::size_t>(h),
+                                           std::vector<int>(static_cast<std::size_t>(w)));
+        for (auto &r : rows)
+            for (int &v : r)
+                v = levels[(next() >> 16) % 8];
+        TBitmap b = GreyBitmap(rows);
+        // The stored order: the bottom row first.
+        std::vector<std::vector<int>> want(rows.rbegin(), rows.rend());
+        for (auto &r : want)
+            for (int x = 1; x + 1 < w; ++x)
+                pair(r[static_cast<std::size_t>(x)], r[static_cast<std::size_t>(x) + 1]);
+        for (std::size_t x = 0; x < static_cast<std::size_t>(w); ++x)
+            for (int y = 1; y + 1 < h; ++y)
+                pair(want[static_cast<std::size_t>(y)][x], want[static_cast<std::size_t>(y) + 1][x]);
+        SharpenThinLines(FillBitmapInfoHeader(b), DibBitsPointer(b));
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        EXPECT_EQ(Greys(b), std::vector<std::vector<int>>(want.rbegin(), want.rend()));
+    }
+}
+
 TEST(DibUtils, WhiteTilePacksToOneRowAndRepeats) {
     const TBitmap tile(512, 512, TPixelFormat::pf24bit);
     ByteBuilder want = HeaderBytes(512, 512, 24, 786432);
