@@ -454,10 +454,21 @@ QString TStreetsHolderModule::AutoSaveFileNameOf(const QString &streetFileName) 
 }
 
 QString TStreetsHolderModule::AutoSaveFileName(int index) const {
+    if (index < 0 || index >= Count())
+        return {};
     const QString name = FileNames(index);
     if (HasFolder(name))
         return AutoSaveFileNameOf(name);
-    return AutoSaveFileNameOf(SettingsDir() + u'/' + ShortName(name));
+    // Streets without a file share the settings folder with every other session's: a side file found
+    // there that is not this street's own may be the only copy of work from a session that ended
+    // without saving, or of another running program's street of the same name, and is never written over.
+    const QString first = SettingsDir() + u'/' + ShortName(name);
+    const QString own = streets_[static_cast<std::size_t>(index)].AutoSaveFile;
+    for (int n = 1;; ++n) {
+        const QString side = AutoSaveFileNameOf(n == 1 ? first : first + u'.' + QString::number(n));
+        if (side == own || !QFileInfo::exists(side))
+            return side;
+    }
 }
 
 void TStreetsHolderModule::AutoSave() {

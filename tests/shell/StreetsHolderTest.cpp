@@ -256,6 +256,30 @@ TEST_F(StreetsHolder, AutoSaveWritesSideFilesThatGoWithSaveAndClose) {
     EXPECT_TRUE(prompts_.Done());
 }
 
+// A side file in the settings folder that another session left (it ended without saving) or that another
+// running program writes is never written over by a street of the same name.
+TEST_F(StreetsHolder, AnUnnamedStreetNeverWritesOverAnotherSessionsSideFile) {
+    const QString left = SettingsDir() + "/Street.zrv.autosave";
+    QDir().mkpath(SettingsDir());
+    WriteStreet(left.toStdString(), 5);
+    const std::vector<uint8_t> leftBytes = sptest::ReadFileBytes(left.toStdString());
+    holder_->NewStreet();
+    Modify(holder_->Streets(0));
+    holder_->AutoSave();
+    const QString own = SettingsDir() + "/Street.zrv.2.autosave";
+    EXPECT_EQ(holder_->AutoSaveFileName(0), own);
+    EXPECT_EQ(sptest::ReadFileBytes(own.toStdString()), BytesOf(holder_->Streets(0)));
+    // Later ticks keep to the street's own side file; a close takes only that one away.
+    Modify(holder_->Streets(0));
+    holder_->AutoSave();
+    EXPECT_EQ(holder_->AutoSaveFileName(0), own);
+    EXPECT_EQ(sptest::ReadFileBytes(own.toStdString()), BytesOf(holder_->Streets(0)));
+    EXPECT_TRUE(holder_->CloseStreet(0, true));
+    EXPECT_FALSE(QFileInfo::exists(own));
+    EXPECT_EQ(sptest::ReadFileBytes(left.toStdString()), leftBytes);
+    EXPECT_EQ(holder_->AutoSaveFileName(0), QString());
+}
+
 TEST_F(StreetsHolder, ANewerSideFileIsOfferedWhenTheStreetOpens) {
     const std::string a = File("a.zrv", 2);
     const std::string side = a + ".autosave";
