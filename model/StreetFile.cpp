@@ -38,25 +38,31 @@ void TStreetStructure::LoadFromStream(TStream &stream) {
     try {
         ReadStream(stream);
     } catch (...) {
-        // Never a half-read street: what the failed read brought in goes again, the header's fields
-        // too, so that the next save cannot mix another file's name or options into this one.
+        // Never a half-read street: what the failed read brought in goes again.
         Clear();
-        Name_ = Start_ = Finish_ = Cp1251String();
-        EcefMap_ = TEcefMapRec{};
-        LnParams_.clear();
-        ArrowBig_ = ArrPlast_ = OstPlast_ = StpPlast_ = ZebPlast_ = 0;
-        ZebraYop_ = 0;
-        WorkTime_ = 0;
-        BlockDefs_.Clear();
-        DrawOpts_.Clear();
-        ZnakScaleCache_ = 0;
+        ClearFileFields();
         Loaded_ = false;
         throw;
     }
 }
 
+// The fields only a street stream sets, each from a section a file may lack: a street read into, or
+// one whose read failed, must not keep another file's name, options or library for the next save.
+void TStreetStructure::ClearFileFields() {
+    Name_ = Start_ = Finish_ = Cp1251String();
+    EcefMap_ = TEcefMapRec{};
+    LnParams_.clear();
+    ArrowBig_ = ArrPlast_ = OstPlast_ = StpPlast_ = ZebPlast_ = 0;
+    ZebraYop_ = 0;
+    WorkTime_ = 0;
+    BlockDefs_.Clear();
+    DrawOpts_.Clear();
+    ApplyRazmerOptions();
+}
+
 void TStreetStructure::ReadStream(TStream &stream) {
     Clear();
+    ClearFileFields();
 
     if (CheckStreamTag(stream, "TAGSSIZE")) {
         const int32_t size = stream.ReadInt32(What);
@@ -116,11 +122,9 @@ void TStreetStructure::ReadStream(TStream &stream) {
 
     Pool_.LoadFromStream(stream);
 
-    if (CheckStreamTag(stream, "BLOCKDEF")) {
-        // Reading a street replaces its blocks (the library reader itself appends).
-        BlockDefs_.Clear();
+    // The library reader appends, to the library ClearFileFields emptied.
+    if (CheckStreamTag(stream, "BLOCKDEF"))
         BlockDefs_.LoadFromStream(stream);
-    }
     if (CheckStreamTag(stream, "DSNLNDEF")) {
         LineDefs_.LoadFromStream(stream);
         LineDefs_.PublishBatches(*this);

@@ -221,6 +221,7 @@ private:
     void Register(TConnectedItems *c);
     void Unregister(TConnectedItems *c);
     void ReadStream(TStream &stream);
+    void ClearFileFields();
     void ApplyRazmerOptions();
     void InvalidateType(int code);
     void SetOptionText(const char *name, const Cp1251String &value);
@@ -262,7 +263,8 @@ private:
 
 // Holders outside the model that keep items (windows, tools) hear of every batch of items about to be
 // freed, from whatever street and for whatever reason, once per batch, while the items still exist.
-using TItemsFreeingHandler = std::function<void(TStreetStructure &street, std::span<TAbstractItem *const> items)>;
+using TItemsFreeingHandler =
+    std::function<void(TStreetStructure &street, std::span<TAbstractItem *const> items)>;
 uint64_t AddItemsFreeingListener(TItemsFreeingHandler handler);
 void RemoveItemsFreeingListener(uint64_t token);
 

@@ -383,6 +383,17 @@ TEST_F(StreetFileTest, AFailedReadLeavesNothingHalfRead) {
     EXPECT_FALSE(s.GetBoolOption(Cp1251String("UpdateAllEdges")));
     EXPECT_EQ(s.BlockDefs().Count(), 0);
     EXPECT_EQ(s.WorkTime(), 0);
+
+    // Nor after a read that works, of a file without those sections.
+    s.SetName(Cp("Прежняя"));
+    s.SetBoolOption(Cp1251String("UpdateAllEdges"), true);
+    s.SetWorkTime(5);
+    TMemoryStream bare(StreetFile{}.Bytes());
+    s.LoadFromStream(bare);
+    EXPECT_TRUE(s.Loaded());
+    EXPECT_TRUE(s.Name().Empty());
+    EXPECT_FALSE(s.GetBoolOption(Cp1251String("UpdateAllEdges")));
+    EXPECT_EQ(s.WorkTime(), 0);
 }
 
 TEST_F(StreetFileTest, FilesSaveThroughATemporaryAndLoadIntoAFreshStreet) {
