@@ -34,6 +34,13 @@ private:
     std::unordered_set<const TAbstractItem *> Set_;
 };
 
+// A list's items that a search looks at: the active ones not excluded.
+auto Searchable(const TExclusion &excluded) {
+    return [&excluded](const std::unique_ptr<TAbstractItem> &item) -> TAbstractItem * {
+        return item->Active && !excluded.Contains(item.get()) ? item.get() : nullptr;
+    };
+}
+
 std::string TypeText(int code) {
     return std::to_string(code) + " (" + ItemTypeIdent(code).Bytes() + ")";
 }
@@ -175,37 +182,13 @@ void TItemList::SaveToStream(TStream &stream) const {
 TAbstractItem *TItemList::FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                       double maxDistance) {
     const TExclusion excluded(exclusion);
-    TAbstractItem *best = nullptr;
-    double bestD = NoDistance;
-    for (const auto &item : Items_) {
-        if (!item->Active || excluded.Contains(item.get()))
-            continue;
-        double d = NoDistance;
-        item->HitTest(point, d, NoDistance);
-        if (d < bestD && d < maxDistance) {
-            best = item.get();
-            bestD = d;
-        }
-    }
-    return best;
+    return NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, NoDistance);
 }
 
 void TItemList::CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                double maxDistance, std::vector<TAbstractItem *> &result) {
     const TExclusion excluded(exclusion);
-    TAbstractItem *best = nullptr;
-    double bestD = NoDistance;
-    for (const auto &item : Items_) {
-        if (!item->Active || excluded.Contains(item.get()))
-            continue;
-        double d = NoDistance;
-        item->HitTest(point, d, maxDistance);
-        if (d < bestD && d < maxDistance) {
-            best = item.get();
-            bestD = d;
-        }
-    }
-    if (best)
+    if (TAbstractItem *best = NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, maxDistance))
         result.push_back(best);
 }
 

@@ -18,6 +18,28 @@
 
 class TAbstractItem;
 class TItemClass;
+
+// The rule every nearest-item search keeps: of the items itemOf gives for the range's entries (nullptr
+// skips one), the first of equal hit distances below maxDistance, each hit-tested with testLimit.
+template <class Range, class ItemOf>
+TAbstractItem *NearestByHitTest(const Range &range, ItemOf itemOf, const TXYZ &point, double maxDistance,
+                                double testLimit) {
+    constexpr double none = 3.4e38;
+    TAbstractItem *best = nullptr;
+    double bestD = none;
+    for (const auto &entry : range) {
+        auto *item = itemOf(entry);
+        if (!item)
+            continue;
+        double d = none;
+        item->HitTest(point, d, testLimit);
+        if (d < bestD && d < maxDistance) {
+            best = item;
+            bestD = d;
+        }
+    }
+    return best;
+}
 class TStreetStructure;
 
 class TItemList {

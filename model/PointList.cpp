@@ -172,13 +172,21 @@ TStreetPointRec *TPointList::InsertNewPoint(int index, const TXYZ &position) {
 void TPointList::Delete(int i) {
     CheckIndex(i, "Delete");
     TStreetPointRec *rec = Refs_[static_cast<std::size_t>(i)];
-    RemoveOneOwner(rec, this);
     Refs_.erase(Refs_.begin() + i);
+    LetGo(rec);
+    VerticesRemoved();
+}
+
+void TPointList::LetGo(TStreetPointRec *rec) {
+    RemoveOneOwner(rec, this);
     // Every other list still using the record is told that its vertex changed (a list using it twice
     // hears it twice, which changes nothing the second time).
     for (std::size_t k = 0; k < rec->Owners.size(); ++k)
         if (TPointList *l = rec->Owners[k]; l != this)
             l->PointChangedRec(rec);
+}
+
+void TPointList::VerticesRemoved() {
     Changed_ = true;
     GeometryValid_ = false;
     MarkOwnerDirty();
@@ -850,24 +858,18 @@ void TPointList::LoadFromStream(TStream &stream) {
 }
 
 void TPointList::DeleteMarked(const std::vector<bool> &drop) {
+    std::vector<TStreetPointRec *> gone;
     std::size_t out = 0;
     for (std::size_t i = 0; i < Refs_.size(); ++i) {
-        TStreetPointRec *rec = Refs_[i];
-        if (!drop[i]) {
-            Refs_[out++] = rec;
-            continue;
-        }
-        // As Delete does for one vertex.
-        RemoveOneOwner(rec, this);
-        for (std::size_t k = 0; k < rec->Owners.size(); ++k)
-            if (TPointList *l = rec->Owners[k]; l != this)
-                l->PointChangedRec(rec);
+        if (drop[i])
+            gone.push_back(Refs_[i]);
+        else
+            Refs_[out++] = Refs_[i];
     }
     Refs_.resize(out);
-    Changed_ = true;
-    GeometryValid_ = false;
-    MarkOwnerDirty();
-    NotifyModified();
+    for (TStreetPointRec *rec : gone)
+        LetGo(rec);
+    VerticesRemoved();
 }
 
 bool TPointList::CanBuildSpline() const {

@@ -173,6 +173,10 @@ private:
     void ForgetRecords() { Refs_.clear(); }
     // Deletes the vertices marked, as Delete does each, in one sweep.
     void DeleteMarked(const std::vector<bool> &drop);
+    // What deleting a vertex does besides taking it out of the list: the record leaves this owner and
+    // its other owners hear of it; then the list's own marks.
+    void LetGo(TStreetPointRec *rec);
+    void VerticesRemoved();
     bool OwnerIsClosed() const;
     bool OwnerHasControlPoints() const;
     int OwnerTypeCode() const;

@@ -334,6 +334,10 @@ bool Excluded(std::span<TAbstractItem *const> exclusion, const TAbstractItem *it
 }
 
 // The index's candidates grouped by type code, each group in list order.
+TAbstractItem *Itself(TAbstractItem *item) {
+    return item;
+}
+
 std::array<std::vector<TAbstractItem *>, ItemTypeCount> ByType(std::vector<TAbstractItem *> &candidates,
                                                                std::span<TAbstractItem *const> exclusion) {
     std::sort(candidates.begin(), candidates.end(),
@@ -350,22 +354,6 @@ std::array<std::vector<TAbstractItem *>, ItemTypeCount> ByType(std::vector<TAbst
         groups[static_cast<std::size_t>(item->GetTypeCode())].push_back(item);
     }
     return groups;
-}
-
-// A list's rule: the first of equal distances below maxDistance, each item hit-tested with testLimit.
-TAbstractItem *NearestOf(const std::vector<TAbstractItem *> &group, const TXYZ &point, double maxDistance,
-                         double testLimit) {
-    TAbstractItem *cand = nullptr;
-    double candD = NoDistance;
-    for (TAbstractItem *item : group) {
-        double d = NoDistance;
-        item->HitTest(point, d, testLimit);
-        if (d < candD && d < maxDistance) {
-            cand = item;
-            candD = d;
-        }
-    }
-    return cand;
 }
 
 } // namespace
@@ -385,7 +373,7 @@ TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemT
             continue;
         // Each tested without a limit.
         TAbstractItem *cand =
-            NearestOf(groups[static_cast<std::size_t>(code)], point, maxDistance, NoDistance);
+            NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, NoDistance);
         if (!cand)
             continue;
         double d = NoDistance;
@@ -409,7 +397,7 @@ void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet
         if (!types.Contains(code))
             continue;
         TAbstractItem *cand =
-            NearestOf(groups[static_cast<std::size_t>(code)], point, maxDistance, maxDistance);
+            NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, maxDistance);
         if (cand)
             found.push_back(cand);
     }

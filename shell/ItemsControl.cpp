@@ -409,8 +409,7 @@ TItemsControlModule::~TItemsControlModule() {
 
 TFloatingAction *TItemsControlModule::MakeAction(const char *name, const QString &hint,
                                                  const QKeySequence &shortcut) {
-    TFloatingAction *a = TFloatingAction::Make(this, Category, name, hint, shortcut);
-    return a;
+    return TFloatingAction::Make(this, Category, name, hint, shortcut);
 }
 
 void TItemsControlModule::Refresh() const {
