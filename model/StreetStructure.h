@@ -263,8 +263,7 @@ private:
 
 // Holders outside the model that keep items (windows, tools) hear of every batch of items about to be
 // freed, from whatever street and for whatever reason, once per batch, while the items still exist.
-using TItemsFreeingHandler =
-    std::function<void(TStreetStructure &street, std::span<TAbstractItem *const> items)>;
+using TItemsFreeingHandler = std::function<void(TStreetStructure &street, std::span<TAbstractItem *const> items)>;
 uint64_t AddItemsFreeingListener(TItemsFreeingHandler handler);
 void RemoveItemsFreeingListener(uint64_t token);
 
