@@ -8,7 +8,7 @@
 #include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
-#include "tools/make-street/StandInItems.h"
+#include "objects/StandInItems.h"
 
 #include <QStringList>
 

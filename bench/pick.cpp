@@ -15,6 +15,7 @@
 #include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -27,7 +28,7 @@ constexpr int StreetVertices = 1000000;
 constexpr int PathLength = 1000;
 constexpr double MetresPerPixel = 0.05;
 constexpr double PickRadius = 10 * MetresPerPixel;
-constexpr double Far = 3.4e38;
+constexpr double Far = UndefinedValue;
 
 const TItemTypeSet PolygonTypes{1, 2, 3, 4, 5, 6, 7, 12, 34, 38};
 const TItemTypeSet LineTypes{8, 9, 10, 13, 14, 18, 19, 26, 30, 31, 35, 37, 39, 40};

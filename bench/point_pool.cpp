@@ -10,6 +10,7 @@
 #include "model/PointList.h"
 #include "model/PointStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -76,7 +77,7 @@ TStreet &Street() {
 // The snapping rule applied to every record in pool order: the smallest distance, the last of equal ones.
 int32_t ScanNearest(const TPointStructure &pool, TXYZ &p, const TItemTypeSet &types) {
     const TStreetPointRec *best = nullptr;
-    double bestD = 3.4e38;
+    double bestD = UndefinedValue;
     const int n = pool.Count();
     for (int i = 0; i < n; ++i) {
         const TStreetPointRec *r = pool.Points(i);

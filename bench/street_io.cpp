@@ -7,7 +7,7 @@
 #include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
-#include "tools/make-street/StandInItems.h"
+#include "objects/StandInItems.h"
 #include "tools/make-street/StreetGen.h"
 
 #include <filesystem>

@@ -2,6 +2,7 @@
 
 #include "engine/StreetError.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -141,7 +142,8 @@ TXYZ MiterVector(const TXYZ &prev, const TXYZ &cur, const TXYZ &next) {
         k = std::fabs(dx) > std::fabs(dy) ? (ay + by) / dx : -(ax + bx) / dy;
     const double mx = ay - k * ax, my = -ax - k * ay;
     // So near a spike that the corner lies beyond what a single holds: it is the spike's.
-    if (!(std::fabs(mx) <= std::numeric_limits<float>::max() && std::fabs(my) <= std::numeric_limits<float>::max()))
+    if (!(std::fabs(mx) <= std::numeric_limits<float>::max() &&
+          std::fabs(my) <= std::numeric_limits<float>::max()))
         return {float(ay), float(-ax), cur.z};
     return {float(mx), float(my), cur.z};
 }
@@ -158,7 +160,7 @@ void ProjectPointOnSegment(const TXYZ &p, const TXYZ &a, const TXYZ &b, float &t
 int NearestSegmentIndex(const TXYZArray &poly, const TXYZ &p) {
     const int n = static_cast<int>(std::min<std::size_t>(poly.size(), std::numeric_limits<int>::max()));
     int best = -1;
-    float bestD = 3.4e38f;
+    float bestD = UndefinedValueF;
     for (int i = 0; i + 1 < n; ++i) {
         float t = 0, dist = 0;
         ProjectPointOnSegment(p, poly[i], poly[i + 1], t, dist);

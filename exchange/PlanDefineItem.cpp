@@ -9,6 +9,7 @@
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -171,7 +172,7 @@ void TPlanDefineItem::Draw(const TDxDrawParams &params, uint32_t layer) {
 }
 
 void TPlanDefineItem::DrawStamps(const TDxDrawParams &params) const {
-    const TDxDrawParams stampParams{params.Renderer, TXYZ{0, 0, 0}, 3.4e38f};
+    const TDxDrawParams stampParams{params.Renderer, TXYZ{0, 0, 0}, UndefinedValueF};
     for (int i = 0; i < StampCornerCount; ++i) {
         TStreetStructure *stamp = Stamps_[static_cast<std::size_t>(i)].get();
         if (!stamp)
@@ -340,7 +341,7 @@ Cp1251String TPlanDefineItem::GetCaption() const {
         const TXYZ corners[4] = {PixelToWorld(float(l), float(t)), PixelToWorld(float(l), float(h - b)),
                                  PixelToWorld(float(w - r), float(h - b)),
                                  PixelToWorld(float(w - r), float(t))};
-        double lo = 3.4e38, hi = -3.4e38;
+        double lo = UndefinedValue, hi = -UndefinedValue;
         for (const TXYZ &c : corners) {
             const double along = axis->Points.DistanceAtParam(axis->Points.ParamOfPoint(c));
             lo = std::min(lo, along);

@@ -19,6 +19,7 @@
 
 #include <QRect>
 
+#include "model/ItemTypeCodes.h"
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -31,8 +32,6 @@ class TMatrixShell;
 class TBitmap;
 class TStreetStructure;
 class TSurfaceRenderer;
-
-constexpr int PlanDefineTypeCode = 36;
 
 // The fields of a sheet that its format file "*.qk_format" holds.
 struct TPlanSheetFormat {

@@ -6,7 +6,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
-#include "tools/make-street/StandInItems.h"
+#include "objects/StandInItems.h"
 #include "tools/make-street/StreetGen.h"
 #include "tools/make-street/StreetInvariants.h"
 

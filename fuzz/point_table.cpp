@@ -8,6 +8,7 @@
 #include "model/PointList.h"
 #include "model/PointStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!refresh)
             continue;
         int32_t want = -1;
-        double best = 3.4e38;
+        double best = UndefinedValue;
         for (int i = 0; i < n; ++i) {
             const double d = Dist(asked, pool.Points(i)->Position());
             if (d <= best) {

@@ -9,12 +9,11 @@
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <string>
 
 namespace {
-
-constexpr double NoDistance = 3.4e38;
 
 // An ident as it may appear in a message: printable ASCII kept, other bytes as \xNN.
 std::string ShowIdent(std::string_view bytes) {
@@ -153,7 +152,7 @@ bool TAbstractItem::IsComplete() const {
 // ---- Virtual operations
 
 bool TAbstractItem::HitTest(const TXYZ &, double &distance, double) {
-    distance = NoDistance;
+    distance = UndefinedValue;
     return false;
 }
 

@@ -5,12 +5,11 @@
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
+#include "model/ItemTypeCodes.h"
 #include <string>
 
 namespace {
 
-constexpr int DesignFigureTypeCode = 7;
-constexpr int DesignLineTypeCode = 19;
 constexpr std::size_t LineDefFirstBatch = 4; // entries 0..3 are the built-in line styles
 constexpr std::size_t FigDefFirstBatch = 1;  // entry 0 is the plain fill
 constexpr uint32_t OpaqueBlack = 0xFF000000u;

@@ -5,6 +5,7 @@
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <limits>
 #include <string>
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr double NoDistance = 3.4e38;
 // "ITEM    ", the class ident and the id: no record is shorter.
 constexpr int MinItemRecordSize = 8 + ItemIdentSize + 4;
 
@@ -182,7 +182,7 @@ void TItemList::SaveToStream(TStream &stream) const {
 TAbstractItem *TItemList::FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                       double maxDistance) {
     const TExclusion excluded(exclusion);
-    return NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, NoDistance);
+    return NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, UndefinedValue);
 }
 
 void TItemList::CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,

@@ -10,6 +10,7 @@
 #include "engine/Streams.h"
 #include "model/BatchSeam.h"
 
+#include "engine/UndefinedValue.h"
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -24,7 +25,7 @@ class TItemClass;
 template <class Range, class ItemOf>
 TAbstractItem *NearestByHitTest(const Range &range, ItemOf itemOf, const TXYZ &point, double maxDistance,
                                 double testLimit) {
-    constexpr double none = 3.4e38;
+    constexpr double none = UndefinedValue;
     TAbstractItem *best = nullptr;
     double bestD = none;
     for (const auto &entry : range) {

@@ -4,6 +4,7 @@
 // that persists type sets as text. Everything that differs between types is one row of the type table;
 // behaviour per type goes through the class registered in ItemClasses, never through a switch on the code.
 #include "engine/Cp1251.h"
+#include "model/ItemTypeCodes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "model/LineItem.h"
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 
 void TLineItem::LoadFromStream(TStream &stream) {
@@ -7,10 +8,8 @@ void TLineItem::LoadFromStream(TStream &stream) {
     Invalid = Points.Count() < 2;
 }
 
-bool TLineItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
-    distance = 3.4e38;
-    Points.EnsureGeometry();
-    const TXYZArray &d = Points.Dense();
+double InnerSegmentDistance(const TXYZArray &d, const TXYZ &point) {
+    double distance = UndefinedValue;
     for (std::size_t i = 0; i + 1 < d.size(); ++i) {
         if (d[i].x == d[i + 1].x && d[i].y == d[i + 1].y)
             continue;
@@ -19,5 +18,11 @@ bool TLineItem::HitTest(const TXYZ &point, double &distance, double maxDistance)
         if (t > 0 && t < 1 && std::fabs(dist) < distance)
             distance = std::fabs(dist);
     }
+    return distance;
+}
+
+bool TLineItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
+    Points.EnsureGeometry();
+    distance = InnerSegmentDistance(Points.Dense(), point);
     return distance < maxDistance;
 }

@@ -4,13 +4,13 @@
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
+#include "model/ItemTypeCodes.h"
 #include <cmath>
 
 namespace {
 
-constexpr double NoDistance = 3.4e38;
 // Calculation areas are polygons that measure other items, never places an item stands in.
-constexpr int CalcAreaTypeCode = 34;
 
 } // namespace
 
@@ -24,7 +24,7 @@ void TPointItem::LoadFromStream(TStream &stream) {
 }
 
 bool TPointItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
-    distance = NoDistance;
+    distance = UndefinedValue;
     if (Points.Count() > 0) {
         const TXYZ p = Points.GetPoint(0);
         const double dx = double(point.x) - p.x, dy = double(point.y) - p.y, dz = double(point.z) - p.z;

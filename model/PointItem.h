@@ -1,5 +1,6 @@
 #pragma once
 // Items of one vertex: signs, manholes, labels (oriented ones add a direction point).
+#include "engine/UndefinedValue.h"
 #include "model/AbstractItem.h"
 
 class TPolygonItem;
@@ -15,7 +16,7 @@ public:
 
     // The record head; an item without a vertex is dropped by the list loader.
     void LoadFromStream(TStream &stream) override;
-    // The distance to vertex 0 (3.4e38 without one); hit below maxDistance.
+    // The distance to vertex 0 (UndefinedValue without one); hit below maxDistance.
     bool HitTest(const TXYZ &point, double &distance, double maxDistance) override;
 
     // The first polygon, in type order and list order, that holds vertex 0 (calculation areas aside,

@@ -12,6 +12,7 @@
 #include "model/BatchSeam.h"
 #include "model/ItemTypes.h"
 
+#include "model/ItemTypeCodes.h"
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -20,9 +21,6 @@ class TAbstractItem;
 class TItemBatch;
 class TPointStructure;
 class TStreetPointRec;
-
-// The type code of curve items, whose vertices other items' edges follow.
-constexpr int ArcCoordsTypeCode = 26;
 
 // The indices of the positions a reader keeps of a point list written with them (heights are not stored):
 // a position equal to the one kept before it, or to the first for a closed owner, is refused, then a

@@ -5,6 +5,7 @@
 #include "model/PointList.h"
 #include "model/StreamTags.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -15,7 +16,6 @@ namespace {
 
 constexpr double SnapRadius = 100;     // neighbourhood cached around the refresh centre
 constexpr double SnapReuseRadius = 50; // the cache serves positions this close to its centre
-constexpr double NoDistance = 3.4e38;  // best distance before any candidate
 constexpr int PointTableEntrySize = 28;
 
 // Every distance of the pool is computed this one way, in double, so the snapping rules (and the lower
@@ -471,7 +471,7 @@ int32_t TPointStructure::FindNearest(TXYZ &position, const TItemTypeSet &types) 
     }
 
     TStreetPointRec *best = nullptr;
-    double bestD = NoDistance;
+    double bestD = UndefinedValue;
     for (TStreetPointRec *r : SnapCandidates_) {
         const double d = Distance(p, *r);
         if (d <= bestD && GetPointOwnerTypes(*r).Meets(types)) {

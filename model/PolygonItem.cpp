@@ -8,15 +8,14 @@
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
+#include "model/ItemTypeCodes.h"
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <vector>
 
 namespace {
-
-constexpr double NoDistance = 3.4e38;
-constexpr int AxisTypeCode = 35;
 
 double SegmentDistance(const TXYZ &p, const TXYZ &a, const TXYZ &b) {
     const double abx = double(b.x) - a.x, aby = double(b.y) - a.y;
@@ -117,7 +116,7 @@ double TPolygonItem::Area() {
 double TPolygonItem::OutlineDistance(const TXYZ &point) {
     Points.EnsureGeometry();
     const TXYZArray &d = Points.Dense();
-    double best = NoDistance;
+    double best = UndefinedValue;
     for (std::size_t i = 0; i + 1 < d.size(); ++i)
         best = std::min(best, SegmentDistance(point, d[i], d[i + 1]));
     return best;
@@ -143,7 +142,7 @@ bool TPolygonItem::Contains(const TXYZ &point) {
 }
 
 bool TPolygonItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
-    distance = NoDistance;
+    distance = UndefinedValue;
     Points.EnsureGeometry();
     if (Points.Count() < 3 || Points.Dense().size() < 3)
         return false;
@@ -223,8 +222,8 @@ TAbstractItem *TPolygonItem::GetPasspAxis() {
 
 bool TPolygonItem::FindAxisCrossings(float &tFirst, float &tLast, int &edgeFirst, int &edgeLast, int &count) {
     count = 0;
-    tFirst = 3.4e38f;
-    tLast = -3.4e38f;
+    tFirst = UndefinedValueF;
+    tLast = -UndefinedValueF;
     edgeFirst = edgeLast = -1;
     TAbstractItem *s = GetPasspAxis();
     if (!s)
@@ -272,7 +271,7 @@ bool TPolygonItem::GetAxisMeasures(TAxisMeasures &m) {
     // Side and station extent from the vertices' places along the reference axis.
     const auto *info = dynamic_cast<const TGuideAxisInfo *>(r);
     bool left = false, right = false;
-    double lo = 3.4e38, hi = -3.4e38;
+    double lo = UndefinedValue, hi = -UndefinedValue;
     for (int i = 0; i < n; ++i) {
         TAlong p;
         ProjectOn(*r, Points.GetPoint(i), p);

@@ -7,6 +7,8 @@
 #include "model/MergeMap.h"
 #include "model/PolygonItem.h"
 
+#include "engine/UndefinedValue.h"
+#include "model/ItemTypeCodes.h"
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,11 +16,6 @@
 #include <unordered_set>
 
 namespace {
-
-constexpr double NoDistance = 3.4e38;
-constexpr int LineRazmetTypeCode = 10;
-constexpr int ArrowTypeCode = 11;
-constexpr int RazmerTypeCode = 30;
 
 bool ZeroOrNan(double v) {
     return v == 0 || std::isnan(v);
@@ -367,17 +364,17 @@ TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemT
     ItemIndex_.Near(point.x, point.y, maxDistance, types, candidates);
     const auto groups = ByType(candidates, exclusion);
     TAbstractItem *best = nullptr;
-    double bestD = NoDistance;
+    double bestD = UndefinedValue;
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
         // Each tested without a limit.
-        TAbstractItem *cand =
-            NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, NoDistance);
+        TAbstractItem *cand = NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point,
+                                               maxDistance, UndefinedValue);
         if (!cand)
             continue;
-        double d = NoDistance;
-        cand->HitTest(point, d, NoDistance);
+        double d = UndefinedValue;
+        cand->HitTest(point, d, UndefinedValue);
         if (d < bestD) {
             best = cand;
             bestD = d;
@@ -403,9 +400,9 @@ void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet
     }
     std::vector<std::pair<double, TAbstractItem *>> ranked;
     for (TAbstractItem *item : found) {
-        double d = NoDistance;
+        double d = UndefinedValue;
         item->HitTest(point, d, maxDistance);
-        ranked.emplace_back(std::isnan(d) ? NoDistance : d, item);
+        ranked.emplace_back(std::isnan(d) ? UndefinedValue : d, item);
     }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -533,7 +530,7 @@ int32_t TStreetStructure::GetIntOption(const Cp1251String &name) const {
 
 float TStreetStructure::GetFloatOption(const Cp1251String &name) const {
     double v = 0;
-    if (!TryStrToFloat(GetStrOption(name).Bytes(), v) || !std::isfinite(v) || std::fabs(v) > 3.4e38)
+    if (!TryStrToFloat(GetStrOption(name).Bytes(), v) || !std::isfinite(v) || std::fabs(v) > UndefinedValue)
         return 0;
     return static_cast<float>(v);
 }
@@ -687,7 +684,7 @@ void TStreetStructure::SetArrowBig(bool flag) {
     if (v != ArrowBig_)
         SetModified();
     ArrowBig_ = v;
-    InvalidateType(ArrowTypeCode);
+    InvalidateType(ArrowRazmetTypeCode);
 }
 
 namespace {

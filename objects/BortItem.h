@@ -7,10 +7,9 @@
 #include "model/LineItem.h"
 #include "model/NameValueList.h"
 
+#include "model/ItemTypeCodes.h"
 #include <filesystem>
 #include <optional>
-
-constexpr int BortTypeCode = 8;
 
 class TBortItem : public TLineItem {
 public:

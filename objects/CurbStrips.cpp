@@ -1,10 +1,9 @@
 #include "objects/CurbStrips.h"
 
+#include "model/ItemTypeCodes.h"
 #include "objects/BortItem.h"
 
 namespace {
-
-constexpr int GazonTypeCode = 4;
 
 const Cp1251String &OutOfBoundsNote() {
     static const Cp1251String note = UpperCase(Cp("Вне границ"));

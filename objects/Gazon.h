@@ -2,9 +2,8 @@
 // Lawns, and the curb strips along them.
 #include "model/PolygonItem.h"
 
+#include "model/ItemTypeCodes.h"
 #include <optional>
-
-constexpr int GazonTypeCode = 4;
 
 class TGazonItem : public TPolygonItem {
 public:

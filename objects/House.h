@@ -1,8 +1,7 @@
 #pragma once
 // Buildings along the street with their address.
+#include "model/ItemTypeCodes.h"
 #include "model/PolygonItem.h"
-
-constexpr int HouseTypeCode = 6;
 
 class THouseItem : public TPolygonItem {
 public:

@@ -1,8 +1,7 @@
 #pragma once
 // Shoulders. The surface word in the item's second comment chooses the fill colour.
+#include "model/ItemTypeCodes.h"
 #include "model/PolygonItem.h"
-
-constexpr int ObochTypeCode = 5;
 
 class TObochItem : public TPolygonItem {
 public:

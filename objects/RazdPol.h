@@ -1,8 +1,7 @@
 #pragma once
 // Dividing strips between carriageways.
+#include "model/ItemTypeCodes.h"
 #include "model/PolygonItem.h"
-
-constexpr int RazdPolTypeCode = 1;
 
 class TRazdPolItem : public TPolygonItem {
 public:

@@ -1,9 +1,8 @@
 #pragma once
 // The road way (carriageway) with its surface material and passport category. Its fill is white when the
 // street's option "RWWhite" is "1", light grey otherwise.
+#include "model/ItemTypeCodes.h"
 #include "model/PolygonItem.h"
-
-constexpr int RoadWayTypeCode = 2;
 
 class TRoadWayItem : public TPolygonItem {
 public:

@@ -4,9 +4,8 @@
 // takes over.
 #include "model/PolygonItem.h"
 
+#include "model/ItemTypeCodes.h"
 #include <optional>
-
-constexpr int TrotuarTypeCode = 3;
 
 class TTrotuarItem : public TPolygonItem {
 public:

@@ -27,6 +27,7 @@
 #include <QColor>
 #include <QMenu>
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -951,7 +952,7 @@ TReportTable MakeUnifiedTable(const std::vector<TAbstractItem *> &items) {
         const auto *guide = dynamic_cast<const TGuideAxisInfo *>(axis);
         Cp1251String side, first, last;
         if (guide && axis->Points.Count() >= 2) {
-            double lo = 3.4e38, hi = -3.4e38;
+            double lo = UndefinedValue, hi = -UndefinedValue;
             bool left = false, right = false;
             for (int i = 0; i < item->Points.Count(); ++i) {
                 float t = 0, along = 0, offset = 0;

@@ -7,6 +7,7 @@
 #include "platform/gdi/Bitmap.h"
 #include "video/LockedFileStream.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -1050,7 +1051,7 @@ void TFVideoFile::FindNearestFrame(const TXYZ &Point, int32_t &StreamIndex, int3
     StreamIndex = FrameIndex = -1;
     double best = std::numeric_limits<double>::infinity();
     for (auto &s : fStreams) {
-        const int32_t k = s->FindNearestFrame(Point, false, 3.4e38f);
+        const int32_t k = s->FindNearestFrame(Point, false, UndefinedValueF);
         if (k < 0)
             continue;
         TFVideoFrameRec r;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <limits>
 #include <random>
@@ -445,7 +446,7 @@ public:
             Centre = p;
         }
         TStreetPointRec *best = nullptr;
-        double bestD = 3.4e38;
+        double bestD = UndefinedValue;
         auto consider = [&](TStreetPointRec *r) {
             const double d = Dist(p, r->Position());
             if (d <= bestD && GetPointOwnerTypes(*r).Meets(types)) {

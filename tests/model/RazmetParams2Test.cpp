@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -277,7 +278,7 @@ TEST(LnRazmetIni, WritesEveryKeyInOrder) {
     const TLnParamArray params = {
         {Cp1251String("1.5"), Cp1251String("Dash_1_3.bmp"), 12, 0.075f, -0.075f, Cp("Прерывистая"), 0.25f,
          false, true, false, true},
-        {Cp1251String("1.1"), {}, 0.1f, 1e-7f, -3.4e38f, {}, 1, true, false, true, false},
+        {Cp1251String("1.1"), {}, 0.1f, 1e-7f, -UndefinedValueF, {}, 1, true, false, true, false},
     };
     const std::string want =
         "[1.5]\r\nTextureFile=Dash_1_3.bmp\r\nPeriod=12\r\nDisp1=0.075\r\nDisp2=-0.075\r\n"

@@ -5,7 +5,7 @@
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
 #include "support/StreetBuild.h"
-#include "tools/make-street/StandInItems.h"
+#include "objects/StandInItems.h"
 
 #include "support/StreetBytes.h"
 

@@ -6,6 +6,7 @@
 #include "engine/DxTess3.h"
 #include "model/ItemLayers.h"
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <numbers>
 
@@ -85,10 +86,12 @@ TEST_F(BaseItems, PointAndLineHitTests) {
         double Distance;
     };
     const TCase cases[] = {
-        {point, {0, 0, 0}, 6, true, 5},        {point, {0, 0, 0}, 5, false, 5},
-        {line, {5, 1, 0}, 2, true, 1},         {line, {9, -2, 0}, 3, true, 2},
-        {line, {10, 0, 0}, 1, false, 3.4e38},  // on the vertex: the foot is at an end of both segments
-        {line, {11, -1, 0}, 5, false, 3.4e38}, // beside the corner, past both segments
+        {point, {0, 0, 0}, 6, true, 5},
+        {point, {0, 0, 0}, 5, false, 5},
+        {line, {5, 1, 0}, 2, true, 1},
+        {line, {9, -2, 0}, 3, true, 2},
+        {line, {10, 0, 0}, 1, false, UndefinedValue}, // on the vertex: the foot is at an end of both segments
+        {line, {11, -1, 0}, 5, false, UndefinedValue}, // beside the corner, past both segments
     };
     for (const TCase &c : cases) {
         double d = 0;

@@ -12,6 +12,7 @@
 #include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 
+#include "engine/UndefinedValue.h"
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -20,7 +21,7 @@ using namespace objtest;
 
 namespace {
 
-constexpr double Far = 3.4e38;
+constexpr double Far = UndefinedValue;
 
 // The scan the index stands in for: each list's own search, types from the highest code down.
 TAbstractItem *ScanNearest(TStreetStructure &s, const TXYZ &p, const TItemTypeSet &types, double r) {

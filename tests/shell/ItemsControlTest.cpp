@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/UndefinedValue.h"
 #include <functional>
 #include <memory>
 #include <vector>
@@ -379,7 +380,7 @@ TEST_F(ItemsControlTest, UnifiedTableStationsSidesAndUserText) {
     EXPECT_EQ(r0[1], Cp("лев"));
     EXPECT_EQ(r0[2], Cp1251String("  0.0"));
     EXPECT_EQ(r0[3], Cp1251String(" 20.0"));
-    // No axis: no stations (not 3.4e38); "#" in a comment stays in its column.
+    // No axis: no stations (not UndefinedValue); "#" in a comment stays in its column.
     EXPECT_EQ(r1[1], Cp1251String());
     EXPECT_EQ(r1[2], Cp1251String());
     EXPECT_EQ(r1[3], Cp1251String());

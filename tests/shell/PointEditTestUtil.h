@@ -11,7 +11,7 @@
 #include "objects/RegisterObjects.h"
 #include "shell/PointEditOps.h"
 #include "support/StreetBuild.h"
-#include "tools/make-street/StandInItems.h"
+#include "objects/StandInItems.h"
 
 #include <gtest/gtest.h>
 

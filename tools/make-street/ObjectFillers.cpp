@@ -1,6 +1,6 @@
 #include "ObjectFillers.h"
 
-#include "StandInItems.h"
+#include "objects/StandInItems.h"
 #include "StreetGen.h"
 
 #include "objects/BortItem.h"

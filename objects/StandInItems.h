@@ -1,12 +1,14 @@
 #pragma once
 // Item classes that stand in for item types whose own units do not exist yet: a point, an open line and
-// a closed outline with the vertex rules of the base classes and no record fields of their own. They
-// let the street model, its tests, the benchmarks and the synthetic-street generator work before the
-// real classes are there, and step aside (are not registered) for every type that has its real class.
+// a closed outline with the vertex rules of the base classes and no record fields of their own. They let
+// streets holding such types open, draw and save back before the real classes are there, and step aside
+// (are not registered) for every type that has its real class. Each goes when its real class lands.
 #include "model/AbstractItem.h"
 #include "model/ItemTypes.h"
+#include "model/LineItem.h"
 #include "model/StreetStructure.h"
 
+#include "engine/UndefinedValue.h"
 #include <cmath>
 #include <limits>
 
@@ -37,21 +39,13 @@ public:
     // Points: the distance to the vertex; lines and outlines: the distance to the nearest dense segment
     // whose foot lies inside it.
     bool HitTest(const TXYZ &point, double &distance, double maxDistance) override {
-        distance = 3.4e38;
+        distance = UndefinedValue;
         if (Shape == TStandInShape::Point) {
             if (Points.Count() > 0)
                 distance = VectorDistance(point, Points.GetPoint(0));
         } else {
             Points.EnsureGeometry();
-            const TXYZArray &d = Points.Dense();
-            for (std::size_t i = 0; i + 1 < d.size(); ++i) {
-                if (d[i].x == d[i + 1].x && d[i].y == d[i + 1].y)
-                    continue;
-                float t = 0, dist = 0;
-                ProjectPointOnSegment(point, d[i], d[i + 1], t, dist);
-                if (t > 0 && t < 1 && std::fabs(dist) < distance)
-                    distance = std::fabs(dist);
-            }
+            distance = InnerSegmentDistance(Points.Dense(), point);
         }
         return distance < maxDistance;
     }
@@ -75,8 +69,8 @@ public:
     }
 };
 
-// Registers the stand-ins for every type code they cover that has no class yet:
-//   2 "ROADWAY ", 3 "TROTUAR " (outlines), 8 "BORT    ", 9 "ROADWALL", 26 "ARCCOORD" (lines; a curve
-//   has no fields of its own, so its stand-in writes the same record as the real class), 27 "KOLOD   "
-//   (a point).
+// Registers the stand-ins for every type code they cover that has no class registered: 2 "ROADWAY ",
+// 3 "TROTUAR " (outlines) and 8 "BORT    " (a line) where their classes are not, 9 "ROADWALL",
+// 26 "ARCCOORD" (lines; a curve has no fields of its own, so its stand-in writes the same record as the
+// real class), 27 "KOLOD   " (a point).
 void RegisterStandInItemClasses();
