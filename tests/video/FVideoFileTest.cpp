@@ -38,6 +38,17 @@ TFileSpec TwoStreams() {
 
 class FVideoFileTest : public testing::Test {
 protected:
+    // The pictures of stream 0's frames as an undamaged file of the spec decodes them.
+    std::vector<std::vector<uint8_t>> IntactFrames(const TFileSpec &spec) {
+        TFVideoFile intact(Write(Build(spec).Bytes, "intact.FVideo"), false);
+        std::vector<std::vector<uint8_t>> frames;
+        for (int32_t k = 0; k < intact.Streams(0).FrameCount(); ++k) {
+            TFrameBitmap bmp;
+            intact.Streams(0).GetFrame(k, bmp);
+            frames.push_back(bmp.Bits);
+        }
+        return frames;
+    }
     std::string Write(const std::vector<uint8_t> &bytes, const std::string &name = "s.FVideo") {
         const std::string f = dir_.File(name);
         sptest::WriteFileBytes(f, bytes);
@@ -206,6 +217,7 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         {"time going back", [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.RecPos[0] + 64 * 2, 50); }, 2,
          "frame 2 goes back in time"},
     };
+    const std::vector<std::vector<uint8_t>> intact = IntactFrames(TwoStreams());
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
         TBuilt built = Build(TwoStreams());
@@ -219,10 +231,12 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         EXPECT_THAT(all, HasSubstr(c.Warning));
         EXPECT_THAT(all, HasSubstr("stream 0 of"));
         EXPECT_THAT(all, testing::Not(HasSubstr("stream 1 of")));
-        // The usable frames decode; the cut ones are out of range.
+        // The usable frames decode to the intact file's pictures; the cut ones are out of range.
         TFrameBitmap bmp;
-        for (int32_t k = 0; k < c.Frames; ++k)
-            EXPECT_NO_THROW(v.Streams(0).GetFrame(k, bmp));
+        for (int32_t k = 0; k < c.Frames; ++k) {
+            v.Streams(0).GetFrame(k, bmp);
+            EXPECT_EQ(bmp.Bits, intact[static_cast<std::size_t>(k)]) << "frame " << k;
+        }
         EXPECT_THROW(v.Streams(0).GetFrame(c.Frames, bmp), EStreetError);
         TFVideoFrameRec r;
         v.Streams(0).GetFrameInfo(c.Frames, r);
@@ -282,12 +296,22 @@ TEST_F(FVideoFileTest, FramesAndThumbnailsDecodeIntoBothBitmapKinds) {
             EXPECT_STREQ(e.what(), "TFVideoStream.GetFrame: FrameNum out of range");
         }
     }
-    // A frame whose bytes are damaged fails with the codec's error; the others still decode.
+    // A frame whose bytes are damaged fails with the codec's error; the frames before and after it decode
+    // to the intact file's pictures, also right after the failure.
+    const std::vector<std::vector<uint8_t>> intact = IntactFrames(TwoStreams());
     TBuilt built = Build(TwoStreams());
     built.Bytes[static_cast<std::size_t>(built.FramePos[0][2]) + 4] = 0x77; // the Y stream's start byte
     TFVideoFile damaged(Write(built.Bytes, "d.FVideo"), false);
-    EXPECT_THROW(damaged.Streams(0).GetFrame(2, frame), EStreetError);
-    EXPECT_NO_THROW(damaged.Streams(0).GetFrame(3, frame));
+    for (const int32_t k : {1, 2, 3, 2, 1}) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        if (k == 2) {
+            EXPECT_THROW(damaged.Streams(0).GetFrame(k, frame), EStreetError);
+            continue;
+        }
+        damaged.Streams(0).GetFrame(k, frame);
+        EXPECT_EQ(frame.Bits, intact[static_cast<std::size_t>(k)]);
+    }
+    EXPECT_NE(intact[1], intact[3]) << "the frames tell apart";
 }
 
 TEST_F(FVideoFileTest, OnlyOneOpenFileKeepsItsIndexes) {
