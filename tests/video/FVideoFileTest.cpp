@@ -2,6 +2,8 @@
 // disagreements, frame search by time, pose smoothing and tie corrections, tracks, data holders, ties on
 // disk and the placement of data written back.
 #include "engine/GPSCalc3.h"
+#include "engine/MyJpegColorSpace.h"
+#include "engine/OrsekPeg.h"
 #include "engine/Streams.h"
 #include "engine/StreetError.h"
 #include "platform/gdi/Bitmap.h"
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -38,13 +41,21 @@ TFileSpec TwoStreams() {
 
 class FVideoFileTest : public testing::Test {
 protected:
-    // The pictures of stream 0's frames as an undamaged file of the spec decodes them.
-    std::vector<std::vector<uint8_t>> IntactFrames(const TFileSpec &spec) {
-        TFVideoFile intact(Write(Build(spec).Bytes, "intact.FVideo"), false);
+    // The pictures of stream 0's frames of an undamaged file of the spec, decoded straight from the bytes the
+    // builder put there by a coder of their own (no sharpening).
+    static std::vector<std::vector<uint8_t>> IntactFrames(const TFileSpec &spec) {
+        const TBuilt built = Build(spec);
+        TOrsekPegCoder coder(spec.Width, spec.Height, spec.Quality);
+        std::vector<uint8_t> yuv(static_cast<std::size_t>(coder.ImageSize()));
         std::vector<std::vector<uint8_t>> frames;
-        for (int32_t k = 0; k < intact.Streams(0).FrameCount(); ++k) {
+        for (std::size_t k = 0; k < built.FramePos[0].size(); ++k) {
+            const auto at = static_cast<std::size_t>(built.FramePos[0][k]);
+            uint32_t size = 0;
+            std::memcpy(&size, &built.Bytes[static_cast<std::size_t>(built.IndexPos[0]) + 12 * k + 8], 4);
+            coder.UnPackImage(yuv.data(), coder.ImageSize(), &built.Bytes[at], static_cast<int32_t>(size));
             TFrameBitmap bmp;
-            intact.Streams(0).GetFrame(k, bmp);
+            bmp.SetSize(spec.Width, spec.Height);
+            YuvToBitmap(bmp, yuv.data(), spec.Width, spec.Height);
             frames.push_back(bmp.Bits);
         }
         return frames;
