@@ -1,27 +1,17 @@
 // StreetPlan start-up: the item classes are registered first, then the application object, the main
 // window and the modules in their order; then the files named on the command line open, and the message
 // loop runs.
-#include "exchange/RegisterExchange.h"
-#include "objects/RegisterObjects.h"
-#include "shell/ItemsControl.h"
+#include "app/StartUpClasses.h"
 #include "shell/MainForm.h"
-#include "shell/PointsEditor.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
-#include "objects/StandInItems.h"
 
 #include <QStringList>
 
 #include <memory>
 
 int main(int argc, char **argv) {
-    // Item types whose own classes are not there yet are read and drawn by stand-in classes, which step
-    // aside for every type that has its class.
-    RegisterObjects();
-    RegisterExchangeObjects();
-    RegisterStandInItemClasses();
-    RegisterItemsControl();
-    RegisterPointsEditor();
+    RegisterStartUpClasses();
 
     // The plan view's context and the off-screen ones of printing share one group of GL resources.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

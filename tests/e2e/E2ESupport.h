@@ -5,6 +5,7 @@
 #include "engine/Reg_Shell.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/MainForm.h"
@@ -26,10 +27,6 @@
 
 namespace e2etest {
 
-constexpr int RoadWay = 2;
-constexpr int Sidewalk = 3;
-constexpr int Curb = 8;
-
 // A window under Xvfb and the sanitizers takes its time.
 inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
     return shelltest::WaitUntil(condition, timeoutMs);
@@ -41,8 +38,9 @@ using sptest::SaveBytes;
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
     TStreetStructure street;
-    TAbstractItem *road = MakeItem(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
-    sptest::MakeItemOn(street, Curb, {road->Points.PointRec(1), road->Points.PointRec(2)});
+    TAbstractItem *road =
+        MakeItem(street, RoadWayTypeCode, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    sptest::MakeItemOn(street, BortTypeCode, {road->Points.PointRec(1), road->Points.PointRec(2)});
     street.SaveToFile(fileName);
 }
 

@@ -19,7 +19,6 @@
 #include "shell/StartUp.h"
 #include "shell/StreetsHolder.h"
 #include "support/TestSupport.h"
-#include "tools/make-street/ObjectFillers.h"
 
 #include <QTest>
 
@@ -51,15 +50,11 @@ std::set<TStreetPointRec *> Vertices(const TAbstractItem &item) {
 
 class EditingScenarioE2E : public SharedEdgeWindowTest {
 protected:
-    static void SetUpTestSuite() {
-        UseObjectClasses();
-        RegisterItemsControl();
-        RegisterPointsEditor();
-    }
     void SetUp() override {
         SharedEdgeWindowTest::SetUp();
         // The creation menu offers curbs.
-        RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"), TypeSetToNames({Curb}));
+        RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"),
+                       TypeSetToNames({BortTypeCode}));
     }
 };
 
@@ -70,8 +65,8 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     ASSERT_NE(drawBox, nullptr);
     ASSERT_TRUE(OpenInWindow(startUp));
     TStreetStructure &street = form.CurrentStreet();
-    TAbstractItem *road = street.Lists(RoadWay).Items(0);
-    TAbstractItem *curb = street.Lists(Curb).Items(0);
+    TAbstractItem *road = street.Lists(RoadWayTypeCode).Items(0);
+    TAbstractItem *curb = street.Lists(BortTypeCode).Items(0);
     TMainPlanDrawer &plan = form.MainPlanDrawer();
     auto pixel = [&](float x, float y) {
         const TXYZ p = plan.GroundToScreen({x, y, 0});
@@ -109,8 +104,8 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     // N: the curb from the menu, digitised with three clicks; its contour length is shown.
     prompts_.Menu(0);
     QTest::keyClick(drawBox, Qt::Key_N);
-    ASSERT_EQ(street.Lists(Curb).Count(), 2);
-    TAbstractItem *made = street.Lists(Curb).Items(1);
+    ASSERT_EQ(street.Lists(BortTypeCode).Count(), 2);
+    TAbstractItem *made = street.Lists(BortTypeCode).Items(1);
     ASSERT_EQ(items->CurrentItem(), made);
     for (const QPoint &p : {pixel(105, 75), pixel(125, 80), pixel(145, 75)})
         QTest::mouseClick(drawBox, Qt::LeftButton, Qt::NoModifier, p);
@@ -125,14 +120,24 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     // Ctrl+C, Ctrl+V and a drag to place the copy: new vertices, nothing shared with the original.
     QTest::keyClick(drawBox, Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(drawBox, Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(street.Lists(Curb).Count(), 3);
-    TAbstractItem *pasted = street.Lists(Curb).Items(2);
+    ASSERT_EQ(street.Lists(BortTypeCode).Count(), 3);
+    TAbstractItem *pasted = street.Lists(BortTypeCode).Items(2);
     ASSERT_EQ(items->Selection(), std::vector<TAbstractItem *>{pasted});
-    const QPoint grab = pixel(pasted->Points.GetPoint(0).x, pasted->Points.GetPoint(0).y);
+    const TXYZArray beforeDrag = pasted->Points.GetPoints();
+    const QPoint grab = pixel(beforeDrag[0].x, beforeDrag[0].y), drop = grab + QPoint(10, 40);
     QTest::mousePress(drawBox, Qt::LeftButton, Qt::NoModifier, grab);
-    QTest::mouseMove(drawBox, grab + QPoint(10, 40));
-    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, grab + QPoint(10, 40));
-    EXPECT_EQ(pasted->Points.Count(), 3);
+    QTest::mouseMove(drawBox, drop);
+    QTest::mouseRelease(drawBox, Qt::LeftButton, Qt::NoModifier, drop);
+    // The whole copy moved by the drag, from the pixel grabbed to the pixel let go.
+    const TXYZ grabbedAt = plan.ScreenToGround(grab.x(), grab.y()),
+               droppedAt = plan.ScreenToGround(drop.x(), drop.y());
+    ASSERT_EQ(pasted->Points.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(pasted->Points.GetPoint(i).x, beforeDrag[i].x + (droppedAt.x - grabbedAt.x), 1e-3)
+            << "vertex " << i;
+        EXPECT_NEAR(pasted->Points.GetPoint(i).y, beforeDrag[i].y + (droppedAt.y - grabbedAt.y), 1e-3)
+            << "vertex " << i;
+    }
     EXPECT_NEAR(pasted->Points.DenseLength(), length, 1e-3);
     for (TStreetPointRec *r : Vertices(*pasted))
         EXPECT_EQ(Vertices(*made).count(r), 0u);
@@ -141,9 +146,9 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     // Insert: another copy with its first point 5 m right and up of the pasted one's.
     const TXYZ first = pasted->Points.GetPoint(0);
     QTest::keyClick(drawBox, Qt::Key_Insert);
-    ASSERT_EQ(street.Lists(Curb).Count(), 4);
+    ASSERT_EQ(street.Lists(BortTypeCode).Count(), 4);
     TAbstractItem *inserted = items->CurrentItem();
-    ASSERT_EQ(inserted, street.Lists(Curb).Items(3));
+    ASSERT_EQ(inserted, street.Lists(BortTypeCode).Items(3));
     EXPECT_FLOAT_EQ(inserted->Points.GetPoint(0).x, first.x + 5);
     EXPECT_FLOAT_EQ(inserted->Points.GetPoint(0).y, first.y + 5);
 
@@ -151,7 +156,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     prompts_.Answer(TPromptAnswer::Yes);
     QTest::keyClick(drawBox, Qt::Key_Delete);
     EXPECT_EQ(prompts_.Log().back(), QStringLiteral("ask: Удалить выбранные объекты в количестве 1 штук?"));
-    EXPECT_EQ(street.Lists(Curb).Count(), 3);
+    EXPECT_EQ(street.Lists(BortTypeCode).Count(), 3);
     EXPECT_TRUE(items->Selection().empty());
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-edit-done.png")));
@@ -161,7 +166,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     ASSERT_FALSE(street.Modified());
     std::unique_ptr<TStreetStructure> back = LoadStreetFile(street_);
     EXPECT_EQ(SaveBytes(*back), SaveBytes(street));
-    EXPECT_EQ(back->Lists(Curb).Count(), 3);
+    EXPECT_EQ(back->Lists(BortTypeCode).Count(), 3);
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join(QLatin1Char('\n')).toStdString();
 }
 

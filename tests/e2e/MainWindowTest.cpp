@@ -12,10 +12,10 @@
 #include "shell/MainPlanCtrl.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/StartUp.h"
+#include "shell/StreetPlanApplication.h"
 #include "shell/StreetsHolder.h"
 #include "shell/SyncForm.h"
 #include "support/TestSupport.h"
-#include "tools/make-street/ObjectFillers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,11 +40,11 @@ using namespace e2etest;
 // the street's main axis.
 void WriteFixtureStreet(const std::string &fileName, bool withAxis = false) {
     TStreetStructure street;
-    MakeItem(street, RoadWay, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
-    MakeItem(street, Sidewalk, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
-    MakeItem(street, Sidewalk, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
+    MakeItem(street, RoadWayTypeCode, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+    MakeItem(street, TrotuarTypeCode, {{100, 62, 0}, {160, 62, 0}, {160, 66, 0}, {100, 66, 0}});
+    MakeItem(street, TrotuarTypeCode, {{100, 46, 0}, {160, 46, 0}, {160, 50, 0}, {100, 50, 0}});
     if (withAxis)
-        street.SetMainAxis(MakeItem(street, Curb, {{100, 56, 0}, {130, 56, 0}, {160, 56, 0}}));
+        street.SetMainAxis(MakeItem(street, BortTypeCode, {{100, 56, 0}, {130, 56, 0}, {160, 56, 0}}));
     street.SaveToFile(fileName);
 }
 
@@ -54,8 +54,6 @@ QStringList FilesIn(const std::filesystem::path &dir) {
 
 class MainWindowE2E : public WindowTest {
 protected:
-    static void SetUpTestSuite() { UseObjectClasses(); }
-
     void SetUp() override {
         WindowTest::SetUp();
         street_ = dir_.File("Fixture.zrv");
@@ -192,7 +190,7 @@ TEST_F(MainWindowE2E, StartsWithTheStreetFittedNavigatesSavesAndAsksBeforeClosin
     EXPECT_TRUE(form.grab().save(shot)) << shot.toStdString();
 
     // A vertex changes through the model; F2 writes the street through a temporary file.
-    TAbstractItem *roadWay = street.Lists(RoadWay).Items(0);
+    TAbstractItem *roadWay = street.Lists(RoadWayTypeCode).Items(0);
     roadWay->Points.SetPoint(1, {161.5f, 49.25f, 0});
     ASSERT_TRUE(street.Modified());
     form.RefreshAll();
@@ -280,14 +278,24 @@ TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInpu
     ASSERT_TRUE(peer.client.SendViewSync({12, 20, 0, 0.05f, 0.25f}));
     ASSERT_TRUE(WaitUntil([&] { return plan.GetCenter().x == 12; }));
 
-    // Views that come while the video is shown are dropped.
+    // Views that come while the video is shown are dropped, for good; back on the plan, views apply again.
+    // The window has handled a view once the client has passed it on (its own handler comes first).
+    int viewsReceived = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(&startUp.SyncForm().Client(), &TViewSyncClient::ViewReceived,
+                         [&](const TSyncView &) { ++viewsReceived; });
     QTest::keyClick(drawBox, Qt::Key_F4);
     ASSERT_FALSE(form.PlanShown());
     ASSERT_TRUE(peer.client.SendViewSync({30, 40, 0, 0.5f, 0}));
-    WaitUntil([] { return false; }, 300);
+    ASSERT_TRUE(WaitUntil([&] { return viewsReceived == 1; })) << "the view sent over the video never came";
     EXPECT_EQ(plan.GetCenter().x, 12);
     QTest::keyClick(drawBox, Qt::Key_F4);
     ASSERT_TRUE(form.PlanShown());
+    EXPECT_EQ(plan.GetCenter().x, 12);
+    ASSERT_TRUE(peer.client.SendViewSync({13, 20, 0, 0.05f, 0.25f}));
+    ASSERT_TRUE(WaitUntil([&] { return plan.GetCenter().x == 13; }));
+    EXPECT_EQ(viewsReceived, 2);
+    QObject::disconnect(counting);
 
     // Axis positions centre the view on the main axis, held to the axis's ends.
     QLocalSocket raw;
@@ -328,6 +336,54 @@ TEST_F(MainWindowE2E, FollowsAndLeadsTheViewThroughTheHubAndLeavesKeysToTextInpu
     EXPECT_NE(plan.GetCenter(), centre);
 
     EXPECT_TRUE(form.close()) << "nothing changed in the streets";
+    EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
+}
+
+// An object whose handler of the test's own event fails, as a handler of the program fails on a fault.
+class TFailingHandler : public QObject {
+public:
+    static constexpr QEvent::Type Failing = QEvent::User;
+    int Calls = 0;
+
+    bool event(QEvent *e) override {
+        if (e->type() != Failing)
+            return QObject::event(e);
+        ++Calls;
+        throw std::runtime_error("TFailingHandler.Event: the test's failure " + std::to_string(Calls));
+    }
+};
+
+// What a handler throws, from an event sent to it or from the message loop, is shown with its text; the
+// window keeps working and the next failure is shown too.
+TEST_F(MainWindowE2E, AnExceptionFromAnEventHandlerIsShownAndTheProgramGoesOn) {
+    ASSERT_NE(qobject_cast<TStreetPlanApplication *>(QCoreApplication::instance()), nullptr)
+        << "the tests run on a plain application object";
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(street_)});
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    ASSERT_NE(drawBox, nullptr);
+    TFailingHandler handler;
+
+    QEvent sent(TFailingHandler::Failing);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&handler, &sent));
+    ASSERT_EQ(prompts_.Messages(), QStringList{"TFailingHandler.Event: the test's failure 1"});
+    QCoreApplication::postEvent(&handler, new QEvent(TFailingHandler::Failing));
+    ASSERT_TRUE(WaitUntil([&] { return prompts_.Messages().size() == 2; }));
+    EXPECT_EQ(prompts_.Messages().back(), "TFailingHandler.Event: the test's failure 2");
+
+    // The window still answers the keys, and the handler fails and says so again.
+    ASSERT_TRUE(form.PlanShown());
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    EXPECT_FALSE(form.PlanShown());
+    QTest::keyClick(drawBox, Qt::Key_F4);
+    EXPECT_TRUE(form.PlanShown());
+    QCoreApplication::postEvent(&handler, new QEvent(TFailingHandler::Failing));
+    ASSERT_TRUE(WaitUntil([&] { return prompts_.Messages().size() == 3; }));
+    EXPECT_EQ(handler.Calls, 3);
+    EXPECT_TRUE(form.close());
     EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join("\n").toStdString();
 }
 

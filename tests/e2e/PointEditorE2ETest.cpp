@@ -13,7 +13,6 @@
 #include "shell/StartUp.h"
 #include "shell/StreetsHolder.h"
 #include "support/TestSupport.h"
-#include "tools/make-street/ObjectFillers.h"
 
 #include <QTest>
 
@@ -27,13 +26,7 @@ namespace {
 
 using namespace e2etest;
 
-class PointEditorE2E : public SharedEdgeWindowTest {
-protected:
-    static void SetUpTestSuite() {
-        UseObjectClasses();
-        RegisterPointsEditor();
-    }
-};
+using PointEditorE2E = SharedEdgeWindowTest;
 
 TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
     TStartUp startUp;
@@ -42,8 +35,8 @@ TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
     ASSERT_NE(drawBox, nullptr);
     ASSERT_TRUE(OpenInWindow(startUp));
     TStreetStructure &street = form.CurrentStreet();
-    TAbstractItem *road = street.Lists(RoadWay).Items(0);
-    TAbstractItem *curb = street.Lists(Curb).Items(0);
+    TAbstractItem *road = street.Lists(RoadWayTypeCode).Items(0);
+    TAbstractItem *curb = street.Lists(BortTypeCode).Items(0);
     ASSERT_EQ(road->Points.PointRec(1), curb->Points.PointRec(0));
     street.Selection().AddItem(road);
     form.RefreshAll();

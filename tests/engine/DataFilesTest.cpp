@@ -17,24 +17,7 @@ fs::path U8(const std::string &utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// Points STREETPLAN_DATAFILES at a folder for the life of the object.
-class DataFilesAt {
-public:
-    explicit DataFilesAt(const fs::path &dir) {
-        if (const char *old = std::getenv("STREETPLAN_DATAFILES"))
-            old_ = old;
-        setenv("STREETPLAN_DATAFILES", dir.c_str(), 1);
-    }
-    ~DataFilesAt() {
-        if (old_)
-            setenv("STREETPLAN_DATAFILES", old_->c_str(), 1);
-        else
-            unsetenv("STREETPLAN_DATAFILES");
-    }
-
-private:
-    std::optional<std::string> old_;
-};
+using sptest::DataFilesAt;
 
 TEST(DataFiles, FolderFromEnvironmentOrBesideTheExecutable) {
     sptest::TempDir dir;

@@ -1,5 +1,6 @@
 #include "engine/DxCalc_0.h"
 #include "engine/StreetError.h"
+#include "support/Expectations.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,15 @@
 
 namespace {
 
+using sptest::ExpectNear;
+using sptest::Finite;
+
 constexpr float Inf = std::numeric_limits<float>::infinity();
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 constexpr double Pi = std::numbers::pi;
 
 TXYZ V(float x, float y, float z = 0) {
     return {x, y, z};
-}
-
-void ExpectNear(const TXYZ &got, const TXYZ &want, double tol = 1e-5) {
-    EXPECT_NEAR(got.x, want.x, tol);
-    EXPECT_NEAR(got.y, want.y, tol);
-    EXPECT_NEAR(got.z, want.z, tol);
-}
-
-bool Finite(const TXYZ &v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
 TDxMatrix Translation(float x, float y, float z) {
@@ -130,33 +124,33 @@ TEST(DxCalc0, DegenerateInputGivesSpecialValuesNotTraps) {
 // ---- Vector arithmetic and rotations ---------------------------------------------------------------
 
 TEST(DxCalc0, VectorArithmetic) {
-    ExpectNear(VectorAdd(V(1, 2, 3), V(10, 20, 30)), V(11, 22, 33));
-    ExpectNear(VectorFromTo(V(1, 2, 3), V(10, 20, 30)), V(9, 18, 27));
-    ExpectNear(VectorMid(V(1, 2, 3), V(3, 6, -3)), V(2, 4, 0));
+    ExpectNear(VectorAdd(V(1, 2, 3), V(10, 20, 30)), V(11, 22, 33), 1e-5);
+    ExpectNear(VectorFromTo(V(1, 2, 3), V(10, 20, 30)), V(9, 18, 27), 1e-5);
+    ExpectNear(VectorMid(V(1, 2, 3), V(3, 6, -3)), V(2, 4, 0), 1e-5);
     // Large coordinates must not overflow in the midpoint.
     ExpectNear(VectorMid(V(3e38f, 0), V(3e38f, 0)), V(3e38f, 0), 1e32);
     const std::vector<TXYZ> pts{V(1, 2, 3), V(4, 5, 6), V(-5, -7, 1)};
-    ExpectNear(VectorSum(pts), V(0, 0, 10));
-    ExpectNear(VectorSum({}), V(0, 0, 0));
-    ExpectNear(VectorScale(V(1, -2, 3), 2), V(2, -4, 6));
-    ExpectNear(VectorMulComp(V(1, -2, 3), V(4, 5, 6)), V(4, -10, 18));
+    ExpectNear(VectorSum(pts), V(0, 0, 10), 1e-5);
+    ExpectNear(VectorSum({}), V(0, 0, 0), 1e-5);
+    ExpectNear(VectorScale(V(1, -2, 3), 2), V(2, -4, 6), 1e-5);
+    ExpectNear(VectorMulComp(V(1, -2, 3), V(4, 5, 6)), V(4, -10, 18), 1e-5);
     EXPECT_FLOAT_EQ(VectorLength(V(2, 3, 6)), 7);
     EXPECT_FLOAT_EQ(VectorDistance(V(1, 1, 1), V(3, 4, 7)), 7);
-    ExpectNear(VectorSetLength(V(3, 4, 0), 10), V(6, 8, 0));
-    ExpectNear(VectorDirection(V(1, 1, 1), V(4, 5, 1)), V(0.6f, 0.8f, 0));
-    ExpectNear(VectorLerp(V(0, 0, 0), V(10, -10, 4), 0.25f), V(2.5f, -2.5f, 1));
-    ExpectNear(VectorLerp(V(0, 0, 0), V(10, -10, 4), 2), V(20, -20, 8));
+    ExpectNear(VectorSetLength(V(3, 4, 0), 10), V(6, 8, 0), 1e-5);
+    ExpectNear(VectorDirection(V(1, 1, 1), V(4, 5, 1)), V(0.6f, 0.8f, 0), 1e-5);
+    ExpectNear(VectorLerp(V(0, 0, 0), V(10, -10, 4), 0.25f), V(2.5f, -2.5f, 1), 1e-5);
+    ExpectNear(VectorLerp(V(0, 0, 0), V(10, -10, 4), 2), V(20, -20, 8), 1e-5);
 }
 
 TEST(DxCalc0, PlaneRotationsKeepZ) {
-    ExpectNear(VectorPerpLeft(V(1, 2, 3)), V(-2, 1, 3));
-    ExpectNear(VectorPerpRight(V(1, 2, 3)), V(2, -1, 3));
-    ExpectNear(VectorNegateXY(V(1, 2, 3)), V(-1, -2, 3));
-    ExpectNear(VectorRotate(V(1, 0, 5), float(Pi / 2)), V(0, 1, 5));
-    ExpectNear(VectorRotate(V(2, 1, 5), float(Pi)), V(-2, -1, 5));
+    ExpectNear(VectorPerpLeft(V(1, 2, 3)), V(-2, 1, 3), 1e-5);
+    ExpectNear(VectorPerpRight(V(1, 2, 3)), V(2, -1, 3), 1e-5);
+    ExpectNear(VectorNegateXY(V(1, 2, 3)), V(-1, -2, 3), 1e-5);
+    ExpectNear(VectorRotate(V(1, 0, 5), float(Pi / 2)), V(0, 1, 5), 1e-5);
+    ExpectNear(VectorRotate(V(2, 1, 5), float(Pi)), V(-2, -1, 5), 1e-5);
     // cos 0.6, sin 0.8, with no trigonometry involved.
-    ExpectNear(VectorRotateByDir(V(2, 0, 7), 3, 4), V(1.2f, 1.6f, 7));
-    ExpectNear(VectorRotateByDir(V(0, 1, 7), 30, 40), V(-0.8f, 0.6f, 7));
+    ExpectNear(VectorRotateByDir(V(2, 0, 7), 3, 4), V(1.2f, 1.6f, 7), 1e-5);
+    ExpectNear(VectorRotateByDir(V(0, 1, 7), 30, 40), V(-0.8f, 0.6f, 7), 1e-5);
 
     struct MirrorCase {
         TXYZ v, axis, want;
@@ -167,7 +161,7 @@ TEST(DxCalc0, PlaneRotationsKeepZ) {
         {V(3, 0, 0), V(3, 4), V(-0.84f, 2.88f, 0)}, // 2 (v.e) e - v with e = (0.6, 0.8)
     };
     for (const MirrorCase &c : mirrors)
-        ExpectNear(VectorMirror(c.v, c.axis), c.want);
+        ExpectNear(VectorMirror(c.v, c.axis), c.want, 1e-5);
 }
 
 TEST(DxCalc0, AnglesLieInZeroToTwoPi) {
@@ -250,8 +244,8 @@ TEST(DxCalc0, MiterVectorMeetsBothOffsetLines) {
         EXPECT_NEAR(m.x * (-oy / lo) + m.y * (ox / lo), 1, 1e-5 * scale) << c.cur.x << "," << c.cur.y;
         EXPECT_EQ(m.z, c.cur.z);
     }
-    ExpectNear(MiterVector(V(-1, 0), V(0, 0), V(1, 0)), V(0, 1, 0));
-    ExpectNear(MiterVector(V(0, 0), V(1, 0), V(1, 1)), V(-1, 1, 0));
+    ExpectNear(MiterVector(V(-1, 0), V(0, 0), V(1, 0)), V(0, 1, 0), 1e-5);
+    ExpectNear(MiterVector(V(0, 0), V(1, 0), V(1, 1)), V(-1, 1, 0), 1e-5);
 }
 
 TEST(DxCalc0, MiterVectorStaysFiniteAtSpikesAndRepeatedPoints) {
@@ -271,13 +265,13 @@ TEST(DxCalc0, MiterVectorStaysFiniteAtSpikesAndRepeatedPoints) {
     for (const Case &c : cases) {
         const TXYZ m = MiterVector(c.prev, c.cur, c.next);
         EXPECT_TRUE(Finite(m)) << c.what;
-        ExpectNear(m, c.want);
+        ExpectNear(m, c.want, 1e-5);
     }
     // Nearly a spike: the corner lies far away, but it is still a number; where it lies beyond what a
     // single holds, the spike's normal.
     EXPECT_TRUE(Finite(MiterVector(V(1, 0), V(0, 0), V(1, 1e-30f))));
     for (const float side : {1.4e-45f, -1.4e-45f, 1e-40f})
-        ExpectNear(MiterVector(V(1, 0), V(0, 0), V(1, side)), V(0, -1, 0));
+        ExpectNear(MiterVector(V(1, 0), V(0, 0), V(1, side)), V(0, -1, 0), 1e-5);
 }
 
 TEST(DxCalc0, ProjectPointOnSegment) {
@@ -327,7 +321,7 @@ TEST(DxCalc0, LinesIntersect) {
     EXPECT_FLOAT_EQ(u, 0.5f);
     ASSERT_TRUE(LinesIntersect2(V(0, 0), V(1, 0), V(3, -1), V(3, 1), t, u));
     EXPECT_FLOAT_EQ(t, 3);
-    ExpectNear(LinesIntersectionPoint(V(0, 0, 0), V(1, 0, 2), V(3, -1), V(3, 1)), V(3, 0, 6));
+    ExpectNear(LinesIntersectionPoint(V(0, 0, 0), V(1, 0, 2), V(3, -1), V(3, 1)), V(3, 0, 6), 1e-5);
 
     struct Case {
         const char *what;
@@ -345,7 +339,7 @@ TEST(DxCalc0, LinesIntersect) {
         EXPECT_FALSE(LinesIntersect(c.a, c.b, c.c, c.d, t, u)) << c.what;
         EXPECT_EQ(t, -7) << c.what;
         EXPECT_EQ(u, -7) << c.what;
-        ExpectNear(LinesIntersectionPoint(c.a, c.b, c.c, c.d), V(0, 0, 0));
+        ExpectNear(LinesIntersectionPoint(c.a, c.b, c.c, c.d), V(0, 0, 0), 1e-5);
     }
 }
 
@@ -465,19 +459,19 @@ TEST(DxCalc0, MatrixMultiplyIsRowVectorOrder) {
     // Translate, then scale: the point (1, 1, 1) goes to (2, 3, 4), then to (4, 9, 16).
     TDxMatrix r;
     MatrixMultiply(t, s, r);
-    ExpectNear(TransformVector(r, V(1, 1, 1)), V(4, 9, 16));
+    ExpectNear(TransformVector(r, V(1, 1, 1)), V(4, 9, 16), 1e-5);
     EXPECT_EQ(r.m[3][0], 2);
     EXPECT_EQ(r.m[3][2], 12);
     // Scale, then translate.
     MatrixMultiply(s, t, r);
-    ExpectNear(TransformVector(r, V(1, 1, 1)), V(3, 5, 7));
+    ExpectNear(TransformVector(r, V(1, 1, 1)), V(3, 5, 7), 1e-5);
     // The result may be one of the operands.
     TDxMatrix a = t;
     MatrixMultiply(a, s, a);
-    ExpectNear(TransformVector(a, V(1, 1, 1)), V(4, 9, 16));
+    ExpectNear(TransformVector(a, V(1, 1, 1)), V(4, 9, 16), 1e-5);
     TDxMatrix b = s;
     MatrixMultiply(t, b, b);
-    ExpectNear(TransformVector(b, V(1, 1, 1)), V(4, 9, 16));
+    ExpectNear(TransformVector(b, V(1, 1, 1)), V(4, 9, 16), 1e-5);
 }
 
 TEST(DxCalc0, MatrixInvert) {
@@ -543,22 +537,22 @@ TEST(DxCalc0, TransformsDivideByW) {
     EXPECT_FLOAT_EQ(v4[1], 2);
     EXPECT_FLOAT_EQ(v4[2], 0.5f);
     EXPECT_FLOAT_EQ(v4[3], 1);
-    ExpectNear(TransformVector(p, V(2, 4, 2)), V(1, 2, 0.5f));
-    ExpectNear(TransformVector(Translation(1, 2, 3), V(1, 1, 1)), V(2, 3, 4));
+    ExpectNear(TransformVector(p, V(2, 4, 2)), V(1, 2, 0.5f), 1e-5);
+    ExpectNear(TransformVector(Translation(1, 2, 3), V(1, 1, 1)), V(2, 3, 4), 1e-5);
 
     bool behind = false;
     TXYZ q;
     TransformVectorClip(p, V(2, 4, -2), q, behind);
     EXPECT_TRUE(behind);
-    ExpectNear(q, V(-1, -2, 1.5f));
+    ExpectNear(q, V(-1, -2, 1.5f), 1e-5);
     // Once behind, always behind: a later point in front does not reset the flag.
     TransformVectorClip(p, V(2, 4, 2), q, behind);
     EXPECT_TRUE(behind);
-    ExpectNear(q, V(1, 2, 0.5f));
+    ExpectNear(q, V(1, 2, 0.5f), 1e-5);
     behind = false;
     TransformVectorClip(Translation(1, 0, 0), V(1, 1, 1), q, behind);
     EXPECT_FALSE(behind);
-    ExpectNear(q, V(2, 1, 1));
+    ExpectNear(q, V(2, 1, 1), 1e-5);
 }
 
 TEST(DxCalc0, PlanesAndClipping) {
@@ -586,8 +580,8 @@ TEST(DxCalc0, PlanesAndClipping) {
     for (const Case &c : cases) {
         TXYZ a = c.a, b = c.b;
         EXPECT_EQ(ClipSegmentByPlane(pl, a, b), c.kept) << c.what;
-        ExpectNear(a, c.wantA);
-        ExpectNear(b, c.wantB);
+        ExpectNear(a, c.wantA, 1e-5);
+        ExpectNear(b, c.wantB, 1e-5);
     }
 }
 

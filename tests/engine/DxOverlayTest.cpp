@@ -155,6 +155,17 @@ TEST(DxOverlay, PolylineDrawsEachConsecutivePair) {
     const TXYZ pts[] = {{10, 10, 0}, {20, 10, 0}, {20, 20, 0}, {10, 20, 0}};
     DxOverlayDrawPolyline(rig.Params, pts, 1);
     EXPECT_EQ(DxOverlayPendingLines(rig.Params), 6u);
+    DxOverlayFlush(rig.Params);
+    ASSERT_EQ(rig.Draws().size(), 1u);
+    ASSERT_EQ(rig.Draws()[0].Type, D3DPT_LINELIST);
+    const std::vector<TRecordedVertex> v = rig.Draws()[0].Vertices();
+    ASSERT_EQ(v.size(), 6u);
+    // Line i runs from point i to point i + 1; the last point does not close back to the first.
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const TXYZ &want = pts[i / 2 + i % 2];
+        EXPECT_EQ(v[i].X, want.x) << "vertex " << i;
+        EXPECT_EQ(v[i].Y, want.y) << "vertex " << i;
+    }
 }
 
 TEST(DxOverlay, DashesStartHalfAGapInAndImpossiblePeriodsDrawNothing) {

@@ -1,15 +1,11 @@
 #include "engine/GPSCalc3.h"
 
 #include "engine/StreetError.h"
-#include "support/TestSupport.h"
+#include "support/ProjCct.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -17,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using sptest::RunCct;
 
 constexpr double Deg = std::numbers::pi / 180;
 
@@ -46,42 +44,6 @@ TXYZ_Dbl ToEcef(const TGeo &g) {
 
 double Dist(const TXYZ_Dbl &a, const TXYZ_Dbl &b) {
     return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
-}
-
-std::string FindProgram(const std::string &name) {
-    const char *path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        const std::filesystem::path p = std::filesystem::path(dir) / name;
-        std::error_code ec;
-        if (!dir.empty() && std::filesystem::is_regular_file(p, ec))
-            return p.string();
-    }
-    return {};
-}
-
-// Runs cct with the given operation over rows of four numbers; returns the first three columns of each
-// output row.
-std::vector<TXYZ_Dbl> RunCct(const std::string &cct, const std::string &args,
-                             const std::vector<TXYZ_Dbl> &in) {
-    sptest::TempDir dir;
-    const std::string inFile = dir.File("in.txt"), outFile = dir.File("out.txt");
-    {
-        std::ofstream f(inFile);
-        f.precision(17);
-        for (const TXYZ_Dbl &p : in)
-            f << p.x << ' ' << p.y << ' ' << p.z << " 0\n";
-    }
-    const std::string cmd = "'" + cct + "' -d 12 " + args + " < '" + inFile + "' > '" + outFile + "'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::ifstream f(outFile);
-    std::vector<TXYZ_Dbl> out;
-    double x, y, z, t;
-    while (f >> x >> y >> z >> t)
-        out.push_back({x, y, z});
-    EXPECT_EQ(out.size(), in.size()) << cmd;
-    return out;
 }
 
 TEST(GeodeticToEcef, GivesTheEquatorAndPoleRadii) {
@@ -126,16 +88,13 @@ TEST(EcefToGeodetic, RoundTripsEverywhereIncludingTheAxesAndMeridians) {
 }
 
 TEST(EcefToGeodetic, AgreesWithProjCartesianConversion) {
-    const std::string cct = FindProgram("cct");
-    if (cct.empty())
-        GTEST_SKIP() << "cct (proj-bin) is not installed";
     const std::vector<TGeo> table = GeoTable();
     std::vector<TXYZ_Dbl> geo;
     for (const TGeo &g : table)
         geo.push_back({g.LonDeg, g.LatDeg, g.H});
-    const std::vector<TXYZ_Dbl> projEcef = RunCct(cct, "+proj=cart +ellps=WGS84", geo);
+    const std::vector<TXYZ_Dbl> projEcef = RunCct("+proj=cart +ellps=WGS84", geo);
     ASSERT_EQ(projEcef.size(), table.size());
-    const std::vector<TXYZ_Dbl> projGeo = RunCct(cct, "-I +proj=cart +ellps=WGS84", projEcef);
+    const std::vector<TXYZ_Dbl> projGeo = RunCct("-I +proj=cart +ellps=WGS84", projEcef);
     ASSERT_EQ(projGeo.size(), table.size());
     for (std::size_t i = 0; i < table.size(); ++i) {
         const TGeo &g = table[i];
@@ -232,9 +191,6 @@ TEST(TLocalConverter, LocalToEcefFindsTheRequestedHeight) {
 }
 
 TEST(TLocalConverter, AxesAgreeWithProjTopocentricOnASphere) {
-    const std::string cct = FindProgram("cct");
-    if (cct.empty())
-        GTEST_SKIP() << "cct (proj-bin) is not installed";
     for (const TGeo &g : {TGeo{55.75, 37.6, 150}, TGeo{0, 0, 0}, TGeo{-33, 180, 20}, TGeo{89.9, 90, 0}}) {
         SCOPED_TRACE(std::to_string(g.LatDeg) + " " + std::to_string(g.LonDeg));
         const TXYZ_Dbl base = ToEcef(g);
@@ -246,7 +202,7 @@ TEST(TLocalConverter, AxesAgreeWithProjTopocentricOnASphere) {
         std::ostringstream args;
         args.precision(17);
         args << "+proj=topocentric +R=6378137 +X_0=" << base.x << " +Y_0=" << base.y << " +Z_0=" << base.z;
-        const std::vector<TXYZ_Dbl> enu = RunCct(cct, args.str(), ecef);
+        const std::vector<TXYZ_Dbl> enu = RunCct(args.str(), ecef);
         ASSERT_EQ(enu.size(), ecef.size());
         for (std::size_t i = 0; i < ecef.size(); ++i) {
             EXPECT_LT(Dist(conv.EcefToLocal(ecef[i]), enu[i]), 1e-4) << i;

@@ -1,6 +1,7 @@
 #include "engine/MatrixShell.h"
 #include "engine/StreetError.h"
 #include "platform/d3d9/RecordingDevice.h"
+#include "support/Expectations.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace {
+
+using sptest::ErrorOf;
+using sptest::ExpectNear;
 
 // Records every transform the shell puts on the device.
 // Keeps the transforms in the order the shell sent them.
@@ -44,26 +48,11 @@ TDxMatrix Entries(std::initializer_list<std::tuple<int, int, float>> entries) {
     return m;
 }
 
-void ExpectNear(const TXYZ &got, const TXYZ &want, double tol = 1e-5) {
-    EXPECT_NEAR(got.x, want.x, tol);
-    EXPECT_NEAR(got.y, want.y, tol);
-    EXPECT_NEAR(got.z, want.z, tol);
-}
-
 void ExpectMatrixNear(const TDxMatrix &got, const TDxMatrix &want) {
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j)
             EXPECT_FLOAT_EQ(got.m[i][j], want.m[i][j]) << "m" << i + 1 << j + 1;
     }
-}
-
-std::string ErrorText(auto &&f) {
-    try {
-        f();
-    } catch (const EStreetError &e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 } // namespace
@@ -118,7 +107,7 @@ TEST(MatrixShell, StackHoldsSixtyFourLevels) {
     EXPECT_EQ(shell.StackTop(), 63);
     const TDxMatrix before = shell.GetMatrix();
     const std::size_t calls = dev.calls.size();
-    EXPECT_EQ(ErrorText([&] { shell.PushMatrix(); }), "TMatrixShell.PushMatrix overflow");
+    EXPECT_EQ(ErrorOf([&] { shell.PushMatrix(); }), "TMatrixShell.PushMatrix overflow");
     EXPECT_EQ(shell.StackTop(), 63);
     EXPECT_EQ(shell.GetMatrix(), before);
     EXPECT_EQ(dev.calls.size(), calls);
@@ -129,7 +118,7 @@ TEST(MatrixShell, StackHoldsSixtyFourLevels) {
         EXPECT_EQ(shell.GetMatrix().m[3][0], float(i)) << i;
     }
     EXPECT_EQ(shell.StackTop(), -1);
-    EXPECT_EQ(ErrorText([&] { shell.PopMatrix(); }), "TMatrixShell.PopMatrix overflow");
+    EXPECT_EQ(ErrorOf([&] { shell.PopMatrix(); }), "TMatrixShell.PopMatrix overflow");
     EXPECT_EQ(shell.StackTop(), -1);
     EXPECT_EQ(shell.GetMatrix().m[3][0], 1);
 }
@@ -175,7 +164,7 @@ TEST(MatrixShell, SetDeviceTransformLeavesTheShellAlone) {
     EXPECT_FALSE(shell.IsIdentity());
     TXYZ p{0, 0, 0};
     shell.InverseTransform(p);
-    ExpectNear(p, {-5, -6, -7});
+    ExpectNear(p, {-5, -6, -7}, 1e-5);
 }
 
 TEST(MatrixShell, OrderFlagChoosesWhichTransformComesFirst) {
@@ -199,7 +188,7 @@ TEST(MatrixShell, OrderFlagChoosesWhichTransformComesFirst) {
     shell.MultMatrix(false, swapXY);
     TXYZ p{1, 2, 0};
     shell.TransformPoint(p); // swap -> (2, 1, 0), translate -> (2, 1, 1), scale x -> (6, 1, 1)
-    ExpectNear(p, {6, 1, 1});
+    ExpectNear(p, {6, 1, 1}, 1e-5);
 }
 
 TEST(MatrixShell, RotationsHaveTheDocumentedEntries) {
@@ -238,7 +227,7 @@ TEST(MatrixShell, QuarterTurnIsExactAndClockwise) {
     EXPECT_FALSE(shell.IsIdentity());
     TXYZ p{1, 0, 0};
     shell.TransformPoint(p);
-    ExpectNear(p, {0, -1, 0}); // clockwise in a y-up plan
+    ExpectNear(p, {0, -1, 0}, 1e-5); // clockwise in a y-up plan
 }
 
 TEST(MatrixShell, PerspectiveEntries) {
@@ -288,18 +277,18 @@ TEST(MatrixShell, InverseFollowsEveryChange) {
     shell.Translate(true, 1, 2, 3);
     TXYZ p{1, 2, 3};
     shell.InverseTransform(p);
-    ExpectNear(p, {0, 0, 0});
+    ExpectNear(p, {0, 0, 0}, 1e-5);
     // A cached inverse must not survive a change of the matrix.
     shell.Scale(true, 2, 2, 2);
     p = {4, 6, 8};
     shell.InverseTransform(p);
-    ExpectNear(p, {1, 1, 1});
+    ExpectNear(p, {1, 1, 1}, 1e-5);
     shell.PushMatrix();
     shell.RotateZ(true, 0.3f);
     shell.PopMatrix();
     p = {4, 6, 8};
     shell.InverseTransform(p);
-    ExpectNear(p, {1, 1, 1});
+    ExpectNear(p, {1, 1, 1}, 1e-5);
     // Round trip through a general transform with a large plan offset.
     shell.RotateZ(false, 0.9f);
     shell.Translate(true, 52000, -71000, 0);

@@ -2,6 +2,7 @@
 
 #include "engine/Streams.h"
 #include "engine/StreetError.h"
+#include "support/Expectations.h"
 #include "support/TestSupport.h"
 #include "tools/codec-fixture/CodecFixture.h"
 
@@ -23,14 +24,7 @@ TMemoryStream WithCount(const Bytes &packed) {
     return TMemoryStream(b.Data());
 }
 
-std::string ErrorOf(const std::function<void()> &f) {
-    try {
-        f();
-    } catch (const EStreetError &e) {
-        return e.what();
-    }
-    return "no error";
-}
+using sptest::ErrorOf;
 
 struct TVector {
     Bytes Packed;
@@ -72,6 +66,7 @@ TEST(UnPackSmallInts, StreamFormChecksTheEndByteAndTheExactCount) {
     std::vector<int16_t> dest(16);
     TMemoryStream empty = WithCount({0x00, 0xFF});
     UnPackSmallInts(dest, 0, empty);
+    EXPECT_EQ(empty.Position(), empty.Size()) << "the packed bytes were read through their end byte";
     TMemoryStream four = WithCount({0x00, 0xFF});
     EXPECT_EQ(ErrorOf([&] { UnPackSmallInts(dest, 4, four); }), "UnPackSmallInts: DataCursor<>DataSize");
     TMemoryStream tooMany = WithCount({0x00, 0x12, 0xFF});
@@ -93,6 +88,7 @@ TEST(UnPackSmallInts, EmptyDestinationTakesEmptyOpcodes) {
     EXPECT_EQ(UnPackSmallInts(std::span<int16_t>(), 0, packed.data(), 6), 0);
     TMemoryStream s = WithCount(packed);
     UnPackSmallInts(std::span<int16_t>(), 0, s);
+    EXPECT_EQ(s.Position(), s.Size()) << "every opcode was read, up to the end byte";
 }
 
 TEST(UnPackSmallInts, MemoryFormStopsOncePastCount) {
@@ -144,7 +140,10 @@ TEST(UnPackSmallInts, RejectsMalformedStreams) {
     sptest::ByteBuilder big;
     big.U32(0xFFFFFFF0u).U8(0x00).U8(0xFF);
     TMemoryStream lying(big.Data());
-    EXPECT_NE(ErrorOf([&] { UnPackSmallInts(dest, 0, lying); }), "no error");
+    EXPECT_EQ(ErrorOf([&] {
+                  UnPackSmallInts(dest, 0, lying);
+              }).rfind("UnPackSmallInts: count 4294967280 exceeds the data present (2 bytes left)", 0),
+              0u);
 }
 
 TEST(PackWriters, EveryFormWritesItsLengthAndDecodesBack) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -208,57 +209,53 @@ TEST_F(RegShell, FitFormToScreen) {
 }
 
 TEST_F(RegShell, FormPositions) {
-    const TWorkArea screen{0, 0, 1280, 1024};
     // A sizeable form stores its size; a fixed one only its place.
     SaveFormPos({S("GroupsEditorForm"), 40, 50, 600, 400, true});
     SaveFormPos({S("TagSetEditorForm"), 60, 70, 600, 400, false});
     EXPECT_TRUE(StoredValueExists("\\test_engine\\GroupsEditorForm\\Pos", "Height"));
     EXPECT_TRUE(StoredValueExists("\\test_engine\\TagSetEditorForm\\Pos", "Top"));
     EXPECT_FALSE(StoredValueExists("\\test_engine\\TagSetEditorForm\\Pos", "Width"));
-
-    TFormPos sizeable{S("GroupsEditorForm"), 0, 0, 100, 100, true};
-    RestoreFormPos(sizeable, screen);
-    EXPECT_EQ(std::vector<int32_t>({sizeable.Left, sizeable.Top, sizeable.Width, sizeable.Height}),
-              std::vector<int32_t>({40, 50, 600, 400}));
-
-    // A fixed form ignores a stored width and height.
+    // What a larger screen, another version or a hand edit may leave.
     RegWriteInteger(S("TagSetEditorForm\\Pos"), S("Width"), 900);
-    TFormPos fixed{S("TagSetEditorForm"), 0, 0, 100, 100, false};
-    RestoreFormPos(fixed, screen);
-    EXPECT_EQ(std::vector<int32_t>({fixed.Left, fixed.Top, fixed.Width, fixed.Height}),
-              std::vector<int32_t>({60, 70, 100, 100}));
-
-    // A position stored on a larger screen is pulled back; a form larger than the area is shrunk first.
     SaveFormPos({S("Big"), 2500, 1800, 1600, 1200, true});
-    TFormPos big{S("Big"), 0, 0, 0, 0, true};
-    RestoreFormPos(big, screen);
-    EXPECT_EQ(std::vector<int32_t>({big.Left, big.Top, big.Width, big.Height}),
-              std::vector<int32_t>({0, 0, 1280, 1024}));
+    RegWriteInteger(S("Broken\\Pos"), S("Left"), 30);
+    RegWriteString(S("Broken\\Pos"), S("Top"), S("abc"));
+    RegWriteInteger(S("Broken\\Pos"), S("Width"), 500);
+    RegWriteInteger(S("Broken\\Pos"), S("Height"), 500);
+    RegWriteInteger(S("Negative\\Pos"), S("Left"), 1);
+    RegWriteInteger(S("Negative\\Pos"), S("Top"), 2);
+    RegWriteInteger(S("Negative\\Pos"), S("Width"), -300);
+    RegWriteInteger(S("Negative\\Pos"), S("Height"), 100);
+    FreeAppRegistry(); // read the file again
 
-    // No stored position: the form is only fitted.
-    TFormPos fresh{S("NeverSaved"), 1200, 10, 300, 200, true};
-    RestoreFormPos(fresh, screen);
-    EXPECT_EQ(std::vector<int32_t>({fresh.Left, fresh.Top, fresh.Width, fresh.Height}),
-              std::vector<int32_t>({980, 10, 300, 200}));
-
-    // A malformed value ends the reading and keeps what was applied before it.
-    WriteIni("[test_engine]\n"
-             "Broken\\Pos\\Left=30\n"
-             "Broken\\Pos\\Top=abc\n"
-             "Broken\\Pos\\Width=500\n"
-             "Broken\\Pos\\Height=500\n"
-             "Negative\\Pos\\Left=1\n"
-             "Negative\\Pos\\Top=2\n"
-             "Negative\\Pos\\Width=-300\n"
-             "Negative\\Pos\\Height=100\n");
-    TFormPos broken{S("Broken"), 5, 6, 100, 100, true};
-    RestoreFormPos(broken, screen);
-    EXPECT_EQ(std::vector<int32_t>({broken.Left, broken.Top, broken.Width, broken.Height}),
-              std::vector<int32_t>({30, 6, 100, 100}));
-    TFormPos negative{S("Negative"), 5, 6, 100, 100, true};
-    RestoreFormPos(negative, screen);
-    EXPECT_EQ(std::vector<int32_t>({negative.Left, negative.Top, negative.Width, negative.Height}),
-              std::vector<int32_t>({1, 2, 100, 100}));
+    struct Case {
+        const char *name;
+        TFormPos asked;
+        std::array<int32_t, 4> restored; // left, top, width, height
+    };
+    const Case cases[] = {
+        {"a sizeable form takes its place and size",
+         {S("GroupsEditorForm"), 0, 0, 100, 100, true},
+         {40, 50, 600, 400}},
+        {"a fixed form ignores a stored size",
+         {S("TagSetEditorForm"), 0, 0, 100, 100, false},
+         {60, 70, 100, 100}},
+        {"stored on a larger screen: shrunk to the area first, then pulled back",
+         {S("Big"), 0, 0, 0, 0, true},
+         {0, 0, 1280, 1024}},
+        {"nothing stored: only fitted", {S("NeverSaved"), 1200, 10, 300, 200, true}, {980, 10, 300, 200}},
+        {"a malformed value ends the reading, keeping what came before",
+         {S("Broken"), 5, 6, 100, 100, true},
+         {30, 6, 100, 100}},
+        {"a negative size ends the reading", {S("Negative"), 5, 6, 100, 100, true}, {1, 2, 100, 100}},
+    };
+    const TWorkArea screen{0, 0, 1280, 1024};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TFormPos f = c.asked;
+        RestoreFormPos(f, screen);
+        EXPECT_EQ((std::array<int32_t, 4>{f.Left, f.Top, f.Width, f.Height}), c.restored);
+    }
 }
 
 TEST_F(RegShell, WriterErrorsReachTheCaller) {

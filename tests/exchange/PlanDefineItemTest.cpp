@@ -1,9 +1,10 @@
 // The plan sheet item: its sizes and pixel geometry, the record in the street stream and the format file
 // (against hand-built bytes), the legacy metafiles read past, the stamps and their placement, the caption.
+#include "exchange/PlanDefineItem.h"
 #include "engine/MatrixShell.h"
 #include "engine/StreetError.h"
-#include "exchange/PlanDefineItem.h"
 #include "exchange/RegisterExchange.h"
+#include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
 #include "model/StreetStructure.h"
 
@@ -23,19 +24,17 @@ std::string W1251(const char *utf8) {
     return Cp(utf8).Bytes();
 }
 
-constexpr int AxisCode = 35;
-
 class TTestAxis : public TLineItem {
 public:
-    int GetTypeCode() const override { return AxisCode; }
+    int GetTypeCode() const override { return AxisTypeCode; }
 };
 
 class PlanSheet : public ::testing::Test {
 protected:
     PlanSheet() {
         RegisterExchangeObjects();
-        if (!ItemClasses[AxisCode])
-            ItemClasses.Register(std::make_unique<TItemClassOf<TTestAxis>>(AxisCode));
+        if (!ItemClasses[AxisTypeCode])
+            ItemClasses.Register(std::make_unique<TItemClassOf<TTestAxis>>(AxisTypeCode));
     }
 };
 
@@ -198,8 +197,8 @@ TEST_F(PlanSheet, RecordReadsEveryFieldAndWritesTheSameBytes) {
     want.StampRotation = true;
     EXPECT_EQ(s.Format, want);
     EXPECT_EQ(s.ID(), 7);
-    for (TStampCorner c : {TStampCorner::TopLeft, TStampCorner::TopRight, TStampCorner::BotLeft,
-                           TStampCorner::BotRight})
+    for (TStampCorner c :
+         {TStampCorner::TopLeft, TStampCorner::TopRight, TStampCorner::BotLeft, TStampCorner::BotRight})
         EXPECT_EQ(s.Stamp(c), nullptr);
 
     // Saved again, the street holds the same record bytes.
@@ -333,7 +332,8 @@ TEST_F(PlanSheet, StampsAreReadIntoTheirCorners) {
             // A second sheet follows, so that the stamp's end is found before the next record.
             sptest::StreetFile f = sptest::StreetFile::Canonical();
             f.Points = {{1, 10, 20}, {2, 11, 20}};
-            sptest::ItemRec first = sptest::Rec("PLANDEF", 7, {1, 2}), second = sptest::Rec("PLANDEF", 8, {1, 2});
+            sptest::ItemRec first = sptest::Rec("PLANDEF", 7, {1, 2}),
+                            second = sptest::Rec("PLANDEF", 8, {1, 2});
             first.Extra = tail;
             Fields f2;
             f2.DPI = 77;
@@ -387,7 +387,8 @@ TEST_F(PlanSheet, BrokenStampFailsTheLoadWithTheStreetReadersComplaint) {
         Load(StreetWithSheet(tail));
         FAIL() << "no error";
     } catch (const EStreetError &e) {
-        EXPECT_NE(std::string(e.what()).find("TPlanDefineItem.LoadFromStream"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("TPlanDefineItem.LoadFromStream"), std::string::npos)
+            << e.what();
     }
 }
 
@@ -400,10 +401,10 @@ TEST_F(PlanSheet, StampPlacementFollowsTheCornerAndTheRotationSetting) {
     };
     const double q = std::numbers::pi / 2, h = std::numbers::pi;
     const Case cases[] = {
-        {TStampCorner::TopLeft, false, 20, 287, q},  {TStampCorner::TopRight, false, 200, 287, q},
-        {TStampCorner::BotLeft, false, 20, 20, q},   {TStampCorner::BotRight, false, 200, 20, q},
-        {TStampCorner::TopLeft, true, 20, 20, h},    {TStampCorner::TopRight, true, 20, 287, h},
-        {TStampCorner::BotLeft, true, 200, 20, h},   {TStampCorner::BotRight, true, 200, 287, h},
+        {TStampCorner::TopLeft, false, 20, 287, q}, {TStampCorner::TopRight, false, 200, 287, q},
+        {TStampCorner::BotLeft, false, 20, 20, q},  {TStampCorner::BotRight, false, 200, 20, q},
+        {TStampCorner::TopLeft, true, 20, 20, h},   {TStampCorner::TopRight, true, 20, 287, h},
+        {TStampCorner::BotLeft, true, 200, 20, h},  {TStampCorner::BotRight, true, 200, 287, h},
     };
     const TXYZ p0{300, -120, 0};
     for (const Case &c : cases) {
@@ -437,7 +438,7 @@ TEST_F(PlanSheet, CaptionNamesTheIdOrThePicketsAlongTheAxis) {
     }
 
     TStreetStructure street;
-    TAbstractItem *axis = street.Lists(AxisCode).AddNew();
+    TAbstractItem *axis = street.Lists(AxisTypeCode).AddNew();
     axis->Points.InsertNewPoint(0, {0, 0, 0});
     axis->Points.InsertNewPoint(1, {1000, 0, 0});
     // At 1:500 the printable area runs 10 to 100 m along the sheet's width: 113 to 203 m along the axis.
@@ -446,7 +447,7 @@ TEST_F(PlanSheet, CaptionNamesTheIdOrThePicketsAlongTheAxis) {
     EXPECT_EQ(s.GetCaption().Bytes().substr(0, 5), Cp("План ").Bytes()) << "no axis query yet";
     SetAxisPicketStepQuery([](TAbstractItem &a, float &step) {
         step = 10;
-        return a.GetTypeCode() == AxisCode;
+        return a.GetTypeCode() == AxisTypeCode;
     });
     EXPECT_EQ(s.GetCaption(), Cp("План ПК012-020"));
     SetAxisPicketStepQuery({});
@@ -504,9 +505,10 @@ TEST_F(PlanSheet, FormatReadingProbesEachFieldAndRefusesWhatIsNotAFormat) {
     cut.Tag("PLDFSCAL").F64(0.004).Tag("PLDFDPI").U16(3);
     ByteBuilder hugeNames;
     hugeNames.Tag("PLDFSCAL").F64(0.004).Tag("PLDFDS_2").I32(0x7FFFFFF0);
-    for (const Case &c : {Case{"something after the fields", trailing.Data()},
-                          Case{"a field cut short", cut.Data()}, Case{"a string longer than the file", hugeNames.Data()},
-                          Case{"a street file", StreetWithSheet(Fields{}.Bytes())}}) {
+    for (const Case &c :
+         {Case{"something after the fields", trailing.Data()}, Case{"a field cut short", cut.Data()},
+          Case{"a string longer than the file", hugeNames.Data()},
+          Case{"a street file", StreetWithSheet(Fields{}.Bytes())}}) {
         SCOPED_TRACE(c.Name);
         const std::string file = dir.File("bad.qk_format");
         sptest::WriteFileBytes(file, c.Bytes);

@@ -612,6 +612,16 @@ TEST(GLDevice, FailuresNameTheCallAndItsResult) {
     EXPECT_EQ(device->Present(), D3D_OK);
 }
 
+// The texel of a 1 x 1 texture, 0xAARRGGBB, as a lock shows it.
+uint32_t LockedTexel(IDirect3DTexture9 &texture) {
+    D3DLOCKED_RECT r{};
+    texture.LockRect(0, r);
+    uint32_t texel = 0;
+    std::memcpy(&texel, r.pBits, 4);
+    texture.UnlockRect(0);
+    return texel;
+}
+
 TEST(GLDevice, TexturesAndDevicesMayDieInAnyOrder) {
     std::shared_ptr<IDirect3DTexture9> texture;
     {
@@ -623,11 +633,28 @@ TEST(GLDevice, TexturesAndDevicesMayDieInAnyOrder) {
         t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, White, 0.5f, 0.5f)});
         t.End();
         EXPECT_EQ(t.At(0, 0), 0x00FF00u);
+
+        // A second lock fails and leaves the first in force: what is written through it is drawn.
+        D3DLOCKED_RECT r{}, again{};
+        texture->LockRect(0, r);
+        EXPECT_THROW(texture->LockRect(0, again), ED3DError);
+        const uint32_t blue = 0xFF0000FF;
+        std::memcpy(r.pBits, &blue, 4);
+        texture->UnlockRect(0);
+        EXPECT_THROW(texture->UnlockRect(0), ED3DError);
+        t.Begin();
+        t.Draw(D3DPT_POINTLIST, 1, {V(1, 0, White, 0.5f, 0.5f)});
+        t.End();
+        EXPECT_EQ(t.At(1, 0), 0x0000FFu);
     }
-    // The device is gone; the texture still works and frees itself later.
+    // The device is gone; the texture keeps its texels, takes new ones and frees itself later.
+    EXPECT_EQ(LockedTexel(*texture), 0xFF0000FFu);
     D3DLOCKED_RECT r{};
     texture->LockRect(0, r);
-    texture->UnlockRect(0);
+    const uint32_t red = 0xFFFF0000;
+    std::memcpy(r.pBits, &red, 4);
+    EXPECT_NO_THROW(texture->UnlockRect(0));
+    EXPECT_EQ(LockedTexel(*texture), red);
     texture.reset();
 }
 

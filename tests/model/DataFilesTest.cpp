@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -88,19 +87,11 @@ const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks =
     {"Ширина борта.txt", CheckCurbWidths},
 };
 
-// The build generates DataFiles/ at the top of the build tree, one folder above the test programs. CTest
-// names it in STREETPLAN_DATAFILES; when that is missing (a test program started by hand), the folder is
-// found from the program's own place.
+// The build generates DataFiles/ at the top of the build tree; the test programs' shared main names it in
+// STREETPLAN_DATAFILES unless the environment already does.
 class GeneratedDataFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char *env = std::getenv("STREETPLAN_DATAFILES");
-        if (!env || !*env) {
-            const fs::path dir = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "DataFiles";
-            setenv("STREETPLAN_DATAFILES", dir.c_str(), 1);
-        }
-        ASSERT_TRUE(fs::is_directory(DataFilesDir())) << Utf8(DataFilesDir());
-    }
+    void SetUp() override { ASSERT_TRUE(fs::is_directory(DataFilesDir())) << Utf8(DataFilesDir()); }
 };
 
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {

@@ -1,5 +1,6 @@
 #include "model/ItemTypes.h"
 #include "model/AbstractItem.h"
+#include "model/ItemTypeCodes.h"
 
 #include "engine/StreetError.h"
 
@@ -128,22 +129,22 @@ TEST(ItemTypeSet, NameTexts) {
         TItemTypeSet set;
     };
     const TCase cases[] = {
-        {"Проезжая часть;Газон;", {2, 4}},
-        {"Дорожный знак;", {22}},
-        {"Дорожный знак 2;", {23}},
-        {"Дорожный знак 2;Дорожный знак;", {22, 23}},
-        {"Разметка текст;", {15}}, // "Текст;" is case-sensitive: 21 is not selected
-        {"Газон", {}},             // no semicolon
-        {"xxГазон;yy", {4}},
+        {"Проезжая часть;Газон;", {RoadWayTypeCode, GazonTypeCode}},
+        {"Дорожный знак;", {ZnakTypeCode}},
+        {"Дорожный знак 2;", {RoadSignTypeCode}},
+        {"Дорожный знак 2;Дорожный знак;", {ZnakTypeCode, RoadSignTypeCode}},
+        {"Разметка текст;", {RazmetTextTypeCode}}, // "Текст;" is case-sensitive: no text label
+        {"Газон", {}},                             // no semicolon
+        {"xxГазон;yy", {GazonTypeCode}},
         {"", {}},
     };
     for (const TCase &c : cases)
         EXPECT_EQ(NamesToTypeSet(Cp(c.text)), c.set) << c.text;
-    EXPECT_EQ(TypeSetToNames(TItemTypeSet{4, 2}), Cp("Проезжая часть;Газон;"));
+    EXPECT_EQ(TypeSetToNames(TItemTypeSet{GazonTypeCode, RoadWayTypeCode}), Cp("Проезжая часть;Газон;"));
     EXPECT_EQ(TypeSetToNames(TItemTypeSet{}), Cp1251String());
     EXPECT_EQ(TypeSetToNames(TItemTypeSet{41, 47}), Cp1251String());
-    EXPECT_EQ(TypeSetToShortNames(TItemTypeSet{22, 23}), Cp("дор.знак;дор.знак;"));
-    EXPECT_EQ(TypeSetToShortNames(TItemTypeSet{13, 35}), Cp("разм.ост.;ось;"));
+    EXPECT_EQ(TypeSetToShortNames(TItemTypeSet{ZnakTypeCode, RoadSignTypeCode}), Cp("дор.знак;дор.знак;"));
+    EXPECT_EQ(TypeSetToShortNames(TItemTypeSet{RazmetStopTypeCode, AxisTypeCode}), Cp("разм.ост.;ось;"));
 }
 
 class TStubItem : public TAbstractItem {
@@ -159,11 +160,11 @@ public:
 
 TEST(ItemClasses, RegistrationFillsTheTable) {
     TItemClasses table;
-    EXPECT_EQ(table[24], nullptr);
-    table.Register(std::make_unique<TItemClassOf<TStubItem>>(24));
-    const TItemClass *cls = table[24];
+    EXPECT_EQ(table[KMSignTypeCode], nullptr);
+    table.Register(std::make_unique<TItemClassOf<TStubItem>>(KMSignTypeCode));
+    const TItemClass *cls = table[KMSignTypeCode];
     ASSERT_NE(cls, nullptr);
-    EXPECT_EQ(cls->GetTypeCode(), 24);
+    EXPECT_EQ(cls->GetTypeCode(), KMSignTypeCode);
     EXPECT_EQ(cls->GetIdent(), Cp1251String("KMSIGN  "));
     EXPECT_EQ(cls->GetDisplayName(), Cp("Километровый знак"));
     EXPECT_EQ(cls->GetCategory(), 2);

@@ -28,13 +28,13 @@ TEST_F(ItemsTest, IdsAtLoadAndAfterwards) {
         {"BORT", {Rec("BORT", 5, {1, 2}), Rec("BORT", 7, {2, 3})}},
         {"ROADWALL", {Rec("ROADWALL", 1, {1, 2}), Rec("ROADWALL", 2, {3}), Rec("ROADWALL", 3, {2, 3})}}};
     std::unique_ptr<TStreetStructure> s = LoadBytes(f.Bytes());
-    EXPECT_EQ(s->Lists(Bort).MaxId(), 7);
-    EXPECT_EQ(s->Lists(Bort).AddNew()->ID(), 8);
-    ASSERT_EQ(s->Lists(RoadWall).Count(), 2);
-    EXPECT_EQ(s->Lists(RoadWall).Items(1)->ID(), 3);
-    EXPECT_EQ(s->Lists(RoadWall).MaxId(), 3);
-    EXPECT_EQ(s->Lists(RoadWall).FindById(3), s->Lists(RoadWall).Items(1));
-    EXPECT_EQ(s->Lists(RoadWall).FindById(2), nullptr);
+    EXPECT_EQ(s->Lists(BortTypeCode).MaxId(), 7);
+    EXPECT_EQ(s->Lists(BortTypeCode).AddNew()->ID(), 8);
+    ASSERT_EQ(s->Lists(RoadWallTypeCode).Count(), 2);
+    EXPECT_EQ(s->Lists(RoadWallTypeCode).Items(1)->ID(), 3);
+    EXPECT_EQ(s->Lists(RoadWallTypeCode).MaxId(), 3);
+    EXPECT_EQ(s->Lists(RoadWallTypeCode).FindById(3), s->Lists(RoadWallTypeCode).Items(1));
+    EXPECT_EQ(s->Lists(RoadWallTypeCode).FindById(2), nullptr);
 
     // A list whose type has no class can neither make nor read items.
     const std::string e = ErrorOf([&] { s->Lists(0).AddNew(); });
@@ -42,7 +42,7 @@ TEST_F(ItemsTest, IdsAtLoadAndAfterwards) {
 }
 
 TEST_F(ItemsTest, RecordHeadReadIntoAnExistingItem) {
-    TAbstractItem *item = MakeItem(S, Bort, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *item = MakeItem(S, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
     item->SetComment(Cp("старый"));
     // A record without "COMMENT " clears the comment; the id stays.
     ItemRec r = Rec("BORT", 55);
@@ -61,7 +61,7 @@ TEST_F(ItemsTest, RecordHeadReadIntoAnExistingItem) {
     EXPECT_NE(e.find("TAbstractItem.LoadFromStream: Ident<>ITEM"), std::string::npos) << e;
 
     TMemoryStream peek(Rec("KOLOD", 3).Bytes().Data());
-    EXPECT_EQ(TAbstractItem::TagFromStream(peek), Kolod);
+    EXPECT_EQ(TAbstractItem::TagFromStream(peek), KolodTypeCode);
     EXPECT_EQ(peek.Position(), 0);
     TMemoryStream unknown(Rec("NOTATYPE", 3).Bytes().Data());
     e = ErrorOf([&] { TAbstractItem::TagFromStream(unknown); });
@@ -74,22 +74,22 @@ TEST_F(ItemsTest, RecordHeadReadIntoAnExistingItem) {
 }
 
 TEST_F(ItemsTest, NearestItems) {
-    TAbstractItem *a = MakeItem(S, Bort, {{0, 1, 0}, {10, 1, 0}});
-    TAbstractItem *b = MakeItem(S, Bort, {{0, -1, 0}, {10, -1, 0}});
-    TAbstractItem *road = MakeItem(S, RoadWay, {{0, -1, 0}, {10, -1, 0}, {10, -11, 0}, {0, -11, 0}});
+    TAbstractItem *a = MakeItem(S, BortTypeCode, {{0, 1, 0}, {10, 1, 0}});
+    TAbstractItem *b = MakeItem(S, BortTypeCode, {{0, -1, 0}, {10, -1, 0}});
+    TAbstractItem *road = MakeItem(S, RoadWayTypeCode, {{0, -1, 0}, {10, -1, 0}, {10, -11, 0}, {0, -11, 0}});
     const TXYZ p{5, 0, 0};
-    EXPECT_EQ(S.Lists(Bort).FindNearest(p, {}, 5), a); // the first of equal distances
-    EXPECT_EQ(S.Lists(Bort).FindNearest(p, {}, 0.5), nullptr);
+    EXPECT_EQ(S.Lists(BortTypeCode).FindNearest(p, {}, 5), a); // the first of equal distances
+    EXPECT_EQ(S.Lists(BortTypeCode).FindNearest(p, {}, 0.5), nullptr);
     TAbstractItem *excluded[] = {a};
-    EXPECT_EQ(S.Lists(Bort).FindNearest(p, excluded, 5), b);
+    EXPECT_EQ(S.Lists(BortTypeCode).FindNearest(p, excluded, 5), b);
     a->Active = false;
-    EXPECT_EQ(S.Lists(Bort).FindNearest(p, {}, 5), b);
+    EXPECT_EQ(S.Lists(BortTypeCode).FindNearest(p, {}, 5), b);
     a->Active = true;
     // Equal distances over types: the higher type code wins.
-    EXPECT_EQ(S.FindNearestItem({5, -2, 0}, TItemTypeSet{RoadWay, Bort}, 5), b);
-    EXPECT_EQ(S.FindNearestItem({5, -2, 0}, TItemTypeSet{RoadWay}, 5), road);
+    EXPECT_EQ(S.FindNearestItem({5, -2, 0}, TItemTypeSet{RoadWayTypeCode, BortTypeCode}, 5), b);
+    EXPECT_EQ(S.FindNearestItem({5, -2, 0}, TItemTypeSet{RoadWayTypeCode}, 5), road);
     std::vector<TAbstractItem *> found;
-    S.CollectNearestItems({5, -1.5f, 0}, TItemTypeSet{RoadWay, Bort}, 5, {}, found);
+    S.CollectNearestItems({5, -1.5f, 0}, TItemTypeSet{RoadWayTypeCode, BortTypeCode}, 5, {}, found);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0], b);
     EXPECT_EQ(found[1], road);
@@ -97,13 +97,13 @@ TEST_F(ItemsTest, NearestItems) {
 
 TEST_F(ItemsTest, GraphicsFollowChangesThroughTheBatches) {
     S.SetGroupValue(Cp1251String("G"), Cp1251String("ON"));
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}});
-    TAbstractItem *other = MakeItem(S, Bort, {{0, 5, 0}, {5, 5, 0}});
-    TItemBatch &batch = Batch(S, Bort);
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}});
+    TAbstractItem *other = MakeItem(S, BortTypeCode, {{0, 5, 0}, {5, 5, 0}});
+    TItemBatch &batch = Batch(S, BortTypeCode);
     S.UpdateGraphics(FullTypeSet());
     EXPECT_EQ(LiveGroupCount(batch, line->Serial()), 2);
     EXPECT_EQ(LiveGroupCount(batch, other->Serial()), 1);
-    EXPECT_FALSE(S.Lists(Bort).Dirty);
+    EXPECT_FALSE(S.Lists(BortTypeCode).Dirty);
 
     line->Points.SetPoint(2, {10, 3, 0});
     S.UpdateGraphics(FullTypeSet());
@@ -123,33 +123,33 @@ TEST_F(ItemsTest, GraphicsFollowChangesThroughTheBatches) {
     EXPECT_EQ(LiveGroupCount(batch, line->Serial()), 2);
 
     // New batches for the type: the item's old groups are forgotten, the new batch gets its primitives.
-    ItemClasses[Bort]->InitDrawBatches(S);
-    TItemBatch &fresh = Batch(S, Bort);
-    S.Lists(Bort).InvalidateAll();
+    ItemClasses[BortTypeCode]->InitDrawBatches(S);
+    TItemBatch &fresh = Batch(S, BortTypeCode);
+    S.Lists(BortTypeCode).InvalidateAll();
     S.UpdateGraphics(FullTypeSet());
     EXPECT_EQ(LiveGroupCount(fresh, line->Serial()), 2);
     ASSERT_EQ(line->BatchGroups().size(), 1u);
     EXPECT_EQ(line->BatchGroups()[0].BatchSerial, fresh.Serial());
 
     // A freed item's groups are marked deleted.
-    S.Lists(Bort).Delete(line);
+    S.Lists(BortTypeCode).Delete(line);
     EXPECT_EQ(LiveGroupCount(fresh), 1);
 }
 
 TEST_F(ItemsTest, DrawingAppliesThePlacementAndDrawsTypeByType) {
     auto device = std::make_shared<TRecordingDevice>(64, 64);
     TDisplayRenderer renderer(device);
-    MakeItem(S, Curve, {{0, 5, 0}, {10, 5, 0}});
-    MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
-    MakeItem(S, Kolod, {{3, 3, 0}}); // not among the drawn types
+    MakeItem(S, ArcCoordsTypeCode, {{0, 5, 0}, {10, 5, 0}});
+    MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
+    MakeItem(S, KolodTypeCode, {{3, 3, 0}}); // not among the drawn types
     S.Placement().Translate(false, 100, 0, 0);
     const TDxMatrix before = renderer.World().GetMatrix();
     const TDxDrawParams params{&renderer, {5, 0, 0}, 1000};
     renderer.BeginDraw();
-    S.Draw(params, TItemTypeSet{Bort, Curve}, 1);
+    S.Draw(params, TItemTypeSet{BortTypeCode, ArcCoordsTypeCode}, 1);
     renderer.EndDraw();
     EXPECT_EQ(renderer.World().GetMatrix(), before);
-    EXPECT_TRUE(S.Lists(Kolod).Dirty);
+    EXPECT_TRUE(S.Lists(KolodTypeCode).Dirty);
 
     std::vector<float> drawnY;
     bool placed = false;
@@ -166,42 +166,43 @@ TEST_F(ItemsTest, DrawingAppliesThePlacementAndDrawsTypeByType) {
 }
 
 TEST_F(ItemsTest, JoiningLinesAndOutlines) {
-    TAbstractItem *a = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
-    TAbstractItem *b = MakeItemOn(S, Bort, {S.Pool().AddPointRec({20, 0, 0}), a->Points.PointRec(1)});
+    TAbstractItem *a = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *b = MakeItemOn(S, BortTypeCode, {S.Pool().AddPointRec({20, 0, 0}), a->Points.PointRec(1)});
     ASSERT_TRUE(a->CanLinkWith(b));
     a->LinkWith(b);
-    EXPECT_EQ(S.Lists(Bort).Count(), 1);
+    EXPECT_EQ(S.Lists(BortTypeCode).Count(), 1);
     ASSERT_EQ(a->Points.Count(), 3);
     EXPECT_EQ(a->Points.GetPoint(2).x, 20);
     EXPECT_EQ(a->Points.PointRec(1)->Owners.size(), 1u);
 
-    TAbstractItem *c = MakeItemOn(S, Bort, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
+    TAbstractItem *c =
+        MakeItemOn(S, BortTypeCode, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
     EXPECT_FALSE(a->CanLinkWith(c)); // an inner vertex is shared
     const std::string e = ErrorOf([&] { a->LinkWith(c); });
     EXPECT_NE(e.find("TAbstractItem.LinkWith: CanLinkWith=FALSE."), std::string::npos) << e;
-    EXPECT_FALSE(a->CanLinkWith(MakeItem(S, RoadWall, {{10, 0, 0}, {10, 20, 0}}))); // another type
+    EXPECT_FALSE(a->CanLinkWith(MakeItem(S, RoadWallTypeCode, {{10, 0, 0}, {10, 20, 0}}))); // another type
 
     TStreetPointRec *p[6];
     const TXYZ pos[6] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {20, 0, 0}, {20, 10, 0}};
     for (int i = 0; i < 6; ++i)
         p[i] = S.Pool().AddPointRec(pos[i]);
     for (bool sameTurn : {true, false}) {
-        TAbstractItem *left = MakeItemOn(S, RoadWay, {p[0], p[1], p[2], p[3]});
-        TAbstractItem *right = sameTurn ? MakeItemOn(S, RoadWay, {p[1], p[4], p[5], p[2]})
-                                        : MakeItemOn(S, RoadWay, {p[2], p[5], p[4], p[1]});
+        TAbstractItem *left = MakeItemOn(S, RoadWayTypeCode, {p[0], p[1], p[2], p[3]});
+        TAbstractItem *right = sameTurn ? MakeItemOn(S, RoadWayTypeCode, {p[1], p[4], p[5], p[2]})
+                                        : MakeItemOn(S, RoadWayTypeCode, {p[2], p[5], p[4], p[1]});
         ASSERT_TRUE(left->CanLinkWith(right));
         left->LinkWith(right);
         ASSERT_EQ(left->Points.Count(), 6) << sameTurn;
         const std::vector<TStreetPointRec *> want = {p[0], p[1], p[4], p[5], p[2], p[3]};
         EXPECT_EQ(left->Points.Refs(), want) << sameTurn;
-        S.Lists(RoadWay).Delete(left);
+        S.Lists(RoadWayTypeCode).Delete(left);
     }
-    EXPECT_EQ(S.Lists(RoadWay).Count(), 0);
+    EXPECT_EQ(S.Lists(RoadWayTypeCode).Count(), 0);
 }
 
 TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
-    TAbstractItem *axis = MakeItem(S, RoadWall, {{0, -10, 0}, {100, -10, 0}});
-    TAbstractItem *item = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+    TAbstractItem *item = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     item->SetComment(Cp("оригинал"));
     item->SetReferAxis(axis);
     TAbstractItem *copy = item->CloneTo(S, {0, 0, 0}, {5, 5, 0});
@@ -214,7 +215,7 @@ TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
 
     // Into another street: the reference finds that street's item of the same type and id.
     TStreetStructure other;
-    TAbstractItem *otherAxis = MakeItem(other, RoadWall, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *otherAxis = MakeItem(other, RoadWallTypeCode, {{0, 0, 0}, {1, 0, 0}});
     ASSERT_EQ(otherAxis->ID(), axis->ID());
     TAbstractItem *there = item->CloneTo(other, {0, 0, 0}, {0, 0, 0});
     EXPECT_EQ(there->Street(), &other);
@@ -222,9 +223,9 @@ TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
 }
 
 TEST_F(ItemsTest, FreeingPurgesEveryReference) {
-    TAbstractItem *axis = MakeItem(S, RoadWall, {{0, -10, 0}, {100, -10, 0}});
-    TAbstractItem *item = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
-    TAbstractItem *keep = MakeItem(S, Bort, {{0, 5, 0}, {10, 5, 0}});
+    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+    TAbstractItem *item = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *keep = MakeItem(S, BortTypeCode, {{0, 5, 0}, {10, 5, 0}});
     item->SetReferAxis(axis);
     keep->SetReferAxis(axis);
     S.SetMainAxis(axis);
@@ -237,7 +238,7 @@ TEST_F(ItemsTest, FreeingPurgesEveryReference) {
     S.Selection().AddItem(axis);
     S.Selection().AddItem(item);
 
-    S.Lists(RoadWall).Delete(axis);
+    S.Lists(RoadWallTypeCode).Delete(axis);
     EXPECT_EQ(item->ReferAxis.Items(0), nullptr);
     EXPECT_EQ(keep->ReferAxis.Items(0), nullptr);
     EXPECT_EQ(S.GetMainAxis(), nullptr);
@@ -249,16 +250,16 @@ TEST_F(ItemsTest, FreeingPurgesEveryReference) {
     S.Selection().AddItem(keep);
     S.Selection().FreeItems();
     EXPECT_EQ(S.Selection().Count(), 0);
-    EXPECT_EQ(S.Lists(Bort).Count(), 0);
+    EXPECT_EQ(S.Lists(BortTypeCode).Count(), 0);
     EXPECT_EQ(grow->Count(), 0);
 
     // Only the street's own items are freed by it.
     TStreetStructure other;
-    TAbstractItem *foreign = MakeItem(other, Bort, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *foreign = MakeItem(other, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
     TAbstractItem *batch[] = {foreign};
     EXPECT_THROW(S.DeleteItems(batch), EStreetError);
-    EXPECT_EQ(other.Lists(Bort).Count(), 1);
-    EXPECT_THROW(S.Lists(Bort).Delete(foreign), EStreetError);
+    EXPECT_EQ(other.Lists(BortTypeCode).Count(), 1);
+    EXPECT_THROW(S.Lists(BortTypeCode).Delete(foreign), EStreetError);
 }
 
 TEST_F(ItemsTest, ClearingKeepsTheStreetsOwnSettings) {
@@ -271,8 +272,8 @@ TEST_F(ItemsTest, ClearingKeepsTheStreetsOwnSettings) {
     f.Lists = {{"BORT", {Rec("BORT", 3, {1, 2})}}};
     std::unique_ptr<TStreetStructure> s = LoadBytes(f.Bytes());
     s->Clear();
-    EXPECT_EQ(s->Lists(Bort).Count(), 0);
-    EXPECT_EQ(s->Lists(Bort).MaxId(), 0);
+    EXPECT_EQ(s->Lists(BortTypeCode).Count(), 0);
+    EXPECT_EQ(s->Lists(BortTypeCode).MaxId(), 0);
     EXPECT_EQ(s->Pool().Count(), 0);
     EXPECT_TRUE(s->GroupNames().Empty());
     EXPECT_EQ(s->Name(), Cp1251String("N"));
@@ -281,8 +282,8 @@ TEST_F(ItemsTest, ClearingKeepsTheStreetsOwnSettings) {
     EXPECT_FALSE(s->Modified());
     EXPECT_FLOAT_EQ(s->View().Scale, 0.01f);
     // The street is usable again.
-    MakeItem(*s, Bort, {{0, 0, 0}, {1, 0, 0}});
-    EXPECT_EQ(s->Lists(Bort).Items(0)->ID(), 1);
+    MakeItem(*s, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
+    EXPECT_EQ(s->Lists(BortTypeCode).Items(0)->ID(), 1);
 }
 
 } // namespace

@@ -25,11 +25,12 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
     TStreetPointRec *c = S.Pool().AddPointRec({10, 10, 0});
     auto *poly = static_cast<TCountingOutline *>(MakeItemOn(S, CountingOutline, {a, b, c}));
     auto *line = static_cast<TCountingLine *>(MakeItemOn(S, CountingLine, {b, c}));
-    TAbstractItem *other = MakeItem(S, Bort, {{50, 50, 0}, {60, 50, 0}});
+    TAbstractItem *other = MakeItem(S, BortTypeCode, {{50, 50, 0}, {60, 50, 0}});
     S.UpdateGraphics(FullTypeSet());
     for (TAbstractItem *i : {static_cast<TAbstractItem *>(poly), static_cast<TAbstractItem *>(line), other})
         ASSERT_FALSE(i->Points.Changed());
-    ASSERT_FALSE(S.Lists(CountingOutline).Dirty || S.Lists(CountingLine).Dirty || S.Lists(Bort).Dirty);
+    ASSERT_FALSE(S.Lists(CountingOutline).Dirty || S.Lists(CountingLine).Dirty ||
+                 S.Lists(BortTypeCode).Dirty);
     poly->PointsChangedCalls = line->PointsChangedCalls = 0;
 
     poly->Points.SetPoint(1, {11, 0, 0});
@@ -39,7 +40,7 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
     EXPECT_TRUE(S.Lists(CountingOutline).Dirty);
     EXPECT_TRUE(S.Lists(CountingLine).Dirty);
     EXPECT_FALSE(other->Points.Changed());
-    EXPECT_FALSE(S.Lists(Bort).Dirty);
+    EXPECT_FALSE(S.Lists(BortTypeCode).Dirty);
     EXPECT_EQ(poly->PointsChangedCalls, 1);
     EXPECT_EQ(line->PointsChangedCalls, 0); // only the list that moved it is told
     EXPECT_EQ(line->Points.GetPoint(0).x, 11);
@@ -62,11 +63,11 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
 }
 
 TEST_F(PointListTest, InsertionRefusesAVertexEqualToItsNeighbour) {
-    TAbstractItem *poly = MakeItem(S, RoadWay, {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}});
+    TAbstractItem *poly = MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}});
     TStreetPointRec *first = poly->Points.PointRec(0);
     poly->Points.Insert(3, first); // closing onto the first vertex
     EXPECT_EQ(poly->Points.Count(), 3);
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {5, 0, 0}});
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {5, 0, 0}});
     TStreetPointRec *same = S.Pool().AddPointRec({0, 0, 0});
     line->Points.Insert(0, same);
     EXPECT_EQ(line->Points.Count(), 2);
@@ -80,14 +81,15 @@ TEST_F(PointListTest, InsertionRefusesAVertexEqualToItsNeighbour) {
 }
 
 TEST_F(PointListTest, SplinesOnlyWhereNoOtherLineSharesAnInnerVertex) {
-    TAbstractItem *a = MakeItem(S, Bort, {{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
+    TAbstractItem *a = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
     a->Points.SetSpline(true);
     EXPECT_TRUE(a->Points.CanBuildSpline());
     a->Points.EnsureGeometry();
     EXPECT_GT(a->Points.Dense().size(), 3u);
-    TAbstractItem *point = MakeItemOn(S, Kolod, {a->Points.PointRec(1)});
+    TAbstractItem *point = MakeItemOn(S, KolodTypeCode, {a->Points.PointRec(1)});
     EXPECT_TRUE(a->Points.CanBuildSpline()); // a point item has control points
-    TAbstractItem *b = MakeItemOn(S, RoadWall, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 20, 0})});
+    TAbstractItem *b =
+        MakeItemOn(S, RoadWallTypeCode, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 20, 0})});
     EXPECT_FALSE(a->Points.CanBuildSpline());
     a->Points.EnsureGeometry();
     EXPECT_EQ(a->Points.Dense().size(), 3u); // a polyline although Spline is set
@@ -96,10 +98,10 @@ TEST_F(PointListTest, SplinesOnlyWhereNoOtherLineSharesAnInnerVertex) {
 }
 
 TEST_F(PointListTest, EdgesBetweenConsecutiveCurveVerticesFollowTheCurve) {
-    TAbstractItem *curve = MakeItem(S, Curve, {{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
+    TAbstractItem *curve = MakeItem(S, ArcCoordsTypeCode, {{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
     TStreetPointRec *v0 = curve->Points.PointRec(0), *v1 = curve->Points.PointRec(1);
-    TAbstractItem *forward = MakeItemOn(S, Bort, {S.Pool().AddPointRec({-5, 0, 0}), v0, v1});
-    TAbstractItem *backward = MakeItemOn(S, RoadWall, {v1, v0});
+    TAbstractItem *forward = MakeItemOn(S, BortTypeCode, {S.Pool().AddPointRec({-5, 0, 0}), v0, v1});
+    TAbstractItem *backward = MakeItemOn(S, RoadWallTypeCode, {v1, v0});
     curve->Points.EnsureGeometry();
     const TXYZArray &cd = curve->Points.Dense();
     const int a = curve->Points.DenseIndex()[0], b = curve->Points.DenseIndex()[1];
@@ -123,14 +125,14 @@ TEST_F(PointListTest, EdgesBetweenConsecutiveCurveVerticesFollowTheCurve) {
     EXPECT_TRUE(forward->Points.Changed());
     EXPECT_FALSE(forward->Points.GeometryValid());
     // A curve of two vertices is a straight segment.
-    TAbstractItem *two = MakeItem(S, Curve, {{0, 100, 0}, {10, 100, 0}});
+    TAbstractItem *two = MakeItem(S, ArcCoordsTypeCode, {{0, 100, 0}, {10, 100, 0}});
     two->Points.EnsureGeometry();
     for (const TXYZ &p : two->Points.Dense())
         EXPECT_FLOAT_EQ(p.y, 100);
 }
 
 TEST_F(PointListTest, ParametersDistancesAndProjection) {
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}});
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}});
     TPointList &l = line->Points;
     EXPECT_FLOAT_EQ(l.DenseLength(), 20);
     EXPECT_FLOAT_EQ(l.ParamAtDistance(5), 0.5f);
@@ -162,7 +164,7 @@ TEST_F(PointListTest, ParametersDistancesAndProjection) {
     EXPECT_FALSE(l.IntersectWithSegment({5, -1, 0}, {5, 1, 0}, t, s, 1.0f));
 
     // A list without two vertices answers with defaults.
-    TAbstractItem *k = MakeItem(S, Kolod, {{1, 1, 0}});
+    TAbstractItem *k = MakeItem(S, KolodTypeCode, {{1, 1, 0}});
     EXPECT_EQ(k->Points.DenseLength(), 0);
     EXPECT_EQ(k->Points.ParamAtDistance(3), 0);
     EXPECT_FALSE(k->Points.Project({0, 0, 0}, t, along, off));
@@ -170,7 +172,7 @@ TEST_F(PointListTest, ParametersDistancesAndProjection) {
 
 TEST_F(PointListTest, ZeroLengthSegmentsNeverGiveNaN) {
     // A vertex moved onto its neighbour: two equal cumulative lengths.
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}});
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}});
     line->Points.SetPoint(1, {0, 0, 0});
     TPointList &l = line->Points;
     for (float d : {-1.0f, 0.0f, 2.0f, 10.0f, 12.0f}) {
@@ -185,7 +187,7 @@ TEST_F(PointListTest, ZeroLengthSegmentsNeverGiveNaN) {
     EXPECT_TRUE(std::isfinite(t) && std::isfinite(along) && std::isfinite(off));
 
     // Every vertex on one spot.
-    TAbstractItem *dot = MakeItem(S, RoadWall, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *dot = MakeItem(S, RoadWallTypeCode, {{0, 0, 0}, {1, 0, 0}});
     dot->Points.SetPoint(1, {0, 0, 0});
     EXPECT_TRUE(std::isfinite(dot->Points.ParamAtDistance(1)));
     EXPECT_TRUE(dot->Points.Project({2, 2, 0}, t, along, off));
@@ -194,7 +196,8 @@ TEST_F(PointListTest, ZeroLengthSegmentsNeverGiveNaN) {
 }
 
 TEST_F(PointListTest, ArrangeAnglesStraightensWithoutNaN) {
-    TAbstractItem *poly = MakeItem(S, RoadWay, {{0, 0, 0}, {10, 0.3f, 0}, {10.2f, 5, 0}, {0.1f, 5.2f, 0}});
+    TAbstractItem *poly =
+        MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {10, 0.3f, 0}, {10.2f, 5, 0}, {0.1f, 5.2f, 0}});
     poly->Points.ArrangeAngles(8);
     const double step = std::numbers::pi / 4;
     double dev = 0;
@@ -209,12 +212,12 @@ TEST_F(PointListTest, ArrangeAnglesStraightensWithoutNaN) {
         EXPECT_TRUE(Finite(r->Position()));
 
     // The two lines that fix vertex 0 are parallel: vertex 0 stays, nothing becomes NaN.
-    TAbstractItem *flat = MakeItem(S, RoadWay, {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}});
+    TAbstractItem *flat = MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}});
     const TXYZ v0 = flat->Points.GetPoint(0);
     flat->Points.ArrangeAngles(8);
     EXPECT_EQ(flat->Points.GetPoint(0), v0);
     // Every edge of zero length, and a senseless step count.
-    TAbstractItem *dot = MakeItem(S, Bort, {{3, 3, 0}, {4, 3, 0}});
+    TAbstractItem *dot = MakeItem(S, BortTypeCode, {{3, 3, 0}, {4, 3, 0}});
     dot->Points.SetPoint(1, {3, 3, 0});
     dot->Points.ArrangeAngles(8);
     dot->Points.ArrangeAngles(0);
@@ -228,14 +231,14 @@ TEST_F(PointListTest, EdgeNeighboursAndBorderEdges) {
     const TXYZ pos[6] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {20, 0, 0}, {20, 10, 0}};
     for (int i = 0; i < 6; ++i)
         p[i] = S.Pool().AddPointRec(pos[i]);
-    TAbstractItem *left = MakeItemOn(S, RoadWay, {p[0], p[1], p[2], p[3]});
-    TAbstractItem *right = MakeItemOn(S, RoadWay, {p[1], p[4], p[5], p[2]});
-    TAbstractItem *curb = MakeItemOn(S, Bort, {p[2], p[1]});
+    TAbstractItem *left = MakeItemOn(S, RoadWayTypeCode, {p[0], p[1], p[2], p[3]});
+    TAbstractItem *right = MakeItemOn(S, RoadWayTypeCode, {p[1], p[4], p[5], p[2]});
+    TAbstractItem *curb = MakeItemOn(S, BortTypeCode, {p[2], p[1]});
     const auto nb = left->Points.GetEdgeNeighbours(1);
     ASSERT_EQ(nb.size(), 2u);
-    EXPECT_EQ(left->Points.GetEdgeNeighbourTypes(1), (TItemTypeSet{RoadWay, Bort}));
+    EXPECT_EQ(left->Points.GetEdgeNeighbourTypes(1), (TItemTypeSet{RoadWayTypeCode, BortTypeCode}));
     EXPECT_TRUE(left->Points.GetEdgeNeighbours(0).empty());
-    EXPECT_EQ(curb->Points.GetAllEdgeNeighbourTypes(), (TItemTypeSet{RoadWay}));
+    EXPECT_EQ(curb->Points.GetAllEdgeNeighbourTypes(), (TItemTypeSet{RoadWayTypeCode}));
 
     auto batch = std::make_shared<TPrimBatch>(TBatchKind::Lines);
     left->Points.BuildBorderEdges(*batch, left->Serial());
@@ -251,7 +254,7 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
     S.Pool().AddPointRec({0, 0, 0});
     S.Pool().AddPointRec({0.0005f, 0, 0});
     S.Pool().AddPointRec({10, 0, 0});
-    TAbstractItem *line = S.Lists(Bort).AddNew();
+    TAbstractItem *line = S.Lists(BortTypeCode).AddNew();
     sptest::ByteBuilder b;
     b.Tag("PNTLIST").Tag("PNTLSTSP").U8(1).I32(4).I32(1).I32(2).I32(77).I32(3);
     TMemoryStream in(b.Data());
@@ -272,7 +275,7 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
     S.Pool().AddPointRec({0.0006f, 5, 0});
     S.Pool().AddPointRec({0.0012f, 5, 0});
     S.Pool().AddPointRec({0, 5, 0});
-    TAbstractItem *chain = S.Lists(Bort).AddNew();
+    TAbstractItem *chain = S.Lists(BortTypeCode).AddNew();
     sptest::ByteBuilder c;
     c.Tag("PNTLIST").I32(5).I32(6).I32(4).I32(5).I32(3).I32(1);
     TMemoryStream chained(c.Data());
@@ -286,7 +289,7 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
 
     // Without its tag nothing is read; an empty list writes nothing.
     TMemoryStream other(sptest::ByteBuilder().Tag("ITEMACTV").Data());
-    TAbstractItem *empty = S.Lists(Bort).AddNew();
+    TAbstractItem *empty = S.Lists(BortTypeCode).AddNew();
     empty->Points.LoadFromStream(other);
     EXPECT_EQ(other.Position(), 0);
     TMemoryStream none;
@@ -295,9 +298,9 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
 }
 
 TEST_F(PointListTest, RelativeMovesAndEdges) {
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     TAbstractItem *sharer =
-        MakeItemOn(S, RoadWall, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
+        MakeItemOn(S, RoadWallTypeCode, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
     line->Points.StoreRelative({0, 0, 0});
     line->Points.RotateRelative({0, 0, 0}, static_cast<float>(std::numbers::pi / 2));
     EXPECT_NEAR(sharer->Points.GetPoint(0).y, 10, 1e-5);
@@ -311,7 +314,7 @@ TEST_F(PointListTest, RelativeMovesAndEdges) {
     EXPECT_NEAR(line->Points.EdgeAngle(0), std::numbers::pi / 2, 1e-5);
     EXPECT_NEAR(line->Points.TotalLength(), 5, 1e-5);
     EXPECT_EQ(line->Points.NeighbourIndex(1, true), -1);
-    TAbstractItem *poly = MakeItem(S, RoadWay, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}});
+    TAbstractItem *poly = MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}});
     EXPECT_EQ(poly->Points.NeighbourIndex(2, true), 0);
     EXPECT_EQ(poly->Points.NeighbourIndex(0, false), 2);
     EXPECT_EQ(poly->Points.NeighbourIndex(-1, false), -1);

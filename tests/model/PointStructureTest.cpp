@@ -2,6 +2,7 @@
 
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
+#include "model/ItemTypeCodes.h"
 #include "model/PointList.h"
 
 #include "support/TestSupport.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/UndefinedValue.h"
+#include "support/Expectations.h"
 #include <cmath>
 #include <limits>
 #include <random>
@@ -47,15 +49,7 @@ public:
     std::vector<std::unique_ptr<TPointList>> Lists;
 };
 
-template <class F> std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const EStreetError &e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no EStreetError";
-    return {};
-}
+using sptest::ErrorOf;
 
 ByteBuilder PointTable(std::initializer_list<std::array<double, 4>> points) {
     ByteBuilder b;
@@ -306,13 +300,13 @@ TEST(PointStructure, NoIdsLeft) {
 TEST(PointStructure, OwnerTypes) {
     TPointStructure pool;
     TOwners owners(pool);
-    TStreetPointRec *r = owners.Point(owners.List(2), 0, 0);
-    r->Owners.push_back(owners.List(8, false));
-    r->Owners.push_back(owners.List(35));
+    TStreetPointRec *r = owners.Point(owners.List(RoadWayTypeCode), 0, 0);
+    r->Owners.push_back(owners.List(BortTypeCode, false));
+    r->Owners.push_back(owners.List(AxisTypeCode));
     r->Owners.push_back(r->Owners[0]); // a list holding the point twice
-    EXPECT_EQ(GetPointOwnerTypes(*r), (TItemTypeSet{2, 35}));
+    EXPECT_EQ(GetPointOwnerTypes(*r), (TItemTypeSet{RoadWayTypeCode, AxisTypeCode}));
     owners.Items[0]->Active = false;
-    EXPECT_EQ(GetPointOwnerTypes(*r), (TItemTypeSet{35}));
+    EXPECT_EQ(GetPointOwnerTypes(*r), (TItemTypeSet{AxisTypeCode}));
     EXPECT_EQ(GetPointOwnerTypes(*owners.Point(nullptr, 1, 1)), TItemTypeSet());
 }
 

@@ -7,10 +7,8 @@
 
 #include "engine/UndefinedValue.h"
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -445,9 +443,7 @@ TEST(LnParams, TexturesStayInsideDataFiles) {
     sptest::WriteFileBytes(solid.string(), {'B', 'M'});
     sptest::WriteFileBytes((data / "Top.bmp").string(), {'B', 'M'});
     sptest::WriteFileBytes((root.Path() / "Out.bmp").string(), {'B', 'M'});
-    const char *old = std::getenv("STREETPLAN_DATAFILES");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("STREETPLAN_DATAFILES", data.c_str(), 1);
+    const sptest::DataFilesAt at(data);
 
     const struct {
         const char *texture;
@@ -464,10 +460,6 @@ TEST(LnParams, TexturesStayInsideDataFiles) {
             EXPECT_TRUE(fs::equivalent(*got, solid)) << c.texture;
         }
     }
-    if (saved)
-        setenv("STREETPLAN_DATAFILES", saved->c_str(), 1);
-    else
-        unsetenv("STREETPLAN_DATAFILES");
 }
 
 } // namespace

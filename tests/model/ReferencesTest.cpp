@@ -34,8 +34,8 @@ TEST(ConnectedItems, RecordsSlotsAndTheirLimits) {
     EXPECT_NE(e.find(" at offset "), std::string::npos) << e;
     EXPECT_THROW(one->AddItem(nullptr), EStreetError);
 
-    TAbstractItem *a = MakeItem(s, Bort, {{0, 0, 0}, {1, 0, 0}});
-    TAbstractItem *b = MakeItem(s, Bort, {{0, 1, 0}, {1, 1, 0}});
+    TAbstractItem *a = MakeItem(s, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *b = MakeItem(s, BortTypeCode, {{0, 1, 0}, {1, 1, 0}});
     std::unique_ptr<TConnectedItems> g = TConnectedItems::CreateGrowing(&s);
     g->AddItem(a);
     g->AddItem(b);
@@ -43,7 +43,7 @@ TEST(ConnectedItems, RecordsSlotsAndTheirLimits) {
     EXPECT_EQ(g->Slots(), (std::vector<TAbstractItem *>{a, b}));
     g->Move(b, 0);
     EXPECT_EQ(g->Slots(), (std::vector<TAbstractItem *>{b, a}));
-    EXPECT_EQ(g->CountOfTypes(TItemTypeSet{Bort}), 2);
+    EXPECT_EQ(g->CountOfTypes(TItemTypeSet{BortTypeCode}), 2);
     EXPECT_EQ(Saved(*g), sptest::ConnectdBytes({{"BORT", 2}, {"BORT", 1}}).Data());
     g->SetCount(3);
     EXPECT_EQ(g->Items(2), nullptr);
@@ -62,9 +62,10 @@ TEST(ConnectedItems, RecordsSlotsAndTheirLimits) {
 
 TEST(ConnectedItems, TranslateMovesASharedVertexOnce) {
     TStreetStructure s;
-    TAbstractItem *a = MakeItem(s, Bort, {{0, 0, 0}, {10, 0, 0}});
-    TAbstractItem *b = MakeItemOn(s, RoadWall, {a->Points.PointRec(1), s.Pool().AddPointRec({10, 10, 0})});
-    TAbstractItem *c = MakeItemOn(s, Kolod, {a->Points.PointRec(0)});
+    TAbstractItem *a = MakeItem(s, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *b =
+        MakeItemOn(s, RoadWallTypeCode, {a->Points.PointRec(1), s.Pool().AddPointRec({10, 10, 0})});
+    TAbstractItem *c = MakeItemOn(s, KolodTypeCode, {a->Points.PointRec(0)});
     TConnectedItems sel(false);
     sel.AddItem(a);
     sel.AddItem(b);
@@ -88,7 +89,7 @@ class MergeTest : public ::testing::Test {};
 TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
     TStreetStructure a;
     for (int i = 0; i < 9; ++i)
-        MakeItem(a, RoadWall, {{0, float(100 + i), 0}, {1, float(100 + i), 0}});
+        MakeItem(a, RoadWallTypeCode, {{0, float(100 + i), 0}, {1, float(100 + i), 0}});
     a.SetGroupValue(Cp1251String("Mine"), Cp1251String("ON"));
     a.SetGroupValue(Cp1251String("Shared"), Cp1251String("ON"));
 
@@ -106,27 +107,27 @@ TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
     c2.Active = 0;
     f.Lists = {{"BORT", {c1, c2}}, {"ROADWALL", {Rec("ROADWALL", 3, {1, 3}), Rec("ROADWALL", 4, {2, 3})}}};
     std::unique_ptr<TStreetStructure> b = LoadBytes(f.Bytes());
-    TAbstractItem *wall3 = b->Lists(RoadWall).FindById(3);
-    TAbstractItem *curb1 = b->Lists(Bort).FindById(1);
-    TAbstractItem *curb2 = b->Lists(Bort).FindById(2);
+    TAbstractItem *wall3 = b->Lists(RoadWallTypeCode).FindById(3);
+    TAbstractItem *curb1 = b->Lists(BortTypeCode).FindById(1);
+    TAbstractItem *curb2 = b->Lists(BortTypeCode).FindById(2);
     ASSERT_EQ(curb1->ReferAxis.Items(0), wall3);
     ASSERT_EQ(curb2->ReferAxis.Items(0), nullptr);
 
     a.ClearModified();
     a.Merge(*b);
     EXPECT_TRUE(a.Modified());
-    EXPECT_EQ(b->Lists(Bort).Count(), 0);
+    EXPECT_EQ(b->Lists(BortTypeCode).Count(), 0);
     EXPECT_EQ(b->Pool().Count(), 0);
     EXPECT_EQ(b->GetMainAxis(), nullptr); // what the other street named has left it
     EXPECT_EQ(wall3->Street(), &a);
     EXPECT_EQ(wall3->ID(), 10); // renumbered after A's walls
-    EXPECT_EQ(a.Lists(RoadWall).FindById(11)->Points.Count(), 2);
+    EXPECT_EQ(a.Lists(RoadWallTypeCode).FindById(11)->Points.Count(), 2);
     EXPECT_EQ(curb1->ID(), 1);
     EXPECT_EQ(a.Pool().MaxId(), 18 + 3);
     // The moved reference still names the moved wall, not A's own wall 3.
     EXPECT_EQ(curb1->ReferAxis.Items(0), wall3);
     // What B could not bind finds A's own wall 9, not the moved wall that is now number 9 + ...
-    EXPECT_EQ(curb2->ReferAxis.Items(0), a.Lists(RoadWall).FindById(9));
+    EXPECT_EQ(curb2->ReferAxis.Items(0), a.Lists(RoadWallTypeCode).FindById(9));
     // A keeps its main axis (none); groups used by the moved items come along unless A has them.
     EXPECT_EQ(a.GetMainAxis(), nullptr);
     EXPECT_EQ(a.GroupNames().Values(Cp1251String("Used")), Cp1251String("OFF"));
@@ -142,25 +143,25 @@ TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
 TEST_F(MergeTest, ADanglingReferenceNeverBindsToAMovedItem) {
     // B's curb refers to wall 2, which B lacks; B's only wall becomes A's wall 2 by renumbering.
     TStreetStructure a;
-    MakeItem(a, RoadWall, {{0, 9, 0}, {1, 9, 0}});
+    MakeItem(a, RoadWallTypeCode, {{0, 9, 0}, {1, 9, 0}});
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 5, 0}};
     ItemRec c = Rec("BORT", 1, {1, 2});
     c.ReferAx = TRefs{{"ROADWALL", 2}};
     f.Lists = {{"BORT", {c}}, {"ROADWALL", {Rec("ROADWALL", 7, {1, 2})}}};
     std::unique_ptr<TStreetStructure> b = LoadBytes(f.Bytes());
-    TAbstractItem *curb = b->Lists(Bort).Items(0);
+    TAbstractItem *curb = b->Lists(BortTypeCode).Items(0);
     a.Merge(*b);
-    ASSERT_NE(a.Lists(RoadWall).FindById(2), nullptr);
+    ASSERT_NE(a.Lists(RoadWallTypeCode).FindById(2), nullptr);
     EXPECT_EQ(curb->ReferAxis.Items(0), nullptr);
 }
 
 class FragmentTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        axis = MakeItem(S, RoadWall, {{0, -10, 0}, {100, -10, 0}});
-        road = MakeItem(S, RoadWay, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}});
-        curb = MakeItemOn(S, Bort, {road->Points.PointRec(1), road->Points.PointRec(2)});
+        axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+        road = MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}});
+        curb = MakeItemOn(S, BortTypeCode, {road->Points.PointRec(1), road->Points.PointRec(2)});
         road->SetReferAxis(axis);
         curb->SetReferAxis(road);
         copy.AddItem(road);
@@ -214,7 +215,7 @@ TEST_F(FragmentTest, SharedVerticesAreWrittenOnceAndSharedAgain) {
 
     // Into another street: the axis reference finds that street's wall 1.
     TStreetStructure other;
-    TAbstractItem *otherWall = MakeItem(other, RoadWall, {{5, 5, 0}, {6, 5, 0}});
+    TAbstractItem *otherWall = MakeItem(other, RoadWallTypeCode, {{5, 5, 0}, {6, 5, 0}});
     const std::vector<TAbstractItem *> there = Paste(other);
     EXPECT_EQ(there[0]->ReferAxis.Items(0), otherWall);
     EXPECT_EQ(there[0]->Street(), &other);
@@ -224,14 +225,14 @@ TEST_F(FragmentTest, PastedIntoAnotherStreetReferencesBindOnlyToCopiedItems) {
     // The other street's wall 1 is no relative of the copied road's axis: the reference stays empty,
     // also after saving and reading (nothing pending is written that would bind it then).
     TStreetStructure other;
-    MakeItem(other, RoadWall, {{5, 5, 0}, {6, 5, 0}});
+    MakeItem(other, RoadWallTypeCode, {{5, 5, 0}, {6, 5, 0}});
     const std::vector<TAbstractItem *> there = Paste(other, false);
     ASSERT_EQ(there.size(), 2u);
     EXPECT_EQ(there[0]->ReferAxis.Items(0), nullptr);
     EXPECT_FALSE(there[0]->ReferAxis.HasPending());
     EXPECT_EQ(there[1]->ReferAxis.Items(0), there[0]);
     std::unique_ptr<TStreetStructure> back = LoadBytes(SaveBytes(other));
-    TAbstractItem *road2 = back->Lists(RoadWay).FindById(there[0]->ID());
+    TAbstractItem *road2 = back->Lists(RoadWayTypeCode).FindById(there[0]->ID());
     ASSERT_NE(road2, nullptr);
     EXPECT_EQ(road2->ReferAxis.Items(0), nullptr);
 }
@@ -307,7 +308,7 @@ TEST_F(FragmentTest, BadFragmentsLeaveTheTargetUntouched) {
     TMemoryStream m(sptest::FragmentBytes({{0, 0, 0, 1}}, {Rec("BORT", 1, {1}), Rec("KOLOD", 1, {1})}));
     pasted.LoadIndependent(m, S);
     ASSERT_EQ(pasted.Count(), 1);
-    EXPECT_EQ(pasted.Items(0)->GetTypeCode(), Kolod);
+    EXPECT_EQ(pasted.Items(0)->GetTypeCode(), KolodTypeCode);
 }
 
 } // namespace

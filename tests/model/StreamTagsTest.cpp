@@ -2,6 +2,7 @@
 
 #include "engine/StreetError.h"
 
+#include "support/Expectations.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,7 @@ using sptest::ByteBuilder;
 
 namespace {
 
-// Runs f, expects an EStreetError and returns its text.
-template <class F> std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const EStreetError &e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no EStreetError";
-    return {};
-}
+using sptest::ErrorOf;
 
 TEST(StreamTags, CheckStreamTagProbes) {
     struct TCase {

@@ -119,23 +119,23 @@ TEST_F(StreetFileTest, CanonicalFilesWriteBackByteForByte) {
 
 TEST_F(StreetFileTest, ReadingBindsReferencesAndAppliesGroups) {
     std::unique_ptr<TStreetStructure> s = LoadBytes(WithItems().Bytes());
-    TAbstractItem *wall = s->Lists(RoadWall).FindById(4);
-    TAbstractItem *bort = s->Lists(Bort).FindById(7);
+    TAbstractItem *wall = s->Lists(RoadWallTypeCode).FindById(4);
+    TAbstractItem *bort = s->Lists(BortTypeCode).FindById(7);
     ASSERT_TRUE(wall && bort);
     EXPECT_EQ(s->GetMainAxis(), wall);
-    EXPECT_EQ(s->Lists(RoadWay).FindById(1)->ReferAxis.Items(0), wall);
+    EXPECT_EQ(s->Lists(RoadWayTypeCode).FindById(1)->ReferAxis.Items(0), wall);
     EXPECT_EQ(wall->ReferAxis.Items(0), bort);
-    EXPECT_EQ(s->Lists(Trotuar).FindById(2)->GetReferAxis(), wall); // the main axis stands in
-    EXPECT_TRUE(s->Lists(RoadWay).FindById(1)->Active);
-    EXPECT_FALSE(s->Lists(RoadWay).FindById(3)->Active);
+    EXPECT_EQ(s->Lists(TrotuarTypeCode).FindById(2)->GetReferAxis(), wall); // the main axis stands in
+    EXPECT_TRUE(s->Lists(RoadWayTypeCode).FindById(1)->Active);
+    EXPECT_FALSE(s->Lists(RoadWayTypeCode).FindById(3)->Active);
     EXPECT_TRUE(bort->Points.Spline());
-    EXPECT_EQ(s->Lists(Kolod).MaxId(), 12);
-    EXPECT_EQ(s->Lists(RoadWay).MaxId(), 3);
+    EXPECT_EQ(s->Lists(KolodTypeCode).MaxId(), 12);
+    EXPECT_EQ(s->Lists(RoadWayTypeCode).MaxId(), 3);
     EXPECT_TRUE(s->Loaded());
     EXPECT_FALSE(s->IsIdle());
     EXPECT_EQ(s->TagSetSize(), 8);
     // Shared vertices are shared records.
-    EXPECT_EQ(s->Lists(RoadWay).FindById(1)->Points.PointRec(1), bort->Points.PointRec(1));
+    EXPECT_EQ(s->Lists(RoadWayTypeCode).FindById(1)->Points.PointRec(1), bort->Points.PointRec(1));
 }
 
 TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
@@ -183,7 +183,7 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
          },
          [](TStreetStructure &s) {
              EXPECT_EQ(s.Pool().Points(0)->Z(), 0);
-             EXPECT_TRUE(s.Lists(Bort).Items(0)->Active);
+             EXPECT_TRUE(s.Lists(BortTypeCode).Items(0)->Active);
          }},
         {"records with too few vertices, vertices 0.0005 apart, unbound references, no PNTLSTSP",
          [] {
@@ -198,14 +198,14 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
              return f;
          },
          [](TStreetStructure &s) {
-             EXPECT_EQ(s.Lists(RoadWay).Count(), 0);
-             ASSERT_EQ(s.Lists(Bort).Count(), 1);
-             const TAbstractItem *b = s.Lists(Bort).Items(0);
+             EXPECT_EQ(s.Lists(RoadWayTypeCode).Count(), 0);
+             ASSERT_EQ(s.Lists(BortTypeCode).Count(), 1);
+             const TAbstractItem *b = s.Lists(BortTypeCode).Items(0);
              EXPECT_EQ(b->ID(), 2);
              EXPECT_EQ(b->Points.Count(), 2);
              EXPECT_EQ(b->Points.IdAt(1), 3);
              EXPECT_EQ(b->ReferAxis.Items(0), nullptr);
-             EXPECT_EQ(s.Lists(Bort).MaxId(), 2);
+             EXPECT_EQ(s.Lists(BortTypeCode).MaxId(), 2);
          }},
         {"empty sections, two sections of one type, descending type order",
          [] {
@@ -218,10 +218,10 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
              return f;
          },
          [](TStreetStructure &s) {
-             ASSERT_EQ(s.Lists(Kolod).Count(), 2);
-             EXPECT_EQ(s.Lists(Kolod).Items(0)->ID(), 2);
-             EXPECT_EQ(s.Lists(Kolod).Items(1)->ID(), 1);
-             EXPECT_EQ(s.Lists(Bort).Count(), 1);
+             ASSERT_EQ(s.Lists(KolodTypeCode).Count(), 2);
+             EXPECT_EQ(s.Lists(KolodTypeCode).Items(0)->ID(), 2);
+             EXPECT_EQ(s.Lists(KolodTypeCode).Items(1)->ID(), 1);
+             EXPECT_EQ(s.Lists(BortTypeCode).Count(), 1);
          }},
     };
     for (const TNorm &c : cases) {
@@ -252,18 +252,19 @@ TEST_F(StreetFileTest, EditedStreetsWriteWhatReadsBack) {
     // Vertices moved onto (or within a millimetre of) their neighbours, and heights, which the stream
     // does not keep: what is written is what a reader keeps, so the file reads back as written.
     TStreetStructure s;
-    TAbstractItem *line = MakeItem(s, Bort, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {15, 0, 0}});
+    TAbstractItem *line = MakeItem(s, BortTypeCode, {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {15, 0, 0}});
     line->Points.SetPoint(1, {0, 0, 0});
     line->Points.SetPoint(3, {10.0004f, 0, 3});
-    TAbstractItem *poly = MakeItem(s, RoadWay, {{0, 5, 0}, {5, 5, 0}, {5, 10, 0}, {0, 10, 0}});
+    TAbstractItem *poly = MakeItem(s, RoadWayTypeCode, {{0, 5, 0}, {5, 5, 0}, {5, 10, 0}, {0, 10, 0}});
     poly->Points.SetPoint(3, {0, 5, 0});
     // The second vertex drops the third; the fourth is then within a millimetre of the second.
-    MakeItem(s, Bort, {{-1, 20, 0}, {0, 20, 0}, {0.0009f, 20, 0}, {-0.0002f, 20.0008f, 0}, {1, 21, 0}});
+    MakeItem(s, BortTypeCode,
+             {{-1, 20, 0}, {0, 20, 0}, {0.0009f, 20, 0}, {-0.0002f, 20.0008f, 0}, {1, 21, 0}});
     const std::vector<uint8_t> once = SaveBytes(s);
     std::unique_ptr<TStreetStructure> back = LoadBytes(once);
-    EXPECT_EQ(back->Lists(Bort).Items(0)->Points.Count(), 2);
-    EXPECT_EQ(back->Lists(RoadWay).Items(0)->Points.Count(), 3);
-    EXPECT_EQ(back->Lists(Bort).Items(1)->Points.Count(), 3);
+    EXPECT_EQ(back->Lists(BortTypeCode).Items(0)->Points.Count(), 2);
+    EXPECT_EQ(back->Lists(RoadWayTypeCode).Items(0)->Points.Count(), 3);
+    EXPECT_EQ(back->Lists(BortTypeCode).Items(1)->Points.Count(), 3);
     EXPECT_EQ(SaveBytes(*back), once);
 }
 
@@ -364,7 +365,7 @@ TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
 TEST_F(StreetFileTest, AFailedReadLeavesNothingHalfRead) {
     // Reading into an existing street: a failure clears it instead of leaving a part of the file.
     TStreetStructure s;
-    MakeItem(s, Bort, {{0, 0, 0}, {1, 0, 0}});
+    MakeItem(s, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
     s.SetName(Cp("Прежняя"));
     s.SetBoolOption(Cp1251String("UpdateAllEdges"), true);
     StreetFile f = StreetFile::Canonical();
@@ -375,7 +376,7 @@ TEST_F(StreetFileTest, AFailedReadLeavesNothingHalfRead) {
     f.Trailer.Bytes("x");
     TMemoryStream m(f.Bytes());
     EXPECT_THROW(s.LoadFromStream(m), EStreetError);
-    EXPECT_EQ(s.Lists(Bort).Count(), 0);
+    EXPECT_EQ(s.Lists(BortTypeCode).Count(), 0);
     EXPECT_EQ(s.Pool().Count(), 0);
     EXPECT_FALSE(s.Loaded());
     // Neither the old street's header nor the failed file's stays behind.
@@ -453,7 +454,7 @@ TEST_F(StreetFileTest, OptionsAndTheirDefaults) {
 
 TEST_F(StreetFileTest, EveryChangeOfWhatIsSavedMarksTheStreetModified) {
     std::unique_ptr<TStreetStructure> s = LoadBytes(WithItems().Bytes());
-    TAbstractItem *bort = s->Lists(Bort).FindById(7);
+    TAbstractItem *bort = s->Lists(BortTypeCode).FindById(7);
     const std::pair<const char *, std::function<void()>> changes[] = {
         {"option", [&] { s->SetBoolOption(Cp1251String("UpdateAllEdges"), true); }},
         {"int option", [&] { s->SetIntOption(Cp1251String("ZnakScale"), 120); }},
@@ -475,8 +476,8 @@ TEST_F(StreetFileTest, EveryChangeOfWhatIsSavedMarksTheStreetModified) {
          }},
         {"spline flag", [&] { bort->Points.SetSpline(false); }},
         {"reversal", [&] { bort->Points.Reverse(); }},
-        {"item deleted", [&] { s->Lists(Kolod).Delete(s->Lists(Kolod).Items(0)); }},
-        {"item created", [&] { s->Lists(Kolod).AddNew(); }},
+        {"item deleted", [&] { s->Lists(KolodTypeCode).Delete(s->Lists(KolodTypeCode).Items(0)); }},
+        {"item created", [&] { s->Lists(KolodTypeCode).AddNew(); }},
     };
     bort->Points.SetPoint(0, {0.25f, 0, 0});
     for (const auto &[name, change] : changes) {

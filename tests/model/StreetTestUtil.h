@@ -3,10 +3,12 @@
 // written to bytes, and small test classes that count their notifications.
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
+#include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
-#include "support/StreetBuild.h"
 #include "objects/StandInItems.h"
+#include "support/StreetBuild.h"
 
+#include "support/Expectations.h"
 #include "support/StreetBytes.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +24,8 @@ using sptest::MakeItem;
 using sptest::MakeItemOn;
 using sptest::SaveBytes;
 
-// Type codes of the stand-ins.
-constexpr int RoadWay = 2, Trotuar = 3, Bort = 8, RoadWall = 9, Curve = 26, Kolod = 27;
-// Codes of the counting test classes.
-constexpr int CountingOutline = 6, CountingLine = 37;
+// The codes the counting test classes take (their own classes are not built here).
+constexpr TItemTypeCode CountingOutline = HouseTypeCode, CountingLine = LnDefectTypeCode;
 
 // An outline or a line that counts its PointsChanged calls and groups like the stand-ins.
 template <int Code, TStandInShape Shape> class TCountingItem : public TStandInItem<Code, Shape> {
@@ -39,7 +39,7 @@ using TCountingOutline = TCountingItem<CountingOutline, TStandInShape::Outline>;
 using TCountingLine = TCountingItem<CountingLine, TStandInShape::Line>;
 
 // A line that draws with the library styles its comment names (a block, a line and a fill style).
-constexpr int StyledLine = 18;
+constexpr TItemTypeCode StyledLine = TramWayTypeCode;
 class TStyledLine : public TStandInItem<StyledLine, TStandInShape::Line> {
 public:
     void GetUsedNames(TUsedNames &names) const override {
@@ -87,14 +87,6 @@ inline int LiveGroupCount(const TItemBatch &batch, TBatchOwnerKey owner = 0) {
     return static_cast<int>(LiveGroups(batch, owner).size());
 }
 
-template <class F> std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const EStreetError &e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no EStreetError";
-    return {};
-}
+using sptest::ErrorOf;
 
 } // namespace streettest

@@ -5,6 +5,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/GuideAxisInfo.h"
+#include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
 #include "model/PointItem.h"
 #include "model/PolygonItem.h"
@@ -28,9 +29,11 @@ using sptest::MakeItem;
 using sptest::MakeItemOn;
 using sptest::SaveBytes;
 
-// Codes of the test classes (their real classes are not built here).
-constexpr int TestFigure = 7, TestLine = 9, TestPoint = 27, TestOriented = 28, TestCalcArea = 34,
-              TestAxis = 35, TestDefect = 38;
+// The codes the test classes take (their real classes are not built here).
+constexpr TItemTypeCode TestFigure = DesignFigureTypeCode, TestLine = RoadWallTypeCode,
+                        TestPoint = KolodTypeCode, TestOriented = ReshetTypeCode,
+                        TestCalcArea = CalcAreaTypeCode, TestAxis = AxisTypeCode,
+                        TestDefect = SqDefectTypeCode;
 
 template <int Code> class TTestPolygon : public TPolygonItem {
 public:

@@ -142,7 +142,19 @@ TEST(RecordingDevice, RefusesWhatTheDeviceCannotDo) {
     }
     // Nothing refused was recorded, and no draw was kept.
     EXPECT_TRUE(d.Draws().empty());
-    EXPECT_NO_THROW(d.DrawPrimitiveUP(D3DPT_POINTLIST, 0, nullptr, 24)); // a count of 0 draws nothing
+    // A count of 0 draws nothing, whatever the primitive and whether vertices are given or not.
+    for (const D3DPRIMITIVETYPE type : {D3DPT_POINTLIST, D3DPT_LINELIST, D3DPT_LINESTRIP, D3DPT_TRIANGLELIST,
+                                        D3DPT_TRIANGLESTRIP, D3DPT_TRIANGLEFAN}) {
+        for (const TVertex *given : {static_cast<const TVertex *>(nullptr), v}) {
+            SCOPED_TRACE(std::to_string(type) + (given ? " with vertices" : " without vertices"));
+            d.ClearRecord();
+            d.DrawPrimitiveUP(type, 0, given, sizeof(TVertex));
+            ASSERT_EQ(d.Draws().size(), 1u);
+            EXPECT_EQ(d.Draws()[0].PrimitiveCount, 0u);
+            EXPECT_EQ(d.Draws()[0].VertexCount, 0u);
+            EXPECT_TRUE(d.Draws()[0].Bytes.empty());
+        }
+    }
 }
 
 TEST(RecordingDevice, TexturesKeepWhatTheLastUnlockWrote) {

@@ -23,22 +23,21 @@
 #include <gtest/gtest.h>
 
 #include "engine/UndefinedValue.h"
+#include "model/ItemTypeCodes.h"
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
-constexpr int Divider = 1, RoadWay = 2, Sidewalk = 3, House = 6, Curb = 8, Post = 27, Axis = 35;
-
 class TPost : public TPointItem {
 public:
-    int GetTypeCode() const override { return Post; }
+    int GetTypeCode() const override { return KolodTypeCode; }
 };
 
 class TAxis : public TLineItem, public TGuideAxisInfo {
 public:
-    int GetTypeCode() const override { return Axis; }
+    int GetTypeCode() const override { return AxisTypeCode; }
     bool HasAttribute(const Cp1251String &) const override { return false; }
     Cp1251String GetLeftSideName() const override { return Cp("лев"); }
     Cp1251String GetRightSideName() const override { return Cp("прав"); }
@@ -47,10 +46,10 @@ public:
 
 void RegisterClasses() {
     RegisterObjects();
-    if (!ItemClasses[Post])
-        ItemClasses.Register(std::make_unique<TItemClassOf<TPost>>(Post));
-    if (!ItemClasses[Axis])
-        ItemClasses.Register(std::make_unique<TItemClassOf<TAxis>>(Axis));
+    if (!ItemClasses[KolodTypeCode])
+        ItemClasses.Register(std::make_unique<TItemClassOf<TPost>>(KolodTypeCode));
+    if (!ItemClasses[AxisTypeCode])
+        ItemClasses.Register(std::make_unique<TItemClassOf<TAxis>>(AxisTypeCode));
 }
 
 TAbstractItem *Make(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
@@ -100,11 +99,11 @@ protected:
         host.UpdateListeners = &updateListeners;
         module = std::make_unique<TItemsControlModule>(host);
         // A road way 20 x 10 m with a curb on its top edge (shared vertices), a post beside it.
-        road = Make(street, RoadWay, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
-        curb = street.Lists(Curb).AddNew();
+        road = Make(street, RoadWayTypeCode, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+        curb = street.Lists(BortTypeCode).AddNew();
         curb->Points.Insert(0, road->Points.PointRec(2));
         curb->Points.Insert(1, road->Points.PointRec(3));
-        post = Make(street, Post, {{25, 5, 0}});
+        post = Make(street, KolodTypeCode, {{25, 5, 0}});
     }
     ~ItemsControlTest() override { module.reset(); }
 
@@ -124,7 +123,7 @@ protected:
 };
 
 TEST_F(ItemsControlTest, PickingHitsTheNearestItemOfTheFilterWithinTenPixels) {
-    const TItemTypeSet lines{Curb}, polygons = TItemsControlModule::PolygonPickTypes;
+    const TItemTypeSet lines{BortTypeCode}, polygons = TItemsControlModule::PolygonPickTypes;
     struct TCase {
         const char *Name;
         TItemTypeSet Filter;
@@ -137,7 +136,7 @@ TEST_F(ItemsControlTest, PickingHitsTheNearestItemOfTheFilterWithinTenPixels) {
         {"9 pixels from the curb", lines, FullTypeSet(), 100, 109, curb},
         {"11 pixels from the curb", lines, FullTypeSet(), 100, 111, nullptr},
         {"a type outside the filter", polygons, FullTypeSet(), 250, 50, nullptr},
-        {"a hidden layer", polygons, TItemTypeSet{Curb, Post}, 100, 50, nullptr},
+        {"a hidden layer", polygons, TItemTypeSet{BortTypeCode, KolodTypeCode}, 100, 50, nullptr},
         {"the post among every type", FullTypeSet(), FullTypeSet(), 252, 50, post},
     };
     for (const TCase &c : cases) {
@@ -229,21 +228,22 @@ TEST_F(ItemsControlTest, CreationMenuAndSamples) {
             EXPECT_EQ(e.Name, QStringLiteral("NewItemMI_") + QString::fromLatin1(ItemTypeClassName(e.Tag)));
         }
     EXPECT_EQ(types, ItemTypeCount);
-    module->CreateSet = {RoadWay, House, Curb};
+    module->CreateSet = {RoadWayTypeCode, HouseTypeCode, BortTypeCode};
     std::vector<int> shown;
     for (const TItemMenuEntry &e : module->VisibleNewItemEntries())
         if (e.Tag >= 0)
             shown.push_back(e.Tag);
-    EXPECT_EQ(shown, (std::vector<int>{RoadWay, Curb})); // a house is never created from the menu
+    EXPECT_EQ(shown,
+              (std::vector<int>{RoadWayTypeCode, BortTypeCode})); // a house is never created from the menu
 
     // A sample gives its attributes and no points; a hidden layer becomes visible.
     road->SetComment(Cp("асфальт"));
     road->SetGroupName(Cp("Г1"));
     street.Selection().AddItem(road);
     module->CopySample();
-    EXPECT_TRUE(module->HasSample(RoadWay));
-    layers = {Curb};
-    TAbstractItem *made = module->CreateItem(RoadWay);
+    EXPECT_TRUE(module->HasSample(RoadWayTypeCode));
+    layers = {BortTypeCode};
+    TAbstractItem *made = module->CreateItem(RoadWayTypeCode);
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->Points.Count(), 0);
     EXPECT_EQ(made->Comment(), Cp("асфальт"));
@@ -251,15 +251,15 @@ TEST_F(ItemsControlTest, CreationMenuAndSamples) {
     EXPECT_NE(made->ID(), road->ID());
     EXPECT_EQ(road->Points.Count(), 4); // the sample's vertices stay where they were
     EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{made});
-    EXPECT_TRUE(layers.Contains(RoadWay));
+    EXPECT_TRUE(layers.Contains(RoadWayTypeCode));
     // Through the menu, and clearing the samples asks first (only with nothing selected).
     prompts_.Menu(0);
     module->CreateItemAction->Click();
-    EXPECT_EQ(module->CurrentItem()->GetTypeCode(), RoadWay);
+    EXPECT_EQ(module->CurrentItem()->GetTypeCode(), RoadWayTypeCode);
     street.Selection().Clear();
     prompts_.Answer(TPromptAnswer::Yes);
     module->CopySample();
-    EXPECT_FALSE(module->HasSample(RoadWay));
+    EXPECT_FALSE(module->HasSample(RoadWayTypeCode));
     EXPECT_TRUE(prompts_.Done());
 }
 
@@ -274,7 +274,7 @@ TEST_F(ItemsControlTest, ANewItemLeftShortOfItsPointsNeverStays) {
     const TCase cases[] = {
         {"Esc right after the menu", 0, [&] { module->ClearSelection(); }, false},
         {"another item picked after two points", 2, [&] { module->SelectItem(post); }, false},
-        {"another item created after one point", 1, [&] { module->CreateItem(Curb); }, false},
+        {"another item created after one point", 1, [&] { module->CreateItem(BortTypeCode); }, false},
         {"the selection changed elsewhere", 2,
          [&] {
              street.Selection().Clear();
@@ -289,16 +289,16 @@ TEST_F(ItemsControlTest, ANewItemLeftShortOfItsPointsNeverStays) {
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
-        TAbstractItem *made = module->CreateItem(RoadWay);
+        TAbstractItem *made = module->CreateItem(RoadWayTypeCode);
         ASSERT_NE(made, nullptr);
         for (int i = 0; i < c.Points; ++i)
             ASSERT_TRUE(AddPoint(*made, {50.0f + float(i), float(i * i), 0}, false).Changed());
         c.Leave();
-        EXPECT_EQ(street.Lists(RoadWay).Count(), c.Stays ? 2 : 1);
+        EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), c.Stays ? 2 : 1);
         EXPECT_TRUE(prompts_.Messages().empty());
         // What is left goes, so that the next case starts from the fixture's street.
         std::vector<TAbstractItem *> extra;
-        for (int code : {RoadWay, Curb})
+        for (int code : {RoadWayTypeCode, BortTypeCode})
             for (const auto &item : street.Lists(code))
                 if (item.get() != road && item.get() != curb)
                     extra.push_back(item.get());
@@ -308,7 +308,7 @@ TEST_F(ItemsControlTest, ANewItemLeftShortOfItsPointsNeverStays) {
 }
 
 TEST_F(ItemsControlTest, CopyAndPasteInTheSameStreetAndIntoAnother) {
-    TAbstractItem *axis = Make(street, Axis, {{-10, -5, 0}, {50, -5, 0}});
+    TAbstractItem *axis = Make(street, AxisTypeCode, {{-10, -5, 0}, {50, -5, 0}});
     road->SetReferAxis(axis);
     // Insert: the copy's first point 5 m up and right of the original's, new vertices, nothing shared.
     street.Selection().AddItem(road);
@@ -328,7 +328,7 @@ TEST_F(ItemsControlTest, CopyAndPasteInTheSameStreetAndIntoAnother) {
 
     // Ctrl+V into another street: the pasted items land at the view's middle; the axis stays behind.
     TStreetStructure other;
-    TAbstractItem *stranger = Make(other, Axis, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *stranger = Make(other, AxisTypeCode, {{0, 0, 0}, {1, 0, 0}});
     ASSERT_EQ(stranger->ID(), axis->ID());
     current = &other;
     module->PasteItemsAction->Click();
@@ -352,12 +352,12 @@ TEST_F(ItemsControlTest, DeletionAsksWithTheCountAndTablesLoseTheRows) {
     ASSERT_EQ(table->Table().RowCount(), 3);
     prompts_.Answer(TPromptAnswer::No).Answer(TPromptAnswer::Yes);
     EXPECT_FALSE(module->DeleteSelected());
-    EXPECT_EQ(street.Lists(RoadWay).Count(), 1);
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), 1);
     street.ClearModified();
     EXPECT_TRUE(module->DeleteSelected());
     EXPECT_EQ(prompts_.Log().back(), QStringLiteral("ask: Удалить выбранные объекты в количестве 2 штук?"));
-    EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
-    EXPECT_EQ(street.Lists(Post).Count(), 0);
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), 0);
+    EXPECT_EQ(street.Lists(KolodTypeCode).Count(), 0);
     EXPECT_TRUE(Sel().empty());
     EXPECT_TRUE(street.Modified());
     ASSERT_EQ(table->Table().RowCount(), 1);
@@ -367,11 +367,11 @@ TEST_F(ItemsControlTest, DeletionAsksWithTheCountAndTablesLoseTheRows) {
 }
 
 TEST_F(ItemsControlTest, UnifiedTableStationsSidesAndUserText) {
-    TAbstractItem *axis = Make(street, Axis, {{0, -5, 0}, {100, -5, 0}});
+    TAbstractItem *axis = Make(street, AxisTypeCode, {{0, -5, 0}, {100, -5, 0}});
     road->SetReferAxis(axis);
     post->SetComment(Cp("x#y"));
     curb->SetReferAxis(axis);
-    TAbstractItem *below = Make(street, Post, {{30, -8, 0}});
+    TAbstractItem *below = Make(street, KolodTypeCode, {{30, -8, 0}});
     below->SetReferAxis(axis);
     const TReportTable t = MakeUnifiedTable({road, post, below});
     EXPECT_EQ(t.Columns().size(), 8u);
@@ -390,19 +390,19 @@ TEST_F(ItemsControlTest, UnifiedTableStationsSidesAndUserText) {
 }
 
 TEST_F(ItemsControlTest, TypeConversionKeepsVerticesAttributesAndPlace) {
-    TAbstractItem *other = Make(street, RoadWay, {{30, 0, 0}, {40, 0, 0}, {40, 5, 0}});
+    TAbstractItem *other = Make(street, RoadWayTypeCode, {{30, 0, 0}, {40, 0, 0}, {40, 5, 0}});
     other->SetComment(Cp("к"));
     other->SetGroupName(Cp("Г"));
     street.Selection().AddItem(post);
-    module->ConvertSelection(Sidewalk);
+    module->ConvertSelection(TrotuarTypeCode);
     // A post has one vertex, a sidewalk needs three: refused, nothing changes.
     EXPECT_EQ(prompts_.Messages().size(), 1);
-    EXPECT_EQ(street.Lists(Post).Count(), 1);
+    EXPECT_EQ(street.Lists(KolodTypeCode).Count(), 1);
 
     street.Selection().Clear();
     street.Selection().AddItem(road);
     street.Selection().AddItem(post);
-    module->ConvertSelection(Sidewalk);
+    module->ConvertSelection(TrotuarTypeCode);
     EXPECT_EQ(prompts_.Messages().size(), 2);
     EXPECT_TRUE(prompts_.Messages().back().contains(QStringLiteral("одного типа")));
 
@@ -410,15 +410,15 @@ TEST_F(ItemsControlTest, TypeConversionKeepsVerticesAttributesAndPlace) {
     street.Selection().AddItem(road);
     street.Selection().AddItem(other);
     TStreetPointRec *shared = road->Points.PointRec(2);
-    module->ConvertSelection(Divider);
+    module->ConvertSelection(RazdPolTypeCode);
     const std::vector<TAbstractItem *> sel = Sel();
     ASSERT_EQ(sel.size(), 2u);
-    EXPECT_EQ(sel[0]->GetTypeCode(), Divider);
+    EXPECT_EQ(sel[0]->GetTypeCode(), RazdPolTypeCode);
     EXPECT_EQ(sel[0]->Points.PointRec(2), shared);
     EXPECT_EQ(curb->Points.PointRec(0), shared);
     EXPECT_EQ(sel[1]->Comment(), Cp("к"));
     EXPECT_EQ(sel[1]->GroupName(), Cp("Г"));
-    EXPECT_EQ(street.Lists(RoadWay).Count(), 0);
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), 0);
 }
 
 TEST_F(ItemsControlTest, ConversionTakesTheVerticesAReaderKeeps) {
@@ -433,9 +433,9 @@ TEST_F(ItemsControlTest, ConversionTakesTheVerticesAReaderKeeps) {
         bool Converted;
     };
     const TCase cases[] = {
-        {"a sidewalk needs three", Curb, hair, Sidewalk, false},
-        {"a post takes one at most", RoadWay, square, Post, false},
-        {"a guide axis needs two", Curb, hair, Axis, true},
+        {"a sidewalk needs three", BortTypeCode, hair, TrotuarTypeCode, false},
+        {"a post takes one at most", RoadWayTypeCode, square, KolodTypeCode, false},
+        {"a guide axis needs two", BortTypeCode, hair, AxisTypeCode, true},
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);

@@ -5,6 +5,7 @@
 
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "model/ItemTypes.h"
 #include "shell/ContextModules.h"
 #include "shell/InfoGrid.h"
@@ -223,29 +224,29 @@ TEST_F(MainFormTest, SettingsOfTheWindowComeBack) {
     form_->resize(800, 560);
     form_.reset();
     form_ = std::make_unique<TMainForm>(*holder_);
-    EXPECT_EQ(form_->VisibleLayers(), (TItemTypeSet{2, 3, 8}));
+    EXPECT_EQ(form_->VisibleLayers(), (TItemTypeSet{RoadWayTypeCode, TrotuarTypeCode, BortTypeCode}));
     EXPECT_EQ(form_->size(), QSize(800, 560));
     EXPECT_FALSE(form_->VideoReadOnly());
 }
 
-// An item class of the test's own (type 33, pavement cores).
+// An item class of the test's own, at the type of pavement cores.
 class TTestItem : public TAbstractItem {
 public:
-    int GetTypeCode() const override { return 33; }
+    int GetTypeCode() const override { return KernTypeCode; }
 };
 
 class TSelectionModule : public TContextDataModule {
 public:
     using TContextDataModule::TContextDataModule;
     static bool CheckContext(const IContextSelection &s) {
-        return s.CurrentItemType() == 33 && s.SelectedCount() == 2 && s.SelectedTypes() == TItemTypeSet{33} &&
-               s.CurrentItem() != nullptr;
+        return s.CurrentItemType() == KernTypeCode && s.SelectedCount() == 2 &&
+               s.SelectedTypes() == TItemTypeSet{KernTypeCode} && s.CurrentItem() != nullptr;
     }
 };
 
 TEST_F(MainFormTest, EditorModulesSeeTheActiveStreetsSelection) {
-    if (ItemClasses[33] == nullptr)
-        ItemClasses.Register(std::make_unique<TItemClassOf<TTestItem>>(33));
+    if (ItemClasses[KernTypeCode] == nullptr)
+        ItemClasses.Register(std::make_unique<TItemClassOf<TTestItem>>(KernTypeCode));
     TContextModuleClass cls{
         "TSelectionModule", &TSelectionModule::CheckContext,
         [](QObject *parent) -> TContextDataModule * { return new TSelectionModule(parent); }};
@@ -253,8 +254,8 @@ TEST_F(MainFormTest, EditorModulesSeeTheActiveStreetsSelection) {
     EXPECT_EQ(ContextSelection().SelectedCount(), 0);
     EXPECT_EQ(ContextSelection().CurrentItemType(), -1);
     TStreetStructure &street = form_->CurrentStreet();
-    TAbstractItem *a = street.Lists(33).AddNew();
-    TAbstractItem *b = street.Lists(33).AddNew();
+    TAbstractItem *a = street.Lists(KernTypeCode).AddNew();
+    TAbstractItem *b = street.Lists(KernTypeCode).AddNew();
     street.Selection().AddItem(b);
     street.Selection().AddItem(a);
     form_->RefreshAll();

@@ -5,13 +5,14 @@
 #include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "model/PointStructure.h"
 #include "model/StreetStructure.h"
 #include "objects/OrientPointItem.h"
 #include "objects/RegisterObjects.h"
+#include "objects/StandInItems.h"
 #include "shell/PointEditOps.h"
 #include "support/StreetBuild.h"
-#include "objects/StandInItems.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,10 @@ using sptest::MakeItem;
 using sptest::MakeItemOn;
 using sptest::SaveBytes;
 
-// Type codes: outlines (road way, sidewalk), an open line (wall stand-in), a point (stand-in) and an
-// oriented point (test class).
-constexpr int Outline = 2, Outline2 = 3, Line = 9, Point = 27, Oriented = 28;
+// The types the tests use by shape: outlines (road way, sidewalk), an open line (wall stand-in), a point
+// (stand-in) and an oriented point (test class).
+constexpr TItemTypeCode Outline = RoadWayTypeCode, Outline2 = TrotuarTypeCode, Line = RoadWallTypeCode,
+                        Point = KolodTypeCode, Oriented = ReshetTypeCode;
 
 class TTestOriented : public TOrientPointItem {
 public:

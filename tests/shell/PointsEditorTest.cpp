@@ -6,9 +6,12 @@
 #include "platform/d3d9/RecordingDevice.h"
 #include "shell/MakePolygonForm.h"
 #include "shell/PointEditTestUtil.h"
+#include "support/ProjCct.h"
 
 #include <cmath>
 #include <numbers>
+#include <sstream>
+#include <vector>
 
 using namespace pointedit;
 
@@ -73,50 +76,70 @@ TEST_F(PointsEditor, ActionsFollowTheEditedItem) {
     TAbstractItem *l2 = MakeItemOn(street, Line, {l->Points.PointRec(2)});
     l2->Points.InsertNewPoint(1, {3, 0, 0});
     TAbstractItem *p = MakeItem(street, Point, {{9, 9, 0}});
+    // Each case sets the whole state: the selection (its first item is the edited one), the edited item's
+    // current vertex and whether the video view is shown.
     struct Case {
         const char *name;
-        std::function<void()> setUp;
+        std::vector<TAbstractItem *> selected;
+        int current;
+        bool video;
         // Visible and enabled, in this order: EdgeLen, DropLine, StereoMove, LinkItems, DeletePoint, AddPoint
         std::array<std::pair<bool, bool>, 6> expected;
     };
     const Case cases[] = {
         {"nothing selected",
-         [&] { Select({}); },
+         {},
+         -1,
+         false,
          {{{false, false}, {false, false}, {false, false}, {false, false}, {false, false}, {false, false}}}},
         {"line at its first vertex",
-         [&] {
-             Select({l});
-             l->Points.CurrentIndex = 0;
-         },
+         {l},
+         0,
+         false,
          {{{true, true}, {true, false}, {false, false}, {false, false}, {true, true}, {true, true}}}},
+        {"line in the middle",
+         {l},
+         1,
+         false,
+         {{{true, true}, {true, true}, {false, false}, {false, false}, {true, true}, {true, true}}}},
         {"line in the middle, video shown",
-         [&] {
-             l->Points.CurrentIndex = 1;
-             video = true;
-         },
+         {l},
+         1,
+         true,
          {{{true, true}, {true, true}, {true, true}, {false, false}, {true, true}, {true, true}}}},
         {"two joinable lines",
-         [&] {
-             video = false;
-             Select({l, l2});
-         },
+         {l, l2},
+         1,
+         false,
          {{{true, true}, {false, false}, {false, false}, {true, true}, {true, true}, {true, true}}}},
         {"a point item: full, at its minimum, no edges",
-         [&] {
-             Select({p});
-             p->Points.CurrentIndex = 0;
-         },
+         {p},
+         0,
+         false,
          {{{false, false}, {false, false}, {false, false}, {false, false}, {true, false}, {true, false}}}},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        c.setUp();
+    // Run forwards and backwards, so that no case borrows state from the one before it.
+    std::vector<const Case *> order;
+    for (const Case &c : cases)
+        order.push_back(&c);
+    for (auto it = std::rbegin(cases); it != std::rend(cases); ++it)
+        order.push_back(&*it);
+    for (const Case *c : order) {
+        SCOPED_TRACE(c->name);
+        street.Selection().Clear();
+        for (TAbstractItem *i : {l, l2, p})
+            i->Points.CurrentIndex = -1;
+        for (TAbstractItem *i : c->selected)
+            street.Selection().AddItem(i);
+        if (!c->selected.empty())
+            c->selected.front()->Points.CurrentIndex = c->current;
+        video = c->video;
         TFloatingAction::UpdateAll();
         const TFloatingAction *actions[] = {editor->EdgeLen,   editor->DropLine,    editor->StereoMove,
                                             editor->LinkItems, editor->DeletePoint, editor->AddPoint};
         for (int i = 0; i < 6; ++i) {
-            EXPECT_EQ(actions[i]->Visible(), c.expected[i].first) << actions[i]->objectName().toStdString();
-            EXPECT_EQ(actions[i]->Enabled(), c.expected[i].second) << actions[i]->objectName().toStdString();
+            EXPECT_EQ(actions[i]->Visible(), c->expected[i].first) << actions[i]->objectName().toStdString();
+            EXPECT_EQ(actions[i]->Enabled(), c->expected[i].second) << actions[i]->objectName().toStdString();
         }
     }
 }
@@ -387,6 +410,51 @@ TEST_F(PointsEditor, LatitudeAndLongitudeThroughTheStreetOrigin) {
     EXPECT_NEAR(editor->WGS84Lat->GetInfo().toDouble(), 0, 1e-8);
     EXPECT_NEAR(editor->WGS84Lon->GetInfo().toDouble(), 90, 1e-8);
     EXPECT_EQ(editor->WGS84Lon->GetInfo().size(), QStringLiteral("90.00000000").size());
+}
+
+// Vertices kilometres from an origin at 55.75 N 37.6 E, at heights above and below it: their latitude and
+// longitude as PROJ finds them. The plan's axes point east, north and up at the origin; a vertex's z is its
+// height above the ellipsoid.
+TEST_F(PointsEditor, LatitudeAndLongitudeOfVerticesAwayFromTheOriginAgreeWithProj) {
+    constexpr double Deg = std::numbers::pi / 180;
+    TXYZ_Dbl base;
+    GeodeticToEcef(base.x, base.y, base.z, 55.75 * Deg, 37.6 * Deg, 150);
+    TEcefMapRec origin;
+    origin.X = base.x;
+    origin.Y = base.y;
+    origin.Z = base.z;
+    street.SetEcefMap(origin);
+    const std::vector<TXYZ> vertices = {{3000, -2000, 100}, {-15000, 8000, 40}, {250, 12000, 650}};
+    TAbstractItem *l = MakeItem(street, Line, {vertices[0], vertices[1], vertices[2]});
+    Select({l});
+
+    // PROJ: from the plane's east-north-up (on a sphere, as the plan's axes are) to the ellipsoid's
+    // longitude, latitude and height. The height along the plan's up differs from the vertex's z by the
+    // Earth's curvature; a few steps correct the plan's z until the height is the vertex's.
+    std::ostringstream op;
+    op.precision(17);
+    op << "+proj=pipeline +step +inv +proj=topocentric +R=6378137 +X_0=" << base.x << " +Y_0=" << base.y
+       << " +Z_0=" << base.z << " +step +inv +proj=cart +ellps=WGS84";
+    std::vector<TXYZ_Dbl> enu;
+    for (const TXYZ &v : vertices)
+        enu.push_back({v.x, v.y, v.z});
+    std::vector<TXYZ_Dbl> geo;
+    for (int step = 0; step < 4; ++step) {
+        geo = sptest::RunCct(op.str(), enu);
+        ASSERT_EQ(geo.size(), vertices.size());
+        for (std::size_t i = 0; i < enu.size(); ++i)
+            enu[i].z += vertices[i].z - geo[i].z;
+    }
+
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        SCOPED_TRACE("vertex " + std::to_string(i));
+        ASSERT_NEAR(geo[i].z, vertices[i].z, 1e-4) << "the oracle's point is at the vertex's height";
+        l->Points.CurrentIndex = static_cast<int>(i);
+        ASSERT_TRUE(editor->WGS84Lat->IsValid());
+        // Eight decimals of a degree: about a millimetre.
+        EXPECT_NEAR(editor->WGS84Lat->GetInfo().toDouble(), geo[i].y, 1e-8);
+        EXPECT_NEAR(editor->WGS84Lon->GetInfo().toDouble(), geo[i].x, 1e-8);
+    }
 }
 
 TEST_F(PointsEditor, TurningAnOrientedItemTurnsEverySelectedOne) {

@@ -7,6 +7,7 @@
 #include "engine/Cp1251Qt.h"
 #include "engine/Streams.h"
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "objects/RegisterObjects.h"
 #include "platform/settings/SettingsStore.h"
 #include "shell/StreetsHolder.h"
@@ -202,25 +203,24 @@ TEST_F(StreetsHolder, AnItemStillBeingDigitisedStaysOutOfTheFile) {
     RegisterObjects();
     holder_->NewStreet();
     TStreetStructure &street = holder_->ActiveStreet();
-    constexpr int RoadWay = 2;
-    sptest::MakeItem(street, RoadWay, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    sptest::MakeItem(street, RoadWayTypeCode, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     // Two points of the three a road way needs: a reader of the file would drop it without a word.
-    TAbstractItem *unfinished = sptest::MakeItem(street, RoadWay, {{5, 0, 0}, {6, 0, 0}});
+    TAbstractItem *unfinished = sptest::MakeItem(street, RoadWayTypeCode, {{5, 0, 0}, {6, 0, 0}});
     const std::string path = dir_.File("short.zrv");
     prompts_.Files({Q(path)});
     EXPECT_TRUE(holder_->SaveStreet(0));
     ASSERT_EQ(prompts_.Messages().size(), 1);
     EXPECT_TRUE(prompts_.Messages()[0].contains(ToQString(unfinished->GetDisplayName())));
     // The street keeps it, so that digitising goes on; the file reads back as it was written.
-    EXPECT_EQ(street.Lists(RoadWay).Count(), 2);
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), 2);
     const std::unique_ptr<TStreetStructure> back = LoadStreetFile(path);
-    EXPECT_EQ(back->Lists(RoadWay).Count(), 1);
+    EXPECT_EQ(back->Lists(RoadWayTypeCode).Count(), 1);
     EXPECT_EQ(BytesOf(*back), sptest::ReadFileBytes(path));
     // The side file of an auto-save leaves it out too, without a word in the middle of the work.
     Modify(street);
     holder_->AutoSave();
     const std::unique_ptr<TStreetStructure> side = LoadStreetFile(holder_->AutoSaveFileName(0).toStdString());
-    EXPECT_EQ(side->Lists(RoadWay).Count(), 1);
+    EXPECT_EQ(side->Lists(RoadWayTypeCode).Count(), 1);
     EXPECT_EQ(prompts_.Messages().size(), 1);
 }
 
@@ -281,33 +281,31 @@ TEST_F(StreetsHolder, AnUnnamedStreetNeverWritesOverAnotherSessionsSideFile) {
 }
 
 TEST_F(StreetsHolder, ANewerSideFileIsOfferedWhenTheStreetOpens) {
-    const std::string a = File("a.zrv", 2);
-    const std::string side = a + ".autosave";
-    WriteStreet(side, 7);
-    QFile sideFile(Q(side));
-    ASSERT_TRUE(sideFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(
-        sideFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
-    sideFile.close();
+    struct Case {
+        TPromptAnswer Answer;
+        int Points; // 7: the auto-saved copy, 2: the file
+        bool Modified;
+    };
+    for (const Case &c : {Case{TPromptAnswer::Yes, 7, true}, Case{TPromptAnswer::No, 2, false}}) {
+        SCOPED_TRACE(c.Points == 7 ? "the copy taken" : "the copy declined");
+        const std::string a = File("a.zrv", 2);
+        const std::string side = a + ".autosave";
+        WriteStreet(side, 7);
+        QFile sideFile(Q(side));
+        ASSERT_TRUE(sideFile.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(sideFile.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                         QFileDevice::FileModificationTime));
+        sideFile.close();
 
-    prompts_.Answer(TPromptAnswer::Yes);
-    EXPECT_EQ(holder_->OpenFile(Q(a)), 0);
-    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 7) << "the auto-saved copy";
-    EXPECT_TRUE(holder_->Streets(0).Modified());
-    EXPECT_EQ(holder_->FileNames(0), Q(a));
-    EXPECT_TRUE(prompts_.Log().last().contains("автосохранённая копия"));
-    holder_->CloseStreet(0, true);
-
-    WriteStreet(side, 7);
-    ASSERT_TRUE(sideFile.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(
-        sideFile.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
-    sideFile.close();
-    prompts_.Answer(TPromptAnswer::No);
-    EXPECT_EQ(holder_->OpenFile(Q(a)), 0);
-    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 2) << "the file";
-    EXPECT_FALSE(holder_->Streets(0).Modified());
-    EXPECT_TRUE(prompts_.Done());
+        prompts_.Answer(c.Answer);
+        EXPECT_EQ(holder_->OpenFile(Q(a)), 0);
+        EXPECT_EQ(holder_->Streets(0).Pool().Count(), c.Points);
+        EXPECT_EQ(holder_->Streets(0).Modified(), c.Modified);
+        EXPECT_EQ(holder_->FileNames(0), Q(a));
+        EXPECT_TRUE(prompts_.Log().last().contains("автосохранённая копия"));
+        EXPECT_TRUE(prompts_.Done());
+        holder_->CloseStreet(0, true);
+    }
 }
 
 TEST_F(StreetsHolder, RecentFilesKeepTheLatest200) {

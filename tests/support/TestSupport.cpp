@@ -26,6 +26,19 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+DataFilesAt::DataFilesAt(const std::filesystem::path &dir) {
+    if (const char *old = std::getenv("STREETPLAN_DATAFILES"))
+        old_ = old;
+    setenv("STREETPLAN_DATAFILES", dir.c_str(), 1);
+}
+
+DataFilesAt::~DataFilesAt() {
+    if (old_)
+        setenv("STREETPLAN_DATAFILES", old_->c_str(), 1);
+    else
+        unsetenv("STREETPLAN_DATAFILES");
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string &fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in)

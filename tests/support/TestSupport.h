@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,18 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Points STREETPLAN_DATAFILES at a folder for the life of the object, then restores what was there.
+class DataFilesAt {
+public:
+    explicit DataFilesAt(const std::filesystem::path &dir);
+    ~DataFilesAt();
+    DataFilesAt(const DataFilesAt &) = delete;
+    DataFilesAt &operator=(const DataFilesAt &) = delete;
+
+private:
+    std::optional<std::string> old_;
 };
 
 class ByteBuilder {

@@ -2,6 +2,8 @@
 // disagreements, frame search by time, pose smoothing and tie corrections, tracks, data holders, ties on
 // disk and the placement of data written back.
 #include "engine/GPSCalc3.h"
+#include "engine/MyJpegColorSpace.h"
+#include "engine/OrsekPeg.h"
 #include "engine/Streams.h"
 #include "engine/StreetError.h"
 #include "platform/gdi/Bitmap.h"
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -38,6 +41,25 @@ TFileSpec TwoStreams() {
 
 class FVideoFileTest : public testing::Test {
 protected:
+    // The pictures of stream 0's frames of an undamaged file of the spec, decoded straight from the bytes the
+    // builder put there by a coder of their own (no sharpening).
+    static std::vector<std::vector<uint8_t>> IntactFrames(const TFileSpec &spec) {
+        const TBuilt built = Build(spec);
+        TOrsekPegCoder coder(spec.Width, spec.Height, spec.Quality);
+        std::vector<uint8_t> yuv(static_cast<std::size_t>(coder.ImageSize()));
+        std::vector<std::vector<uint8_t>> frames;
+        for (std::size_t k = 0; k < built.FramePos[0].size(); ++k) {
+            const auto at = static_cast<std::size_t>(built.FramePos[0][k]);
+            uint32_t size = 0;
+            std::memcpy(&size, &built.Bytes[static_cast<std::size_t>(built.IndexPos[0]) + 12 * k + 8], 4);
+            coder.UnPackImage(yuv.data(), coder.ImageSize(), &built.Bytes[at], static_cast<int32_t>(size));
+            TFrameBitmap bmp;
+            bmp.SetSize(spec.Width, spec.Height);
+            YuvToBitmap(bmp, yuv.data(), spec.Width, spec.Height);
+            frames.push_back(bmp.Bits);
+        }
+        return frames;
+    }
     std::string Write(const std::vector<uint8_t> &bytes, const std::string &name = "s.FVideo") {
         const std::string f = dir_.File(name);
         sptest::WriteFileBytes(f, bytes);
@@ -206,6 +228,7 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         {"time going back", [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.RecPos[0] + 64 * 2, 50); }, 2,
          "frame 2 goes back in time"},
     };
+    const std::vector<std::vector<uint8_t>> intact = IntactFrames(TwoStreams());
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
         TBuilt built = Build(TwoStreams());
@@ -219,10 +242,12 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         EXPECT_THAT(all, HasSubstr(c.Warning));
         EXPECT_THAT(all, HasSubstr("stream 0 of"));
         EXPECT_THAT(all, testing::Not(HasSubstr("stream 1 of")));
-        // The usable frames decode; the cut ones are out of range.
+        // The usable frames decode to the intact file's pictures; the cut ones are out of range.
         TFrameBitmap bmp;
-        for (int32_t k = 0; k < c.Frames; ++k)
-            EXPECT_NO_THROW(v.Streams(0).GetFrame(k, bmp));
+        for (int32_t k = 0; k < c.Frames; ++k) {
+            v.Streams(0).GetFrame(k, bmp);
+            EXPECT_EQ(bmp.Bits, intact[static_cast<std::size_t>(k)]) << "frame " << k;
+        }
         EXPECT_THROW(v.Streams(0).GetFrame(c.Frames, bmp), EStreetError);
         TFVideoFrameRec r;
         v.Streams(0).GetFrameInfo(c.Frames, r);
@@ -282,12 +307,22 @@ TEST_F(FVideoFileTest, FramesAndThumbnailsDecodeIntoBothBitmapKinds) {
             EXPECT_STREQ(e.what(), "TFVideoStream.GetFrame: FrameNum out of range");
         }
     }
-    // A frame whose bytes are damaged fails with the codec's error; the others still decode.
+    // A frame whose bytes are damaged fails with the codec's error; the frames before and after it decode
+    // to the intact file's pictures, also right after the failure.
+    const std::vector<std::vector<uint8_t>> intact = IntactFrames(TwoStreams());
     TBuilt built = Build(TwoStreams());
     built.Bytes[static_cast<std::size_t>(built.FramePos[0][2]) + 4] = 0x77; // the Y stream's start byte
     TFVideoFile damaged(Write(built.Bytes, "d.FVideo"), false);
-    EXPECT_THROW(damaged.Streams(0).GetFrame(2, frame), EStreetError);
-    EXPECT_NO_THROW(damaged.Streams(0).GetFrame(3, frame));
+    for (const int32_t k : {1, 2, 3, 2, 1}) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        if (k == 2) {
+            EXPECT_THROW(damaged.Streams(0).GetFrame(k, frame), EStreetError);
+            continue;
+        }
+        damaged.Streams(0).GetFrame(k, frame);
+        EXPECT_EQ(frame.Bits, intact[static_cast<std::size_t>(k)]);
+    }
+    EXPECT_NE(intact[1], intact[3]) << "the frames tell apart";
 }
 
 TEST_F(FVideoFileTest, OnlyOneOpenFileKeepsItsIndexes) {
