@@ -355,6 +355,11 @@ TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
              f.Lists = {{"NOSUCHTP", {}}};
          }),
          "unknown class ident \"NOSUCHTP\""},
+        {"file cut inside an item-list ident",
+         with([](StreetFile &f) { f.Trailer.Tag("ITEMLIST").Bytes("BORT"); }),
+         "unexpected end of data (need 16 bytes, 12 left)"},
+        {"file cut inside an item-list tag", with([](StreetFile &f) { f.Trailer.Bytes("ITEML"); }),
+         "unexpected end of data (need 16 bytes, 5 left)"},
         {"item list of a type without a registered class", with([](StreetFile &f) {
              f.Lists = {{"SUBLAYER", {}}};
          }),
