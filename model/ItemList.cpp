@@ -247,7 +247,7 @@ void TItemList::DrawAll(const TDxDrawParams &params, uint32_t layerMask) {
 
 void TItemList::InvalidateAll() {
     for (const auto &item : Items_)
-        item->Points.SetChanged(true);
+        item->Points.InvalidateGraphics();
 }
 
 void TItemList::Clear() {
