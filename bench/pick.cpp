@@ -92,12 +92,9 @@ void ScanCollect(TStreetStructure &s, const TXYZ &p, const TItemTypeSet &types,
     for (int code = ItemTypeCount - 1; code >= 0; --code)
         if (types.Contains(code))
             s.Lists(code).CollectNearest(p, {}, PickRadius, found);
-    std::vector<std::pair<double, TAbstractItem *>> ranked;
-    for (TAbstractItem *item : found) {
-        double d = Far;
-        item->HitTest(p, d, PickRadius);
-        ranked.emplace_back(std::isnan(d) ? Far : d, item);
-    }
+    std::vector<std::pair<THitRank, TAbstractItem *>> ranked;
+    for (TAbstractItem *item : found)
+        ranked.emplace_back(item->PickRank(p, PickRadius), item);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &r : ranked)

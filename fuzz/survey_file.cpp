@@ -118,8 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 keep.push_back({st.RecordPosition(), 88});
                 keep.push_back({st.Record().IndexPosition, st.Record().IndexSize});
                 keep.push_back({st.Record().FramesPosition, st.Record().FramesSize});
-                for (int32_t k = 0; k < st.FrameCount(); ++k)
-                    keep.push_back({st.FrameEntry(k).Position, st.FrameEntry(k).Size});
+                // Frames the file holds past its header and stream records (a damaged frame's place may
+                // be anywhere).
+                const int64_t tableEnd = 48 + 100 * int64_t(v.StreamCount());
+                for (int32_t k = 0; k < st.FrameCount(); ++k) {
+                    const TFVideoIndexEntry e = st.FrameEntry(k);
+                    if (e.Position >= tableEnd && e.Position <= int64_t(size) - int64_t(e.Size))
+                        keep.push_back({e.Position, e.Size});
+                }
                 counts.push_back(st.FrameCount());
             }
         }

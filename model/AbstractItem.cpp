@@ -156,6 +156,13 @@ bool TAbstractItem::HitTest(const TXYZ &, double &distance, double) {
     return false;
 }
 
+THitRank TAbstractItem::PickRank(const TXYZ &point, double maxDistance) {
+    double d = UndefinedValue;
+    if (!HitTest(point, d, maxDistance) || !(d < maxDistance))
+        return {};
+    return {THitRank::OnItem, d};
+}
+
 void TAbstractItem::Draw(const TDxDrawParams &, uint32_t) {}
 
 void TAbstractItem::GetTransformedPoints(const TMatrixShell &view, TXYZArray &points) const {

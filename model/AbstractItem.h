@@ -13,6 +13,7 @@
 #include "engine/Streams.h"
 #include "model/BatchSeam.h"
 #include "model/ConnectedItems.h"
+#include "model/HitRank.h"
 #include "model/PointList.h"
 
 #include <cstdint>
@@ -93,8 +94,11 @@ public:
     virtual void AfterLoad() {}
     // The item's own point list changed (overrides invalidate caches).
     virtual void PointsChanged() {}
-    // The distance is the ranking key (smaller is nearer); True means hit. The base never hits.
+    // The distance from the point to the item (smaller is nearer); True means hit. The base never hits.
     virtual bool HitTest(const TXYZ &point, double &distance, double maxDistance);
+    // The hit's rank in a pick with that pick distance (Miss when the item is not hit). The base: a hit
+    // of HitTest ranks on the item, by its distance.
+    virtual THitRank PickRank(const TXYZ &point, double maxDistance);
     // The record head; overrides call the base first, then read or write their own fields.
     virtual void LoadFromStream(TStream &stream);
     virtual void SaveToStream(TStream &stream) const;
@@ -108,7 +112,7 @@ public:
     virtual void GetUsedNames(TUsedNames &) const {}
     // The name an item is known by where it serves as a reference axis (none here).
     virtual Cp1251String GetItemName() const { return {}; }
-    // A plan box such that HitTest never gives a distance below d at a point farther than d from it
+    // A plan box such that PickRank never hits with a pick distance d at a point farther than d from it
     // (the street's picking index files the item by it); False when there is none. Here: the box of the
     // vertices and of the dense polyline. Classes that hit beyond their geometry widen it.
     virtual bool GetHitBounds(TItemBounds &box);

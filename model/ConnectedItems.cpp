@@ -315,12 +315,8 @@ void TConnectedItems::Translate(const TXYZ &offset) {
     for (TAbstractItem *item : Slots_) {
         if (!item || !done.insert(item).second)
             continue;
-        // The lists sharing a moved vertex are marked through the records; the item itself even when it
-        // was marked already.
-        item->Points.SetChanged(false);
+        // The lists sharing a moved vertex are marked through the records.
         item->Points.SetChanged(true);
-        item->MarkListDirty();
-        item->NotifyModified();
     }
 }
 

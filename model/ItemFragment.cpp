@@ -70,13 +70,10 @@ void TConnectedItems::LoadIndependent(TStream &stream, TStreetStructure &target,
             stream.Fail(what, id <= 0 ? "point id " + std::to_string(id) + " is not positive"
                                       : "duplicate point id " + std::to_string(id));
         }
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
             stream.Seek(-16, TSeekOrigin::Current);
             stream.Fail(what, "point id " + std::to_string(id) + " has a coordinate that is not a number");
         }
-        // Heights do not live in plan vertices (a street stream does not keep them either): a pasted
-        // vertex is what the street gives back after saving.
-        p.z = 0;
         TStreetPointRec *rec = temp.Pool().NewPoint();
         rec->SetPosition(p);
         rec->SetId(id);

@@ -182,13 +182,13 @@ void TItemList::SaveToStream(TStream &stream) const {
 TAbstractItem *TItemList::FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                       double maxDistance) {
     const TExclusion excluded(exclusion);
-    return NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, UndefinedValue);
+    return NearestByHitTest(Items_, Searchable(excluded), point, maxDistance);
 }
 
 void TItemList::CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                double maxDistance, std::vector<TAbstractItem *> &result) {
     const TExclusion excluded(exclusion);
-    if (TAbstractItem *best = NearestByHitTest(Items_, Searchable(excluded), point, maxDistance, maxDistance))
+    if (TAbstractItem *best = NearestByHitTest(Items_, Searchable(excluded), point, maxDistance))
         result.push_back(best);
 }
 
@@ -247,7 +247,7 @@ void TItemList::DrawAll(const TDxDrawParams &params, uint32_t layerMask) {
 
 void TItemList::InvalidateAll() {
     for (const auto &item : Items_)
-        item->Points.SetChanged(true);
+        item->Points.InvalidateGraphics();
 }
 
 void TItemList::Clear() {

@@ -9,6 +9,7 @@
 #include "engine/DxCalc_0.h"
 #include "engine/Streams.h"
 #include "model/BatchSeam.h"
+#include "model/HitRank.h"
 
 #include "engine/UndefinedValue.h"
 #include <cstdint>
@@ -21,24 +22,25 @@ class TAbstractItem;
 class TItemClass;
 
 // The rule every nearest-item search keeps: of the items itemOf gives for the range's entries (nullptr
-// skips one), the first of equal hit distances below maxDistance, each hit-tested with testLimit.
+// skips one), the first of the nearest hits within maxDistance (TAbstractItem::PickRank); its rank goes to
+// rank when given.
 template <class Range, class ItemOf>
 TAbstractItem *NearestByHitTest(const Range &range, ItemOf itemOf, const TXYZ &point, double maxDistance,
-                                double testLimit) {
-    constexpr double none = UndefinedValue;
+                                THitRank *rank = nullptr) {
     TAbstractItem *best = nullptr;
-    double bestD = none;
+    THitRank bestRank;
     for (const auto &entry : range) {
         auto *item = itemOf(entry);
         if (!item)
             continue;
-        double d = none;
-        item->HitTest(point, d, testLimit);
-        if (d < bestD && d < maxDistance) {
+        const THitRank r = item->PickRank(point, maxDistance);
+        if (r.Hit() && (!best || r < bestRank)) {
             best = item;
-            bestD = d;
+            bestRank = r;
         }
     }
+    if (rank)
+        *rank = bestRank;
     return best;
 }
 class TStreetStructure;
@@ -77,11 +79,11 @@ public:
     // would drop is left out, so that what is written reads back as written. Nothing when none is.
     void SaveToStream(TStream &stream) const;
 
-    // The active item not excluded with the smallest hit distance below maxDistance (the first of equal
-    // ones); every item is tested with no distance limit.
+    // The active item not excluded that ranks nearest in a pick within maxDistance (TAbstractItem::
+    // PickRank; the first of equal ones).
     TAbstractItem *FindNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion,
                                double maxDistance);
-    // The same search with the limit passed to each hit test; the found item is appended.
+    // The same search; the found item is appended.
     void CollectNearest(const TXYZ &point, std::span<TAbstractItem *const> exclusion, double maxDistance,
                         std::vector<TAbstractItem *> &result);
 

@@ -189,6 +189,8 @@ void TPointList::LetGo(TStreetPointRec *rec) {
 void TPointList::VerticesRemoved() {
     Changed_ = true;
     GeometryValid_ = false;
+    if (Owner_)
+        Owner_->PointsChanged();
     MarkOwnerDirty();
     NotifyModified();
 }
@@ -208,19 +210,14 @@ void TPointList::Reverse() {
     std::reverse(Refs_.begin(), Refs_.end());
     if (CurrentIndex >= 0)
         CurrentIndex = Count() - 1 - CurrentIndex;
-    GeometryValid_ = false;
     SetChanged(true);
-    // The order of the ids is stored: the street changed even when the list was already marked.
-    NotifyModified();
 }
 
 void TPointList::SetSpline(bool flag) {
-    const bool differs = flag != Spline_;
+    if (flag == Spline_)
+        return;
     Spline_ = flag;
-    GeometryValid_ = false;
     SetChanged(true);
-    if (differs)
-        NotifyModified();
 }
 
 int TPointList::NeighbourIndex(int i, bool forward) const {
@@ -249,11 +246,11 @@ void TPointList::NotifySharers(TStreetPointRec *rec) {
 }
 
 void TPointList::SetChanged(bool flag) {
-    if (flag == Changed_)
-        return;
     Changed_ = flag;
     if (!flag)
         return;
+    // Whatever the flag was: since the list was last marked the street may have been saved, and the
+    // geometry (its own or a neighbour's) built again from what is now out of date.
     for (TStreetPointRec *rec : Refs_)
         for (TPointList *l : rec->Owners)
             l->MarkChangedByNeighbour();
@@ -264,12 +261,17 @@ void TPointList::SetChanged(bool flag) {
     MarkOwnerDirty();
 }
 
+void TPointList::InvalidateGraphics() {
+    Changed_ = true;
+    MarkOwnerDirty();
+}
+
 void TPointList::PointChangedRec(TStreetPointRec *rec) {
     NotifySharers(rec);
-    const bool was = Changed_;
     Changed_ = true;
     GeometryValid_ = false;
-    if (!was && Owner_)
+    // Also when already marked: the owner's caches may have been rebuilt since.
+    if (Owner_)
         Owner_->PointsChanged();
     // Every vertex change alters what is saved, whether or not the graphics were already stale.
     NotifyModified();

@@ -88,9 +88,12 @@ public:
     // ---- Change propagation
     bool Changed() const { return Changed_; }
     bool GeometryValid() const { return GeometryValid_; }
-    // True marks every list sharing a vertex changed too, calls the owner's PointsChanged and marks the
-    // street modified; False only clears the flag (after a graphics rebuild).
+    // True records a change, whatever the flag was: marks every list sharing a vertex changed too (their
+    // geometry is built anew), calls the owner's PointsChanged and marks the street modified; False only
+    // clears the flag (after a graphics rebuild).
     void SetChanged(bool flag);
+    // The item is rebuilt at the next drawing (the look of its type changed); nothing saved changed.
+    void InvalidateGraphics();
     // Vertex i moved or was inserted.
     void PointChanged(int i);
 

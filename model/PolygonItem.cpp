@@ -141,17 +141,24 @@ bool TPolygonItem::Contains(const TXYZ &point) {
     return inside || OutlineDistance(point) == 0;
 }
 
-bool TPolygonItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
-    distance = UndefinedValue;
+THitRank TPolygonItem::Locate(const TXYZ &point) {
     Points.EnsureGeometry();
     if (Points.Count() < 3 || Points.Dense().size() < 3)
-        return false;
-    if (Contains(point)) {
-        distance = 0;
-        return true;
-    }
-    distance = OutlineDistance(point);
-    return distance < maxDistance;
+        return {};
+    if (Contains(point))
+        return {THitRank::InsideSurface, Area()};
+    return {THitRank::NearOutline, OutlineDistance(point)};
+}
+
+bool TPolygonItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
+    const THitRank at = Locate(point);
+    distance = at.Hit() ? at.Key : UndefinedValue;
+    return at.Kind == THitRank::InsideSurface || (at.Hit() && distance < maxDistance);
+}
+
+THitRank TPolygonItem::PickRank(const TXYZ &point, double maxDistance) {
+    const THitRank at = Locate(point);
+    return at.Kind == THitRank::NearOutline && !(at.Key < maxDistance) ? THitRank{} : at;
 }
 
 // ---- Drawing

@@ -22,11 +22,12 @@ public:
     // The record head, then "POLYCONN" always.
     void SaveToStream(TStream &stream) const override;
 
-    // The distance from the point to the filled outline: 0 inside it (or on it), else the distance to the
-    // outline; hit inside, or outside below maxDistance. Ranking by a distance (not by the area) lets a
-    // click anywhere inside a large polygon find it; among polygons that all hold the point the list
-    // order and then the type order decide, as for any equal distances.
+    // Inside the filled outline (or on it): a hit whatever maxDistance, the distance being the area.
+    // Outside: the distance to the outline, a hit below maxDistance.
     bool HitTest(const TXYZ &point, double &distance, double maxDistance) override;
+    // Inside: ranked as a surface holding the point, by its area; outside within maxDistance of the
+    // outline: after every surface holding it, by that distance.
+    THitRank PickRank(const TXYZ &point, double maxDistance) override;
     // Even-odd inside test on the dense outline (a point on the outline counts as inside).
     bool Contains(const TXYZ &point);
 
@@ -90,6 +91,9 @@ protected:
 private:
     void EnsureTriangulation();
     double OutlineDistance(const TXYZ &point);
+    // Inside with the area, or outside with the distance to the outline (at any distance); Miss without
+    // an outline.
+    THitRank Locate(const TXYZ &point);
 
     TXYZArray Triangles_;
     bool Complete_ = true;

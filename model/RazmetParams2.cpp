@@ -35,8 +35,11 @@ Cp1251String CutText(const Cp1251String &s) {
     return s.Size() > LnParamTextMax ? s.Sub(0, LnParamTextMax) : s;
 }
 
-Cp1251String GetShortString(const uint8_t *rec, std::size_t off) {
-    return Cp1251String(reinterpret_cast<const char *>(rec + off + 1), rec[off]);
+// The text at off of a record of which the first `stored` bytes were read.
+Cp1251String GetShortString(const uint8_t *rec, std::size_t off, std::size_t stored) {
+    const std::size_t present = stored > off + 1 ? stored - off - 1 : 0;
+    return Cp1251String(reinterpret_cast<const char *>(rec + off + 1),
+                        std::min<std::size_t>(rec[off], present));
 }
 
 void PutShortString(uint8_t *rec, std::size_t off, const Cp1251String &s) {
@@ -55,14 +58,14 @@ void PutSingle(uint8_t *rec, std::size_t off, float v) {
     std::memcpy(rec + off, &v, 4);
 }
 
-TLnParamRec DecodeRecord(const uint8_t *rec) {
+TLnParamRec DecodeRecord(const uint8_t *rec, std::size_t stored) {
     TLnParamRec r;
-    r.Name = GetShortString(rec, OffName);
-    r.TextureFile = GetShortString(rec, OffTextureFile);
+    r.Name = GetShortString(rec, OffName, stored);
+    r.TextureFile = GetShortString(rec, OffTextureFile, stored);
     r.Period = GetSingle(rec, OffPeriod);
     r.Disp1 = GetSingle(rec, OffDisp1);
     r.Disp2 = GetSingle(rec, OffDisp2);
-    r.Description = GetShortString(rec, OffDescription);
+    r.Description = GetShortString(rec, OffDescription, stored);
     r.SqCoeff = GetSingle(rec, OffSqCoeff);
     r.FullPeriods = rec[OffFullPeriods] != 0;
     r.Yellow = rec[OffYellow] != 0;
@@ -287,18 +290,24 @@ bool ReadLnParams(TStream &stream, TLnParamArray &params) {
     }
     const int32_t count = stream.ReadInt32(ReadWhat);
     const int32_t size = stream.ReadInt32(ReadWhat);
-    if (size < LnParamRecSize)
-        stream.Fail(ReadWhat, "record size " + std::to_string(size) + " is smaller than " +
-                                  std::to_string(LnParamRecSize));
+    if (count < 0)
+        stream.Fail(ReadWhat, "negative count " + std::to_string(count));
+    if (count > 0 && size <= 0)
+        stream.Fail(ReadWhat,
+                    "record size " + std::to_string(size) + " for " + std::to_string(count) + " records");
     stream.CheckCount(count, size, ReadWhat);
+    // A record of another writer's size fills the fields it holds; the fields past it stay zero, and a
+    // text cut by its end keeps the characters present. Bytes past the 788 we know are skipped.
+    const int32_t stored = std::min(size, LnParamRecSize);
     TLnParamArray read;
     read.reserve(static_cast<std::size_t>(count));
     uint8_t rec[LnParamRecSize];
     for (int32_t i = 0; i < count; ++i) {
-        stream.ReadBuffer(rec, LnParamRecSize, ReadWhat);
-        read.push_back(DecodeRecord(rec));
-        if (size > LnParamRecSize)
-            stream.Skip(size - LnParamRecSize, ReadWhat);
+        std::memset(rec, 0, sizeof rec);
+        stream.ReadBuffer(rec, stored, ReadWhat);
+        read.push_back(DecodeRecord(rec, static_cast<std::size_t>(stored)));
+        if (size > stored)
+            stream.Skip(size - stored, ReadWhat);
     }
     params = std::move(read);
     return true;

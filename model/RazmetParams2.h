@@ -73,10 +73,12 @@ void LoadDefaultLnParams(TLnParamArray &params);
 // ---- "LNPARAMS" section of street files ----------------------------------------------------------------
 
 // Reads the section when the next 8 bytes are the tag "LNPARAMS": int32 count, int32 record size, then
-// count records of that size. Records larger than 788 bytes are read from their first 788 bytes (the
-// rest skipped); smaller ones, a negative count or more records than bytes present are an EStreetError
-// naming the stream and offset, and params stay as they were. Without the tag the stream is left where
-// it was, params untouched, and the result is false.
+// count records of that size. A record larger than 788 bytes is read from its first 788 bytes (the rest
+// skipped); a smaller one fills the fields it holds, the rest are zero (a text cut by the record's end
+// keeps the characters present). A count of 0 is an empty table whatever the size. A negative count, a
+// size of 0 or below with records, or more records than bytes present are an EStreetError naming the
+// stream and offset, and params stay as they were. Without the tag the stream is left where it was,
+// params untouched, and the result is false.
 bool ReadLnParams(TStream &stream, TLnParamArray &params);
 // Writes the tag, the count, 788 and each record's 788 bytes; texts are cut to 255 bytes and the bytes
 // after them are zero, booleans are 0 or 1.

@@ -143,6 +143,10 @@ void TStreetStructure::ReadStream(TStream &stream) {
         char head[16];
         const int64_t got = stream.Read(head, 16);
         stream.Seek(-got, TSeekOrigin::Current);
+        // A file that ends inside the tag or the class ident of a section was cut short.
+        constexpr std::string_view itemList = "ITEMLIST";
+        if (got < 16 && itemList.starts_with(std::string_view(head, std::min<int64_t>(got, 8))))
+            stream.ReadBuffer(head, 16, What); // fails as the end of data
         if (got < 8 || std::string_view(head, 8) != "ITEMLIST")
             stream.Fail(What, "unexpected " + ShowTag(head, std::min<int64_t>(got, 8)) +
                                   " where an item-list section or the end of the street must stand");

@@ -364,20 +364,17 @@ TAbstractItem *TStreetStructure::FindNearestItem(const TXYZ &point, const TItemT
     ItemIndex_.Near(point.x, point.y, maxDistance, types, candidates);
     const auto groups = ByType(candidates, exclusion);
     TAbstractItem *best = nullptr;
-    double bestD = UndefinedValue;
+    THitRank bestRank;
+    // Of equal ranks the higher type code wins.
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
-        // Each tested without a limit.
-        TAbstractItem *cand = NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point,
-                                               maxDistance, UndefinedValue);
-        if (!cand)
-            continue;
-        double d = UndefinedValue;
-        cand->HitTest(point, d, UndefinedValue);
-        if (d < bestD) {
+        THitRank rank;
+        TAbstractItem *cand =
+            NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, &rank);
+        if (cand && (!best || rank < bestRank)) {
             best = cand;
-            bestD = d;
+            bestRank = rank;
         }
     }
     return best;
@@ -389,21 +386,16 @@ void TStreetStructure::CollectNearestItems(const TXYZ &point, const TItemTypeSet
     std::vector<TAbstractItem *> candidates;
     ItemIndex_.Near(point.x, point.y, maxDistance, types, candidates);
     const auto groups = ByType(candidates, exclusion);
-    std::vector<TAbstractItem *> found;
+    std::vector<std::pair<THitRank, TAbstractItem *>> ranked;
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
-        TAbstractItem *cand =
-            NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, maxDistance);
-        if (cand)
-            found.push_back(cand);
+        THitRank rank;
+        if (TAbstractItem *cand =
+                NearestByHitTest(groups[static_cast<std::size_t>(code)], Itself, point, maxDistance, &rank))
+            ranked.emplace_back(rank, cand);
     }
-    std::vector<std::pair<double, TAbstractItem *>> ranked;
-    for (TAbstractItem *item : found) {
-        double d = UndefinedValue;
-        item->HitTest(point, d, maxDistance);
-        ranked.emplace_back(std::isnan(d) ? UndefinedValue : d, item);
-    }
+    // Equal ranks stay in type order, the higher code first.
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &r : ranked)

@@ -107,11 +107,11 @@ public:
     void Merge(TStreetStructure &other, bool bindOwnItems = true);
     // Purges the item from every container holding it (the street's and street-less ones).
     void RemoveItemReferences(TAbstractItem *item);
-    // Of the active items of the types, the one with the smallest hit distance below maxDistance (the
-    // higher type code wins a tie).
+    // Of the active items of the types, the one that ranks nearest in a pick within maxDistance
+    // (TAbstractItem::PickRank; the higher type code wins a tie).
     TAbstractItem *FindNearestItem(const TXYZ &point, const TItemTypeSet &types, double maxDistance,
                                    std::span<TAbstractItem *const> exclusion = {});
-    // The nearest hit item of each type, sorted by distance.
+    // The nearest hit item of each type, nearest first (equal ranks: the higher type code first).
     void CollectNearestItems(const TXYZ &point, const TItemTypeSet &types, double maxDistance,
                              std::span<TAbstractItem *const> exclusion, std::vector<TAbstractItem *> &result);
     // Items of the types (active or not) whose hit box meets the rectangle: a superset of those lying

@@ -111,7 +111,11 @@ QKeyCombination PhysicalKeyCombination(const QKeyEvent &event) {
 
 bool ShortcutMatches(const QKeyCombination &shortcut, const QKeyCombination &pressed) {
     Qt::KeyboardModifiers mods = pressed.keyboardModifiers();
-    if (!shortcut.keyboardModifiers().testFlag(Qt::KeypadModifier))
+    // The pad's digits and signs are keys of their own: they match only shortcuts made for the pad. Its
+    // other keys (arrows, Home, Insert, Delete, Clear without Num Lock) are the same keys as those of the
+    // main block.
+    const bool padCharacter = mods.testFlag(Qt::KeypadModifier) && pressed.key() < Qt::Key_Escape;
+    if (!padCharacter && !shortcut.keyboardModifiers().testFlag(Qt::KeypadModifier))
         mods &= ~Qt::KeypadModifier;
     return shortcut.key() == pressed.key() && shortcut.keyboardModifiers() == mods;
 }

@@ -17,8 +17,10 @@ QKeyCombination PhysicalKeyCombination(const QKeyEvent &event);
 // The same for the parts of an event; platform is the Qt platform name ("xcb", "wayland", "windows", ...).
 int PhysicalKey(int key, quint32 nativeScanCode, quint32 nativeVirtualKey, QStringView platform);
 
-// The event is the shortcut's first key combination. The numeric-pad marker counts only when the shortcut
-// carries it (numeric-pad plus and minus are shortcuts of their own).
+// The event is the shortcut's first key combination. The numeric pad's digits and signs match only
+// shortcuts that carry the numeric-pad marker (numeric-pad plus and minus are shortcuts of their own, and
+// pad 1 is not the digit-row 1); its other keys (arrows, Home, End, Insert, Delete, Clear) also match the
+// shortcuts of the same keys without the marker.
 bool ShortcutMatches(const QKeySequence &shortcut, const QKeyEvent &event);
 bool ShortcutMatches(const QKeyCombination &shortcut, const QKeyCombination &pressed);
 

@@ -5,6 +5,7 @@
 #include "engine/OrsekPeg.h"
 #include "engine/StreetError.h"
 #include "platform/gdi/Bitmap.h"
+#include "shell/UserPrompts.h"
 #include "video/LockedFileStream.h"
 
 #include "engine/UndefinedValue.h"
@@ -341,22 +342,28 @@ void TFVideoStream::LoadIndex(TStream &File, int64_t FrameFileSize, bool FramesI
     // Frames in the survey file itself never lie in its header or stream records, which are written back.
     const int64_t tableEnd =
         TFVideoHeader::DiskSize + int64_t(TFVideoStreamRec::DiskSize) * fOwner.StreamCount();
+    // A frame whose picture cannot be read is kept for its pose and time, and only its decoding fails; a
+    // frame whose pose or time is unusable cuts the stream, since positions and time searches rest on
+    // every record up to it.
     int64_t good = n;
     std::string why;
+    std::vector<std::pair<int32_t, TFrameDamage>> damaged;
     for (int64_t k = 0; k < n && good == n; ++k) {
         const auto &e = index[static_cast<std::size_t>(k)];
         auto &r = frames[static_cast<std::size_t>(k)];
         r = ParseFrameRec(raw.data() + k * 64);
-        if (e.Size < 12 || e.Size > maxFrame)
-            why = "has a packed size of " + Str(e.Size) + " bytes";
-        else if (!InFile(e.Position, e.Size, FrameFileSize) || (FramesInFile && e.Position < tableEnd))
-            why = "lies outside the frame file";
-        else if (!Finite(r))
+        if (!Finite(r))
             why = "has a pose that is not a finite number";
         else if (k > 0 && r.Time < frames[static_cast<std::size_t>(k - 1)].Time)
             why = "goes back in time";
-        if (!why.empty())
+        if (!why.empty()) {
             good = k;
+            break;
+        }
+        if (e.Size < 12 || e.Size > maxFrame)
+            damaged.emplace_back(static_cast<int32_t>(k), TFrameDamage::PackedSize);
+        else if (!InFile(e.Position, e.Size, FrameFileSize) || (FramesInFile && e.Position < tableEnd))
+            damaged.emplace_back(static_cast<int32_t>(k), TFrameDamage::Outside);
     }
     if (good < n && Warnings)
         Warnings->push_back(where + "frame " + Str(good) + " " + why + "; the stream is cut to " + Str(good) +
@@ -365,13 +372,34 @@ void TFVideoStream::LoadIndex(TStream &File, int64_t FrameFileSize, bool FramesI
     frames.resize(static_cast<std::size_t>(good));
     fIndex = std::move(index);
     fFrames = std::move(frames);
+    fDamaged = std::move(damaged);
+    if (!fDamaged.empty() && Warnings) {
+        const std::string first = DamageText(fDamaged.front().first);
+        Warnings->push_back(
+            where + (fDamaged.size() == 1
+                         ? first + "; it cannot be shown"
+                         : Str(int64_t(fDamaged.size())) + " frames cannot be shown, the first: " + first));
+    }
     fFrameCount = static_cast<int32_t>(good);
     fDataEnd = dataEnd;
+}
+
+std::string TFVideoStream::DamageText(int32_t Index) const {
+    const auto it = std::lower_bound(fDamaged.begin(), fDamaged.end(), Index,
+                                     [](const auto &d, int32_t k) { return d.first < k; });
+    if (it == fDamaged.end() || it->first != Index)
+        return {};
+    const std::string frame = "frame " + Str(Index);
+    if (it->second == TFrameDamage::PackedSize)
+        return frame + " has a packed size of " + Str(fIndex[static_cast<std::size_t>(Index)].Size) +
+               " bytes";
+    return frame + " lies outside the frame file";
 }
 
 void TFVideoStream::Unload() {
     std::vector<TFVideoIndexEntry>().swap(fIndex);
     std::vector<TFVideoFrameRec>().swap(fFrames);
+    std::vector<std::pair<int32_t, TFrameDamage>>().swap(fDamaged);
 }
 
 int64_t TFVideoStream::FrameTime(int32_t Index) {
@@ -476,6 +504,9 @@ void TFVideoStream::Decode(int32_t Index, bool Icon, int32_t &Width, int32_t &He
     fOwner.LoadIndexes();
     if (Index < 0 || Index >= static_cast<int32_t>(fIndex.size()))
         throw EStreetError(BadFrameText);
+    if (const std::string damage = DamageText(Index); !damage.empty())
+        RaiseStreetError("TFVideoStream.GetFrame",
+                         damage + " (stream " + Str(fStreamIndex) + " of " + fOwner.FileName() + ")");
     const TFVideoIndexEntry e = fIndex[static_cast<std::size_t>(Index)];
     TStream &src = fOwner.FrameSource();
     auto &packed = fOwner.fPacked;
@@ -1115,8 +1146,10 @@ int64_t TFVideoFile::HolderPlace(int64_t Needed) const {
 }
 
 void TFVideoFile::SaveData() {
-    if (!fWritable)
+    if (!fWritable) {
+        UserPrompts().ShowMessage(TPromptKind::Error, QStringLiteral("No write access: no data saved."));
         return;
+    }
     constexpr const char *what = "TFVideoFile.SaveData";
     LoadIndexes(); // where the frames lie
     TMemoryStream blocks;

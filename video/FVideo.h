@@ -5,9 +5,11 @@
 //
 // Everything read from a file is checked against the bytes present and the codec's limits before it is
 // used; a file that cannot be read sensibly is refused with a clear error, and recoverable disagreements
-// (an index longer than its records, a frame that points outside the frame file) cut the stream and are
-// reported in Warnings() for the caller to show. The class never shows anything itself: a lost frame file
-// is looked for through a callback. The file holds an advisory lock (shared when read, exclusive when open
+// are reported in Warnings() for the caller to show: a frame that points outside the frame file (or has an
+// impossible packed size) stays in its stream and only its decoding fails, an index longer than its
+// records or a record whose pose or time is unusable cuts the stream there. A lost frame file is looked for
+// through a callback; the one message the class shows itself (through the user prompts) is the refusal to
+// save a file opened for reading. The file holds an advisory lock (shared when read, exclusive when open
 // for writing), and only a file opened for writing is ever written to, and then only its data blocks,
 // its header and its stream records, never frame data or indexes.
 //
@@ -24,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TBitmap;
@@ -174,12 +177,19 @@ private:
     TFVideoFrameRec Corrected(int32_t Index);
     // Decodes into the owner's YUV buffer; returns the picture's size.
     void Decode(int32_t Index, bool Icon, int32_t &Width, int32_t &Height);
+    // What is wrong with the frame's place in the index ("frame 3 lies outside the frame file"); empty for
+    // a frame that can be read.
+    std::string DamageText(int32_t Index) const;
+
+    enum class TFrameDamage : uint8_t { PackedSize, Outside };
 
     TFVideoFile &fOwner;
     TFVideoStreamRec fRec;
     int64_t fRecPosition;
     std::vector<TFVideoIndexEntry> fIndex;
     std::vector<TFVideoFrameRec> fFrames;
+    // The frames whose picture cannot be read, in frame order.
+    std::vector<std::pair<int32_t, TFrameDamage>> fDamaged;
     TCustomDataHolder fHolder;
     int32_t fStreamIndex;
     int32_t fFrameCount = 0;
@@ -251,7 +261,7 @@ public:
     void UnloadIndexes();
     bool IndexesLoaded() const { return fIndexesLoaded; }
     // Writes the data holders, then the header and the stream records; only for a file opened for writing
-    // (otherwise nothing happens).
+    // (otherwise nothing is written and the user is told "No write access: no data saved.").
     void SaveData();
 
 private:

@@ -1,8 +1,9 @@
 // The editing scenario in the real window: S and a right click select a road way (the info grid tells
-// so); M and a drag move a vertex it shares with a curb; N makes a curb of three clicks; Ctrl+C, Ctrl+V and
-// a drag place a copy; Insert copies it again 5 m aside; Delete asks with the count; F2 saves, and the file
-// reads back to the same street. Screenshots of the window after the selection and after the edits go to
-// the build folder.
+// so); F and a right click beside the curb lying on its edge select the curb, and with Ctrl the candidates
+// offered are the curb, then the road way; M and a drag move a vertex the road way shares with the curb; N
+// makes a curb of three clicks; Ctrl+C, Ctrl+V and a drag place a copy; Insert copies it again 5 m aside;
+// Delete asks with the count; F2 saves, and the file reads back to the same street. Screenshots of the window
+// after the selection and after the edits go to the build folder.
 #include "e2e/E2ESupport.h"
 #include "engine/Cp1251Qt.h"
 #include "engine/Reg_Shell.h"
@@ -85,6 +86,20 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     EXPECT_EQ(InfoValue(form, QStringLiteral("Тип")), ToQString(road->GetDisplayName()));
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-edit-selection.png")));
+
+    // F, and a right click on the road way 2 pixels beside the curb lying on its edge: the curb.
+    QTest::keyClick(drawBox, Qt::Key_F);
+    const QPoint besideCurb = pixel(160, 56) - QPoint(2, 0);
+    const TXYZ beside = plan.ScreenToGround(besideCurb.x(), besideCurb.y());
+    ASSERT_LT(beside.x, 160); // inside the road way
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, besideCurb);
+    EXPECT_EQ(items->Selection(), std::vector<TAbstractItem *>{curb});
+    // Ctrl and a right click there: the curb first, then the road way, which is chosen.
+    prompts_.Menu(1);
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::ControlModifier, besideCurb);
+    EXPECT_EQ(prompts_.LastMenuEntries(),
+              (QStringList{ToQString(curb->GetDisplayName()), ToQString(road->GetDisplayName())}));
+    ASSERT_EQ(items->Selection(), std::vector<TAbstractItem *>{road});
 
     // M, a right click near the vertex the road way shares with the curb, and a drag: both follow.
     QTest::keyClick(drawBox, Qt::Key_M);

@@ -3,6 +3,7 @@
 #include "StreetTestUtil.h"
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 using namespace streettest;
@@ -60,6 +61,71 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
     EXPECT_EQ(a->Owners.size(), 0u);
     EXPECT_EQ(b->Owners.size(), 1u);
     EXPECT_EQ(S.Pool().Count(), 5); // vertices stay in the pool
+}
+
+// A change records itself whatever state the change flag was left in: between two changes with no drawing
+// (the plan hidden, the program headless) the street may be saved and the geometry built again, and the
+// second change must mark the street modified, reach the item's caches and its neighbours' geometry.
+TEST_F(PointListTest, ASecondChangeBeforeADrawingRecordsItself) {
+    TAbstractItem *axis = MakeItem(S, RoadWall, {{0, -50, 0}, {100, -50, 0}});
+    auto *line =
+        static_cast<TCountingLine *>(MakeItem(S, CountingLine, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}}));
+    TStreetPointRec *shared = line->Points.PointRec(0);
+    auto *outline = static_cast<TCountingOutline *>(
+        MakeItemOn(S, CountingOutline,
+                   {shared, S.Pool().AddPointRec({-10, 0, 0}), S.Pool().AddPointRec({-10, -10, 0})}));
+    TConnectedItems whole(false);
+    whole.AddItem(line);
+    const std::pair<const char *, std::function<void()>> edits[] = {
+        {"shared vertex moved",
+         [&] {
+             const TXYZ p = shared->Position();
+             line->Points.SetPoint(line->Points.IndexOfRec(shared), {p.x + 0.5f, p.y + 0.5f, 0});
+         }},
+        {"moved with its vertices",
+         [&] {
+             whole.Translate({0.5f, 0.25f, 0});
+         }},
+        {"reference axis", [&] { line->SetReferAxis(line->ReferAxis.Items(0) ? nullptr : axis); }},
+        {"spline flag", [&] { line->Points.SetSpline(!line->Points.Spline()); }},
+        {"reversal", [&] { line->Points.Reverse(); }},
+        {"marked changed", [&] { line->Points.SetChanged(true); }},
+    };
+    for (const auto &[name, edit] : edits) {
+        SCOPED_TRACE(name);
+        S.UpdateGraphics(FullTypeSet());
+        edit();
+        // Geometry read (by a hit test, an info line) and the street saved, with no drawing.
+        line->Points.EnsureGeometry();
+        outline->Points.EnsureGeometry();
+        S.ClearModified();
+        const int calls = line->PointsChangedCalls;
+        edit();
+        EXPECT_TRUE(S.Modified());
+        EXPECT_GT(line->PointsChangedCalls, calls);
+        EXPECT_TRUE(line->Points.Changed());
+        EXPECT_TRUE(S.Lists(CountingLine).Dirty);
+        EXPECT_TRUE(outline->Points.Changed());
+        EXPECT_FALSE(outline->Points.GeometryValid());
+        // Both geometries follow the second change.
+        line->Points.EnsureGeometry();
+        outline->Points.EnsureGeometry();
+        EXPECT_TRUE(VectorsEqual(line->Points.Dense().front(), line->Points.GetPoint(0)));
+        EXPECT_TRUE(
+            VectorsEqual(line->Points.Dense().back(), line->Points.GetPoint(line->Points.Count() - 1)));
+        EXPECT_TRUE(VectorsEqual(outline->Points.Dense().front(), shared->Position()));
+    }
+}
+
+// Drawing anew (a look of the type changed) changes nothing saved.
+TEST_F(PointListTest, InvalidatingGraphicsLeavesTheStreetUnmodified) {
+    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
+    S.UpdateGraphics(FullTypeSet());
+    S.ClearModified();
+    S.InvalidateAllItems();
+    EXPECT_TRUE(line->Points.Changed());
+    EXPECT_TRUE(S.Lists(Bort).Dirty);
+    EXPECT_FALSE(S.Modified());
 }
 
 TEST_F(PointListTest, InsertionRefusesAVertexEqualToItsNeighbour) {

@@ -49,7 +49,11 @@ ByteBuilder Record(const RecSpec &r, int32_t size = 788, uint8_t fill = 0) {
     b.F32(r.sqCoeff).U8(r.fullPeriods).U8(r.yellow).U8(r.plastic).U8(r.countItems);
     for (int32_t i = 788; i < size; ++i)
         b.U8(static_cast<uint8_t>(0xA0 + i));
-    return b;
+    if (size >= 788)
+        return b;
+    ByteBuilder cut;
+    cut.Raw(b.Data().data(), static_cast<std::size_t>(std::max(size, 0)));
+    return cut;
 }
 
 ByteBuilder Section(const std::vector<RecSpec> &recs, int32_t size = 788, uint8_t fill = 0) {
@@ -163,6 +167,53 @@ TEST(LnParamsStream, LargerRecordsSkipTheirTail) {
     EXPECT_EQ(in.Remaining(), 8);
 }
 
+// Records shorter than 788 bytes (another writer's) fill the fields they hold; the rest stay zero, a text
+// cut by the record's end keeps the characters present. Written again, they are full records.
+TEST(LnParamsStream, ShorterRecordsFillTheFieldsTheyHold) {
+    const RecSpec full{"1.5", "Dash.bmp", 12, 0.075f, -0.075f, std::string(200, 'd'), 0.25f, 1, 1, 1, 1};
+    const struct {
+        int32_t Size;
+        RecSpec Want;
+    } cases[] = {
+        {787, {"1.5", "Dash.bmp", 12, 0.075f, -0.075f, std::string(200, 'd'), 0.25f, 1, 1, 1, 0}},
+        {784, {"1.5", "Dash.bmp", 12, 0.075f, -0.075f, std::string(200, 'd'), 0.25f}},
+        {700, {"1.5", "Dash.bmp", 12, 0.075f, -0.075f, std::string(175, 'd')}},
+        {520, {"1.5", "Dash.bmp", 12, 0.075f}},
+        {256, {"1.5"}},
+        {3, {"1."}},
+        {1, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Size);
+        ByteBuilder fixture = Section({full, Sample[0]}, c.Size);
+        fixture.Tag("NEXTTAG ");
+        TMemoryStream in(fixture.Data());
+        TLnParamArray params;
+        ASSERT_TRUE(ReadLnParams(in, params));
+        EXPECT_EQ(in.Remaining(), 8);
+        ASSERT_EQ(params.size(), 2u);
+        ExpectRec(params[0], c.Want);
+
+        TMemoryStream out;
+        WriteLnParams(out, params);
+        EXPECT_EQ(out.Size(), static_cast<int64_t>(16 + 2 * 788));
+        out.Seek(0, TSeekOrigin::Begin);
+        TLnParamArray back;
+        ASSERT_TRUE(ReadLnParams(out, back));
+        ASSERT_EQ(back.size(), 2u);
+        ExpectRec(back[0], c.Want);
+        EXPECT_EQ(back[1].Name, params[1].Name);
+        EXPECT_EQ(back[1].Description, params[1].Description);
+    }
+    // No records: an empty table whatever the size.
+    for (int32_t size : {0, -5, 12}) {
+        TMemoryStream in(ByteBuilder().Tag("LNPARAMS").I32(0).I32(size).Data());
+        TLnParamArray params = {TLnParamRec{Cp1251String("gone")}};
+        ASSERT_TRUE(ReadLnParams(in, params)) << size;
+        EXPECT_TRUE(params.empty()) << size;
+    }
+}
+
 TEST(LnParamsStream, WithoutTheTagNothingIsConsumed) {
     const TLnParamArray before = {TLnParamRec{Cp1251String("keep")}};
     const std::vector<std::vector<uint8_t>> streams = {
@@ -188,9 +239,11 @@ TEST(LnParamsStream, BadSectionsAreErrorsAndKeepTheTable) {
         ByteBuilder bytes;
         const char *reason;
     } cases[] = {
-        {"record size 787", ByteBuilder().Tag("LNPARAMS").I32(1).I32(787).Append(rec), "smaller than 788"},
-        {"record size 0", ByteBuilder().Tag("LNPARAMS").I32(0).I32(0), "smaller than 788"},
-        {"negative record size", ByteBuilder().Tag("LNPARAMS").I32(1).I32(-788).Append(rec), "smaller"},
+        {"record size 0", ByteBuilder().Tag("LNPARAMS").I32(1).I32(0).Append(rec), "record size 0 for 1"},
+        {"negative record size", ByteBuilder().Tag("LNPARAMS").I32(1).I32(-788).Append(rec),
+         "record size -788"},
+        {"short records beyond the data", ByteBuilder().Tag("LNPARAMS").I32(3).I32(700).Append(rec),
+         "exceeds"},
         {"negative count", ByteBuilder().Tag("LNPARAMS").I32(-1).I32(788), "negative count"},
         {"one record short", ByteBuilder().Tag("LNPARAMS").I32(2).I32(788).Append(rec), "exceeds"},
         {"huge count", ByteBuilder().Tag("LNPARAMS").I32(0x7FFFFFFF).I32(788).Append(rec), "exceeds"},

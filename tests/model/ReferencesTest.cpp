@@ -1,6 +1,7 @@
 // Reference containers, merging streets and item fragments (copy and paste).
 #include "StreetTestUtil.h"
 
+#include <limits>
 #include <set>
 
 using namespace streettest;
@@ -237,6 +238,31 @@ TEST_F(FragmentTest, PastedIntoAnotherStreetReferencesBindOnlyToCopiedItems) {
     EXPECT_EQ(road2->ReferAxis.Items(0), nullptr);
 }
 
+TEST_F(FragmentTest, PastedVerticesKeepTheirStoredHeight) {
+    TMemoryStream m(sptest::FragmentBytes({{0, 0, 1.5f, 1}, {5, 0, -2, 2}, {5, 5, 0, 3}},
+                                          {Rec("BORT", 1, {1, 2, 3}), Rec("KOLOD", 1, {3})}));
+    TConnectedItems pasted(false);
+    pasted.LoadIndependent(m, S);
+    ASSERT_EQ(pasted.Count(), 2);
+    const TAbstractItem *line = pasted.Items(0);
+    ASSERT_EQ(line->Points.Count(), 3);
+    EXPECT_EQ(line->Points.GetPoint(0).z, 1.5f);
+    EXPECT_EQ(line->Points.GetPoint(1).z, -2);
+    EXPECT_EQ(line->Points.GetPoint(2).z, 0);
+    // A copy of the pasted items carries the heights on.
+    TConnectedItems again(false);
+    again.AddItem(pasted.Items(0));
+    TMemoryStream copied;
+    again.SaveIndependent(copied);
+    copied.Seek(0, TSeekOrigin::Begin);
+    TConnectedItems twice(false);
+    twice.LoadIndependent(copied, S);
+    EXPECT_EQ(twice.Items(0)->Points.GetPoint(0).z, 1.5f);
+    // The street file keeps no heights: what is written still reads back as written.
+    const std::vector<uint8_t> saved = SaveBytes(S);
+    EXPECT_EQ(SaveBytes(*LoadBytes(saved)), saved);
+}
+
 TEST_F(FragmentTest, AnEmptyFragmentPastesNothing) {
     TConnectedItems none(false);
     TMemoryStream empty;
@@ -281,6 +307,9 @@ TEST_F(FragmentTest, BadFragmentsLeaveTheTargetUntouched) {
         {"duplicate point id", sptest::FragmentBytes({{0, 0, 0, 4}, {1, 0, 0, 4}}, {}),
          "duplicate point id 4"},
         {"point id 0", sptest::FragmentBytes({{0, 0, 0, 0}}, {}), "point id 0 is not positive"},
+        {"height not a number",
+         sptest::FragmentBytes({{0, 0, std::numeric_limits<float>::quiet_NaN(), 1}}, {}),
+         "point id 1 has a coordinate that is not a number"},
         {"unknown class", sptest::FragmentBytes({}, {Rec("NOSUCHTP", 1)}), "names no item type"},
         {"class without a registered type", sptest::FragmentBytes({}, {Rec("SUBLAYER", 1)}),
          "has no registered item class"},

@@ -7,6 +7,7 @@
 #include "tools/make-street/StreetInvariants.h"
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 using namespace streettest;
@@ -207,6 +208,47 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
              EXPECT_EQ(b->ReferAxis.Items(0), nullptr);
              EXPECT_EQ(s.Lists(BortTypeCode).MaxId(), 2);
          }},
+        {"line-marking records of 700 bytes",
+         [] {
+             StreetFile f = StreetFile::Canonical();
+             sptest::ByteBuilder ln;
+             ln.I32(2).I32(700);
+             for (const char *name : {"1.1", "1.5"}) {
+                 const std::string fields[] = {name, "Dash.bmp"};
+                 for (const std::string &t : fields) {
+                     ln.U8(static_cast<uint8_t>(t.size())).Bytes(t);
+                     for (std::size_t i = t.size(); i < 255; ++i)
+                         ln.U8(0);
+                 }
+                 ln.F32(12).F32(0.075f).F32(-0.075f);
+                 // A description of 200 characters of which the record holds 175.
+                 ln.U8(200).Bytes(std::string(175, 'd'));
+             }
+             f.LnParams = ln;
+             return f;
+         },
+         [](TStreetStructure &s) {
+             ASSERT_EQ(s.LnParams().size(), 2u);
+             for (const TLnParamRec &r : s.LnParams()) {
+                 EXPECT_EQ(r.TextureFile, Cp1251String("Dash.bmp"));
+                 EXPECT_EQ(r.Period, 12);
+                 EXPECT_EQ(r.Disp1, 0.075f);
+                 EXPECT_EQ(r.Disp2, -0.075f);
+                 EXPECT_EQ(r.Description, Cp1251String(std::string(175, 'd')));
+                 EXPECT_EQ(r.SqCoeff, 0);
+                 EXPECT_FALSE(r.FullPeriods || r.Yellow || r.Plastic || r.CountItems);
+             }
+             EXPECT_EQ(s.LnParams()[1].Name, Cp1251String("1.5"));
+             // Written as full records.
+             const std::vector<uint8_t> saved = SaveBytes(s);
+             const std::string bytes(saved.begin(), saved.end());
+             const std::size_t at = bytes.find("LNPARAMS");
+             ASSERT_NE(at, std::string::npos);
+             int32_t head[2];
+             std::memcpy(head, bytes.data() + at + 8, 8);
+             EXPECT_EQ(head[0], 2);
+             EXPECT_EQ(head[1], 788);
+         }},
         {"empty sections, two sections of one type, descending type order",
          [] {
              StreetFile f = StreetFile::Canonical();
@@ -314,6 +356,11 @@ TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
              f.Lists = {{"NOSUCHTP", {}}};
          }),
          "unknown class ident \"NOSUCHTP\""},
+        {"file cut inside an item-list ident",
+         with([](StreetFile &f) { f.Trailer.Tag("ITEMLIST").Bytes("BORT"); }),
+         "unexpected end of data (need 16 bytes, 12 left)"},
+        {"file cut inside an item-list tag", with([](StreetFile &f) { f.Trailer.Bytes("ITEML"); }),
+         "unexpected end of data (need 16 bytes, 5 left)"},
         {"item list of a type without a registered class", with([](StreetFile &f) {
              f.Lists = {{"SUBLAYER", {}}};
          }),

@@ -106,33 +106,41 @@ TEST_F(BaseItems, PointAndLineHitTests) {
     }
 }
 
-TEST_F(BaseItems, PolygonsRankByDistanceSoAClickInsideALargeOneFindsIt) {
+TEST_F(BaseItems, PolygonsHitInsideByAreaAndOutsideNearTheirOutline) {
     TPolygonItem *large = Square(TestFigure, 0, 0, 1000);
     struct TCase {
         TXYZ At;
         double Max;
         bool Hit;
         double Distance;
+        THitRank::TKind Rank;
     };
     const TCase cases[] = {
-        {{500, 500, 0}, 0.5, true, 0}, {{1000, 20, 0}, 0.5, true, 0}, {{0, 0, 0}, 0.5, true, 0},
-        {{1002, 20, 0}, 3, true, 2},   {{1002, 20, 0}, 1, false, 2},  {{-3, -4, 0}, 6, true, 5},
+        {{500, 500, 0}, 0.5, true, 1e6, THitRank::InsideSurface},
+        {{1000, 20, 0}, 0.5, true, 1e6, THitRank::InsideSurface}, // on the outline
+        {{0, 0, 0}, 0.5, true, 1e6, THitRank::InsideSurface},
+        {{1002, 20, 0}, 3, true, 2, THitRank::NearOutline},
+        {{1002, 20, 0}, 1, false, 2, THitRank::Miss},
+        {{-3, -4, 0}, 6, true, 5, THitRank::NearOutline},
     };
     for (const TCase &c : cases) {
         double d = -1;
         EXPECT_EQ(large->HitTest(c.At, d, c.Max), c.Hit) << c.At.x << "," << c.At.y;
         EXPECT_NEAR(d, c.Distance, 1e-4);
+        EXPECT_EQ(large->PickRank(c.At, c.Max).Kind, c.Rank) << c.At.x << "," << c.At.y;
     }
     // Found with a pick radius far below the polygon's area.
     EXPECT_EQ(S.FindNearestItem({500, 500, 0}, TItemTypeSet{TestFigure, TestLine}, 0.5), large);
 
-    // Among polygons that all hold the point: the first in its list, then the higher type code.
+    // Among polygons that all hold the point: the smaller, whatever its list or type.
     TPolygonItem *small = Square(TestFigure, 400, 400, 10);
-    EXPECT_EQ(S.Lists(TestFigure).FindNearest({405, 405, 0}, {}, 0.5), large);
-    TPolygonItem *defect = Square(TestDefect, 400, 400, 10);
-    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), defect);
-    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure}, 0.5), large);
-    (void)small;
+    EXPECT_EQ(S.Lists(TestFigure).FindNearest({405, 405, 0}, {}, 0.5), small);
+    TPolygonItem *defect = Square(TestDefect, 400, 400, 20);
+    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), small);
+    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestDefect}, 0.5), defect);
+    // Equal areas: the higher type code.
+    TPolygonItem *same = Square(TestDefect, 400, 400, 10);
+    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), same);
 }
 
 TEST_F(BaseItems, AreaIsTheEvenOddAreaAndNeverSilentlyPartial) {

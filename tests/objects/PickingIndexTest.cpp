@@ -1,11 +1,13 @@
 // Picking through the street's spatial index gives exactly what a scan of every list gives: nearest item
 // over type sets and radii, the candidates of each type and their ranking, on a generated street and after
 // every kind of change the index must follow (moved shared vertices, new, freed and inactive items,
-// splines, merges). Plus the rules a scan makes plain: a click inside a polygon far from its edges, ties
-// within a type (list order) and across types (the higher code).
+// splines, merges). Plus the rules a scan makes plain: a click inside a polygon far from its edges, what lies
+// on a surface before it and the smaller surface first, ties within a type (list order) and across types
+// (the higher code).
 #include "ObjectsTestUtil.h"
 
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "model/PointStructure.h"
 #include "objects/BortItem.h"
 #include "objects/RoadWay.h"
@@ -23,21 +25,21 @@ namespace {
 
 constexpr double Far = UndefinedValue;
 
-// The scan the index stands in for: each list's own search, types from the highest code down.
+// The scan the index stands in for: each list's own search, types from the highest code down, a later
+// type replacing the best only when it ranks strictly nearer.
 TAbstractItem *ScanNearest(TStreetStructure &s, const TXYZ &p, const TItemTypeSet &types, double r) {
     TAbstractItem *best = nullptr;
-    double bestD = Far;
+    THitRank bestRank;
     for (int code = ItemTypeCount - 1; code >= 0; --code) {
         if (!types.Contains(code))
             continue;
         TAbstractItem *c = s.Lists(code).FindNearest(p, {}, r);
         if (!c)
             continue;
-        double d = Far;
-        c->HitTest(p, d, Far);
-        if (d < bestD) {
+        const THitRank rank = c->PickRank(p, r);
+        if (!best || rank < bestRank) {
             best = c;
-            bestD = d;
+            bestRank = rank;
         }
     }
     return best;
@@ -49,12 +51,9 @@ std::vector<TAbstractItem *> ScanCollect(TStreetStructure &s, const TXYZ &p, con
     for (int code = ItemTypeCount - 1; code >= 0; --code)
         if (types.Contains(code))
             s.Lists(code).CollectNearest(p, {}, r, found);
-    std::vector<std::pair<double, TAbstractItem *>> ranked;
-    for (TAbstractItem *item : found) {
-        double d = Far;
-        item->HitTest(p, d, r);
-        ranked.emplace_back(std::isnan(d) ? Far : d, item);
-    }
+    std::vector<std::pair<THitRank, TAbstractItem *>> ranked;
+    for (TAbstractItem *item : found)
+        ranked.emplace_back(item->PickRank(p, r), item);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<TAbstractItem *> out;
@@ -78,9 +77,20 @@ int CompareWithScan(TStreetStructure &s, uint32_t seed, const char *stage) {
     std::uniform_real_distribution<double> ux(x0 - 20, x1 + 20), uy(y0 - 20, y1 + 20);
     const TItemTypeSet sets[] = {AllTypes(), {1, 2, 3, 4, 5, 7}, {8, 9, 26, 35}, {27, 28}};
     const double radii[] = {0.3, 2, 10, Far};
+    // Vertices of the street's items, where lines, points and the surfaces they lie on meet.
+    std::vector<TXYZ> onItems;
+    for (int code = 0; code < ItemTypeCount; ++code)
+        for (const auto &item : s.Lists(code))
+            if (item->Points.Count() > 0)
+                onItems.push_back(item->Points.GetPoint(0));
+    std::uniform_real_distribution<double> jitter(-0.4, 0.4);
     int hits = 0;
-    for (int i = 0; i < 150; ++i) {
-        const TXYZ p{float(ux(rng)), float(uy(rng)), 0};
+    for (int i = 0; i < 300; ++i) {
+        TXYZ p{float(ux(rng)), float(uy(rng)), 0};
+        if (i % 2 == 1 && !onItems.empty()) {
+            const TXYZ &v = onItems[rng() % onItems.size()];
+            p = {float(v.x + jitter(rng)), float(v.y + jitter(rng)), 0};
+        }
         for (const TItemTypeSet &types : sets)
             for (double r : radii) {
                 TAbstractItem *want = ScanNearest(s, p, types, r);
@@ -126,6 +136,11 @@ TEST(PickingIndex, AnswersAsAScanOfEveryListThroughEveryKindOfChange) {
     s.DeleteItems(doomed);
     MakeItem(s, RoadWayTypeCode, {{5, 5, 0}, {400, 5, 0}, {400, 60, 0}, {5, 60, 0}});
     MakeItem(s, BortTypeCode, {{-50, -50, 0}, {50, 90, 0}});
+    // Surfaces nested in that road way and in each other, of its type and of others, a point on them.
+    MakeItem(s, RoadWayTypeCode, {{20, 10, 0}, {60, 10, 0}, {60, 40, 0}, {20, 40, 0}});
+    MakeItem(s, RazdPolTypeCode, {{25, 15, 0}, {40, 15, 0}, {40, 30, 0}, {25, 30, 0}});
+    MakeItem(s, GazonTypeCode, {{28, 18, 0}, {35, 18, 0}, {35, 25, 0}, {28, 25, 0}});
+    MakeItem(s, TestPoint, {{30, 20, 0}});
     s.SetGroupValue(Cp("Группа2"), Cp1251String("OFF"));
     for (int i = 0; i < s.Lists(BortTypeCode).Count(); i += 4)
         s.Lists(BortTypeCode).Items(i)->Points.SetSpline(true);
@@ -149,9 +164,10 @@ TEST(PickingIndex, RulesOfTheSearch) {
     TStreetStructure s;
     // A large road way: a click in its middle is 100 m from every edge.
     TAbstractItem *big = MakeItem(s, RoadWayTypeCode, {{0, 0, 0}, {200, 0, 0}, {200, 200, 0}, {0, 200, 0}});
-    // Two figures of one type overlapping, and a road way over the same spot as one of them.
+    // Two equal figures, a smaller one of their type inside them, and a road way equal to them.
     TAbstractItem *fig1 = MakeItem(s, TestFigure, {{500, 0, 0}, {520, 0, 0}, {520, 20, 0}, {500, 20, 0}});
     TAbstractItem *fig2 = MakeItem(s, TestFigure, {{505, 5, 0}, {515, 5, 0}, {515, 15, 0}, {505, 15, 0}});
+    MakeItem(s, TestFigure, {{500, 0, 0}, {520, 0, 0}, {520, 20, 0}, {500, 20, 0}});
     TAbstractItem *road =
         MakeItem(s, RoadWayTypeCode, {{500, 0, 0}, {520, 0, 0}, {520, 20, 0}, {500, 20, 0}});
     TAbstractItem *curb = MakeItem(s, BortTypeCode, {{0, 300, 0}, {100, 300, 0}});
@@ -164,12 +180,9 @@ TEST(PickingIndex, RulesOfTheSearch) {
         TAbstractItem *Want;
     } const cases[] = {
         {"inside a polygon far from its edges", {100, 100, 0}, {RoadWayTypeCode}, 0.5, big},
-        {"equal distances in one type: the first in its list", {510, 10, 0}, {TestFigure}, 1, fig1},
-        {"equal distances across types: the higher code",
-         {510, 10, 0},
-         {RoadWayTypeCode, TestFigure},
-         1,
-         fig1},
+        {"nested in one type: the smaller, though later in its list", {510, 10, 0}, {TestFigure}, 1, fig2},
+        {"equal areas in one type: the first in its list", {502, 2, 0}, {TestFigure}, 1, fig1},
+        {"equal areas across types: the higher code", {502, 2, 0}, {RoadWayTypeCode, TestFigure}, 1, fig1},
         {"a line within the radius", {50, 302, 0}, {BortTypeCode}, 2.5, curb},
         {"a line beyond it", {50, 303, 0}, {BortTypeCode}, 2.5, nullptr},
         {"the nearer of a line and a point", {50, 302.4f, 0}, {BortTypeCode, TestPoint}, 5, post},
@@ -186,9 +199,9 @@ TEST(PickingIndex, RulesOfTheSearch) {
     EXPECT_EQ(got, (std::vector<TAbstractItem *>{post, curb}));
     // Excluded items step aside for the next of their type.
     got.clear();
-    const std::vector<TAbstractItem *> exclusion{fig1};
+    const std::vector<TAbstractItem *> exclusion{fig2};
     s.CollectNearestItems({510, 10, 0}, {TestFigure}, 1, exclusion, got);
-    EXPECT_EQ(got, (std::vector<TAbstractItem *>{fig2}));
+    EXPECT_EQ(got, (std::vector<TAbstractItem *>{fig1}));
 
     // Moved far away: found at its new place, no longer at its old one; freed: never returned again.
     for (int i = 0; i < road->Points.Count(); ++i) {
@@ -208,6 +221,51 @@ TEST(PickingIndex, RulesOfTheSearch) {
     EXPECT_NE(std::find(got.begin(), got.end(), curb), got.end());
     EXPECT_NE(std::find(got.begin(), got.end(), post), got.end());
     EXPECT_EQ(std::find(got.begin(), got.end(), fig2), got.end());
+}
+
+// What lies on a surface is picked before the surface, the smallest surface holding the click before the
+// larger ones, and a surface whose outline only passes near the click after those holding it; the list of
+// candidates (the Ctrl menu) shows the same order.
+TEST(PickingIndex, WhatLiesOnASurfaceComesBeforeIt) {
+    RegisterClasses();
+    TStreetStructure s;
+    TAbstractItem *road = MakeItem(s, RoadWayTypeCode, {{0, 0, 0}, {40, 0, 0}, {40, 20, 0}, {0, 20, 0}});
+    TAbstractItem *curb = MakeItem(s, BortTypeCode, {{10, 10, 0}, {30, 10, 0}});
+    TAbstractItem *strip = MakeItem(s, RazdPolTypeCode, {{2, 2, 0}, {8, 2, 0}, {8, 6, 0}, {2, 6, 0}});
+    TAbstractItem *post = MakeItem(s, TestPoint, {{25, 15, 0}});
+    TAbstractItem *walk = MakeItem(s, TrotuarTypeCode, {{0, 30, 0}, {40, 30, 0}, {40, 40, 0}, {0, 40, 0}});
+    TAbstractItem *lawn = MakeItem(s, GazonTypeCode, {{10, 32, 0}, {14, 32, 0}, {14, 36, 0}, {10, 36, 0}});
+    TAbstractItem *house =
+        MakeItem(s, HouseTypeCode, {{40.3f, 30, 0}, {50, 30, 0}, {50, 40, 0}, {40.3f, 40, 0}});
+    // Two road ways of one type, the larger first in the list.
+    TAbstractItem *outer = MakeItem(s, RoadWayTypeCode, {{60, 0, 0}, {100, 0, 0}, {100, 20, 0}, {60, 20, 0}});
+    TAbstractItem *inner = MakeItem(s, RoadWayTypeCode, {{70, 5, 0}, {75, 5, 0}, {75, 10, 0}, {70, 10, 0}});
+    (void)outer;
+    using TItems = std::vector<TAbstractItem *>;
+    struct TCase {
+        const char *Name;
+        TXYZ P;
+        TItems Menu; // nearest first; its first entry is what a click picks
+    } const cases[] = {
+        {"a curb 5 cm from the click inside a road way", {20, 10.05f, 0}, {curb, road}},
+        {"a curb beyond the pick distance", {20, 10.6f, 0}, {road}},
+        {"a dividing strip inside a road way", {5, 4, 0}, {strip, road}},
+        {"a lawn inside a sidewalk", {12, 34, 0}, {lawn, walk}},
+        {"inside a road way away from everything", {35, 5, 0}, {road}},
+        {"two nested road ways: the smaller", {72, 7, 0}, {inner}},
+        {"a point item on a road way", {25.1f, 15, 0}, {post, road}},
+        {"a sidewalk holding the click before a house whose outline is near", {39.9f, 35, 0}, {walk, house}},
+        {"only an outline near", {50.3f, 35, 0}, {house}},
+    };
+    constexpr double pick = 0.5;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(s.FindNearestItem(c.P, AllTypes(), pick), c.Menu.front());
+        TItems menu;
+        s.CollectNearestItems(c.P, AllTypes(), pick, {}, menu);
+        EXPECT_EQ(menu, c.Menu);
+        EXPECT_EQ(menu, ScanCollect(s, c.P, AllTypes(), pick));
+    }
 }
 
 } // namespace

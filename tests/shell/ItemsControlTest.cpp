@@ -157,11 +157,12 @@ TEST_F(ItemsControlTest, SelectionRulesOfTheRightButton) {
         module->FindItemMode->MouseDown(Click(x, y, Qt::RightButton, m));
         module->FindItemMode->MouseUp(Click(x, y, Qt::RightButton, m));
     };
-    // Ctrl where the road way and the curb both hit: both offered, nearest first; dismissing changes nothing.
-    prompts_.Menu(-1).Menu(1);
+    // Ctrl where the road way and the curb lying on it both hit: both offered, the curb first; dismissing
+    // changes nothing.
+    prompts_.Menu(-1).Menu(0);
     press(100, 99, Qt::ControlModifier);
     EXPECT_EQ(prompts_.LastMenuEntries(),
-              (QStringList{ToQString(road->GetDisplayName()), ToQString(curb->GetDisplayName())}));
+              (QStringList{ToQString(curb->GetDisplayName()), ToQString(road->GetDisplayName())}));
     EXPECT_TRUE(Sel().empty());
     press(100, 99, Qt::ControlModifier);
     EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{curb});
@@ -178,7 +179,7 @@ TEST_F(ItemsControlTest, SelectionRulesOfTheRightButton) {
     press(195, 5);
     EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{road, curb}));
     EXPECT_EQ(road->Points.CurrentIndex, 1);
-    press(5, 95);
+    press(5, 85); // beyond the pick distance of the curb on the top edge
     EXPECT_EQ(road->Points.CurrentIndex, 3);
     // An unselected item replaces the selection.
     press(250, 50);

@@ -41,21 +41,56 @@ TEST(Keyboard, PhysicalKeysIgnoreTheLayout) {
 }
 
 TEST(Keyboard, ShortcutMatching) {
-    const QKeyCombination keypadPlus(Qt::KeypadModifier, Qt::Key_Plus);
-    EXPECT_TRUE(ShortcutMatches(keypadPlus, QKeyCombination(Qt::KeypadModifier, Qt::Key_Plus)));
-    EXPECT_FALSE(ShortcutMatches(keypadPlus, QKeyCombination(Qt::NoModifier, Qt::Key_Plus)));
-    // Arrows of the numeric pad work as the arrow shortcuts.
-    EXPECT_TRUE(
-        ShortcutMatches(QKeyCombination(Qt::Key_Left), QKeyCombination(Qt::KeypadModifier, Qt::Key_Left)));
-    const QKeyCombination copySample(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_C);
-    EXPECT_TRUE(
-        ShortcutMatches(copySample, QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_C)));
-    EXPECT_FALSE(ShortcutMatches(copySample, QKeyCombination(Qt::ControlModifier, Qt::Key_C)));
+    constexpr auto None = Qt::NoModifier, Pad = Qt::KeypadModifier, Shift = Qt::ShiftModifier,
+                   Ctrl = Qt::ControlModifier;
+    const auto K = [](Qt::KeyboardModifiers m, Qt::Key k) { return QKeyCombination(m, k); };
+    struct Case {
+        const char *name;
+        QKeyCombination shortcut, pressed;
+        bool matches;
+    };
+    const Case cases[] = {
+        // The digits, "/" and "-" of the main rows run the point editor's commands; the pad's do not.
+        {"1", K(None, Qt::Key_1), K(None, Qt::Key_1), true},
+        {"pad 1 is not 1", K(None, Qt::Key_1), K(Pad, Qt::Key_1), false},
+        {"pad 2 is not 2", K(None, Qt::Key_2), K(Pad, Qt::Key_2), false},
+        {"pad 7 is not 7", K(None, Qt::Key_7), K(Pad, Qt::Key_7), false},
+        {"pad 8 is not 8", K(None, Qt::Key_8), K(Pad, Qt::Key_8), false},
+        {"Shift+1 is not 1", K(None, Qt::Key_1), K(Shift, Qt::Key_1), false},
+        {"Ctrl+1 is not 1", K(None, Qt::Key_1), K(Ctrl, Qt::Key_1), false},
+        {"Shift+pad 1 is not 1", K(None, Qt::Key_1), K(Shift | Pad, Qt::Key_1), false},
+        {"/", K(None, Qt::Key_Slash), K(None, Qt::Key_Slash), true},
+        {"pad / is not /", K(None, Qt::Key_Slash), K(Pad, Qt::Key_Slash), false},
+        {"Ctrl+/", K(Ctrl, Qt::Key_Slash), K(Ctrl, Qt::Key_Slash), true},
+        {"Ctrl+pad / is not Ctrl+/", K(Ctrl, Qt::Key_Slash), K(Ctrl | Pad, Qt::Key_Slash), false},
+        {"Ctrl+/ is not /", K(None, Qt::Key_Slash), K(Ctrl, Qt::Key_Slash), false},
+        {"-", K(None, Qt::Key_Minus), K(None, Qt::Key_Minus), true},
+        {"pad - is not -", K(None, Qt::Key_Minus), K(Pad, Qt::Key_Minus), false},
+        {"Shift+pad - is not -", K(None, Qt::Key_Minus), K(Shift | Pad, Qt::Key_Minus), false},
+        // Shortcuts made for the pad take only the pad's keys.
+        {"pad -", K(Pad, Qt::Key_Minus), K(Pad, Qt::Key_Minus), true},
+        {"- is not pad -", K(Pad, Qt::Key_Minus), K(None, Qt::Key_Minus), false},
+        {"Ctrl+pad - is not pad -", K(Pad, Qt::Key_Minus), K(Ctrl | Pad, Qt::Key_Minus), false},
+        {"pad +", K(Pad, Qt::Key_Plus), K(Pad, Qt::Key_Plus), true},
+        {"+ is not pad +", K(Pad, Qt::Key_Plus), K(None, Qt::Key_Plus), false},
+        {"pad 1 for a pad shortcut", K(Pad, Qt::Key_1), K(Pad, Qt::Key_1), true},
+        // The pad's other keys are the keys of the main block.
+        {"pad arrow", K(None, Qt::Key_Left), K(Pad, Qt::Key_Left), true},
+        {"pad Clear (5 without Num Lock)", K(None, Qt::Key_Clear), K(Pad, Qt::Key_Clear), true},
+        {"pad Delete", K(None, Qt::Key_Delete), K(Pad, Qt::Key_Delete), true},
+        {"Shift+Ctrl+C", K(Shift | Ctrl, Qt::Key_C), K(Shift | Ctrl, Qt::Key_C), true},
+        {"Ctrl+C is not Shift+Ctrl+C", K(Shift | Ctrl, Qt::Key_C), K(Ctrl, Qt::Key_C), false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ShortcutMatches(c.shortcut, c.pressed), c.matches) << c.name;
 
     // A whole event: Ctrl and the key that types "с" under a Russian layout is Ctrl+C.
     QKeyEvent ev(QEvent::KeyPress, 0x0421, Qt::ControlModifier, 0, 0, 0, QStringLiteral("с"));
     EXPECT_TRUE(ShortcutMatches(QKeySequence(Qt::CTRL | Qt::Key_C), ev));
     EXPECT_FALSE(ShortcutMatches(QKeySequence(), ev));
+    // The pad's 8 (X11 key code 80) is not the digit row's 8.
+    QKeyEvent pad8(QEvent::KeyPress, Qt::Key_8, Qt::KeypadModifier, 80, 0xffb8, 0, QStringLiteral("8"));
+    EXPECT_FALSE(ShortcutMatches(QKeySequence(Qt::Key_8), pad8));
 }
 
 TEST(Keyboard, TextInputWidgets) {

@@ -7,6 +7,7 @@
 #include "engine/Streams.h"
 #include "engine/StreetError.h"
 #include "platform/gdi/Bitmap.h"
+#include "shell/ScriptedPrompts.h"
 #include "support/TestSupport.h"
 #include "video/FVideo.h"
 #include "video/SurveyBuilder.h"
@@ -194,7 +195,107 @@ TEST_F(FVideoFileTest, AnyEighthTagByteOpensAndTheFileReadsAsBuilt) {
 
 // ---- recoverable disagreements ---------------------------------------------------------------------
 
-TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
+// A frame whose picture cannot be read (placed outside the frame file, at a negative position, over the
+// stream records, or with an impossible packed size) stays in its stream with its pose and time: only its
+// decoding fails, with the reason, and every frame after it is shown.
+TEST_F(FVideoFileTest, DamagedFramesFailAloneAndSaySo) {
+    using TPoke = std::function<void(std::vector<uint8_t> &, const TBuilt &, int32_t)>;
+    const auto outside = [](auto &b, const TBuilt &t, int32_t k) {
+        Poke<int64_t>(b, t.IndexPos[0] + 12 * k, int64_t(b.size()) - 10);
+    };
+    const auto negative = [](auto &b, const TBuilt &t, int32_t k) {
+        Poke<int64_t>(b, t.IndexPos[0] + 12 * k, -5);
+    };
+    const auto inRecords = [](auto &b, const TBuilt &t, int32_t k) {
+        Poke<int64_t>(b, t.IndexPos[0] + 12 * k, 100);
+    };
+    const auto tooSmall = [](auto &b, const TBuilt &t, int32_t k) {
+        Poke<uint32_t>(b, t.IndexPos[0] + 12 * k + 8, 11);
+    };
+    const auto tooLarge = [](auto &b, const TBuilt &t, int32_t k) {
+        Poke<uint32_t>(b, t.IndexPos[0] + 12 * k + 8, 0xFFFFFFFFu);
+    };
+    struct TCase {
+        const char *Name;
+        TPoke Change;
+        std::vector<int32_t> Bad;
+        const char *Reason;
+        const char *Warning;
+    };
+    const TCase cases[] = {
+        {"first frame past the end of the file",
+         outside,
+         {0},
+         "lies outside the frame file",
+         "frame 0 lies outside the frame file; it cannot be shown"},
+        {"middle frame at a negative position",
+         negative,
+         {2},
+         "lies outside the frame file",
+         "frame 2 lies outside the frame file; it cannot be shown"},
+        {"last frame over the stream records",
+         inRecords,
+         {4},
+         "lies outside the frame file",
+         "frame 4 lies outside the frame file; it cannot be shown"},
+        {"a frame too small", tooSmall, {1}, "has a packed size of 11 bytes", "frame 1 has a packed size"},
+        {"a frame too large", tooLarge, {3}, "has a packed size of 4294967295 bytes", "frame 3 has a packed"},
+        {"first, middle and last",
+         outside,
+         {0, 2, 4},
+         "lies outside the frame file",
+         "3 frames cannot be shown, the first: frame 0 lies outside the frame file"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TBuilt built = Build(TwoStreams());
+        TFVideoFrameRec want[5];
+        {
+            TFVideoFile good(Write(built.Bytes, "good.FVideo"), false);
+            for (int32_t k = 0; k < 5; ++k)
+                good.Streams(0).GetRawFrameInfo(k, want[k]);
+        }
+        for (int32_t k : c.Bad)
+            c.Change(built.Bytes, built, k);
+        TFVideoFile v(Write(built.Bytes), false);
+        EXPECT_EQ(v.Streams(0).FrameCount(), 5);
+        EXPECT_EQ(v.Streams(1).FrameCount(), 3);
+        ASSERT_EQ(v.Warnings().size(), 1u);
+        EXPECT_THAT(v.Warnings()[0], HasSubstr("stream 0 of"));
+        EXPECT_THAT(v.Warnings()[0], HasSubstr(c.Warning));
+        // The damaged frames fail with the reason; every other frame decodes; all keep their records.
+        TFrameBitmap bmp;
+        TBitmap icon;
+        for (int32_t k = 0; k < 5; ++k) {
+            const bool bad = std::find(c.Bad.begin(), c.Bad.end(), k) != c.Bad.end();
+            if (bad) {
+                try {
+                    v.Streams(0).GetFrame(k, bmp);
+                    ADD_FAILURE() << "frame " << k << " decoded";
+                } catch (const EStreetError &e) {
+                    EXPECT_THAT(e.what(), HasSubstr("TFVideoStream.GetFrame: frame " + std::to_string(k)));
+                    EXPECT_THAT(e.what(), HasSubstr(c.Reason));
+                }
+                EXPECT_THROW(v.Streams(0).GetIcon(k, icon), EStreetError);
+            } else {
+                EXPECT_NO_THROW(v.Streams(0).GetFrame(k, bmp)) << k;
+            }
+            TFVideoFrameRec r;
+            v.Streams(0).GetRawFrameInfo(k, r);
+            EXPECT_EQ(r, want[k]) << k;
+        }
+        EXPECT_EQ(v.Streams(0).FindFrameByTime(want[4].Time), 4);
+        // Reloading after another file took the memory: the same frames, no second warning.
+        v.UnloadIndexes();
+        EXPECT_EQ(v.Streams(0).FrameCount(), 5);
+        EXPECT_THROW(v.Streams(0).GetFrame(c.Bad.front(), bmp), EStreetError);
+        EXPECT_EQ(v.Warnings().size(), 1u);
+    }
+}
+
+// A record the stream's positions and times cannot rest on, or an index and records that disagree, cut
+// the stream there.
+TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableRecordAndSaySo) {
     struct TCase {
         const char *Name;
         std::function<void(std::vector<uint8_t> &, const TBuilt &)> Change;
@@ -206,25 +307,11 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
          "the frame index holds 5 frames and the frame records 3; 3 are used"},
         {"fewer index entries", [](auto &b, auto &) { Poke<uint32_t>(b, 48 + 8, 12 * 2 + 5); }, 2,
          "is not a multiple of 12"},
-        {"frame outside the file",
-         [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12 * 2, int64_t(b.size()) - 10); },
-         2, "frame 2 lies outside the frame file; the stream is cut to 2 frames"},
-        {"frame in the stream records",
-         [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12, 100); }, 1,
-         "frame 1 lies outside the frame file"},
-        {"negative frame position",
-         [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.IndexPos[0] + 12 * 4, -5); }, 4,
-         "frame 4 lies outside"},
-        {"frame too small", [](auto &b, const TBuilt &t) { Poke<uint32_t>(b, t.IndexPos[0] + 12 + 8, 11); },
-         1, "frame 1 has a packed size of 11 bytes"},
-        {"frame too large",
-         [](auto &b, const TBuilt &t) { Poke<uint32_t>(b, t.IndexPos[0] + 8, 0xFFFFFFFFu); }, 0,
-         "frame 0 has a packed size"},
         {"pose not a number",
          [](auto &b, const TBuilt &t) {
              Poke(b, t.RecPos[0] + 64 * 3 + 16, std::numeric_limits<double>::quiet_NaN());
          },
-         3, "frame 3 has a pose that is not a finite number"},
+         3, "frame 3 has a pose that is not a finite number; the stream is cut to 3 frames"},
         {"time going back", [](auto &b, const TBuilt &t) { Poke<int64_t>(b, t.RecPos[0] + 64 * 2, 50); }, 2,
          "frame 2 goes back in time"},
     };
@@ -256,9 +343,7 @@ TEST_F(FVideoFileTest, StreamsAreCutAtTheFirstUnusableFrameAndSaySo) {
         const std::size_t warnings = v.Warnings().size();
         v.UnloadIndexes();
         EXPECT_EQ(v.Streams(0).FrameEntry(c.Frames).Size, 0u);
-        if (c.Frames > 0) {
-            EXPECT_EQ(v.Streams(0).FrameEntry(0).Position, built.FramePos[0][0]);
-        }
+        EXPECT_EQ(v.Streams(0).FrameEntry(0).Position, built.FramePos[0][0]);
         EXPECT_EQ(v.Streams(0).FrameCount(), c.Frames);
         EXPECT_EQ(v.Warnings().size(), warnings);
     }
@@ -976,10 +1061,12 @@ TEST_F(FVideoSaveTest, BlocksThatDoNotFitOrLieBeforeFramesGoToTheEnd) {
     }
 }
 
-TEST_F(FVideoSaveTest, ReadOnlyFilesAreNeverWritten) {
+TEST_F(FVideoSaveTest, ReadOnlyFilesAreNeverWrittenAndSaySo) {
     const TBuilt built = Build(TwoStreams());
     const std::string f = Write(built.Bytes);
     const auto mtime = std::filesystem::last_write_time(f);
+    TScriptedPrompts prompts;
+    TUserPromptsGuard guard(prompts);
     {
         TFVideoFile v(f, false);
         const float q[6] = {1, 1, 1, 1, 1, 1};
@@ -990,6 +1077,8 @@ TEST_F(FVideoSaveTest, ReadOnlyFilesAreNeverWritten) {
         v.GetTrajectory(t);
         EXPECT_NO_THROW(v.SaveData());
     }
+    EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("No write access: no data saved.")});
+    EXPECT_TRUE(prompts.Done());
     EXPECT_EQ(sptest::ReadFileBytes(f), built.Bytes);
     EXPECT_EQ(std::filesystem::last_write_time(f), mtime);
 }

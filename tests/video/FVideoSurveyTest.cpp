@@ -5,6 +5,7 @@
 #include "engine/MyJpegColorSpace.h"
 #include "engine/OrsekPeg.h"
 #include "engine/StreetError.h"
+#include "shell/ScriptedPrompts.h"
 #include "support/TestSupport.h"
 #include "tools/make-survey/MakeSurvey.h"
 #include "video/FVideo.h"
@@ -385,6 +386,8 @@ TEST(SyntheticSurveyTest, ReadOnlyOpenLeavesBytesAndModificationTime) {
     const auto &syn = Synthetic();
     const auto bytes = sptest::ReadFileBytes(syn.File);
     const auto mtime = fs::last_write_time(syn.File);
+    TScriptedPrompts prompts;
+    TUserPromptsGuard guard(prompts);
     {
         TFVideoFile v(syn.File, false);
         v.LoadTies();
@@ -398,6 +401,7 @@ TEST(SyntheticSurveyTest, ReadOnlyOpenLeavesBytesAndModificationTime) {
         v.Streams(0).GetFrame(3, b);
         v.SaveData();
     }
+    EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("No write access: no data saved.")});
     EXPECT_EQ(fs::last_write_time(syn.File), mtime);
     EXPECT_EQ(sptest::ReadFileBytes(syn.File), bytes);
 }
@@ -486,6 +490,9 @@ TEST_F(FrameFileTest, TheCallbackFindsALostFrameFile) {
         const std::string f = Make("D:\\Recorder\\lost.LVideo", "moved/lost.LVideo");
         const auto bytes = sptest::ReadFileBytes(f);
         std::string askedName, askedFolder;
+        // A file opened for reading cannot remember the frame file picked, and says so.
+        TScriptedPrompts prompts;
+        TUserPromptsGuard guard(prompts);
         {
             TFVideoFile v(f, c.Writable, [&](const std::string &name, const std::string &folder) {
                 askedName = name;
@@ -497,6 +504,7 @@ TEST_F(FrameFileTest, TheCallbackFindsALostFrameFile) {
         }
         EXPECT_EQ(askedName, "D:\\Recorder\\lost.LVideo");
         EXPECT_FALSE(askedFolder.empty());
+        EXPECT_EQ(prompts.Messages().size(), c.Remembered ? 0 : 1);
         if (c.Remembered) {
             TFVideoFile again(f, false);
             EXPECT_EQ(again.FrameFileName(), dir_.File("moved/lost.LVideo"));
@@ -606,7 +614,10 @@ TEST_F(FrameFileTest, FramesBeyondFourGigabytesAreRead) {
                      size - int64_t(packed.size()) + 1);
     sptest::WriteFileBytes(f, built.Bytes);
     TFVideoFile cut(f, false);
-    EXPECT_EQ(cut.Streams(0).FrameCount(), 1);
+    ASSERT_EQ(cut.Streams(0).FrameCount(), 2);
+    TFrameBitmap b;
+    EXPECT_NO_THROW(cut.Streams(0).GetFrame(0, b));
+    EXPECT_THROW(cut.Streams(0).GetFrame(1, b), EStreetError);
 }
 
 } // namespace
