@@ -67,7 +67,7 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
 // (the plan hidden, the program headless) the street may be saved and the geometry built again, and the
 // second change must mark the street modified, reach the item's caches and its neighbours' geometry.
 TEST_F(PointListTest, ASecondChangeBeforeADrawingRecordsItself) {
-    TAbstractItem *axis = MakeItem(S, RoadWall, {{0, -50, 0}, {100, -50, 0}});
+    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -50, 0}, {100, -50, 0}});
     auto *line =
         static_cast<TCountingLine *>(MakeItem(S, CountingLine, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}}));
     TStreetPointRec *shared = line->Points.PointRec(0);
@@ -119,7 +119,7 @@ TEST_F(PointListTest, ASecondChangeBeforeADrawingRecordsItself) {
 
 // Drawing anew (a look of the type changed) changes nothing saved.
 TEST_F(PointListTest, InvalidatingGraphicsLeavesTheStreetUnmodified) {
-    TAbstractItem *line = MakeItem(S, Bort, {{0, 0, 0}, {10, 0, 0}});
+    TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     S.UpdateGraphics(FullTypeSet());
     S.ClearModified();
     S.InvalidateAllItems();
