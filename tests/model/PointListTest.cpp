@@ -124,7 +124,7 @@ TEST_F(PointListTest, InvalidatingGraphicsLeavesTheStreetUnmodified) {
     S.ClearModified();
     S.InvalidateAllItems();
     EXPECT_TRUE(line->Points.Changed());
-    EXPECT_TRUE(S.Lists(Bort).Dirty);
+    EXPECT_TRUE(S.Lists(BortTypeCode).Dirty);
     EXPECT_FALSE(S.Modified());
 }
 
