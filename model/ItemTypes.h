@@ -11,8 +11,10 @@
 #include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 class TAbstractItem;
+struct TDxDrawParams;
 class TStreetStructure;
 
 constexpr int ItemTypeCount = 41;
@@ -142,6 +144,9 @@ public:
     virtual bool HasControlPoints() const { return false; }
     // (Re)creates the street's batch array of the type.
     virtual void InitDrawBatches(TStreetStructure &) const {}
+    // Whether the items draw anything of their own each frame (TAbstractItem::Draw) besides the batches;
+    // a list of a class that does not is not walked when the street is drawn.
+    virtual bool DrawsEachFrame() const { return true; }
 
 private:
     int TypeCode_;
@@ -159,6 +164,13 @@ public:
     bool IsClosed() const override { return TItem::ClassIsClosed(); }
     bool HasControlPoints() const override { return TItem::ClassHasControlPoints(); }
     void InitDrawBatches(TStreetStructure &street) const override { TItem::ClassInitDrawBatches(street); }
+    // True when the class or a base between it and TAbstractItem overrides Draw.
+    bool DrawsEachFrame() const override {
+        return !std::is_same_v<decltype(DrawOwner(&TItem::Draw)), TAbstractItem *>;
+    }
+
+private:
+    template <class C> static C *DrawOwner(void (C::*)(const TDxDrawParams &, uint32_t)) { return nullptr; }
 };
 
 // The item-class table, indexed by type code. Empty at start; the start-up code of each item unit

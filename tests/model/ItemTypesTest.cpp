@@ -188,4 +188,19 @@ TEST(ItemClasses, RegistrationFillsTheTable) {
     EXPECT_TRUE(table.IsComplete());
 }
 
+// A street's drawing skips the item walk of classes that draw nothing of their own: a class that overrides
+// Draw, itself or through a base, must still be walked; a hand-written class is walked to be safe.
+class TDrawingStubItem : public TStubItem {
+public:
+    void Draw(const TDxDrawParams &, uint32_t) override {}
+};
+class TDerivedDrawingStubItem : public TDrawingStubItem {};
+
+TEST(ItemClasses, OnlyClassesThatOverrideDrawAreWalkedEachFrame) {
+    EXPECT_FALSE(TItemClassOf<TStubItem>(KMSignTypeCode).DrawsEachFrame());
+    EXPECT_TRUE(TItemClassOf<TDrawingStubItem>(KMSignTypeCode).DrawsEachFrame());
+    EXPECT_TRUE(TItemClassOf<TDerivedDrawingStubItem>(KMSignTypeCode).DrawsEachFrame());
+    EXPECT_TRUE(TStubClass(KMSignTypeCode).DrawsEachFrame());
+}
+
 } // namespace

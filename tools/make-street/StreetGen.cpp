@@ -64,29 +64,29 @@ int RoleType(TRole role) {
 class TGenerator {
 public:
     TGenerator(TStreetStructure &street, const TStreetGenOptions &options)
-        : Street_(street), Rng_(options.Seed) {
+        : Street_(street), Rng_(options.Seed), Seed_(options.Seed) {
         for (int r = 0; r < RoleCount; ++r)
             Types_[r] = RoleType(static_cast<TRole>(r));
         if (Types_[Surface] < 0)
             RaiseStreetError("GenerateStreet", "no surface item class is registered");
-        // The grid takes about 97 % of the vertices, the points and guide lines the rest.
-        const double lineVertices = std::max(1.0, options.Vertices * 0.97 / (Rows + 1));
-        Blocks_ = std::max(1, static_cast<int>(std::lround(lineVertices / BlockSegments)));
+        Blocks_ = StreetGenBlocks(options);
         Segments_ = Blocks_ * BlockSegments;
+        Repeat_ = std::max(0, options.RepeatBlocks);
     }
 
     void Run() {
         MakeGrid();
         MakeGuides();
         for (int b = 0; b < Blocks_; ++b) {
+            StartBlock(b);
             for (int r = 0; r < Rows; ++r)
                 MakeSurface(r, b);
             MakeEdgeLine(1, b);
             MakeEdgeLine(Rows - 1, b);
-            if (b % 4 == 1)
+            if (Pattern(b) % 4 == 1)
                 MakeCurve(b);
             MakePoint(b);
-            if (b % BlocksPerHouse == 0)
+            if (Pattern(b) % BlocksPerHouse == 0)
                 MakeHouse(b);
         }
         Street_.SetName(Cp("Генерированная улица"));
@@ -102,6 +102,22 @@ public:
 
 private:
     uint32_t Next() { return static_cast<uint32_t>(Rng_()); }
+
+    // What decides the look of block b: b itself, or its place in the period of a repeating street.
+    int Pattern(int b) const { return Repeat_ > 0 ? b % Repeat_ : b; }
+
+    // A repeating street draws each block's random numbers and item numbers afresh from its place in the
+    // period, so that equal places give equal blocks.
+    void Reseed(uint32_t salt, int place) {
+        Rng_.seed(Seed_ * 2654435761u + salt * 40503u + static_cast<uint32_t>(place) * 2246822519u);
+    }
+    void StartBlock(int b) {
+        if (Repeat_ <= 0)
+            return;
+        Reseed(1, Pattern(b));
+        if (Pattern(b) == 0)
+            Made_ = 0;
+    }
     double Jitter() { return (static_cast<int>(Next() % 2001) - 1000) * 0.0001; }
 
     TStreetPointRec *Vertex(int line, int k) {
@@ -113,6 +129,8 @@ private:
         for (int line = 0; line <= Rows; ++line) {
             Grid_[static_cast<std::size_t>(line)].reserve(static_cast<std::size_t>(Segments_) + 1);
             for (int k = 0; k <= Segments_; ++k) {
+                if (Repeat_ > 0 && k % (Repeat_ * BlockSegments) == 0)
+                    Reseed(2, line);
                 const TXYZ p{static_cast<float>(k * Spacing + Jitter()),
                              static_cast<float>(line * RowWidth + Jitter()), 0};
                 Grid_[static_cast<std::size_t>(line)].push_back(Street_.Pool().AddPointRec(p));
@@ -134,10 +152,23 @@ private:
         return item;
     }
 
+    // A guide line spans BlocksPerGuide blocks; in a repeating street each period starts a new one.
+    int GuidesPerPeriod() const { return (Repeat_ + BlocksPerGuide - 1) / BlocksPerGuide; }
+    int GuideOf(int block) const {
+        if (Repeat_ <= 0)
+            return block / BlocksPerGuide;
+        return block / Repeat_ * GuidesPerPeriod() + block % Repeat_ / BlocksPerGuide;
+    }
+    int GuideStart(int guide) const {
+        if (Repeat_ <= 0)
+            return guide * BlocksPerGuide;
+        return guide / GuidesPerPeriod() * Repeat_ + guide % GuidesPerPeriod() * BlocksPerGuide;
+    }
+
     void Refer(TAbstractItem *item, int block) {
         if (Guides_.empty())
             return;
-        item->SetReferAxis(Guides_[std::min<std::size_t>(static_cast<std::size_t>(block / BlocksPerGuide),
+        item->SetReferAxis(Guides_[std::min<std::size_t>(static_cast<std::size_t>(GuideOf(block)),
                                                          Guides_.size() - 1)]);
     }
 
@@ -145,12 +176,17 @@ private:
         const int type = Types_[GuideLine];
         if (type < 0)
             return;
-        const int guides = (Blocks_ + BlocksPerGuide - 1) / BlocksPerGuide;
+        const int guides = GuideOf(Blocks_ - 1) + 1;
         const double blockLength = BlockSegments * Spacing;
         for (int g = 0; g < guides; ++g) {
+            if (Repeat_ > 0) {
+                Reseed(3, g % GuidesPerPeriod());
+                Made_ = g % GuidesPerPeriod();
+            }
             TAbstractItem *axis = NewItem(type);
-            const double x0 = g * BlocksPerGuide * blockLength;
-            const double x1 = std::min<double>((g + 1) * BlocksPerGuide, Blocks_) * blockLength;
+            const int end = std::min({GuideStart(g) + BlocksPerGuide, GuideStart(g + 1), Blocks_});
+            const double x0 = GuideStart(g) * blockLength;
+            const double x1 = end * blockLength;
             for (double x = x0; x <= x1 + 1e-9; x += GuideSpacing)
                 axis->Points.InsertNewPoint(axis->Points.Count(), {static_cast<float>(x), -10.0f, 0});
             Guides_.push_back(axis);
@@ -168,8 +204,8 @@ private:
         if (row == Rows - 1)
             return pick(Sidewalk);
         if (row == 0)
-            return pick(block % 3 == 1 ? Shoulder : Lawn);
-        if (row == 1 && block % 4 == 1)
+            return pick(Pattern(block) % 3 == 1 ? Shoulder : Lawn);
+        if (row == 1 && Pattern(block) % 4 == 1)
             return pick(Divider);
         return Types_[Surface];
     }
@@ -207,7 +243,7 @@ private:
         const int k0 = block * BlockSegments;
         for (int k = k0; k <= k0 + BlockSegments; ++k)
             item->Points.Insert(item->Points.Count(), Vertex(line, k));
-        if (block % 10 == 3)
+        if (Pattern(block) % 10 == 3)
             item->Points.SetSpline(true);
         Refer(item, block);
     }
@@ -239,6 +275,8 @@ private:
     int Blocks_ = 1;
     int Segments_ = BlockSegments;
     int Made_ = 0;
+    uint32_t Seed_ = 1;
+    int Repeat_ = 0;
     std::vector<std::vector<TStreetPointRec *>> Grid_;
     std::vector<TAbstractItem *> Guides_;
 };
@@ -247,6 +285,25 @@ private:
 
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler) {
     Fillers()[typeCode] = std::move(filler);
+}
+
+double StreetGenBlockLength() {
+    return BlockSegments * Spacing;
+}
+
+int StreetGenBlocks(const TStreetGenOptions &options) {
+    // The grid takes about 97 % of the vertices, the points and guide lines the rest.
+    const double lineVertices = std::max(1.0, options.Vertices * 0.97 / (Rows + 1));
+    return std::max(1, static_cast<int>(std::lround(lineVertices / BlockSegments)));
+}
+
+double StreetGenMiddlePeriodStart(const TStreetGenOptions &options) {
+    const int blocks = StreetGenBlocks(options);
+    if (options.RepeatBlocks <= 0)
+        return blocks * StreetGenBlockLength() / 2;
+    const int period = options.RepeatBlocks;
+    const int start = static_cast<int>(std::lround(blocks / 2.0 / period)) * period;
+    return std::min(start, (blocks - 1) / period * period) * StreetGenBlockLength();
 }
 
 void GenerateStreet(TStreetStructure &street, const TStreetGenOptions &options) {

@@ -15,7 +15,21 @@ struct TStreetGenOptions {
     // About this many vertices; about a tenth as many items.
     int Vertices = 10000;
     uint32_t Seed = 1;
+    // 0: every block is drawn at random. Otherwise the street repeats itself every this many blocks: the
+    // cross-section, the vertices' jitter, the point objects' places, the guide lines, the comments, groups
+    // and filled-in fields of block b are those of block b modulo RepeatBlocks, so that two streets of
+    // different lengths look the same around the start of any period. Parts of the street chosen by the
+    // block number choose by its place in the period (Pattern in the generator) for this to hold.
+    int RepeatBlocks = 0;
 };
+
+// Metres along the street per block (the street runs along x from 0).
+double StreetGenBlockLength();
+// Blocks of a street generated with the options.
+int StreetGenBlocks(const TStreetGenOptions &options);
+// The x at which the period nearest the middle of such a street starts (the middle itself when it does
+// not repeat).
+double StreetGenMiddlePeriodStart(const TStreetGenOptions &options);
 
 // Sets the fields a generated item of its class should carry beyond the record head (nothing by default).
 using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
