@@ -240,6 +240,8 @@ void TItemList::Renumber(int32_t first) {
 }
 
 void TItemList::DrawAll(const TDxDrawParams &params, uint32_t layerMask) {
+    if (ItemClass_ && ItemClass_->DrawItems(*this, params, layerMask))
+        return;
     for (const auto &item : Items_)
         if (item->Active)
             item->Draw(params, layerMask);

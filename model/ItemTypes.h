@@ -13,7 +13,9 @@
 #include <string_view>
 
 class TAbstractItem;
+class TItemList;
 class TStreetStructure;
+struct TDxDrawParams;
 
 constexpr int ItemTypeCount = 41;
 // The 8 bytes of a class ident ("AXIS    ").
@@ -142,6 +144,9 @@ public:
     virtual bool HasControlPoints() const { return false; }
     // (Re)creates the street's batch array of the type.
     virtual void InitDrawBatches(TStreetStructure &) const {}
+    // The immediate drawing of a whole list in one pass, for types that gather their items into few draw
+    // calls; False leaves it to each active item's Draw.
+    virtual bool DrawItems(TItemList &, const TDxDrawParams &, uint32_t) const { return false; }
 
 private:
     int TypeCode_;
@@ -149,7 +154,8 @@ private:
 
 // The usual descriptor: an item class default-constructible as TItem, whose class functions are its
 // static members ClassMinPointCount, ClassMaxPointCount, ClassIsClosed, ClassHasControlPoints and
-// ClassInitDrawBatches (inherited from TAbstractItem unless the class hides them).
+// ClassInitDrawBatches (inherited from TAbstractItem unless the class hides them), and ClassDrawItems
+// when the class has one.
 template <class TItem> class TItemClassOf final : public TItemClass {
 public:
     explicit TItemClassOf(int typeCode) : TItemClass(typeCode) {}
@@ -159,6 +165,12 @@ public:
     bool IsClosed() const override { return TItem::ClassIsClosed(); }
     bool HasControlPoints() const override { return TItem::ClassHasControlPoints(); }
     void InitDrawBatches(TStreetStructure &street) const override { TItem::ClassInitDrawBatches(street); }
+    bool DrawItems(TItemList &list, const TDxDrawParams &params, uint32_t layer) const override {
+        if constexpr (requires { TItem::ClassDrawItems(list, params, layer); })
+            return TItem::ClassDrawItems(list, params, layer);
+        else
+            return false;
+    }
 };
 
 // The item-class table, indexed by type code. Empty at start; the start-up code of each item unit
