@@ -240,8 +240,9 @@ void TItemList::Renumber(int32_t first) {
 }
 
 void TItemList::DrawAll(const TDxDrawParams &params, uint32_t layerMask) {
-    // Walking every item of a long street each frame costs more than drawing a view of it.
-    if (ItemClass_ && !ItemClass_->DrawsEachFrame())
+    // A class may draw its whole list in one pass; walking every item of a long street each frame costs
+    // more than drawing a view of it, so a class whose items draw nothing of their own is not walked.
+    if (ItemClass_ && (ItemClass_->DrawItems(*this, params, layerMask) || !ItemClass_->DrawsEachFrame()))
         return;
     for (const auto &item : Items_)
         if (item->Active)

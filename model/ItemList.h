@@ -93,7 +93,8 @@ public:
     // Item i gets the id first + i.
     void Renumber(int32_t first);
 
-    // Immediate drawing of every active item.
+    // Immediate drawing of every active item: by the class in one pass when it draws its items itself
+    // (TItemClass::DrawItems), else item by item.
     void DrawAll(const TDxDrawParams &params, uint32_t layerMask);
     // Every item is rebuilt at the next drawing.
     void InvalidateAll();

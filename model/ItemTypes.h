@@ -14,8 +14,9 @@
 #include <type_traits>
 
 class TAbstractItem;
-struct TDxDrawParams;
+class TItemList;
 class TStreetStructure;
+struct TDxDrawParams;
 
 constexpr int ItemTypeCount = 41;
 // The 8 bytes of a class ident ("AXIS    ").
@@ -147,6 +148,9 @@ public:
     // Whether the items draw anything of their own each frame (TAbstractItem::Draw) besides the batches;
     // a list of a class that does not is not walked when the street is drawn.
     virtual bool DrawsEachFrame() const { return true; }
+    // The immediate drawing of a whole list in one pass, for types that gather their items into few draw
+    // calls; False leaves it to each active item's Draw.
+    virtual bool DrawItems(TItemList &, const TDxDrawParams &, uint32_t) const { return false; }
 
 private:
     int TypeCode_;
@@ -154,7 +158,8 @@ private:
 
 // The usual descriptor: an item class default-constructible as TItem, whose class functions are its
 // static members ClassMinPointCount, ClassMaxPointCount, ClassIsClosed, ClassHasControlPoints and
-// ClassInitDrawBatches (inherited from TAbstractItem unless the class hides them).
+// ClassInitDrawBatches (inherited from TAbstractItem unless the class hides them), and ClassDrawItems
+// when the class has one.
 template <class TItem> class TItemClassOf final : public TItemClass {
 public:
     explicit TItemClassOf(int typeCode) : TItemClass(typeCode) {}
@@ -164,6 +169,12 @@ public:
     bool IsClosed() const override { return TItem::ClassIsClosed(); }
     bool HasControlPoints() const override { return TItem::ClassHasControlPoints(); }
     void InitDrawBatches(TStreetStructure &street) const override { TItem::ClassInitDrawBatches(street); }
+    bool DrawItems(TItemList &list, const TDxDrawParams &params, uint32_t layer) const override {
+        if constexpr (requires { TItem::ClassDrawItems(list, params, layer); })
+            return TItem::ClassDrawItems(list, params, layer);
+        else
+            return false;
+    }
     // True when the class or a base between it and TAbstractItem overrides Draw.
     bool DrawsEachFrame() const override {
         return !std::is_same_v<decltype(DrawOwner(&TItem::Draw)), TAbstractItem *>;

@@ -5,7 +5,10 @@
 #include "objects/House.h"
 #include "objects/Oboch.h"
 #include "objects/RazdPol.h"
+#include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
+#include "objects/RulerItem.h"
+#include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
 
 void RegisterObjects() {
@@ -17,6 +20,9 @@ void RegisterObjects() {
         RegisterObochItem();
         RegisterHouseItem();
         RegisterBortItem();
+        RegisterRoadWallItem();
+        RegisterTramWayItem();
+        RegisterRulerItem();
         return true;
     }();
     (void)done;

@@ -17,7 +17,6 @@ void RegisterStandInItemClasses() {
     RegisterIfFree<RoadWayTypeCode, TStandInShape::Outline>();
     RegisterIfFree<TrotuarTypeCode, TStandInShape::Outline>();
     RegisterIfFree<BortTypeCode, TStandInShape::Line>();
-    RegisterIfFree<RoadWallTypeCode, TStandInShape::Line>();
     RegisterIfFree<ArcCoordsTypeCode, TStandInShape::Line>();
     RegisterIfFree<KolodTypeCode, TStandInShape::Point>();
 }

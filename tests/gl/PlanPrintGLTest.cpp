@@ -11,6 +11,7 @@
 #include "model/ItemLayers.h"
 #include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
+#include "objects/StandInItems.h"
 #include "platform/gdi/Bitmap.h"
 #include "platform/print/SheetPrinter.h"
 #include "tools/make-street/ObjectFillers.h"
@@ -43,6 +44,14 @@
 namespace {
 
 const Cp1251String EdgesOption("UpdateAllEdges");
+
+// A plain line type (a stand-in on a code no item class takes here), for the tests that follow a line.
+constexpr TItemTypeCode PlainLine = LnDefectTypeCode;
+void RegisterPlainLine() {
+    if (!ItemClasses[PlainLine])
+        ItemClasses.Register(
+            std::make_unique<TItemClassOf<TStandInItem<PlainLine, TStandInShape::Line>>>(PlainLine));
+}
 
 TPlanDefineItem &AddSheet(TStreetStructure &street, TXYZ p0, double angle) {
     auto *sheet = dynamic_cast<TPlanDefineItem *>(street.Lists(PlanDefineTypeCode).AddNew());
@@ -210,12 +219,13 @@ TEST_F(PlanPrintGL, JobsPrintWithoutOutlineEdgesAndRestoreTheOption) {
 TEST(PlanPrintPlacement, LinePrintsWherePredicted) {
     UseObjectClasses();
     RegisterExchangeObjects();
+    RegisterPlainLine();
     for (const double angle : {0.0, 0.7, 2.5}) {
         SCOPED_TRACE(angle);
         TStreetStructure street;
         // One straight line of a line type, black.
-        ASSERT_NE(ItemClasses[RoadWallTypeCode], nullptr);
-        TAbstractItem *line = street.Lists(RoadWallTypeCode).AddNew();
+        ASSERT_NE(ItemClasses[PlainLine], nullptr);
+        TAbstractItem *line = street.Lists(PlainLine).AddNew();
         const TXYZ p0{100.0f, 40.0f, 0};
         // The printable area lies 10 to 45 m from the sheet's corner both ways.
         auto onSheet = [&](double u, double v) {
@@ -230,7 +240,7 @@ TEST(PlanPrintPlacement, LinePrintsWherePredicted) {
         sheet.Format.DPI = 200;
         sheet.Format.SheetWidth = sheet.Format.SheetHeight = 100;
         street.UpdateGraphics(FullTypeSet());
-        for (auto &batch : street.TypeBatches(RoadWallTypeCode))
+        for (auto &batch : street.TypeBatches(PlainLine))
             batch->SetColor(MakeD3DColor(0, 0, 0, 255));
 
         // A plan point on the sheet in pixels of the printable area, by trigonometry.
@@ -603,6 +613,7 @@ double SegmentDistance(QPointF p, QPointF a, QPointF b) {
 TEST(PlanPrintStamps, StampsPrintInTheirCornersWithAndWithoutTheFrame) {
     UseObjectClasses();
     RegisterExchangeObjects();
+    RegisterPlainLine();
     constexpr double L = 20, R = 10, T = 10, B = 20, W = 120, H = 100, DPI = 150;
     const double angle = 0.5;
     // Far from the plan's origin, near which the stamps' own millimetres lie.
@@ -660,11 +671,11 @@ TEST(PlanPrintStamps, StampsPrintInTheirCornersWithAndWithoutTheFrame) {
                             float(-d[0] * std::sin(c.Turn) + d[1] * std::cos(c.Turn)), 0};
             };
             TStreetStructure &stamp = sheet.EnsureStamp(k.Which);
-            TAbstractItem *line = stamp.Lists(RoadWallTypeCode).AddNew();
+            TAbstractItem *line = stamp.Lists(PlainLine).AddNew();
             line->Points.InsertNewPoint(0, stampPoint(from));
             line->Points.InsertNewPoint(1, stampPoint(to));
             stamp.UpdateGraphics(FullTypeSet());
-            for (auto &batch : stamp.TypeBatches(RoadWallTypeCode))
+            for (auto &batch : stamp.TypeBatches(PlainLine))
                 batch->SetColor(MakeD3DColor(0, 0, 0, 255));
             predicted.emplace_back(toPixels(k.X + from[0], k.Y + from[1]),
                                    toPixels(k.X + to[0], k.Y + to[1]));

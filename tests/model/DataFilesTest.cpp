@@ -102,6 +102,8 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\LnStyle_Dash_Dot.bmp",
         "Знаки\\KM.bmp",
         "Текстуры\\Hatch.bmp",
+        "Текстуры\\RoadWall.bmp",
+        "Текстуры\\Tramway.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
     };
     for (const char *name : required)

@@ -261,9 +261,9 @@ TEST(DesignLibs, MergingBringsTheStylesTheMovedItemsUse) {
                      .Append(BlockRecord("used", 5))
                      .Append(BlockRecord("unused", 6));
     f.Points = {{1, 0, 0}, {2, 1, 0}};
-    sptest::ItemRec line = Rec("TRAMWAY", 1, {1, 2});
+    sptest::ItemRec line = Rec("SLOPMEAS", 1, {1, 2});
     line.Comment = "used";
-    f.Lists = {{"TRAMWAY", {line}}};
+    f.Lists = {{"SLOPMEAS", {line}}};
     std::unique_ptr<TStreetStructure> b = LoadBytes(f.Bytes());
     a.Merge(*b);
     // A block of that name is there already: it stays as it is.

@@ -26,15 +26,15 @@ TEST_F(ItemsTest, IdsAtLoadAndAfterwards) {
     f.Points = {{1, 0, 0}, {2, 5, 0}, {3, 9, 0}};
     f.Lists = {
         {"BORT", {Rec("BORT", 5, {1, 2}), Rec("BORT", 7, {2, 3})}},
-        {"ROADWALL", {Rec("ROADWALL", 1, {1, 2}), Rec("ROADWALL", 2, {3}), Rec("ROADWALL", 3, {2, 3})}}};
+        {"RAD_MEAS", {Rec("RAD_MEAS", 1, {1, 2}), Rec("RAD_MEAS", 2, {3}), Rec("RAD_MEAS", 3, {2, 3})}}};
     std::unique_ptr<TStreetStructure> s = LoadBytes(f.Bytes());
     EXPECT_EQ(s->Lists(BortTypeCode).MaxId(), 7);
     EXPECT_EQ(s->Lists(BortTypeCode).AddNew()->ID(), 8);
-    ASSERT_EQ(s->Lists(RoadWallTypeCode).Count(), 2);
-    EXPECT_EQ(s->Lists(RoadWallTypeCode).Items(1)->ID(), 3);
-    EXPECT_EQ(s->Lists(RoadWallTypeCode).MaxId(), 3);
-    EXPECT_EQ(s->Lists(RoadWallTypeCode).FindById(3), s->Lists(RoadWallTypeCode).Items(1));
-    EXPECT_EQ(s->Lists(RoadWallTypeCode).FindById(2), nullptr);
+    ASSERT_EQ(s->Lists(PlainLine).Count(), 2);
+    EXPECT_EQ(s->Lists(PlainLine).Items(1)->ID(), 3);
+    EXPECT_EQ(s->Lists(PlainLine).MaxId(), 3);
+    EXPECT_EQ(s->Lists(PlainLine).FindById(3), s->Lists(PlainLine).Items(1));
+    EXPECT_EQ(s->Lists(PlainLine).FindById(2), nullptr);
 
     // A list whose type has no class can neither make nor read items.
     const std::string e = ErrorOf([&] { s->Lists(0).AddNew(); });
@@ -53,7 +53,7 @@ TEST_F(ItemsTest, RecordHeadReadIntoAnExistingItem) {
     EXPECT_TRUE(item->Comment().Empty());
     EXPECT_EQ(item->GetCaption(), Cp1251String("<<two>>"));
 
-    TMemoryStream wrong(Rec("ROADWALL", 1).Bytes().Data());
+    TMemoryStream wrong(Rec("RAD_MEAS", 1).Bytes().Data());
     std::string e = ErrorOf([&] { item->LoadFromStream(wrong); });
     EXPECT_NE(e.find("TAbstractItem.LoadFromStream: Ident<>BORT    "), std::string::npos) << e;
     TMemoryStream noHead(sptest::ByteBuilder().Tag("ITEMX").Data());
@@ -180,7 +180,7 @@ TEST_F(ItemsTest, JoiningLinesAndOutlines) {
     EXPECT_FALSE(a->CanLinkWith(c)); // an inner vertex is shared
     const std::string e = ErrorOf([&] { a->LinkWith(c); });
     EXPECT_NE(e.find("TAbstractItem.LinkWith: CanLinkWith=FALSE."), std::string::npos) << e;
-    EXPECT_FALSE(a->CanLinkWith(MakeItem(S, RoadWallTypeCode, {{10, 0, 0}, {10, 20, 0}}))); // another type
+    EXPECT_FALSE(a->CanLinkWith(MakeItem(S, PlainLine, {{10, 0, 0}, {10, 20, 0}}))); // another type
 
     TStreetPointRec *p[6];
     const TXYZ pos[6] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}, {20, 0, 0}, {20, 10, 0}};
@@ -201,7 +201,7 @@ TEST_F(ItemsTest, JoiningLinesAndOutlines) {
 }
 
 TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
-    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+    TAbstractItem *axis = MakeItem(S, PlainLine, {{0, -10, 0}, {100, -10, 0}});
     TAbstractItem *item = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     item->SetComment(Cp("оригинал"));
     item->SetReferAxis(axis);
@@ -215,7 +215,7 @@ TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
 
     // Into another street: the reference finds that street's item of the same type and id.
     TStreetStructure other;
-    TAbstractItem *otherAxis = MakeItem(other, RoadWallTypeCode, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *otherAxis = MakeItem(other, PlainLine, {{0, 0, 0}, {1, 0, 0}});
     ASSERT_EQ(otherAxis->ID(), axis->ID());
     TAbstractItem *there = item->CloneTo(other, {0, 0, 0}, {0, 0, 0});
     EXPECT_EQ(there->Street(), &other);
@@ -223,7 +223,7 @@ TEST_F(ItemsTest, CloningKeepsReferencesBoundInTheTarget) {
 }
 
 TEST_F(ItemsTest, FreeingPurgesEveryReference) {
-    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+    TAbstractItem *axis = MakeItem(S, PlainLine, {{0, -10, 0}, {100, -10, 0}});
     TAbstractItem *item = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     TAbstractItem *keep = MakeItem(S, BortTypeCode, {{0, 5, 0}, {10, 5, 0}});
     item->SetReferAxis(axis);
@@ -238,7 +238,7 @@ TEST_F(ItemsTest, FreeingPurgesEveryReference) {
     S.Selection().AddItem(axis);
     S.Selection().AddItem(item);
 
-    S.Lists(RoadWallTypeCode).Delete(axis);
+    S.Lists(PlainLine).Delete(axis);
     EXPECT_EQ(item->ReferAxis.Items(0), nullptr);
     EXPECT_EQ(keep->ReferAxis.Items(0), nullptr);
     EXPECT_EQ(S.GetMainAxis(), nullptr);

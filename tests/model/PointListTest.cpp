@@ -67,7 +67,7 @@ TEST_F(PointListTest, MovingASharedVertexReachesEveryItemSharingIt) {
 // (the plan hidden, the program headless) the street may be saved and the geometry built again, and the
 // second change must mark the street modified, reach the item's caches and its neighbours' geometry.
 TEST_F(PointListTest, ASecondChangeBeforeADrawingRecordsItself) {
-    TAbstractItem *axis = MakeItem(S, RoadWallTypeCode, {{0, -50, 0}, {100, -50, 0}});
+    TAbstractItem *axis = MakeItem(S, PlainLine, {{0, -50, 0}, {100, -50, 0}});
     auto *line =
         static_cast<TCountingLine *>(MakeItem(S, CountingLine, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}}));
     TStreetPointRec *shared = line->Points.PointRec(0);
@@ -155,7 +155,7 @@ TEST_F(PointListTest, SplinesOnlyWhereNoOtherLineSharesAnInnerVertex) {
     TAbstractItem *point = MakeItemOn(S, KolodTypeCode, {a->Points.PointRec(1)});
     EXPECT_TRUE(a->Points.CanBuildSpline()); // a point item has control points
     TAbstractItem *b =
-        MakeItemOn(S, RoadWallTypeCode, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 20, 0})});
+        MakeItemOn(S, PlainLine, {a->Points.PointRec(1), S.Pool().AddPointRec({10, 20, 0})});
     EXPECT_FALSE(a->Points.CanBuildSpline());
     a->Points.EnsureGeometry();
     EXPECT_EQ(a->Points.Dense().size(), 3u); // a polyline although Spline is set
@@ -167,7 +167,7 @@ TEST_F(PointListTest, EdgesBetweenConsecutiveCurveVerticesFollowTheCurve) {
     TAbstractItem *curve = MakeItem(S, ArcCoordsTypeCode, {{0, 0, 0}, {10, 5, 0}, {20, 0, 0}});
     TStreetPointRec *v0 = curve->Points.PointRec(0), *v1 = curve->Points.PointRec(1);
     TAbstractItem *forward = MakeItemOn(S, BortTypeCode, {S.Pool().AddPointRec({-5, 0, 0}), v0, v1});
-    TAbstractItem *backward = MakeItemOn(S, RoadWallTypeCode, {v1, v0});
+    TAbstractItem *backward = MakeItemOn(S, PlainLine, {v1, v0});
     curve->Points.EnsureGeometry();
     const TXYZArray &cd = curve->Points.Dense();
     const int a = curve->Points.DenseIndex()[0], b = curve->Points.DenseIndex()[1];
@@ -253,7 +253,7 @@ TEST_F(PointListTest, ZeroLengthSegmentsNeverGiveNaN) {
     EXPECT_TRUE(std::isfinite(t) && std::isfinite(along) && std::isfinite(off));
 
     // Every vertex on one spot.
-    TAbstractItem *dot = MakeItem(S, RoadWallTypeCode, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *dot = MakeItem(S, PlainLine, {{0, 0, 0}, {1, 0, 0}});
     dot->Points.SetPoint(1, {0, 0, 0});
     EXPECT_TRUE(std::isfinite(dot->Points.ParamAtDistance(1)));
     EXPECT_TRUE(dot->Points.Project({2, 2, 0}, t, along, off));
@@ -366,7 +366,7 @@ TEST_F(PointListTest, RecordReadAndWrittenAndNearDuplicatesCollapse) {
 TEST_F(PointListTest, RelativeMovesAndEdges) {
     TAbstractItem *line = MakeItem(S, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     TAbstractItem *sharer =
-        MakeItemOn(S, RoadWallTypeCode, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
+        MakeItemOn(S, PlainLine, {line->Points.PointRec(1), S.Pool().AddPointRec({10, 10, 0})});
     line->Points.StoreRelative({0, 0, 0});
     line->Points.RotateRelative({0, 0, 0}, static_cast<float>(std::numbers::pi / 2));
     EXPECT_NEAR(sharer->Points.GetPoint(0).y, 10, 1e-5);

@@ -65,7 +65,7 @@ TEST(ConnectedItems, TranslateMovesASharedVertexOnce) {
     TStreetStructure s;
     TAbstractItem *a = MakeItem(s, BortTypeCode, {{0, 0, 0}, {10, 0, 0}});
     TAbstractItem *b =
-        MakeItemOn(s, RoadWallTypeCode, {a->Points.PointRec(1), s.Pool().AddPointRec({10, 10, 0})});
+        MakeItemOn(s, PlainLine, {a->Points.PointRec(1), s.Pool().AddPointRec({10, 10, 0})});
     TAbstractItem *c = MakeItemOn(s, KolodTypeCode, {a->Points.PointRec(0)});
     TConnectedItems sel(false);
     sel.AddItem(a);
@@ -90,25 +90,25 @@ class MergeTest : public ::testing::Test {};
 TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
     TStreetStructure a;
     for (int i = 0; i < 9; ++i)
-        MakeItem(a, RoadWallTypeCode, {{0, float(100 + i), 0}, {1, float(100 + i), 0}});
+        MakeItem(a, PlainLine, {{0, float(100 + i), 0}, {1, float(100 + i), 0}});
     a.SetGroupValue(Cp1251String("Mine"), Cp1251String("ON"));
     a.SetGroupValue(Cp1251String("Shared"), Cp1251String("ON"));
 
     StreetFile f = StreetFile::Canonical();
     f.GrpNames = "Shared=OFF\r\nUsed=OFF\r\nUnused=ON\r\n";
     f.Points = {{1, 0, 0}, {2, 5, 0}, {3, 5, 5}};
-    f.StrConn = TRefs{{"ROADWALL", 3}};
+    f.StrConn = TRefs{{"RAD_MEAS", 3}};
     ItemRec c1 = Rec("BORT", 1, {1, 2});
-    c1.ReferAx = TRefs{{"ROADWALL", 3}};
+    c1.ReferAx = TRefs{{"RAD_MEAS", 3}};
     c1.Group = "Used";
     c1.Active = 0;
     ItemRec c2 = Rec("BORT", 2, {2, 3});
-    c2.ReferAx = TRefs{{"ROADWALL", 9}};
+    c2.ReferAx = TRefs{{"RAD_MEAS", 9}};
     c2.Group = "Shared";
     c2.Active = 0;
-    f.Lists = {{"BORT", {c1, c2}}, {"ROADWALL", {Rec("ROADWALL", 3, {1, 3}), Rec("ROADWALL", 4, {2, 3})}}};
+    f.Lists = {{"BORT", {c1, c2}}, {"RAD_MEAS", {Rec("RAD_MEAS", 3, {1, 3}), Rec("RAD_MEAS", 4, {2, 3})}}};
     std::unique_ptr<TStreetStructure> b = LoadBytes(f.Bytes());
-    TAbstractItem *wall3 = b->Lists(RoadWallTypeCode).FindById(3);
+    TAbstractItem *wall3 = b->Lists(PlainLine).FindById(3);
     TAbstractItem *curb1 = b->Lists(BortTypeCode).FindById(1);
     TAbstractItem *curb2 = b->Lists(BortTypeCode).FindById(2);
     ASSERT_EQ(curb1->ReferAxis.Items(0), wall3);
@@ -122,13 +122,13 @@ TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
     EXPECT_EQ(b->GetMainAxis(), nullptr); // what the other street named has left it
     EXPECT_EQ(wall3->Street(), &a);
     EXPECT_EQ(wall3->ID(), 10); // renumbered after A's walls
-    EXPECT_EQ(a.Lists(RoadWallTypeCode).FindById(11)->Points.Count(), 2);
+    EXPECT_EQ(a.Lists(PlainLine).FindById(11)->Points.Count(), 2);
     EXPECT_EQ(curb1->ID(), 1);
     EXPECT_EQ(a.Pool().MaxId(), 18 + 3);
     // The moved reference still names the moved wall, not A's own wall 3.
     EXPECT_EQ(curb1->ReferAxis.Items(0), wall3);
     // What B could not bind finds A's own wall 9, not the moved wall that is now number 9 + ...
-    EXPECT_EQ(curb2->ReferAxis.Items(0), a.Lists(RoadWallTypeCode).FindById(9));
+    EXPECT_EQ(curb2->ReferAxis.Items(0), a.Lists(PlainLine).FindById(9));
     // A keeps its main axis (none); groups used by the moved items come along unless A has them.
     EXPECT_EQ(a.GetMainAxis(), nullptr);
     EXPECT_EQ(a.GroupNames().Values(Cp1251String("Used")), Cp1251String("OFF"));
@@ -144,23 +144,23 @@ TEST_F(MergeTest, ReferencesAmongMovedItemsStayWithThem) {
 TEST_F(MergeTest, ADanglingReferenceNeverBindsToAMovedItem) {
     // B's curb refers to wall 2, which B lacks; B's only wall becomes A's wall 2 by renumbering.
     TStreetStructure a;
-    MakeItem(a, RoadWallTypeCode, {{0, 9, 0}, {1, 9, 0}});
+    MakeItem(a, PlainLine, {{0, 9, 0}, {1, 9, 0}});
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 5, 0}};
     ItemRec c = Rec("BORT", 1, {1, 2});
-    c.ReferAx = TRefs{{"ROADWALL", 2}};
-    f.Lists = {{"BORT", {c}}, {"ROADWALL", {Rec("ROADWALL", 7, {1, 2})}}};
+    c.ReferAx = TRefs{{"RAD_MEAS", 2}};
+    f.Lists = {{"BORT", {c}}, {"RAD_MEAS", {Rec("RAD_MEAS", 7, {1, 2})}}};
     std::unique_ptr<TStreetStructure> b = LoadBytes(f.Bytes());
     TAbstractItem *curb = b->Lists(BortTypeCode).Items(0);
     a.Merge(*b);
-    ASSERT_NE(a.Lists(RoadWallTypeCode).FindById(2), nullptr);
+    ASSERT_NE(a.Lists(PlainLine).FindById(2), nullptr);
     EXPECT_EQ(curb->ReferAxis.Items(0), nullptr);
 }
 
 class FragmentTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        axis = MakeItem(S, RoadWallTypeCode, {{0, -10, 0}, {100, -10, 0}});
+        axis = MakeItem(S, PlainLine, {{0, -10, 0}, {100, -10, 0}});
         road = MakeItem(S, RoadWayTypeCode, {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}});
         curb = MakeItemOn(S, BortTypeCode, {road->Points.PointRec(1), road->Points.PointRec(2)});
         road->SetReferAxis(axis);
@@ -189,7 +189,7 @@ TEST_F(FragmentTest, SharedVerticesAreWrittenOnceAndSharedAgain) {
         pts.push_back({p.x, p.y, p.z, road->Points.IdAt(i)});
     }
     ItemRec r = Rec("ROADWAY", road->ID(), {3, 4, 5, 6});
-    r.ReferAx = TRefs{{"ROADWALL", 1}};
+    r.ReferAx = TRefs{{"RAD_MEAS", 1}};
     ItemRec c = Rec("BORT", curb->ID(), {4, 5});
     c.ReferAx = TRefs{{"ROADWAY", 1}};
     EXPECT_EQ(buffer.Bytes(), sptest::FragmentBytes(pts, {r, c}));
@@ -216,7 +216,7 @@ TEST_F(FragmentTest, SharedVerticesAreWrittenOnceAndSharedAgain) {
 
     // Into another street: the axis reference finds that street's wall 1.
     TStreetStructure other;
-    TAbstractItem *otherWall = MakeItem(other, RoadWallTypeCode, {{5, 5, 0}, {6, 5, 0}});
+    TAbstractItem *otherWall = MakeItem(other, PlainLine, {{5, 5, 0}, {6, 5, 0}});
     const std::vector<TAbstractItem *> there = Paste(other);
     EXPECT_EQ(there[0]->ReferAxis.Items(0), otherWall);
     EXPECT_EQ(there[0]->Street(), &other);
@@ -226,7 +226,7 @@ TEST_F(FragmentTest, PastedIntoAnotherStreetReferencesBindOnlyToCopiedItems) {
     // The other street's wall 1 is no relative of the copied road's axis: the reference stays empty,
     // also after saving and reading (nothing pending is written that would bind it then).
     TStreetStructure other;
-    MakeItem(other, RoadWallTypeCode, {{5, 5, 0}, {6, 5, 0}});
+    MakeItem(other, PlainLine, {{5, 5, 0}, {6, 5, 0}});
     const std::vector<TAbstractItem *> there = Paste(other, false);
     ASSERT_EQ(there.size(), 2u);
     EXPECT_EQ(there[0]->ReferAxis.Items(0), nullptr);

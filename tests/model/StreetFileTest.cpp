@@ -36,23 +36,23 @@ StreetFile WithItems() {
     StreetFile f = StreetFile::Canonical();
     f.GrpNames = W("Видимые=ON\r\nСкрытые=OFF\r\n");
     f.Points = SomePoints();
-    f.StrConn = std::vector<std::pair<std::string, int32_t>>{{"ROADWALL", 4}};
+    f.StrConn = std::vector<std::pair<std::string, int32_t>>{{"RAD_MEAS", 4}};
     ItemRec road = Rec("ROADWAY", 1, {1, 2, 3, 4});
     road.Group = W("Видимые");
     road.Comment = W("проезжая часть");
     road.Comment2 = W("вторая");
-    road.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"ROADWALL", 4}};
+    road.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"RAD_MEAS", 4}};
     ItemRec hidden = Rec("ROADWAY", 3, {2, 5, 3});
     hidden.Active = 0;
     hidden.Group = W("Скрытые");
     ItemRec walk = Rec("TROTUAR", 2, {4, 3, 6});
     ItemRec bort = Rec("BORT", 7, {1, 2, 5, 6}, 1);
-    ItemRec wall = Rec("ROADWALL", 4, {5, 6, 9});
+    ItemRec wall = Rec("RAD_MEAS", 4, {5, 6, 9});
     wall.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"BORT", 7}};
     ItemRec curve = Rec("ARCCOORD", 1, {2, 5, 6});
     ItemRec kolod = Rec("KOLOD", 12, {9});
-    f.Lists = {{"ROADWAY", {road, hidden}}, {"TROTUAR", {walk}},   {"BORT", {bort}},
-               {"ROADWALL", {wall}},        {"ARCCOORD", {curve}}, {"KOLOD", {kolod}}};
+    f.Lists = {{"ROADWAY", {road, hidden}}, {"TROTUAR", {walk}}, {"BORT", {bort}},
+               {"ARCCOORD", {curve}},         {"KOLOD", {kolod}},  {"RAD_MEAS", {wall}}};
     return f;
 }
 
@@ -120,7 +120,7 @@ TEST_F(StreetFileTest, CanonicalFilesWriteBackByteForByte) {
 
 TEST_F(StreetFileTest, ReadingBindsReferencesAndAppliesGroups) {
     std::unique_ptr<TStreetStructure> s = LoadBytes(WithItems().Bytes());
-    TAbstractItem *wall = s->Lists(RoadWallTypeCode).FindById(4);
+    TAbstractItem *wall = s->Lists(PlainLine).FindById(4);
     TAbstractItem *bort = s->Lists(BortTypeCode).FindById(7);
     ASSERT_TRUE(wall && bort);
     EXPECT_EQ(s->GetMainAxis(), wall);
@@ -193,7 +193,7 @@ TEST_F(StreetFileTest, FilesFromElsewhereAreNormalisedOnce) {
              ItemRec one = Rec("BORT", 1, {3});
              ItemRec close = Rec("BORT", 2, {1, 2, 3});
              close.SplineTag = false;
-             close.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"ROADWALL", 99}};
+             close.ReferAx = std::vector<std::pair<std::string, int32_t>>{{"RAD_MEAS", 99}};
              ItemRec poly = Rec("ROADWAY", 5, {1, 3});
              f.Lists = {{"ROADWAY", {poly}}, {"BORT", {one, close}}};
              return f;
@@ -378,7 +378,7 @@ TEST_F(StreetFileTest, BadStreamsAreRefusedWithOffsetAndReason) {
          }),
          "negative count"},
         {"record of another class in a list", with([](StreetFile &f) {
-             f.Lists = {{"BORT", {Rec("ROADWALL", 1, {1, 2})}}};
+             f.Lists = {{"BORT", {Rec("RAD_MEAS", 1, {1, 2})}}};
          }),
          "Ident<>BORT    "},
         {"duplicate item id", with([](StreetFile &f) {

@@ -38,8 +38,12 @@ public:
 using TCountingOutline = TCountingItem<CountingOutline, TStandInShape::Outline>;
 using TCountingLine = TCountingItem<CountingLine, TStandInShape::Line>;
 
+// A plain line (a stand-in) for the tests that need any line type.
+constexpr TItemTypeCode PlainLine = RadiusMeasureTypeCode;
+using TPlainLine = TStandInItem<PlainLine, TStandInShape::Line>;
+
 // A line that draws with the library styles its comment names (a block, a line and a fill style).
-constexpr TItemTypeCode StyledLine = TramWayTypeCode;
+constexpr TItemTypeCode StyledLine = SlopeMeasureTypeCode;
 class TStyledLine : public TStandInItem<StyledLine, TStandInShape::Line> {
 public:
     void GetUsedNames(TUsedNames &names) const override {
@@ -56,6 +60,8 @@ inline void RegisterTestClasses() {
             ItemClasses.Register(std::make_unique<TItemClassOf<TCountingOutline>>(CountingOutline));
         if (!ItemClasses[CountingLine])
             ItemClasses.Register(std::make_unique<TItemClassOf<TCountingLine>>(CountingLine));
+        if (!ItemClasses[PlainLine])
+            ItemClasses.Register(std::make_unique<TItemClassOf<TPlainLine>>(PlainLine));
         if (!ItemClasses[StyledLine])
             ItemClasses.Register(std::make_unique<TItemClassOf<TStyledLine>>(StyledLine));
         return true;

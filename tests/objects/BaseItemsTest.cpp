@@ -37,7 +37,7 @@ TEST_F(BaseItems, RecordsWithTooFewVerticesAreDroppedAtLoad) {
     };
     const TCase cases[] = {
         {"DSGNFIGR", TestFigure, {1, 2}, false}, {"DSGNFIGR", TestFigure, {1, 2, 3}, true},
-        {"ROADWALL", TestLine, {1}, false},      {"ROADWALL", TestLine, {1, 2}, true},
+        {"LNDEFECT", TestLine, {1}, false},      {"LNDEFECT", TestLine, {1, 2}, true},
         {"KOLOD", TestPoint, {}, false},         {"KOLOD", TestPoint, {1}, true},
     };
     for (const TCase &c : cases) {

@@ -66,12 +66,12 @@ TEST_F(SurfaceRecords, CanonicalRecordsWriteBackByteForByte) {
         {"sidewalks, a passport axis",
          [] {
              StreetFile f = WithPoints();
-             ItemRec both = Polygon("TROTUAR", 1, {1, 2, 3, 4}, {{"ROADWALL", 9}});
+             ItemRec both = Polygon("TROTUAR", 1, {1, 2, 3, 4}, {{"LNDEFECT", 9}});
              both.Extra.Tag("TRMAT").Str(W("плитка")).Tag("TRPASPCT").Str(W("тротуар"));
              ItemRec material = Polygon("TROTUAR", 2, {2, 5, 6});
              material.Extra.Tag("TRMAT").Str(W("асфальт"));
              f.Lists = {{"TROTUAR", {both, material, Polygon("TROTUAR", 3, {4, 3, 6})}},
-                        {"ROADWALL", {Rec("ROADWALL", 9, {7, 8})}}};
+                        {"LNDEFECT", {Rec("LNDEFECT", 9, {7, 8})}}};
              return f;
          }},
         {"houses write both address tags always",

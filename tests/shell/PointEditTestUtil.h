@@ -29,9 +29,9 @@ using sptest::MakeItem;
 using sptest::MakeItemOn;
 using sptest::SaveBytes;
 
-// The types the tests use by shape: outlines (road way, sidewalk), an open line (wall stand-in), a point
+// The types the tests use by shape: outlines (road way, sidewalk), an open line (stand-in), a point
 // (stand-in) and an oriented point (test class).
-constexpr TItemTypeCode Outline = RoadWayTypeCode, Outline2 = TrotuarTypeCode, Line = RoadWallTypeCode,
+constexpr TItemTypeCode Outline = RoadWayTypeCode, Outline2 = TrotuarTypeCode, Line = LnDefectTypeCode,
                         Point = KolodTypeCode, Oriented = ReshetTypeCode;
 
 class TTestOriented : public TOrientPointItem {
@@ -42,6 +42,8 @@ public:
 inline void RegisterTestClasses() {
     RegisterObjects();
     RegisterStandInItemClasses();
+    if (ItemClasses[Line] == nullptr)
+        ItemClasses.Register(std::make_unique<TItemClassOf<TStandInItem<Line, TStandInShape::Line>>>(Line));
     if (ItemClasses[Oriented] == nullptr)
         ItemClasses.Register(std::make_unique<TItemClassOf<TTestOriented>>(Oriented));
 }

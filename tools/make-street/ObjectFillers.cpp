@@ -7,7 +7,10 @@
 #include "objects/House.h"
 #include "objects/Oboch.h"
 #include "objects/RegisterObjects.h"
+#include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
+#include "objects/RulerItem.h"
+#include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
 
 #include <string>
@@ -54,6 +57,20 @@ void UseObjectClasses() {
                 curb->SetComment(Cp("вне границ"));
             if (r % 3 == 0)
                 curb->SetWidth(0.1f);
+        }
+    });
+    SetStreetGenFiller(RoadWallTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *fence = As<TRoadWallItem>(item))
+            fence->SetKind(static_cast<int32_t>(r % 3));
+    });
+    SetStreetGenFiller(TramWayTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *tram = As<TTramWayItem>(item); tram && r % 4 == 0)
+            tram->SetRutWidth(1.524f);
+    });
+    SetStreetGenFiller(RulerTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *ruler = As<TRulerItem>(item)) {
+            ruler->SetColor(r % 2 ? MakeD3DColor(200, 0, 0, 255) : 0);
+            ruler->SetTextFlag(static_cast<uint8_t>(r % 3 == 0));
         }
     });
     SetStreetGenFiller(ObochTypeCode,

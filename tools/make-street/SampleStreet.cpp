@@ -3,6 +3,8 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "objects/RoadWallItem.h"
+#include "objects/RulerItem.h"
 
 #include <array>
 #include <cmath>
@@ -11,8 +13,8 @@
 
 namespace {
 
-constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8, Fence = 9,
-              Manhole = 27;
+constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8,
+              Fence = 9, TramLine = 18, RefPoints = 25, Manhole = 27;
 
 constexpr double Length = 160; // metres along the avenue
 constexpr double Step = 4;     // metres between vertices along an edge
@@ -53,12 +55,28 @@ public:
             item->Points.Insert(item->Points.Count(), Grid_[upper][static_cast<std::size_t>(k)]);
     }
 
-    void Line(int type, std::size_t edge, int k0, int k1) {
+    TAbstractItem *Line(int type, std::size_t edge, int k0, int k1) {
         if (!Has(type))
-            return;
+            return nullptr;
         TAbstractItem *item = Street_.Lists(type).AddNew();
         for (int k = k0; k <= k1; ++k)
             item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
+        return item;
+    }
+
+    // A fence on an edge, its symbols on the side away from the street.
+    void FenceLine(std::size_t edge, int32_t kind) {
+        if (auto *fence = dynamic_cast<TRoadWallItem *>(Line(Fence, edge, 0, Segments)))
+            fence->SetKind(kind);
+    }
+
+    // A line of its own vertices along the avenue, every `step` metres.
+    void OwnLine(int type, double across, double step) {
+        if (!Has(type))
+            return;
+        TAbstractItem *item = Street_.Lists(type).AddNew();
+        for (double along = 0; along <= Length + 1e-9; along += step)
+            item->Points.InsertNewPoint(item->Points.Count(), At(along, across));
     }
 
     // A building behind the fence: a block of its own vertices.
@@ -66,7 +84,8 @@ public:
         if (!Has(House))
             return;
         TAbstractItem *item = Street_.Lists(House).AddNew();
-        const TXYZ corners[] = {At(along0, across0), At(along1, across0), At(along1, across1), At(along0, across1)};
+        const TXYZ corners[] = {At(along0, across0), At(along1, across0), At(along1, across1),
+                                At(along0, across1)};
         for (const TXYZ &corner : corners)
             item->Points.InsertNewPoint(item->Points.Count(), corner);
     }
@@ -91,8 +110,16 @@ public:
         }
         for (std::size_t edge : {2, 3, 4, 5})
             Line(Curb, edge, 0, Segments);
-        Line(Fence, 0, 0, Segments);
-        Line(Fence, 7, 0, Segments);
+        FenceLine(0, TRoadWallItem::Left);
+        FenceLine(7, TRoadWallItem::Right);
+        OwnLine(TramLine, 6, 8);
+        if (Has(RefPoints)) {
+            TAbstractItem *points = Street_.Lists(RefPoints).AddNew();
+            for (const double along : {30.0, 80.0, 130.0})
+                points->Points.InsertNewPoint(points->Points.Count(), At(along, -17));
+            if (auto *ruler = dynamic_cast<TRulerItem *>(points))
+                ruler->SetColor(MakeD3DColor(200, 0, 0, 255));
+        }
         Building(12, 48, -18, -30);
         Building(60, 92, -18, -26);
         Building(104, 148, 18, 28);

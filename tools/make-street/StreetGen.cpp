@@ -25,6 +25,9 @@ enum TRole {
     Shoulder,
     Divider,
     House,
+    Fence,
+    TramLine,
+    RefPoints,
     RoleCount
 };
 
@@ -34,11 +37,14 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {8, 18},      // curbs and other lines on the surfaces' edges
     {26},         // curves
     {27, 22, 29}, // manholes, signs, traffic lights
-    {35, 9},      // guide axes (a plain line while the axis class is missing)
+    {35},         // guide axes
     {4},          // lawns along the first row
     {5},          // shoulders along the first row, between the lawns
     {1},          // dividing strips in the second row, every fourth block
     {6},          // houses beyond the sidewalks
+    {9},          // fences beyond the sidewalks, every other block
+    {18},         // tram lines along the middle of the road way
+    {25},         // reference points beside the street now and then
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -48,6 +54,7 @@ constexpr double RowWidth = 3.5;      // metres between vertex lines
 constexpr int BlocksPerGuide = 100;   // one guide line per this many blocks
 constexpr double GuideSpacing = 20.0; // metres between guide-line vertices
 constexpr int BlocksPerHouse = 4;     // one house beyond the sidewalk per this many blocks
+constexpr int BlocksPerRuler = 8;     // one reference-point item per this many blocks
 
 std::map<int, TStreetGenFiller> &Fillers() {
     static std::map<int, TStreetGenFiller> fillers;
@@ -88,6 +95,11 @@ public:
             MakePoint(b);
             if (Pattern(b) % BlocksPerHouse == 0)
                 MakeHouse(b);
+            if (b % 2 == 0)
+                MakeAlong(Types_[Fence], b, Rows * RowWidth + 1.5);
+            MakeAlong(Types_[TramLine], b, 2.5 * RowWidth);
+            if (b % BlocksPerRuler == 0)
+                MakeRuler(b);
         }
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
@@ -233,6 +245,30 @@ private:
         for (const TXYZ &p : {TXYZ{x0, y0, 0}, TXYZ{x1, y0, 0}, TXYZ{x1, y1, 0}, TXYZ{x0, y1, 0}})
             item->Points.InsertNewPoint(item->Points.Count(), p);
         Refer(item, block);
+    }
+
+    // A line of its own three vertices along the block at the height y.
+    void MakeAlong(int type, int block, double y) {
+        if (type < 0)
+            return;
+        TAbstractItem *item = NewItem(type);
+        const double x0 = block * BlockSegments * Spacing, half = BlockSegments * Spacing / 2;
+        for (int i = 0; i < 3; ++i)
+            item->Points.InsertNewPoint(
+                i, {static_cast<float>(x0 + i * half + Jitter()), static_cast<float>(y + Jitter()), 0});
+        Refer(item, block);
+    }
+
+    // Reference points below the first row.
+    void MakeRuler(int block) {
+        const int type = Types_[RefPoints];
+        if (type < 0)
+            return;
+        TAbstractItem *item = NewItem(type);
+        const double x0 = block * BlockSegments * Spacing;
+        for (int i = 0; i < 3; ++i)
+            item->Points.InsertNewPoint(
+                i, {static_cast<float>(x0 + 4 + 10 * i), static_cast<float>(-2.5 - i), 0});
     }
 
     void MakeEdgeLine(int line, int block) {
