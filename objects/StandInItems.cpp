@@ -18,6 +18,5 @@ void RegisterStandInItemClasses() {
     RegisterIfFree<TrotuarTypeCode, TStandInShape::Outline>();
     RegisterIfFree<BortTypeCode, TStandInShape::Line>();
     RegisterIfFree<RoadWallTypeCode, TStandInShape::Line>();
-    RegisterIfFree<ArcCoordsTypeCode, TStandInShape::Line>();
     RegisterIfFree<KolodTypeCode, TStandInShape::Point>();
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ enum TRole {
     Shoulder,
     Divider,
     House,
+    Marking,
     RoleCount
 };
 
@@ -39,6 +41,7 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {5},          // shoulders along the first row, between the lawns
     {1},          // dividing strips in the second row, every fourth block
     {6},          // houses beyond the sidewalks
+    {10},         // line markings on the carriageway's edge lines and its lane line
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -85,6 +88,11 @@ public:
             MakeEdgeLine(Rows - 1, b);
             if (b % 4 == 1)
                 MakeCurve(b);
+            if (b % 4 == 3)
+                MakeCurve(b, 1);
+            MakeMarking(1, b, TStreetGenMarkingPlace::RoadLeft);
+            MakeMarking(2, b, TStreetGenMarkingPlace::Lane);
+            MakeMarking(Rows - 1, b, TStreetGenMarkingPlace::RoadRight);
             MakePoint(b);
             if (b % BlocksPerHouse == 0)
                 MakeHouse(b);
@@ -120,7 +128,7 @@ private:
         }
     }
 
-    TAbstractItem *NewItem(int type) {
+    TAbstractItem *NewItem(int type, std::optional<uint32_t> random = std::nullopt) {
         TAbstractItem *item = Street_.Lists(type).AddNew();
         ++Made_;
         if (Made_ % 5 == 0)
@@ -130,7 +138,7 @@ private:
         if (Made_ % 11 == 0)
             item->SetComment2(Cp("примечание"));
         if (auto it = Fillers().find(type); it != Fillers().end())
-            it->second(*item, Next());
+            it->second(*item, random ? *random : Next());
         return item;
     }
 
@@ -212,14 +220,27 @@ private:
         Refer(item, block);
     }
 
-    void MakeCurve(int block) {
+    // Three vertices of a vertex line: on line 0 under the lawns' and shoulders' edges, on line 1 under a
+    // curb and an edge marking as well.
+    void MakeCurve(int block, int line = 0) {
         const int type = Types_[Curve];
         if (type < 0)
             return;
         TAbstractItem *item = NewItem(type);
         const int k0 = block * BlockSegments + 4;
         for (int k = k0; k < k0 + 3; ++k)
-            item->Points.Insert(item->Points.Count(), Vertex(0, k));
+            item->Points.Insert(item->Points.Count(), Vertex(line, k));
+    }
+
+    // A marking along the block's stretch of a vertex line; its filler learns the line's place.
+    void MakeMarking(int line, int block, TStreetGenMarkingPlace place) {
+        const int type = Types_[Marking];
+        if (type < 0)
+            return;
+        TAbstractItem *item = NewItem(type, (Next() & ~3u) | static_cast<uint32_t>(place));
+        const int k0 = block * BlockSegments;
+        for (int k = k0; k <= k0 + BlockSegments; ++k)
+            item->Points.Insert(item->Points.Count(), Vertex(line, k));
     }
 
     void MakePoint(int block) {

@@ -17,6 +17,11 @@ struct TStreetGenOptions {
     uint32_t Seed = 1;
 };
 
+// Where a generated line marking lies, given to its filler in the two low bits of the random number: on
+// the lane line between the two carriageway rows, or on an edge line with the carriageway to its left
+// or to its right (looking along the line).
+enum class TStreetGenMarkingPlace : uint32_t { Lane = 0, RoadLeft = 1, RoadRight = 2 };
+
 // Sets the fields a generated item of its class should carry beyond the record head (nothing by default).
 using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler);
