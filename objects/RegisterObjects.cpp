@@ -1,8 +1,10 @@
 #include "objects/RegisterObjects.h"
 
+#include "objects/ArcCoordsItem.h"
 #include "objects/BortItem.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
+#include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/RazdPol.h"
 #include "objects/RoadWallItem.h"
@@ -23,6 +25,8 @@ void RegisterObjects() {
         RegisterRoadWallItem();
         RegisterTramWayItem();
         RegisterRulerItem();
+        RegisterArcCoordsItem();
+        RegisterLineRazmetItem();
         return true;
     }();
     (void)done;

@@ -17,6 +17,5 @@ void RegisterStandInItemClasses() {
     RegisterIfFree<RoadWayTypeCode, TStandInShape::Outline>();
     RegisterIfFree<TrotuarTypeCode, TStandInShape::Outline>();
     RegisterIfFree<BortTypeCode, TStandInShape::Line>();
-    RegisterIfFree<ArcCoordsTypeCode, TStandInShape::Line>();
     RegisterIfFree<KolodTypeCode, TStandInShape::Point>();
 }

@@ -70,7 +70,5 @@ public:
 };
 
 // Registers the stand-ins for every type code they cover that has no class registered: 2 "ROADWAY ",
-// 3 "TROTUAR " (outlines) and 8 "BORT    " (a line) where their classes are not,
-// 26 "ARCCOORD" (lines; a curve has no fields of its own, so its stand-in writes the same record as the
-// real class), 27 "KOLOD   " (a point).
+// 3 "TROTUAR " (outlines) and 8 "BORT    " (a line) where their classes are not, 27 "KOLOD   " (a point).
 void RegisterStandInItemClasses();

@@ -146,7 +146,8 @@ TEST_F(ItemsTest, DrawingAppliesThePlacementAndDrawsTypeByType) {
     const TDxMatrix before = renderer.World().GetMatrix();
     const TDxDrawParams params{&renderer, {5, 0, 0}, 1000};
     renderer.BeginDraw();
-    S.Draw(params, TItemTypeSet{BortTypeCode, ArcCoordsTypeCode}, 1);
+    // Both layers: the curve draws on the technical one.
+    S.Draw(params, TItemTypeSet{BortTypeCode, ArcCoordsTypeCode}, 3);
     renderer.EndDraw();
     EXPECT_EQ(renderer.World().GetMatrix(), before);
     EXPECT_TRUE(S.Lists(KolodTypeCode).Dirty);

@@ -5,6 +5,7 @@
 #include "model/AbstractItem.h"
 #include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
+#include "objects/ArcCoordsItem.h"
 #include "objects/StandInItems.h"
 #include "support/StreetBuild.h"
 
@@ -56,6 +57,8 @@ public:
 inline void RegisterTestClasses() {
     static const bool done = [] {
         RegisterStandInItemClasses();
+        if (!ItemClasses[ArcCoordsTypeCode])
+            RegisterArcCoordsItem();
         if (!ItemClasses[CountingOutline])
             ItemClasses.Register(std::make_unique<TItemClassOf<TCountingOutline>>(CountingOutline));
         if (!ItemClasses[CountingLine])

@@ -1,5 +1,7 @@
 #include "StreetBytes.h"
 
+#include <algorithm>
+
 namespace sptest {
 
 std::string Ident(const std::string &text) {
@@ -122,6 +124,25 @@ std::vector<uint8_t> StreetFile::Bytes() const {
     }
     b.Append(Trailer);
     return b.Data();
+}
+
+ByteBuilder LnParamsBytes(const std::vector<LnParamRow> &rows) {
+    auto text = [](ByteBuilder &b, const std::string &t) {
+        const std::size_t n = std::min<std::size_t>(t.size(), 255);
+        b.U8(static_cast<uint8_t>(n)).Bytes(std::string_view(t).substr(0, n));
+        for (std::size_t i = n; i < 255; ++i)
+            b.U8(0);
+    };
+    ByteBuilder b;
+    b.I32(static_cast<int32_t>(rows.size())).I32(788);
+    for (const LnParamRow &r : rows) {
+        text(b, r.Name);
+        text(b, r.TextureFile);
+        b.F32(r.Period).F32(r.Disp1).F32(r.Disp2);
+        text(b, r.Description);
+        b.F32(r.SqCoeff).U8(r.FullPeriods).U8(r.Yellow).U8(r.Plastic).U8(r.CountItems);
+    }
+    return b;
 }
 
 std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points,

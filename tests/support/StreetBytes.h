@@ -98,6 +98,18 @@ struct FragmentPoint {
 std::vector<uint8_t> FragmentBytes(const std::vector<FragmentPoint> &points,
                                    const std::vector<ItemRec> &items);
 
+// A line-marking record as a street file stores it: name, texture file, period, two lateral offsets,
+// description, area coefficient and four flag bytes; texts as a length byte and 255 bytes, zero-padded.
+struct LnParamRow {
+    std::string Name, TextureFile;
+    float Period = 0, Disp1 = 0, Disp2 = 0;
+    std::string Description;
+    float SqCoeff = 0;
+    uint8_t FullPeriods = 0, Yellow = 0, Plastic = 0, CountItems = 0;
+};
+// What follows the "LNPARAMS" tag (StreetFile::LnParams): the count, the record size 788, the records.
+ByteBuilder LnParamsBytes(const std::vector<LnParamRow> &rows);
+
 // 8 bytes, blank-padded.
 std::string Ident(const std::string &text);
 

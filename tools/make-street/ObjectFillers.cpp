@@ -5,6 +5,7 @@
 
 #include "objects/BortItem.h"
 #include "objects/House.h"
+#include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/RegisterObjects.h"
 #include "objects/RoadWallItem.h"
@@ -71,6 +72,25 @@ void UseObjectClasses() {
         if (auto *ruler = As<TRulerItem>(item)) {
             ruler->SetColor(r % 2 ? MakeD3DColor(200, 0, 0, 255) : 0);
             ruler->SetTextFlag(static_cast<uint8_t>(r % 3 == 0));
+        }
+    });
+    // Codes of the default marking table, one that no table has, and mirrored strips: the edge codes' strip
+    // lies right of the line, so an edge line with the carriageway on its left is mirrored.
+    static const std::vector<Cp1251String> laneCodes = {Cp("1.5"), Cp("1.1"), Cp("1.6"), Cp("1.3"), Cp("1.11"),
+                                                        Cp("1.7"), Cp("1.9"), Cp("1.10"), Cp("1.4"), Cp("1.8")};
+    static const std::vector<Cp1251String> edgeCodes = {Cp("1.2.1"), Cp("1.2.2")};
+    SetStreetGenFiller(LineRazmetTypeCode, [](TAbstractItem &item, uint32_t r) {
+        auto *marking = As<TLineRazmetItem>(item);
+        if (!marking)
+            return;
+        const auto place = static_cast<TStreetGenMarkingPlace>(r & 3u);
+        const uint32_t pick = r >> 2;
+        if (place == TStreetGenMarkingPlace::Lane) {
+            marking->SetGost(pick % 13 == 0 ? Cp("9.99") : Pick(laneCodes, pick / 13));
+            marking->SetMirror(pick % 5 == 0 ? 1 : 0);
+        } else {
+            marking->SetGost(Pick(edgeCodes, pick));
+            marking->SetMirror(place == TStreetGenMarkingPlace::RoadLeft ? 1 : 0);
         }
     });
     SetStreetGenFiller(ObochTypeCode,

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ enum TRole {
     Fence,
     TramLine,
     RefPoints,
+    Marking,
     RoleCount
 };
 
@@ -45,6 +47,7 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {9},          // fences beyond the sidewalks, every other block
     {18},         // tram lines along the middle of the road way
     {25},         // reference points beside the street now and then
+    {10},         // line markings on the carriageway's edge lines and its lane line
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -92,13 +95,18 @@ public:
             MakeEdgeLine(Rows - 1, b);
             if (Pattern(b) % 4 == 1)
                 MakeCurve(b);
+            if (Pattern(b) % 4 == 3)
+                MakeCurve(b, 1);
+            MakeMarking(1, b, TStreetGenMarkingPlace::RoadLeft);
+            MakeMarking(2, b, TStreetGenMarkingPlace::Lane);
+            MakeMarking(Rows - 1, b, TStreetGenMarkingPlace::RoadRight);
             MakePoint(b);
             if (Pattern(b) % BlocksPerHouse == 0)
                 MakeHouse(b);
-            if (b % 2 == 0)
+            if (Pattern(b) % 2 == 0)
                 MakeAlong(Types_[Fence], b, Rows * RowWidth + 1.5);
             MakeAlong(Types_[TramLine], b, 2.5 * RowWidth);
-            if (b % BlocksPerRuler == 0)
+            if (Pattern(b) % BlocksPerRuler == 0)
                 MakeRuler(b);
         }
         Street_.SetName(Cp("Генерированная улица"));
@@ -150,7 +158,7 @@ private:
         }
     }
 
-    TAbstractItem *NewItem(int type) {
+    TAbstractItem *NewItem(int type, std::optional<uint32_t> random = std::nullopt) {
         TAbstractItem *item = Street_.Lists(type).AddNew();
         ++Made_;
         if (Made_ % 5 == 0)
@@ -160,7 +168,7 @@ private:
         if (Made_ % 11 == 0)
             item->SetComment2(Cp("примечание"));
         if (auto it = Fillers().find(type); it != Fillers().end())
-            it->second(*item, Next());
+            it->second(*item, random ? *random : Next());
         return item;
     }
 
@@ -284,14 +292,27 @@ private:
         Refer(item, block);
     }
 
-    void MakeCurve(int block) {
+    // Three vertices of a vertex line: on line 0 under the lawns' and shoulders' edges, on line 1 under a
+    // curb and an edge marking as well.
+    void MakeCurve(int block, int line = 0) {
         const int type = Types_[Curve];
         if (type < 0)
             return;
         TAbstractItem *item = NewItem(type);
         const int k0 = block * BlockSegments + 4;
         for (int k = k0; k < k0 + 3; ++k)
-            item->Points.Insert(item->Points.Count(), Vertex(0, k));
+            item->Points.Insert(item->Points.Count(), Vertex(line, k));
+    }
+
+    // A marking along the block's stretch of a vertex line; its filler learns the line's place.
+    void MakeMarking(int line, int block, TStreetGenMarkingPlace place) {
+        const int type = Types_[Marking];
+        if (type < 0)
+            return;
+        TAbstractItem *item = NewItem(type, (Next() & ~3u) | static_cast<uint32_t>(place));
+        const int k0 = block * BlockSegments;
+        for (int k = k0; k <= k0 + BlockSegments; ++k)
+            item->Points.Insert(item->Points.Count(), Vertex(line, k));
     }
 
     void MakePoint(int block) {

@@ -31,6 +31,11 @@ int StreetGenBlocks(const TStreetGenOptions &options);
 // not repeat).
 double StreetGenMiddlePeriodStart(const TStreetGenOptions &options);
 
+// Where a generated line marking lies, given to its filler in the two low bits of the random number: on
+// the lane line between the two carriageway rows, or on an edge line with the carriageway to its left
+// or to its right (looking along the line).
+enum class TStreetGenMarkingPlace : uint32_t { Lane = 0, RoadLeft = 1, RoadRight = 2 };
+
 // Sets the fields a generated item of its class should carry beyond the record head (nothing by default).
 using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler);
