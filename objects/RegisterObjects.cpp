@@ -1,6 +1,9 @@
 #include "objects/RegisterObjects.h"
 
 #include "objects/BortItem.h"
+#include "objects/DesignBlock.h"
+#include "objects/DesignFigure.h"
+#include "objects/DesignLine.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
 #include "objects/Oboch.h"
@@ -17,6 +20,9 @@ void RegisterObjects() {
         RegisterObochItem();
         RegisterHouseItem();
         RegisterBortItem();
+        RegisterDesignFigureItem();
+        RegisterDesignLineItem();
+        RegisterDesignBlockItem();
         return true;
     }();
     (void)done;
