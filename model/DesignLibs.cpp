@@ -1,5 +1,6 @@
 #include "model/DesignLibs.h"
 
+#include "engine/DxTexture.h"
 #include "engine/StreetError.h"
 #include "model/ItemList.h"
 #include "model/StreamTags.h"
@@ -137,6 +138,27 @@ void TDsnPicture::SaveToStream(TStream &stream) const {
 
 TDsnBlockDef::TDsnBlockDef() {
     Bitmap.OnChange = [this] { TextureValid = false; };
+}
+
+TDsnBlockDef::~TDsnBlockDef() = default;
+
+TTextureSurface *TDsnBlockDef::GetTexture() {
+    if (!TextureValid || !Texture_) {
+        // A new surface each time: assigning a picture without pixels would keep the old one.
+        Texture_ = std::make_unique<TTextureSurface>();
+        Texture_->MinFilter = 2;
+        Texture_->MagFilter = 2;
+        Texture_->ColorArg1 = 0;
+        Texture_->ColorArg2 = 1;
+        Texture_->ColorOp = 0;
+        if (!Bitmap.Bitmap().Empty()) {
+            TBitmap picture = Bitmap.Bitmap();
+            picture.SetPixelFormat(TPixelFormat::pf32bit);
+            Texture_->Assign(picture);
+        }
+        TextureValid = true;
+    }
+    return Texture_.get();
 }
 
 bool TDsnBlockDef::LoadFromStream(TStream &stream) {

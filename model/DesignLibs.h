@@ -12,6 +12,8 @@
 #include "model/BatchSeam.h"
 #include "platform/gdi/Bitmap.h"
 
+class TTextureSurface;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,6 +52,7 @@ class TDsnBlockDef {
 public:
     // Outside any library (the default block); library definitions come from TDsnBlockDefList::Add.
     TDsnBlockDef();
+    ~TDsnBlockDef();
     TDsnBlockDef(const TDsnBlockDef &) = delete;
     TDsnBlockDef &operator=(const TDsnBlockDef &) = delete;
 
@@ -63,6 +66,9 @@ public:
     int32_t AnchorX = 0, AnchorY = 0;
 
     void SetName(const Cp1251String &name) { Name = name; }
+    // The texture of the picture, made on first use after each change: filtered anisotropically where the
+    // device can, picture added to the vertex colour. A picture without pixels gives a texture without one.
+    TTextureSurface *GetTexture();
     // The block record; false (nothing read) when "BLOCKDEF" does not stand next.
     bool LoadFromStream(TStream &stream);
     void SaveToStream(TStream &stream) const;
@@ -70,6 +76,7 @@ public:
 private:
     friend class TDsnBlockDefList;
     TDsnBlockDefList *Library_ = nullptr;
+    std::unique_ptr<TTextureSurface> Texture_;
 };
 
 class TDsnBlockDefList {

@@ -2,6 +2,9 @@
 
 #include "objects/ArcCoordsItem.h"
 #include "objects/BortItem.h"
+#include "objects/DesignBlock.h"
+#include "objects/DesignFigure.h"
+#include "objects/DesignLine.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
 #include "objects/LineRazmetItem.h"
@@ -27,6 +30,9 @@ void RegisterObjects() {
         RegisterRulerItem();
         RegisterArcCoordsItem();
         RegisterLineRazmetItem();
+        RegisterDesignFigureItem();
+        RegisterDesignLineItem();
+        RegisterDesignBlockItem();
         return true;
     }();
     (void)done;

@@ -106,7 +106,7 @@ enum D3DSAMPLERSTATETYPE : int32_t {
 
 constexpr DWORD D3DTEXF_POINT = 1;
 constexpr DWORD D3DTEXF_LINEAR = 2;
-constexpr DWORD D3DTEXF_ANISOTROPIC = 3; // sampled as linear
+constexpr DWORD D3DTEXF_ANISOTROPIC = 3; // linear, anisotropic where the device can (MaxAnisotropy)
 constexpr DWORD D3DTADDRESS_WRAP = 1;
 constexpr DWORD D3DTADDRESS_CLAMP = 3;
 
@@ -129,6 +129,9 @@ struct D3DCAPS9 {
     DWORD MaxTextureHeight;
     // Ours: the largest side of a viewport given to SetViewport.
     DWORD MaxViewportSize;
+    // The degree of anisotropy the anisotropic filter samples with; 1 where the device has none (the
+    // filter then samples as linear).
+    DWORD MaxAnisotropy;
 };
 
 struct D3DLOCKED_RECT {

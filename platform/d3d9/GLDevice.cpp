@@ -24,6 +24,11 @@ namespace {
 
 using TGL = QOpenGLFunctions_3_3_Core;
 
+// GL_TEXTURE_MAX_ANISOTROPY and GL_MAX_TEXTURE_MAX_ANISOTROPY (core in 4.6, same values in the
+// anisotropic-filtering extensions).
+constexpr GLenum GLTextureMaxAnisotropy = 0x84FE;
+constexpr GLenum GLMaxTextureMaxAnisotropy = 0x84FF;
+
 std::atomic<bool> smallPrimitiveFilter{true};
 
 // The context a device and its textures draw with. Textures keep it alive (as resources keep their
@@ -471,7 +476,7 @@ public:
     }
 
     void GetDeviceCaps(D3DCAPS9 &caps) override {
-        caps = {maxTextureSize_, maxTextureSize_, static_cast<DWORD>(maxViewportSide_ - 2)};
+        caps = {maxTextureSize_, maxTextureSize_, static_cast<DWORD>(maxViewportSide_ - 2), maxAnisotropy_};
     }
 
     void DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
@@ -669,6 +674,15 @@ private:
         GLint maxTex = 0;
         gl.glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTex);
         maxTextureSize_ = static_cast<UINT>(std::max(maxTex, 1));
+        // Anisotropic filtering is core only from GL 4.6; before, an extension offers it.
+        maxAnisotropy_ = 1;
+        const QOpenGLContext *current = QOpenGLContext::currentContext();
+        if (current && (current->hasExtension("GL_EXT_texture_filter_anisotropic") ||
+                        current->hasExtension("GL_ARB_texture_filter_anisotropic"))) {
+            GLfloat maxAniso = 1;
+            gl.glGetFloatv(GLMaxTextureMaxAnisotropy, &maxAniso);
+            maxAnisotropy_ = static_cast<UINT>(std::clamp(maxAniso, 1.0f, 16.0f));
+        }
         CheckGLError(gl, call);
     }
 
@@ -831,6 +845,11 @@ private:
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, filter(s.MagFilter));
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
+            if (maxAnisotropy_ > 1) {
+                const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+                gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
+                                       anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
+            }
             stateDirty_ = false;
         }
         // Texture uploads bind other textures, so the stage's binding is set for every draw.
@@ -862,6 +881,7 @@ private:
     TSmallPrimitiveFilter filter_;
     bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;
+    UINT maxAnisotropy_ = 1;
     // A power of two: GL's viewport side is at most this.
     int maxViewportSide_ = 4;
     D3DVIEWPORT9 viewport_{};

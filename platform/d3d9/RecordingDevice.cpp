@@ -166,7 +166,7 @@ void TRecordingDevice::SetViewport(const D3DVIEWPORT9 &viewport) {
 }
 
 void TRecordingDevice::GetDeviceCaps(D3DCAPS9 &caps) {
-    caps = {maxTextureSize_, maxTextureSize_, MaxViewportSide};
+    caps = {maxTextureSize_, maxTextureSize_, MaxViewportSide, MaxAnisotropy};
 }
 
 void TRecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {

@@ -121,6 +121,7 @@ private:
 
     // As the GL device on a common driver.
     static constexpr UINT MaxViewportSide = 16382;
+    static constexpr UINT MaxAnisotropy = 16;
 
     int width_, height_;
     UINT maxTextureSize_;

@@ -36,7 +36,7 @@ TEST_F(BaseItems, RecordsWithTooFewVerticesAreDroppedAtLoad) {
         bool Kept;
     };
     const TCase cases[] = {
-        {"DSGNFIGR", TestFigure, {1, 2}, false}, {"DSGNFIGR", TestFigure, {1, 2, 3}, true},
+        {"SLOPMEAS", TestFigure, {1, 2}, false}, {"SLOPMEAS", TestFigure, {1, 2, 3}, true},
         {"LNDEFECT", TestLine, {1}, false},      {"LNDEFECT", TestLine, {1, 2}, true},
         {"KOLOD", TestPoint, {}, false},         {"KOLOD", TestPoint, {1}, true},
     };
@@ -55,11 +55,11 @@ TEST_F(BaseItems, RecordsWithTooFewVerticesAreDroppedAtLoad) {
 TEST_F(BaseItems, PolygonRecordsCarryTheirPassportAxisAlways) {
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 10, 0}, {3, 10, 10}, {4, -5, 5}, {5, 15, 5}};
-    ItemRec empty = Rec("DSGNFIGR", 1, {1, 2, 3});
+    ItemRec empty = Rec("SLOPMEAS", 1, {1, 2, 3});
     empty.Extra.Tag("POLYCONN").Append(sptest::ConnectdBytes({sptest::EmptyRef()}));
-    ItemRec linked = Rec("DSGNFIGR", 2, {3, 2, 1});
+    ItemRec linked = Rec("SLOPMEAS", 2, {3, 2, 1});
     linked.Extra.Tag("POLYCONN").Append(sptest::ConnectdBytes({{"AXIS", 4}}));
-    f.Lists = {{"DSGNFIGR", {empty, linked}}, {"AXIS", {Rec("AXIS", 4, {4, 5})}}};
+    f.Lists = {{"AXIS", {Rec("AXIS", 4, {4, 5})}}, {"SLOPMEAS", {empty, linked}}};
     const std::vector<uint8_t> bytes = f.Bytes();
     auto s = LoadBytes(bytes);
     EXPECT_EQ(SaveBytes(*s), bytes);
@@ -69,10 +69,10 @@ TEST_F(BaseItems, PolygonRecordsCarryTheirPassportAxisAlways) {
 
     // A record from elsewhere without the block reads with no axis and is written with an empty one.
     StreetFile bare = f;
-    bare.Lists = {{"DSGNFIGR", {Rec("DSGNFIGR", 1, {1, 2, 3})}}};
+    bare.Lists = {{"SLOPMEAS", {Rec("SLOPMEAS", 1, {1, 2, 3})}}};
     auto b = LoadBytes(bare.Bytes());
     StreetFile expected = bare;
-    expected.Lists = {{"DSGNFIGR", {empty}}};
+    expected.Lists = {{"SLOPMEAS", {empty}}};
     EXPECT_EQ(SaveBytes(*b), expected.Bytes());
 }
 
@@ -138,9 +138,10 @@ TEST_F(BaseItems, PolygonsHitInsideByAreaAndOutsideNearTheirOutline) {
     TPolygonItem *defect = Square(TestDefect, 400, 400, 20);
     EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), small);
     EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestDefect}, 0.5), defect);
-    // Equal areas: the higher type code.
-    TPolygonItem *same = Square(TestDefect, 400, 400, 10);
-    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), same);
+    // Equal areas: the higher type code (the figure's).
+    Square(TestDefect, 400, 400, 10);
+    static_assert(TestFigure > TestDefect);
+    EXPECT_EQ(S.FindNearestItem({405, 405, 0}, TItemTypeSet{TestFigure, TestDefect}, 0.5), small);
 }
 
 TEST_F(BaseItems, AreaIsTheEvenOddAreaAndNeverSilentlyPartial) {
@@ -308,10 +309,11 @@ TEST_F(BaseItems, ContainingPolygonSkipsCalculationAreas) {
     auto *point = dynamic_cast<TPointItem *>(MakeItem(S, TestPoint, {{5, 5, 0}}));
     Square(TestCalcArea, 0, 0, 10);
     EXPECT_EQ(point->FindContainingPolygon(), nullptr);
-    TPolygonItem *defect = Square(TestDefect, 0, 0, 10);
-    EXPECT_EQ(point->FindContainingPolygon(), defect);
-    TPolygonItem *figure = Square(TestFigure, 4, 4, 2);
-    EXPECT_EQ(point->FindContainingPolygon(), figure); // the lower type code comes first
+    TPolygonItem *figure = Square(TestFigure, 0, 0, 10);
+    EXPECT_EQ(point->FindContainingPolygon(), figure);
+    TPolygonItem *defect = Square(TestDefect, 4, 4, 2);
+    static_assert(TestDefect < TestFigure);
+    EXPECT_EQ(point->FindContainingPolygon(), defect); // the lower type code comes first
     EXPECT_EQ(point->Points.CurrentIndex, 0);
 }
 

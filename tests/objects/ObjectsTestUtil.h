@@ -30,7 +30,7 @@ using sptest::MakeItemOn;
 using sptest::SaveBytes;
 
 // The codes the test classes take (their real classes are not built here).
-constexpr TItemTypeCode TestFigure = DesignFigureTypeCode, TestLine = LnDefectTypeCode,
+constexpr TItemTypeCode TestFigure = SlopeMeasureTypeCode, TestLine = LnDefectTypeCode,
                         TestPoint = KolodTypeCode, TestOriented = ReshetTypeCode,
                         TestCalcArea = CalcAreaTypeCode, TestAxis = AxisTypeCode,
                         TestDefect = SqDefectTypeCode;

@@ -4,6 +4,9 @@
 #include "StreetGen.h"
 
 #include "objects/BortItem.h"
+#include "objects/DesignBlock.h"
+#include "objects/DesignFigure.h"
+#include "objects/DesignLine.h"
 #include "objects/House.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
@@ -95,6 +98,33 @@ void UseObjectClasses() {
     });
     SetStreetGenFiller(ObochTypeCode,
                        [](TAbstractItem &item, uint32_t r) { item.SetComment2(Pick(shoulders, r)); });
+    // Design items take the styles of the generated libraries, now and then a name no library holds.
+    SetStreetGenFiller(DesignFigureTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *figure = As<TDesignFigureItem>(item)) {
+            const std::vector<Cp1251String> names = figure->GetFigDefs()->GetNames();
+            if (r % 5 != 0 && !names.empty())
+                figure->SetStyleName(Pick(names, r / 5));
+            figure->SetFillColor(r % 2 ? 0xFF000000u : 0xFF203040u);
+        }
+    });
+    SetStreetGenFiller(DesignLineTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *line = As<TDesignLineItem>(item)) {
+            const std::vector<Cp1251String> names = line->GetLineDefs()->GetNames();
+            line->SetColor(0xFF000000u | (r & 0xFFFFFF));
+            line->SetWidth(r % 4 == 0 ? 0.0f : 0.3f);
+            line->SetStyle(static_cast<int32_t>(r % 3));
+            line->SetPeriod(1.5f);
+            if (r % 3 == 0 && !names.empty())
+                line->SetExtDef(Pick(names, r / 3));
+        }
+    });
+    SetStreetGenFiller(DesignBlockTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *block = As<TDesignBlockItem>(item)) {
+            const std::vector<Cp1251String> names = block->GetBlockDefs()->GetNames();
+            block->SetBlockName(r % 4 == 0 || names.empty() ? Cp("нет такого") : Pick(names, r));
+            block->SetAxis(block->Street()->GetMainAxis());
+        }
+    });
     SetStreetGenFiller(HouseTypeCode, [](TAbstractItem &item, uint32_t r) {
         if (auto *house = As<THouseItem>(item)) {
             house->SetAddress(Cp("ул. Генерированная, ") + Cp1251String(std::to_string(r % 200 + 1)));

@@ -3,8 +3,12 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "objects/DesignBlock.h"
+#include "objects/DesignFigure.h"
+#include "objects/DesignLine.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
+#include "StreetGen.h"
 
 #include <array>
 #include <cmath>
@@ -96,6 +100,26 @@ public:
         Street_.Lists(type).AddNew()->Points.InsertNewPoint(0, At(along, across));
     }
 
+    // Trees on a lawn, a bordered strip along the divider and a tiled square before a building, in the
+    // generated design styles.
+    void Decor() {
+        if (!Has(DesignFigureTypeCode) || !Has(DesignLineTypeCode) || !Has(DesignBlockTypeCode))
+            return;
+        AddDesignLibraries(Street_);
+        auto *trees = dynamic_cast<TDesignBlockItem *>(Street_.Lists(DesignBlockTypeCode).AddNew());
+        for (double along = 124; along <= 148; along += 6)
+            trees->Points.InsertNewPoint(trees->Points.Count(), At(along, 9.5));
+        trees->SetBlockName(Cp("Дерево"));
+        auto *strip = dynamic_cast<TDesignLineItem *>(Street_.Lists(DesignLineTypeCode).AddNew());
+        for (double along = 20; along <= 60; along += 4)
+            strip->Points.InsertNewPoint(strip->Points.Count(), At(along, 0));
+        strip->SetExtDef(Cp("Бордюр"));
+        auto *square = dynamic_cast<TDesignFigureItem *>(Street_.Lists(DesignFigureTypeCode).AddNew());
+        for (const TXYZ &corner : {At(64, -17.5), At(88, -17.5), At(88, -15.5), At(64, -15.5)})
+            square->Points.InsertNewPoint(square->Points.Count(), corner);
+        square->SetStyleName(Cp("Плитка 3"));
+    }
+
     void Run() {
         Strip(RoadWay, 2, 3, 0, Segments);
         Strip(DividingStrip, 3, 4, 0, Segments);
@@ -127,6 +151,7 @@ public:
             Point(Manhole, along, -4.5);
             Point(Manhole, along + 20, 4.5);
         }
+        Decor();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));

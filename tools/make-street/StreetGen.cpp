@@ -2,6 +2,8 @@
 
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
+#include "model/DesignLibs.h"
+#include "model/ItemTypeCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -58,6 +60,7 @@ constexpr int BlocksPerGuide = 100;   // one guide line per this many blocks
 constexpr double GuideSpacing = 20.0; // metres between guide-line vertices
 constexpr int BlocksPerHouse = 4;     // one house beyond the sidewalk per this many blocks
 constexpr int BlocksPerRuler = 8;     // one reference-point item per this many blocks
+constexpr int BlocksPerDecor = 4;     // design items beyond the houses per this many blocks
 
 std::map<int, TStreetGenFiller> &Fillers() {
     static std::map<int, TStreetGenFiller> fillers;
@@ -109,6 +112,8 @@ public:
             if (Pattern(b) % BlocksPerRuler == 0)
                 MakeRuler(b);
         }
+        // Last, so that the items before come out as they always did.
+        MakeDecor();
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
         Street_.SetFinish(Cp("до конца"));
@@ -326,6 +331,34 @@ private:
         Refer(item, block);
     }
 
+    // A tiled figure, a design line and a row of blocks beyond the houses, on vertices of their own.
+    void MakeDecor() {
+        const bool figures = ItemClasses[DesignFigureTypeCode] != nullptr,
+                   lines = ItemClasses[DesignLineTypeCode] != nullptr,
+                   blocks = ItemClasses[DesignBlockTypeCode] != nullptr;
+        if (!figures && !lines && !blocks)
+            return;
+        AddDesignLibraries(Street_);
+        const float y0 = static_cast<float>(Rows * RowWidth + 13);
+        for (int b = 2; b < Blocks_; b += BlocksPerDecor) {
+            const float x0 = static_cast<float>((b * BlockSegments + 2) * Spacing);
+            const auto add = [this](int type, std::initializer_list<TXYZ> points) {
+                TAbstractItem *item = NewItem(type);
+                for (const TXYZ &p : points)
+                    item->Points.InsertNewPoint(item->Points.Count(), p);
+                return item;
+            };
+            if (figures)
+                Refer(add(DesignFigureTypeCode,
+                          {{x0, y0, 0}, {x0 + 12, y0, 0}, {x0 + 12, y0 + 4, 0}, {x0 + 6, y0 + 6, 0}, {x0, y0 + 4, 0}}),
+                      b);
+            if (lines)
+                add(DesignLineTypeCode, {{x0, y0 + 8, 0}, {x0 + 10, y0 + 8.5f, 0}, {x0 + 20, y0 + 8, 0}});
+            if (blocks)
+                add(DesignBlockTypeCode, {{x0 + 16, y0, 0}, {x0 + 19, y0, 0}, {x0 + 22, y0, 0}});
+        }
+    }
+
     TStreetStructure &Street_;
     std::mt19937 Rng_;
     std::array<int, RoleCount> Types_{};
@@ -339,6 +372,57 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+// A checkered picture: cells of `cell` pixels in two colours (0xRRGGBB).
+TBitmap Checker(int width, int height, int cell, uint32_t a, uint32_t b) {
+    TBitmap picture(width, height, TPixelFormat::pf24bit);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.SetPixel(x, y, 0xFF000000u | (((x / cell + y / cell) % 2) ? b : a));
+    return picture;
+}
+
+} // namespace
+
+void AddDesignLibraries(TStreetStructure &street) {
+    TDsnBlockDef *tree = street.BlockDefs().Add();
+    tree->Name = Cp("Дерево");
+    tree->Width = 2;
+    tree->Height = 2;
+    tree->AnchorX = 8;
+    tree->AnchorY = 8;
+    tree->Bitmap.Assign(Checker(16, 16, 4, 0x208020, 0x40A040));
+    TDsnBlockDef *bench = street.BlockDefs().Add();
+    bench->Name = Cp("Скамья");
+    bench->Width = 1.8f;
+    bench->Height = 0.6f;
+    bench->AnchorX = 0;
+    bench->AnchorY = 6;
+    bench->Bitmap.Assign(Checker(24, 6, 3, 0x804020, 0x603010));
+
+    TDsnLineDef *curb = street.LineDefs().Add();
+    curb->Name = Cp("Бордюр");
+    curb->Period = 2;
+    curb->Width = 0.4f;
+    curb->GetStartBitmap().Assign(Checker(16, 4, 4, 0xC00000, 0x400000));
+    curb->GetRepeatBitmap().Assign(Checker(16, 4, 4, 0x808080, 0x404040));
+    curb->GetFinishBitmap().Assign(Checker(8, 4, 4, 0x0000C0, 0x000040));
+    TDsnLineDef *bare = street.LineDefs().Add();
+    bare->Name = Cp("Без картинки");
+    bare->Width = 0.3f;
+
+    for (int i = 1; i <= 8; ++i) {
+        TDsnFigDef *tiles = street.FigDefs().Add();
+        tiles->Name = Cp("Плитка ") + Cp1251String(std::to_string(i));
+        tiles->PeriodX = 0.5f * static_cast<float>(i % 4 + 1);
+        tiles->PeriodY = 0.5f * static_cast<float>((i + 1) % 3 + 1);
+        tiles->Bitmap.Assign(Checker(16, 16, 2 + i % 3, 0x101010u * static_cast<uint32_t>(i), 0x906030));
+    }
+    street.LineDefs().PublishBatches(street);
+    street.FigDefs().PublishBatches(street);
+}
 
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler) {
     Fillers()[typeCode] = std::move(filler);

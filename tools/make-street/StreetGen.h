@@ -40,5 +40,10 @@ enum class TStreetGenMarkingPlace : uint32_t { Lane = 0, RoadLeft = 1, RoadRight
 using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler);
 
+// Adds the generated design styles to the street's libraries and publishes them: blocks "Дерево" and
+// "Скамья", line styles "Бордюр" (start, repeated and finish pictures) and "Без картинки" (none), and
+// eight fill styles "Плитка 1" to "Плитка 8" of checkered tiles with different periods.
+void AddDesignLibraries(TStreetStructure &street);
+
 // Fills an empty street. Throws EStreetError when not even a surface type is registered.
 void GenerateStreet(TStreetStructure &street, const TStreetGenOptions &options);
