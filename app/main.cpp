@@ -3,10 +3,12 @@
 // loop runs.
 #include "app/StartUpClasses.h"
 #include "shell/MainForm.h"
+#include "shell/SignLibraryNotices.h"
 #include "shell/StartUp.h"
 #include "shell/StreetPlanApplication.h"
 
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -27,6 +29,11 @@ int main(int argc, char **argv) {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     startUp->ProcessCommandLine(arguments);
+    // What opening the sign library found is told once the window is up.
+    QTimer::singleShot(0, &startUp->MainForm(), [] { TStreetPlanApplication::CallGuarded([] {
+                           ShowSignLibraryNotices();
+                           return true;
+                       }); });
     const int result = app.exec();
     startUp.reset();
     return result;

@@ -49,6 +49,13 @@ void TTextureSurface::Assign(const TBitmap &bitmap) {
     textures_.clear();
 }
 
+void TTextureSurface::Assign(TBitmap &&bitmap) {
+    if (bitmap.Empty())
+        return;
+    bitmap_ = std::move(bitmap);
+    textures_.clear();
+}
+
 void TTextureSurface::LoadFromFile(const std::string &fileName) {
     TBitmap bitmap;
     bitmap.LoadFromFile(fileName);

@@ -33,6 +33,8 @@ public:
 
     // Takes a copy of the picture and drops every texture made so far; an empty picture changes nothing.
     void Assign(const TBitmap &bitmap);
+    // The same, taking the picture over without a copy.
+    void Assign(TBitmap &&bitmap);
     // Reads a bitmap file and assigns it; a file that cannot be read raises EBitmapError and changes nothing.
     void LoadFromFile(const std::string &fileName);
     void SetColorKey(uint8_t r, uint8_t g, uint8_t b);

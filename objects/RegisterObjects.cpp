@@ -9,12 +9,15 @@
 #include "objects/House.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
+#include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
+#include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
+#include "objects/ZnakItem.h"
 
 void RegisterObjects() {
     static const bool done = [] {
@@ -33,6 +36,9 @@ void RegisterObjects() {
         RegisterDesignFigureItem();
         RegisterDesignLineItem();
         RegisterDesignBlockItem();
+        RegisterZnakItem();
+        RegisterRoadSignItem();
+        RegisterPictureItem();
         return true;
     }();
     (void)done;

@@ -25,4 +25,9 @@ void GenerateCurbWidths(const TContext &ctx);
 // Small fixed pictures (data/pictures/pictures.tsv).
 void GeneratePictures(const TContext &ctx);
 
+// The sign library "DefaultDirs/Каталог библиотеки метафайлов/*.emf", "Знаки/Описания знаков.txt",
+// "Знаки/Площади знаков.txt", "Знаки/OldLibTranslation.txt", the missing-sign picture and the support-kind
+// dictionary (data/signs/).
+void GenerateSigns(const TContext &ctx);
+
 } // namespace datagen

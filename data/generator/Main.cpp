@@ -26,6 +26,7 @@ const struct {
     {"line markings", datagen::GenerateLineMarkings},
     {"curb widths", datagen::GenerateCurbWidths},
     {"pictures", datagen::GeneratePictures},
+    {"signs", datagen::GenerateSigns},
 };
 
 } // namespace

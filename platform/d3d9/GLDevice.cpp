@@ -166,8 +166,10 @@ public:
         gl.glGenTextures(1, &name_);
         gl.glBindTexture(GL_TEXTURE_2D, name_);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        // Storage only: the managed copy (zeros) goes up on first use unless a lock fills it before, so a
+        // texture made to be filled at once is uploaded once.
         gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height),
-                        0, GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
+                        0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         gl.glBindTexture(GL_TEXTURE_2D, 0);
@@ -206,6 +208,19 @@ public:
         if (level != 0 || !locked_)
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the texture is not locked");
         locked_ = false;
+        Upload(call);
+    }
+
+    const void *Owner() const { return owner_; }
+    // The texture's name, its pixels in place (the zeros it was made with, when no lock filled it yet).
+    GLuint Name() {
+        if (!uploaded_)
+            Upload("IDirect3DDevice9.DrawPrimitiveUP");
+        return name_;
+    }
+
+private:
+    void Upload(const char *call) {
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         gl.glBindTexture(GL_TEXTURE_2D, name_);
@@ -214,18 +229,16 @@ public:
                            static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
         gl.glBindTexture(GL_TEXTURE_2D, 0);
         CheckGLError(gl, call);
+        uploaded_ = true;
     }
 
-    const void *Owner() const { return owner_; }
-    GLuint Name() const { return name_; }
-
-private:
     std::shared_ptr<TGLContext> context_;
     const void *owner_;
     UINT width_, height_;
     GLuint name_ = 0;
     std::vector<uint8_t> pixels_; // the managed copy; the texture's first row is its top row
     bool locked_ = false;
+    bool uploaded_ = false;
 };
 
 // The fixed-function stage as far as we use it. Clip z 0..w becomes GL's -w..w.
@@ -832,7 +845,7 @@ private:
             } else {
                 gl.glDisable(GL_STENCIL_TEST);
             }
-            const auto *texture = static_cast<const TGLTexture *>(BoundTexture().get());
+            auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
             gl.glUniform1i(uColorOp_, texture ? static_cast<GLint>(s.ColorOp) : 0);
             gl.glUniform1i(uArg1_, static_cast<GLint>(s.ColorArg1));
             gl.glUniform1i(uArg2_, static_cast<GLint>(s.ColorArg2));
@@ -853,7 +866,7 @@ private:
             stateDirty_ = false;
         }
         // Texture uploads bind other textures, so the stage's binding is set for every draw.
-        const auto *texture = static_cast<const TGLTexture *>(BoundTexture().get());
+        auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
         gl.glActiveTexture(GL_TEXTURE0);
         gl.glBindTexture(GL_TEXTURE_2D, texture ? texture->Name() : 0);
         gl.glBindSampler(0, sampler_);

@@ -73,7 +73,7 @@ void TMetafile::LoadFromBytes(const uint8_t *data, std::size_t size, const std::
             height = h.WindowExt[1];
         }
     }
-    bytes_.assign(data, data + size);
+    bytes_ = std::make_shared<const std::vector<uint8_t>>(data, data + size);
     kind_ = kind;
     width_ = width;
     height_ = height;
@@ -99,22 +99,28 @@ void TMetafile::SaveToFile(const std::string &fileName) const {
     };
     if (!file.open(QIODevice::WriteOnly))
         fail();
-    if (file.write(reinterpret_cast<const char *>(bytes_.data()), static_cast<qint64>(bytes_.size())) !=
-        static_cast<qint64>(bytes_.size()))
+    const std::vector<uint8_t> &bytes = *bytes_;
+    if (file.write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size()))
         fail();
     if (!file.commit())
         fail();
 }
 
+const std::shared_ptr<const std::vector<uint8_t>> &TMetafile::EmptyBytes() {
+    static const auto empty = std::make_shared<const std::vector<uint8_t>>();
+    return empty;
+}
+
 void TMetafile::Clear() {
-    bytes_.clear();
+    bytes_ = EmptyBytes();
     kind_ = TMetafileKind::None;
     width_ = height_ = 0;
 }
 
 void TMetafile::Play(QPainter &painter, const QRectF &rect) const {
     if (kind_ == TMetafileKind::Enhanced)
-        PlayEmf(bytes_.data(), bytes_.size(), painter, rect);
+        PlayEmf(bytes_->data(), bytes_->size(), painter, rect);
     else if (kind_ == TMetafileKind::Windows)
-        PlayWmf(bytes_.data(), bytes_.size(), painter, rect);
+        PlayWmf(bytes_->data(), bytes_->size(), painter, rect);
 }

@@ -5,6 +5,7 @@
 #include <QRectF>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,12 @@ public:
     // walked to its end-of-file record). 0 when they start no metafile.
     static uint64_t MeasureLength(const uint8_t *data, std::size_t available);
 
-    bool Empty() const { return bytes_.empty(); }
+    bool Empty() const { return bytes_->empty(); }
     TMetafileKind Kind() const { return kind_; }
-    const std::vector<uint8_t> &Bytes() const { return bytes_; }
+    const std::vector<uint8_t> &Bytes() const { return *bytes_; }
+    // The same bytes, shared and never changed in place: a cache keyed by them (the sign textures) keeps
+    // the buffer alive and knows the same picture by the same buffer before comparing bytes.
+    const std::shared_ptr<const std::vector<uint8_t>> &SharedBytes() const { return bytes_; }
     // The picture's size in screen pixels (96 per inch): from the frame of an enhanced metafile, from
     // the box of a placeable one, else from the first window extent its records set (0 without one).
     int Width() const { return width_; }
@@ -43,7 +47,8 @@ public:
     void Play(QPainter &painter, const QRectF &rect) const;
 
 private:
-    std::vector<uint8_t> bytes_;
+    std::shared_ptr<const std::vector<uint8_t>> bytes_ = EmptyBytes();
+    static const std::shared_ptr<const std::vector<uint8_t>> &EmptyBytes();
     TMetafileKind kind_ = TMetafileKind::None;
     int width_ = 0, height_ = 0;
 };

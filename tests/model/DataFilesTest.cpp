@@ -3,6 +3,7 @@
 #include "engine/DataFiles.h"
 #include "model/RazmetParams2.h"
 #include "objects/BortItem.h"
+#include "platform/gdi/Metafile.h"
 #include "support/TestSupport.h"
 
 #include <QColor>
@@ -77,14 +78,39 @@ void CheckCurbWidths(const fs::path &file) {
     }
 }
 
+// Sign pictures read as metafiles of a size; the sign tables are name=value lines (the support kinds,
+// plain lines), each ending in CR LF. The sign library's own checks are in the objects' tests.
+void CheckMetafile(const fs::path &file) {
+    TMetafile m;
+    m.LoadFromFile(file.string());
+    EXPECT_GT(m.Width(), 0);
+    EXPECT_GT(m.Height(), 0);
+}
+
+void CheckSignTable(const fs::path &file, bool pairs) {
+    TNameValueList lines;
+    lines.SetText(Cp1251String(FileText(file)));
+    EXPECT_GT(lines.Count(), 0);
+    EXPECT_EQ(lines.Text().Bytes(), FileText(file));
+    for (int i = 0; i < lines.Count(); ++i) {
+        EXPECT_FALSE(lines.Names(i).Empty()) << i;
+        EXPECT_EQ(!lines.ValueFromIndex(i).Empty(), pairs) << lines.Lines(i).ToUtf8();
+    }
+}
+
 // Every kind of file in DataFiles has its check; a file without one fails, so no file goes unchecked.
 // Files of a general extension are checked by their name.
 const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
     {".lnrazmet", CheckLnRazmet},
     {".bmp", CheckBmp},
+    {".emf", CheckMetafile},
 };
 const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks = {
     {"Ширина борта.txt", CheckCurbWidths},
+    {"Описания знаков.txt", [](const fs::path &f) { CheckSignTable(f, true); }},
+    {"Площади знаков.txt", [](const fs::path &f) { CheckSignTable(f, true); }},
+    {"OldLibTranslation.txt", [](const fs::path &f) { CheckSignTable(f, true); }},
+    {"Тип опоры знака.txt", [](const fs::path &f) { CheckSignTable(f, false); }},
 };
 
 // The build generates DataFiles/ at the top of the build tree; the test programs' shared main names it in
@@ -105,6 +131,12 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\RoadWall.bmp",
         "Текстуры\\Tramway.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
+        "DefaultDirs\\Каталог словарей\\Тип опоры знака.txt",
+        "DefaultDirs\\Каталог библиотеки метафайлов\\5-19-1.emf",
+        "Знаки\\Знак отсутствует в библиотеке.emf",
+        "Знаки\\Описания знаков.txt",
+        "Знаки\\Площади знаков.txt",
+        "Знаки\\OldLibTranslation.txt",
     };
     for (const char *name : required)
         EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());

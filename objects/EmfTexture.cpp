@@ -1,0 +1,141 @@
+#include "objects/EmfTexture.h"
+
+#include "platform/gdi/Bitmap.h"
+#include "platform/gdi/Metafile.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Drawing runs on the UI thread only.
+std::vector<TEMFTexture *> &CacheList() {
+    static std::vector<TEMFTexture *> list;
+    return list;
+}
+
+uint64_t Created = 0;
+uint64_t Renders = 0;
+
+// The cache owns its textures; the list holds them in creation order for the scans.
+struct TCacheOwner {
+    ~TCacheOwner() { TEMFTexture::FreeCache(); }
+} CacheOwner;
+
+} // namespace
+
+TEMFTexture::TEMFTexture(TBytes bytes) : Bytes_(std::move(bytes)) {
+    if (!Bytes_)
+        Bytes_ = std::make_shared<const std::vector<uint8_t>>();
+    Render();
+    CacheList().push_back(this);
+    Serial_ = ++Created;
+}
+
+TEMFTexture::~TEMFTexture() {
+    std::erase(CacheList(), this);
+}
+
+const std::vector<TEMFTexture *> &TEMFTexture::Cache() {
+    return CacheList();
+}
+
+uint64_t TEMFTexture::CreatedCount() {
+    return Created;
+}
+
+uint64_t TEMFTexture::RenderCount() {
+    return Renders;
+}
+
+void TEMFTexture::FreeCache() {
+    std::vector<TEMFTexture *> &list = CacheList();
+    while (!list.empty())
+        delete list.back(); // the destructor takes it off the list
+}
+
+bool TEMFTexture::SameBytes(const TBytes &bytes) const {
+    if (Bytes_ == bytes)
+        return true;
+    const std::vector<uint8_t> &a = *Bytes_, &b = *bytes;
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+TEMFTexture *TEMFTexture::Acquire(const TMetafile &metafile, int32_t &hint) {
+    return Acquire(metafile.SharedBytes(), hint);
+}
+
+TEMFTexture *TEMFTexture::Acquire(const TBytes &given, int32_t &hint) {
+    static const TBytes none = std::make_shared<const std::vector<uint8_t>>();
+    const TBytes &bytes = given ? given : none;
+    std::vector<TEMFTexture *> &list = CacheList();
+    const auto count = [&] { return static_cast<int32_t>(list.size()); };
+    if (count() >= MaxCached) {
+        const int32_t last = count() / 2;
+        int32_t victim = 0;
+        for (int32_t i = 1; i <= last; ++i)
+            if (list[std::size_t(i)]->UseCount_ < list[std::size_t(victim)]->UseCount_)
+                victim = i;
+        delete list[std::size_t(victim)];
+    }
+    if (hint >= 0 && hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
+        return list[std::size_t(hint)];
+    if (hint > 0) {
+        --hint;
+        if (hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
+            return list[std::size_t(hint)];
+    }
+    for (int32_t i = count() - 1; i >= 0; --i) {
+        TEMFTexture *t = list[std::size_t(i)];
+        if (t->SameBytes(bytes)) {
+            hint = i;
+            ++t->UseCount_;
+            return t;
+        }
+    }
+    auto *fresh = new TEMFTexture(bytes); // owned by the cache list
+    fresh->UseCount_ = 1;
+    return fresh;
+}
+
+void TEMFTexture::Render() {
+    ++Renders;
+    Texture_ = std::make_unique<TTextureSurface>();
+    TMetafile metafile;
+    try {
+        if (!Bytes_->empty())
+            metafile.LoadFromBytes(Bytes_->data(), Bytes_->size());
+    } catch (const std::exception &) {
+        metafile.Clear(); // a picture that is no metafile shows as nothing: all of it keyed out
+    }
+    const int w = BitmapSide(metafile.Width()), h = BitmapSide(metafile.Height());
+    // Painted straight into the bitmap's memory (bottom row first, so the painter flips rows) and handed
+    // to the texture as it is: the texture converts it once, applying the key, and uploads it once.
+    TBitmap bitmap(w, h, TPixelFormat::pf32bit);
+    {
+        QImage view(bitmap.Bits(), w, h, bitmap.RowBytes(), QImage::Format_RGB32);
+        const QColor key(KeyR, KeyG, KeyB);
+        view.fill(key);
+        QPainter painter(&view);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setTransform(QTransform(1, 0, 0, -1, 0, h));
+        try {
+            metafile.Play(painter, QRectF(1, 1, w - 2, h - 2));
+        } catch (const std::exception &) {
+            // What came before a malformed record stays painted.
+        }
+        painter.resetTransform();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(key);
+        painter.drawRect(0, 0, w, 1);
+        painter.drawRect(0, h - 1, w, 1);
+        painter.drawRect(0, 0, 1, h);
+        painter.drawRect(w - 1, 0, 1, h);
+    }
+    Texture_->SetColorKey(KeyR, KeyG, KeyB);
+    Texture_->Assign(std::move(bitmap));
+}
