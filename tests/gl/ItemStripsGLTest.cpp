@@ -65,9 +65,13 @@ uint32_t Colour(const TBitmap &out, float x, float y) {
 }
 
 // A double fence along y 5 over two picture periods, a tram line along y 10.
-struct TStrips {
+struct TRegistered {
+    TRegistered() { RegisterObjects(); }
+};
+
+// Streets copy the class table when they are made: the classes come first.
+struct TStrips : TRegistered {
     TStrips() {
-        RegisterObjects();
         sptest::MakeItem(Street, RoadWallTypeCode, {{0, 5, 0}, {19.2f, 5, 0}});
         sptest::MakeItem(Street, TramWayTypeCode, {{0, 10, 0}, {20, 10, 0}});
     }

@@ -10,12 +10,16 @@
 #include "objects/RoadWallItem.h"
 #include "objects/TramWayItem.h"
 #include "support/TestSupport.h"
+#include "tools/make-street/ObjectFillers.h"
+#include "tools/make-street/StreetGen.h"
+#include "tools/make-street/StreetInvariants.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 
 using namespace objtest;
@@ -141,6 +145,29 @@ TEST(LineStrips, AChangedKindOrRutRebuildsTheStripAndMarksTheStreet) {
 TEST(LineStrips, KindNamesInKindOrder) {
     RegisterClasses();
     EXPECT_EQ(RoadWallKindNames(), (std::vector<Cp1251String>{Cp("Двойное"), Cp("Правое"), Cp("Левое")}));
+}
+
+TEST(LineStrips, TheGeneratedStreetHoldsFencesOfEveryKindTramLinesAndReferencePoints) {
+    RegisterClasses();
+    UseObjectClasses();
+    TStreetStructure s;
+    GenerateStreet(s, {.Vertices = 3000, .Seed = 5});
+    std::set<int32_t> kinds;
+    for (const auto &item : s.Lists(RoadWallTypeCode))
+        kinds.insert(dynamic_cast<TRoadWallItem &>(*item).Kind());
+    EXPECT_EQ(kinds, (std::set<int32_t>{0, 1, 2}));
+    EXPECT_GT(s.Lists(TramWayTypeCode).Count(), 0);
+    EXPECT_GT(s.Lists(RulerTypeCode).Count(), 0);
+    // Beyond the sidewalks and inside the road way, not on the grid's vertices.
+    for (const auto &item : s.Lists(RoadWallTypeCode))
+        EXPECT_GT(item->Points.GetPoint(0).y, 14.5f);
+    for (const auto &item : s.Lists(TramWayTypeCode)) {
+        EXPECT_GT(item->Points.GetPoint(1).y, 7.0f);
+        EXPECT_LT(item->Points.GetPoint(1).y, 10.5f);
+    }
+    EXPECT_EQ(CheckStreetInvariants(s), "");
+    const std::vector<uint8_t> bytes = SaveBytes(s);
+    EXPECT_EQ(SaveBytes(*LoadBytes(bytes)), bytes);
 }
 
 // ---- Records
