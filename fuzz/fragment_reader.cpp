@@ -6,7 +6,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
-#include "objects/StandInItems.h"
+#include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 #include "tools/make-street/StreetInvariants.h"
 
@@ -34,7 +34,7 @@ std::vector<uint8_t> Save(TStreetStructure &s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const bool registered = (RegisterStandInItemClasses(), true);
+    static const bool registered = (UseObjectClasses(), true);
     (void)registered;
 
     TStreetStructure street;

@@ -3,6 +3,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "objects/LineRazmetItem.h"
 
 #include <array>
 #include <cmath>
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8, Fence = 9,
-              Manhole = 27;
+              Marking = 10, Curve = 26, Manhole = 27;
 
 constexpr double Length = 160; // metres along the avenue
 constexpr double Step = 4;     // metres between vertices along an edge
@@ -61,6 +62,30 @@ public:
             item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
     }
 
+    // A marking on the shared vertices of an edge (its strip lies right of the line unless mirrored).
+    void EdgeMarking(std::size_t edge, const char *code, bool mirror) {
+        if (!Has(Marking))
+            return;
+        TAbstractItem *item = Street_.Lists(Marking).AddNew();
+        if (auto *marking = dynamic_cast<TLineRazmetItem *>(item)) {
+            marking->SetGost(Cp(code));
+            marking->SetMirror(mirror ? 1 : 0);
+        }
+        for (int k = 0; k <= Segments; ++k)
+            item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
+    }
+
+    // A marking of its own vertices along the avenue, across from the centre line.
+    void LaneMarking(double across, const char *code) {
+        if (!Has(Marking))
+            return;
+        TAbstractItem *item = Street_.Lists(Marking).AddNew();
+        if (auto *marking = dynamic_cast<TLineRazmetItem *>(item))
+            marking->SetGost(Cp(code));
+        for (int k = 0; k <= Segments; ++k)
+            item->Points.InsertNewPoint(item->Points.Count(), At(k * Step, across));
+    }
+
     // A building behind the fence: a block of its own vertices.
     void Building(double along0, double along1, double across0, double across1) {
         if (!Has(House))
@@ -91,6 +116,14 @@ public:
         }
         for (std::size_t edge : {2, 3, 4, 5})
             Line(Curb, edge, 0, Segments);
+        // A curve under the right outer curb, which with its edge line follows it.
+        Line(Curve, 2, 14, 18);
+        EdgeMarking(2, "1.2.1", true);
+        EdgeMarking(3, "1.2.1", false);
+        EdgeMarking(4, "1.2.1", true);
+        EdgeMarking(5, "1.2.2", false);
+        LaneMarking(-4.5, "1.5");
+        LaneMarking(4.5, "1.5");
         Line(Fence, 0, 0, Segments);
         Line(Fence, 7, 0, Segments);
         Building(12, 48, -18, -30);
