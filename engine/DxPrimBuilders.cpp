@@ -120,13 +120,17 @@ void DxAddWideStrip(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<const
         const TXYZ &q = p[i], &nv = normals[i];
         return TDxVertex{q.x + nv.x * offset, q.y + nv.y * offset, q.z, 0, float(len[i] * k), v};
     };
+    thread_local std::vector<TDxVertex> triangles;
+    triangles.clear();
+    triangles.reserve(6 * (n - 1));
+    TDxVertex a0 = side(0, a, vA), b0 = side(0, b, vB);
     for (std::size_t i = 1; i < n; ++i) {
-        const TDxVertex a0 = side(i - 1, a, vA), b0 = side(i - 1, b, vB), a1 = side(i, a, vA),
-                        b1 = side(i, b, vB);
-        const TDxVertex t1[3] = {a0, b0, a1}, t2[3] = {a1, b1, b0};
-        batch.AddPrimitive(owner, t1);
-        batch.AddPrimitive(owner, t2);
+        const TDxVertex a1 = side(i, a, vA), b1 = side(i, b, vB);
+        triangles.insert(triangles.end(), {a0, b0, a1, a1, b1, b0});
+        a0 = a1;
+        b0 = b1;
     }
+    batch.AddPrimitives(owner, triangles, 2 * (n - 1));
 }
 
 void DxAddThickPolyline(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<const TXYZ> points, float a,
