@@ -7,7 +7,7 @@
 #include "engine/Streams.h"
 #include "model/AbstractItem.h"
 #include "model/StreetStructure.h"
-#include "objects/StandInItems.h"
+#include "tools/make-street/ObjectFillers.h"
 #include "tools/make-street/StreetGen.h"
 
 #include <filesystem>
@@ -39,7 +39,7 @@ const TSample &Sample(int vertices) {
     auto it = samples.find(vertices);
     if (it != samples.end())
         return it->second;
-    RegisterStandInItemClasses();
+    UseObjectClasses();
     TStreetStructure street;
     GenerateStreet(street, TStreetGenOptions{vertices, 1});
     TSample s;

@@ -104,7 +104,10 @@ void DxAddWideStrip(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<const
         points.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from + 1));
     const std::size_t n = p.size();
 
-    std::vector<double> len(n, 0.0);
+    // Scratch kept between calls: strips are built by the thousand when a type's items rebuild.
+    thread_local std::vector<double> len;
+    thread_local std::vector<TXYZ> normals;
+    len.assign(n, 0.0);
     for (std::size_t i = 1; i < n; ++i)
         len[i] = len[i - 1] + VectorDistance(p[i - 1], p[i]);
     const double total = len[n - 1];
@@ -112,19 +115,22 @@ void DxAddWideStrip(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<const
     const double k =
         period != 0 && total > 0 ? double(std::max<int64_t>(1, Round(total / period))) / total : 0.0;
 
-    std::vector<TXYZ> normals;
     DxStripNormals(p, normals);
     const auto side = [&](std::size_t i, float offset, float v) {
         const TXYZ &q = p[i], &nv = normals[i];
         return TDxVertex{q.x + nv.x * offset, q.y + nv.y * offset, q.z, 0, float(len[i] * k), v};
     };
+    thread_local std::vector<TDxVertex> triangles;
+    triangles.clear();
+    triangles.reserve(6 * (n - 1));
+    TDxVertex a0 = side(0, a, vA), b0 = side(0, b, vB);
     for (std::size_t i = 1; i < n; ++i) {
-        const TDxVertex a0 = side(i - 1, a, vA), b0 = side(i - 1, b, vB), a1 = side(i, a, vA),
-                        b1 = side(i, b, vB);
-        const TDxVertex t1[3] = {a0, b0, a1}, t2[3] = {a1, b1, b0};
-        batch.AddPrimitive(owner, t1);
-        batch.AddPrimitive(owner, t2);
+        const TDxVertex a1 = side(i, a, vA), b1 = side(i, b, vB);
+        triangles.insert(triangles.end(), {a0, b0, a1, a1, b1, b0});
+        a0 = a1;
+        b0 = b1;
     }
+    batch.AddPrimitives(owner, triangles, 2 * (n - 1));
 }
 
 void DxAddThickPolyline(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<const TXYZ> points, float a,
@@ -136,14 +142,22 @@ void DxAddThickPolyline(TDxPrimCollection &batch, TDxOwnerKey owner, std::span<c
     }
     // Sharp corners are cut so that the texture is not sheared across the miter.
     const double width = std::fabs(double(a) - b);
-    TXYZArray cut;
+    thread_local TXYZArray cut;
+    cut.clear();
     cut.reserve(points.size() * 3);
     cut.push_back(points.front());
     for (std::size_t i = 1; i + 1 < points.size(); ++i) {
         const TXYZ &prev = points[i - 1], &cur = points[i], &next = points[i + 1];
         const double d1 = VectorDistance(prev, cur), d2 = VectorDistance(cur, next);
+        // |sin| of the turn in plan, from the cross and dot products of the two directions (what the sine
+        // of the turning angle gives, without the angle).
+        const double ux = double(cur.x) - prev.x, uy = double(cur.y) - prev.y;
+        const double vx = double(next.x) - cur.x, vy = double(next.y) - cur.y;
+        const double cross = ux * vy - uy * vx, dot = ux * vx + uy * vy;
+        const double norm = std::sqrt(cross * cross + dot * dot);
+        const double sine = norm > 0 ? std::fabs(cross) / norm : 0.0;
         // A repeated point has no turning angle to cut.
-        if (d1 == 0 || d2 == 0 || std::fabs(std::sin(double(SegmentsAngle(prev, cur, cur, next)))) <= 0.3) {
+        if (d1 == 0 || d2 == 0 || sine <= 0.3) {
             cut.push_back(cur);
             continue;
         }

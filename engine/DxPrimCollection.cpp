@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -68,44 +69,8 @@ TDxGroupId TDxPrimCollection::AddPrimitive(TDxOwnerKey owner, std::span<const TD
     // Through a copy: the vertices may be a group of this batch, which growing the array would move.
     TDxVertex copy[3];
     std::copy_n(vertices.begin(), n, copy);
-    const std::size_t at = vertices_.size();
-    vertices_.insert(vertices_.end(), copy, copy + n);
-    TDxVertex *v = vertices_.data() + at;
-    double sx = 0, sy = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (!transform_.IsIdentity()) {
-            TXYZ p{v[k].x, v[k].y, v[k].z};
-            transform_.TransformPoint(p);
-            v[k].x = p.x;
-            v[k].y = p.y;
-            v[k].z = p.z;
-        }
-        v[k].color = color_;
-        sx += v[k].x;
-        sy += v[k].y;
-    }
-    const double cx = sx / double(n), cy = sy / double(n);
-    double radius = 0;
-    for (std::size_t k = 0; k < n; ++k)
-        radius = std::max(radius, std::fabs(v[k].x - cx) + std::fabs(v[k].y - cy));
-
-    if (nextId_ == idLimit_) {
-        constexpr uint64_t Block = 4096;
-        nextId_ = NewDxSerials(Block);
-        idLimit_ = nextId_ + Block;
-    }
-    const TDxGroupId id = nextId_++;
-    ids_.push_back(id);
-    owners_.push_back(owner);
-    centerX_.push_back(float(cx));
-    centerY_.push_back(float(cy));
-    radius_.push_back(float(radius));
-    layers_.push_back(layerMask_);
-    deleted_.push_back(0);
-    const std::size_t index = ids_.size() - 1;
-    if (PassesCull(index))
-        visible_.push_back(static_cast<uint32_t>(index));
-    return id;
+    AddPrimitives(owner, std::span<const TDxVertex>(copy, n), 1);
+    return ids_.back();
 }
 
 void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVertex> vertices,
@@ -115,8 +80,55 @@ void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVert
         RaiseStreetError("TDxPrimCollection.AddPrimitives", std::to_string(vertices.size()) +
                                                                 " vertices for " + std::to_string(count) +
                                                                 " primitives");
-    for (std::size_t i = 0; i < count; ++i)
-        AddPrimitive(owner, vertices.subspan(i * n, n));
+    if (count == 0)
+        return;
+    const std::less<const TDxVertex *> before;
+    if (!vertices_.empty() && before(vertices.data(), vertices_.data() + vertices_.size()) &&
+        before(vertices_.data(), vertices.data() + vertices.size())) {
+        // Groups of this batch: one at a time, each through a copy.
+        for (std::size_t i = 0; i < count; ++i)
+            AddPrimitive(owner, vertices.subspan(i * n, n));
+        return;
+    }
+    // Every vertex at once, then each group's record.
+    const std::size_t first = vertices_.size();
+    vertices_.insert(vertices_.end(), vertices.begin(), vertices.begin() + static_cast<std::ptrdiff_t>(count * n));
+    for (std::size_t g = 0; g < count; ++g) {
+        TDxVertex *v = vertices_.data() + first + g * n;
+        double sx = 0, sy = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (!transform_.IsIdentity()) {
+                TXYZ p{v[k].x, v[k].y, v[k].z};
+                transform_.TransformPoint(p);
+                v[k].x = p.x;
+                v[k].y = p.y;
+                v[k].z = p.z;
+            }
+            v[k].color = color_;
+            sx += v[k].x;
+            sy += v[k].y;
+        }
+        const double cx = sx / double(n), cy = sy / double(n);
+        double radius = 0;
+        for (std::size_t k = 0; k < n; ++k)
+            radius = std::max(radius, std::fabs(v[k].x - cx) + std::fabs(v[k].y - cy));
+
+        if (nextId_ == idLimit_) {
+            constexpr uint64_t Block = 4096;
+            nextId_ = NewDxSerials(Block);
+            idLimit_ = nextId_ + Block;
+        }
+        ids_.push_back(nextId_++);
+        owners_.push_back(owner);
+        centerX_.push_back(float(cx));
+        centerY_.push_back(float(cy));
+        radius_.push_back(float(radius));
+        layers_.push_back(layerMask_);
+        deleted_.push_back(0);
+        const std::size_t index = ids_.size() - 1;
+        if (PassesCull(index))
+            visible_.push_back(static_cast<uint32_t>(index));
+    }
 }
 
 std::ptrdiff_t TDxPrimCollection::IndexOf(TDxGroupId id) const {

@@ -114,6 +114,7 @@ void TLineRazmetItem::LoadFromStream(TStream &stream) {
     }
     Reading_ = false;
     Gost_ = Cp1251String();
+    Mirror_ = 0;
     if (CheckStreamTag(stream, "LNRMGOST"))
         Gost_ = ReadStreamString(stream, what);
     if (CheckStreamTag(stream, "LNRMMIRR"))

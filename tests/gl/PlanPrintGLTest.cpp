@@ -185,7 +185,10 @@ TEST_F(PlanPrintGL, JobsPrintWithoutOutlineEdgesAndRestoreTheOption) {
         r.Clear(0xFFFFFFFF, true, false, false);
         r.Projection().Scale(false, 0.1f, 0.1f, 1);
         r.Projection().Translate(false, -10, -7, 0);
-        Street.Draw({&r, {10, 7, 0}, 30}, FullTypeSet(), PlanLayerMask);
+        // Without the line markings, which lie over the edges they would hide.
+        TItemTypeSet types = FullTypeSet();
+        types.Exclude(LineRazmetTypeCode);
+        Street.Draw({&r, {10, 7, 0}, 30}, types, PlanLayerMask);
         r.EndDraw();
         TBitmap b;
         r.CopyToBitmap(b);

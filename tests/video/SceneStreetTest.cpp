@@ -2,6 +2,7 @@
 #include "model/ItemList.h"
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
+#include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/RoadWay.h"
 #include "tests/support/TestSupport.h"
@@ -68,6 +69,39 @@ TEST(SceneStreet, TheRoadWayCoversTheCarriagewayAndTheShouldersShareItsEdges) {
             shared += roadIds.count(shoulder.Points.PointRec(i)->Id()) ? 1 : 0;
         EXPECT_EQ(shared * 2, shoulder.Points.Count()) << "shoulder " << k << " shares one of its two edges";
     }
+}
+
+// The edge and centre lines as markings: each strip lies on paint of the frames.
+TEST(SceneStreet, MarkingStripsLieOnThePaintedLines) {
+    const TRoadScene scene;
+    sptest::TempDir dir;
+    const std::string file = dir.File("scene.zrv");
+    makesurvey::MakeSceneStreet(scene)->SaveToFile(file);
+    const auto street = LoadStreetFile(file);
+    const TItemList &markings = street->Lists(LineRazmetTypeCode);
+    ASSERT_EQ(markings.Count(), 3);
+    const TLnParamArray &records = street->LnParams();
+    int onRoadEdges = 0;
+    std::set<int32_t> roadIds;
+    for (const TStreetPointRec *r : street->Lists(RoadWayTypeCode).Items(0)->Points.Refs())
+        roadIds.insert(r->Id());
+    for (int k = 0; k < markings.Count(); ++k) {
+        auto *m = dynamic_cast<TLineRazmetItem *>(markings.Items(k));
+        ASSERT_NE(m, nullptr);
+        ASSERT_GE(m->ParamIndex(), 0) << k;
+        onRoadEdges += roadIds.count(m->Points.PointRec(0)->Id()) ? 1 : 0;
+        const TLnParamRec &rec = records[static_cast<std::size_t>(m->ParamIndex())];
+        const float sign = m->Mirror() ? -1.0f : 1.0f;
+        const float middle = sign * (rec.Disp1 + rec.Disp2) / 2;
+        // Near the start: the centre line's first dash starts at station 0.
+        const float t = m->Points.ParamAtDistance(1.5f);
+        const TXYZ p = m->Points.OffsetPointAtParam(t, middle);
+        EXPECT_GT(scene.GroundColor(p.x, p.y).R, 200) << "marking " << k << " (" << rec.Name.ToUtf8() << ")";
+        // Beside the strip: road or ground, no paint.
+        const TXYZ beside = m->Points.OffsetPointAtParam(t, middle + sign * 0.4f);
+        EXPECT_LT(scene.GroundColor(beside.x, beside.y).R, 200) << "marking " << k;
+    }
+    EXPECT_EQ(onRoadEdges, 2);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
+#include "objects/LineRazmetItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
 #include "StreetGen.h"
@@ -18,7 +19,7 @@
 namespace {
 
 constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8,
-              Fence = 9, TramLine = 18, RefPoints = 25, Manhole = 27;
+              Fence = 9, Marking = 10, TramLine = 18, RefPoints = 25, Curve = 26, Manhole = 27;
 
 constexpr double Length = 160; // metres along the avenue
 constexpr double Step = 4;     // metres between vertices along an edge
@@ -83,6 +84,30 @@ public:
             item->Points.InsertNewPoint(item->Points.Count(), At(along, across));
     }
 
+    // A marking on the shared vertices of an edge (its strip lies right of the line unless mirrored).
+    void EdgeMarking(std::size_t edge, const char *code, bool mirror) {
+        if (!Has(Marking))
+            return;
+        TAbstractItem *item = Street_.Lists(Marking).AddNew();
+        if (auto *marking = dynamic_cast<TLineRazmetItem *>(item)) {
+            marking->SetGost(Cp(code));
+            marking->SetMirror(mirror ? 1 : 0);
+        }
+        for (int k = 0; k <= Segments; ++k)
+            item->Points.Insert(item->Points.Count(), Grid_[edge][static_cast<std::size_t>(k)]);
+    }
+
+    // A marking of its own vertices along the avenue, across from the centre line.
+    void LaneMarking(double across, const char *code) {
+        if (!Has(Marking))
+            return;
+        TAbstractItem *item = Street_.Lists(Marking).AddNew();
+        if (auto *marking = dynamic_cast<TLineRazmetItem *>(item))
+            marking->SetGost(Cp(code));
+        for (int k = 0; k <= Segments; ++k)
+            item->Points.InsertNewPoint(item->Points.Count(), At(k * Step, across));
+    }
+
     // A building behind the fence: a block of its own vertices.
     void Building(double along0, double along1, double across0, double across1) {
         if (!Has(House))
@@ -134,6 +159,14 @@ public:
         }
         for (std::size_t edge : {2, 3, 4, 5})
             Line(Curb, edge, 0, Segments);
+        // A curve under the right outer curb, which with its edge line follows it.
+        Line(Curve, 2, 14, 18);
+        EdgeMarking(2, "1.2.1", true);
+        EdgeMarking(3, "1.2.1", false);
+        EdgeMarking(4, "1.2.1", true);
+        EdgeMarking(5, "1.2.2", false);
+        LaneMarking(-4.5, "1.5");
+        LaneMarking(4.5, "1.5");
         FenceLine(0, TRoadWallItem::Left);
         FenceLine(7, TRoadWallItem::Right);
         OwnLine(TramLine, 6, 8);

@@ -3,6 +3,7 @@
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/StreetStructure.h"
+#include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/RegisterObjects.h"
 #include "objects/RoadWay.h"
@@ -42,6 +43,31 @@ void Strip(TStreetStructure &street, int type, const std::vector<TStreetPointRec
         item->Points.Insert(item->Points.Count(), *it);
 }
 
+// A line marking along the vertices.
+void Marking(TStreetStructure &street, const std::vector<TStreetPointRec *> &line, const char *code, bool mirror) {
+    auto *item = dynamic_cast<TLineRazmetItem *>(street.Lists(LineRazmetTypeCode).AddNew());
+    if (!item)
+        return;
+    item->SetGost(Cp1251String(code));
+    item->SetMirror(mirror ? 1 : 0);
+    for (TStreetPointRec *p : line)
+        item->Points.Insert(item->Points.Count(), p);
+}
+
+TLnParamRec SceneRecord(const char *code, const char *texture, double period, double disp1, double disp2,
+                        double painted, const char *description) {
+    TLnParamRec r;
+    r.Name = Cp1251String(code);
+    r.TextureFile = Cp1251String(texture);
+    r.Period = static_cast<float>(period);
+    r.Disp1 = static_cast<float>(disp1);
+    r.Disp2 = static_cast<float>(disp2);
+    r.SqCoeff = static_cast<float>(painted);
+    r.Description = Cp(description);
+    r.FullPeriods = true;
+    return r;
+}
+
 } // namespace
 
 std::unique_ptr<TStreetStructure> MakeSceneStreet(const TRoadScene &scene, double stepMetres) {
@@ -64,6 +90,18 @@ std::unique_ptr<TStreetStructure> MakeSceneStreet(const TRoadScene &scene, doubl
     Strip(street, RoadWayTypeCode, right, left);
     Strip(street, ObochTypeCode, rightOuter, right);
     Strip(street, ObochTypeCode, left, leftOuter);
+
+    // The painted lines: solid edge lines inside the carriageway's edges (the strip of their record lies
+    // right of the line, so the right edge, which has the carriageway on its left, is mirrored) and the
+    // dashed centre line, its first dash from station 0, each by a record of the scene's own.
+    const double period = scene.DashLength + scene.DashGap;
+    street.SetLnRazmetParams(
+        {SceneRecord("1.2.1", "Solid.bmp", 4, 0, -scene.EdgeLineWidth, 1, "Край проезжей части"),
+         SceneRecord("1.5", "Dash_1_2.bmp", period, scene.CentreLineWidth / 2, -scene.CentreLineWidth / 2,
+                     scene.DashLength / period, "Осевая прерывистая")});
+    Marking(street, right, "1.2.1", true);
+    Marking(street, left, "1.2.1", false);
+    Marking(street, EdgeVertices(scene, street, 0, stations), "1.5", false);
     return owned;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The known road scene as a street, so that plan items can be laid over the survey's frames: the
-// carriageway as a road way and the shoulder strips beside it as shoulders, on shared edge vertices.
-// The painted markings are not written: their item types have no classes yet.
+// carriageway as a road way and the shoulder strips beside it as shoulders, on shared edge vertices, and
+// its edge and centre lines as line markings (on the road way's edges, with a marking table of the
+// scene's own). The zebra and the stop line are not written: their item types have no classes yet.
 #include "tools/make-survey/SurveyScene.h"
 
 #include <memory>
