@@ -6,6 +6,7 @@
 #include "objects/DesignLine.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
+#include "objects/Kern.h"
 #include "objects/Oboch.h"
 #include "objects/RazdPol.h"
 #include "objects/RoadWay.h"
@@ -23,6 +24,7 @@ void RegisterObjects() {
         RegisterDesignFigureItem();
         RegisterDesignLineItem();
         RegisterDesignBlockItem();
+        RegisterKernItem();
         return true;
     }();
     (void)done;
