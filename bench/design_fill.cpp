@@ -42,11 +42,12 @@ void EnsureApplication() {
 
 // A street of design figures (tiled or plain) or design lines (library style or solid).
 struct TDesignStreet {
+    // A street's lists take their classes when it is made.
+    bool Registered = (UseObjectClasses(), true);
     TStreetStructure Street;
     std::vector<TAbstractItem *> Items;
 
     TDesignStreet(bool figures, bool styled) {
-        UseObjectClasses();
         AddDesignLibraries(Street);
         // Reference axes: one turned line per row of figures.
         std::vector<TAbstractItem *> axes;

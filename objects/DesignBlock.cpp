@@ -22,6 +22,8 @@ constexpr float DefaultBlockHeight = 3.0f;
 
 TDsnBlockDef &DefaultDesignBlock() {
     static const std::unique_ptr<TDsnBlockDef> block = [] {
+        // The registry of texture surfaces is made first, so that it outlives the block's texture at exit.
+        (void)TTextureSurface::All();
         auto def = std::make_unique<TDsnBlockDef>();
         def->Width = DefaultBlockWidth;
         def->Height = DefaultBlockHeight;

@@ -44,8 +44,9 @@ public:
 protected:
     void Created() override;
 
-private:
     Cp1251String BlockName_;
+
+private:
     D3DCOLOR Color_ = 0;
 };
 

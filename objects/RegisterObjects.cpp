@@ -7,6 +7,7 @@
 #include "objects/DesignLine.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
+#include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/PictureItem.h"
@@ -39,6 +40,7 @@ void RegisterObjects() {
         RegisterZnakItem();
         RegisterRoadSignItem();
         RegisterPictureItem();
+        RegisterKernItem();
         return true;
     }();
     (void)done;

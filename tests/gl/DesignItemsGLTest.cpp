@@ -60,7 +60,6 @@ template <class T> T *Add(TStreetStructure &s, int code, std::initializer_list<T
 
 class DesignItemsGL : public ::testing::Test {
 protected:
-    DesignItemsGL() { UseObjectClasses(); }
 
     void Render() {
         TSurfaceRenderer r(W, H);
@@ -78,6 +77,8 @@ protected:
                0xFFFFFF;
     }
 
+    // A street's lists take their classes when it is made.
+    bool Registered = (UseObjectClasses(), true);
     TStreetStructure Street;
     TBitmap Image;
 };

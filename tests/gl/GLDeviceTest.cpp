@@ -361,8 +361,11 @@ TEST(GLDevice, LinearSamplingBlendsNeighboursWrappingOrClampingAtTheEdge) {
                 else
                     wb = s;
                 const double red = 0xF0 * (1 - wb) + 0x10 * wb, blue = 0x10 * (1 - wb) + 0xF0 * wb;
-                EXPECT_NEAR(Channel(px[i], 16), red, 1) << "pixel " << i;
-                EXPECT_NEAR(Channel(px[i], 0), blue, 1) << "pixel " << i;
+                // Where the device filters anisotropically it takes several samples along the footprint,
+                // each rounded: a few steps more.
+                const double steps = filter == D3DTEXF_ANISOTROPIC ? 3 : 1;
+                EXPECT_NEAR(Channel(px[i], 16), red, steps) << "pixel " << i;
+                EXPECT_NEAR(Channel(px[i], 0), blue, steps) << "pixel " << i;
             }
         }
     }

@@ -351,6 +351,11 @@ TEST_F(DesignItems, DisplacedLinesAreHitOnTheirCentreLine) {
         double d = 0;
         EXPECT_EQ(line->HitTest(c.Point, d, 0.25), c.Hit) << c.Point.x << " " << c.Point.y;
     }
+    // The street's pick finds it there too, however far the band lies from its vertices.
+    line->SetDisp(5);
+    EXPECT_EQ(S.FindNearestItem({5, -5, 0}, TItemTypeSet{DesignLineTypeCode}, 0.25), line);
+    line->SetDisp(0.5f);
+
     // The geometry is brought up to date first: a moved vertex is hit where it now is, drawn or not.
     line->Points.SetPoint(1, {10, 10, 0});
     double d = 0;

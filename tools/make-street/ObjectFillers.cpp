@@ -8,6 +8,7 @@
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
 #include "objects/House.h"
+#include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/RegisterObjects.h"
@@ -123,6 +124,17 @@ void UseObjectClasses() {
             const std::vector<Cp1251String> names = block->GetBlockDefs()->GetNames();
             block->SetBlockName(r % 4 == 0 || names.empty() ? Cp("нет такого") : Pick(names, r));
             block->SetAxis(block->Street()->GetMainAxis());
+        }
+    });
+    SetStreetGenFiller(KernTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *core = As<TKernItem>(item)) {
+            if (r % 3 != 0)
+                core->SetLabel(Cp("К-") + Cp1251String(std::to_string(r % 100)));
+            core->MatName1 = Pick(roadMaterials, r);
+            core->MatH1 = 0.05f;
+            if (r % 2)
+                core->MatName2 = Cp("щебень");
+            core->MatH2 = r % 2 ? 0.2f : 0.0f;
         }
     });
     SetStreetGenFiller(HouseTypeCode, [](TAbstractItem &item, uint32_t r) {

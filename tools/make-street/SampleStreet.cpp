@@ -6,6 +6,7 @@
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
+#include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
@@ -126,7 +127,7 @@ public:
     }
 
     // Trees on a lawn, a bordered strip along the divider and a tiled square before a building, in the
-    // generated design styles.
+    // generated design styles, and a pavement core on the road way.
     void Decor() {
         if (!Has(DesignFigureTypeCode) || !Has(DesignLineTypeCode) || !Has(DesignBlockTypeCode))
             return;
@@ -143,6 +144,15 @@ public:
         for (const TXYZ &corner : {At(64, -17.5), At(88, -17.5), At(88, -15.5), At(64, -15.5)})
             square->Points.InsertNewPoint(square->Points.Count(), corner);
         square->SetStyleName(Cp("Плитка 3"));
+        if (Has(KernTypeCode)) {
+            auto *core = dynamic_cast<TKernItem *>(Street_.Lists(KernTypeCode).AddNew());
+            core->Points.InsertNewPoint(0, At(100, 4.5));
+            core->SetLabel(Cp("К-1"));
+            core->MatName1 = Cp("асфальтобетон");
+            core->MatH1 = 0.06f;
+            core->MatName2 = Cp("щебень");
+            core->MatH2 = 0.2f;
+        }
     }
 
     void Run() {

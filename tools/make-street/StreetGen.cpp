@@ -331,12 +331,13 @@ private:
         Refer(item, block);
     }
 
-    // A tiled figure, a design line and a row of blocks beyond the houses, on vertices of their own.
+    // A tiled figure, a design line, a row of blocks and a pavement core beyond the houses, on vertices of
+    // their own.
     void MakeDecor() {
         const bool figures = ItemClasses[DesignFigureTypeCode] != nullptr,
                    lines = ItemClasses[DesignLineTypeCode] != nullptr,
-                   blocks = ItemClasses[DesignBlockTypeCode] != nullptr;
-        if (!figures && !lines && !blocks)
+                   blocks = ItemClasses[DesignBlockTypeCode] != nullptr, cores = ItemClasses[KernTypeCode] != nullptr;
+        if (!figures && !lines && !blocks && !cores)
             return;
         AddDesignLibraries(Street_);
         const float y0 = static_cast<float>(Rows * RowWidth + 13);
@@ -356,6 +357,8 @@ private:
                 add(DesignLineTypeCode, {{x0, y0 + 8, 0}, {x0 + 10, y0 + 8.5f, 0}, {x0 + 20, y0 + 8, 0}});
             if (blocks)
                 add(DesignBlockTypeCode, {{x0 + 16, y0, 0}, {x0 + 19, y0, 0}, {x0 + 22, y0, 0}});
+            if (cores)
+                Refer(add(KernTypeCode, {{x0 + 25, y0 + 2, 0}}), b);
         }
     }
 
