@@ -20,4 +20,6 @@ void RegisterStandInItemClasses() {
     RegisterIfFree<RoadWallTypeCode, TStandInShape::Line>();
     RegisterIfFree<ArcCoordsTypeCode, TStandInShape::Line>();
     RegisterIfFree<KolodTypeCode, TStandInShape::Point>();
+    // Tables turned into geometry make design lines; the real class reads such records with its defaults.
+    RegisterIfFree<DesignLineTypeCode, TStandInShape::Line>();
 }
