@@ -95,6 +95,37 @@ bool FirstMeasurable(std::span<TAbstractItem *const> s) {
     return !s.empty() && MeasurableTypes.Contains(s.front()->GetTypeCode());
 }
 
+// The passport category and material lines of a surface class that has both.
+template <class T>
+std::vector<TItemLineSpec> SurfaceLines(const char *categoryName, const QString &category,
+                                        const QString &categoryDialog, const QString &materialDialog) {
+    return {TextLine<T>(categoryName, category, QStringLiteral("Категория пасп."), Fuchsia, categoryDialog,
+                        &T::PasspCategory, &T::SetPasspCategory),
+            TextLine<T>("MaterialInfo", category, QStringLiteral("Материал"), QColor(Qt::black),
+                        materialDialog, &T::Material, &T::SetMaterial)};
+}
+
+// A module's lines, each into its slot, and its one report action.
+void MakeParts(QObject *owner, const std::vector<TItemLineSpec> &specs,
+               std::initializer_list<TInfoStringAction **> lineSlots, const TActionRow &report) {
+    std::size_t i = 0;
+    for (TInfoStringAction **slot : lineSlots) {
+        MakeInfoFromRow(owner, InfoRowOf(specs[i], slot));
+        ++i;
+    }
+    MakeActionFromRow(owner, EditorCategory, report);
+}
+
+TActionRow ReportRow(const char *name, const QString &hint, TReportSpec (*spec)(), TFloatingAction **slot,
+                     TRule enabled = {}) {
+    return {.Name = name,
+            .Hint = hint,
+            .Image = "Report",
+            .Enabled = std::move(enabled),
+            .Execute = [spec] { ShowItemReport(spec()); },
+            .Slot = slot};
+}
+
 } // namespace
 
 Cp1251String AreaText(double area, bool reliable) {
@@ -106,15 +137,9 @@ Cp1251String AreaText(double area, bool reliable) {
 
 TRoadWayEditorModule::TRoadWayEditorModule(QObject *parent) : TContextDataModule(parent) {
     setObjectName(QStringLiteral("RoadWayEditorModule"));
-    const std::vector<TItemLineSpec> specs = LineSpecs();
-    MakeInfoFromRow(this, InfoRowOf(specs[0], &PaspCategoryInfo));
-    MakeInfoFromRow(this, InfoRowOf(specs[1], &MaterialInfo));
-    const TActionRow actions[] = {{.Name = "AreaReport",
-                                   .Hint = QStringLiteral("Таблица площадных объектов"),
-                                   .Image = "Report",
-                                   .Execute = [] { ShowItemReport(AreaReportSpec()); },
-                                   .Slot = &AreaReport}};
-    MakeActionsFromRows(this, EditorCategory, actions);
+    MakeParts(
+        this, LineSpecs(), {&PaspCategoryInfo, &MaterialInfo},
+        ReportRow("AreaReport", QStringLiteral("Таблица площадных объектов"), &AreaReportSpec, &AreaReport));
 }
 
 bool TRoadWayEditorModule::CheckContext(const IContextSelection &selection) {
@@ -122,13 +147,9 @@ bool TRoadWayEditorModule::CheckContext(const IContextSelection &selection) {
 }
 
 std::vector<TItemLineSpec> TRoadWayEditorModule::LineSpecs() {
-    return {TextLine<TRoadWayItem>("PaspCategoryInfo", QStringLiteral("ПЧ"),
-                                   QStringLiteral("Категория пасп."), Fuchsia,
-                                   QStringLiteral("ПЧ:категория паспортизации"), &TRoadWayItem::PasspCategory,
-                                   &TRoadWayItem::SetPasspCategory),
-            TextLine<TRoadWayItem>("MaterialInfo", QStringLiteral("ПЧ"), QStringLiteral("Материал"),
-                                   QColor(Qt::black), QStringLiteral("Материал ПЧ"), &TRoadWayItem::Material,
-                                   &TRoadWayItem::SetMaterial)};
+    return SurfaceLines<TRoadWayItem>("PaspCategoryInfo", QStringLiteral("ПЧ"),
+                                      QStringLiteral("ПЧ:категория паспортизации"),
+                                      QStringLiteral("Материал ПЧ"));
 }
 
 TReportSpec TRoadWayEditorModule::AreaReportSpec() {
@@ -151,15 +172,8 @@ TReportSpec TRoadWayEditorModule::AreaReportSpec() {
 
 TTrotuarEditorModule::TTrotuarEditorModule(QObject *parent) : TContextDataModule(parent) {
     setObjectName(QStringLiteral("TrotuarEditorModule"));
-    const std::vector<TItemLineSpec> specs = LineSpecs();
-    MakeInfoFromRow(this, InfoRowOf(specs[0], &PasspCategoryInfo));
-    MakeInfoFromRow(this, InfoRowOf(specs[1], &MaterialInfo));
-    const TActionRow actions[] = {{.Name = "Report",
-                                   .Hint = QStringLiteral("Таблица тротуаров"),
-                                   .Image = "Report",
-                                   .Execute = [] { ShowItemReport(ReportSpec()); },
-                                   .Slot = &Report}};
-    MakeActionsFromRows(this, EditorCategory, actions);
+    MakeParts(this, LineSpecs(), {&PasspCategoryInfo, &MaterialInfo},
+              ReportRow("Report", QStringLiteral("Таблица тротуаров"), &ReportSpec, &Report));
 }
 
 bool TTrotuarEditorModule::CheckContext(const IContextSelection &selection) {
@@ -168,13 +182,9 @@ bool TTrotuarEditorModule::CheckContext(const IContextSelection &selection) {
 
 std::vector<TItemLineSpec> TTrotuarEditorModule::LineSpecs() {
     // The Latin "r" of the category caption is the system's own.
-    return {TextLine<TTrotuarItem>("PasspCategoryInfo", QStringLiteral("Тротуар"),
-                                   QStringLiteral("Категория пасп."), Fuchsia,
-                                   QStringLiteral("Тротуар:rатегория паспортизации"),
-                                   &TTrotuarItem::PasspCategory, &TTrotuarItem::SetPasspCategory),
-            TextLine<TTrotuarItem>("MaterialInfo", QStringLiteral("Тротуар"), QStringLiteral("Материал"),
-                                   QColor(Qt::black), QStringLiteral("Материал тротуара"),
-                                   &TTrotuarItem::Material, &TTrotuarItem::SetMaterial)};
+    return SurfaceLines<TTrotuarItem>("PasspCategoryInfo", QStringLiteral("Тротуар"),
+                                      QStringLiteral("Тротуар:rатегория паспортизации"),
+                                      QStringLiteral("Материал тротуара"));
 }
 
 TReportSpec TTrotuarEditorModule::ReportSpec() {
@@ -196,12 +206,7 @@ TReportSpec TTrotuarEditorModule::ReportSpec() {
 
 TGazonEditorModule::TGazonEditorModule(QObject *parent) : TContextDataModule(parent) {
     setObjectName(QStringLiteral("GazonEditorModule"));
-    const TActionRow actions[] = {{.Name = "Report",
-                                   .Hint = QStringLiteral("Таблица газонов"),
-                                   .Image = "Report",
-                                   .Execute = [] { ShowItemReport(ReportSpec()); },
-                                   .Slot = &Report}};
-    MakeActionsFromRows(this, EditorCategory, actions);
+    MakeParts(this, {}, {}, ReportRow("Report", QStringLiteral("Таблица газонов"), &ReportSpec, &Report));
 }
 
 bool TGazonEditorModule::CheckContext(const IContextSelection &selection) {
@@ -223,16 +228,9 @@ TReportSpec TGazonEditorModule::ReportSpec() {
 
 TPolygonEditorModule::TPolygonEditorModule(QObject *parent) : TContextDataModule(parent) {
     setObjectName(QStringLiteral("PolygonEditorModule"));
-    const std::vector<TItemLineSpec> specs = LineSpecs();
-    MakeInfoFromRow(this, InfoRowOf(specs[0], &AreaSq));
-    MakeInfoFromRow(this, InfoRowOf(specs[1], &AreaSumSq));
-    const TActionRow actions[] = {{.Name = "AreaReport",
-                                   .Hint = QStringLiteral("Таблица площадных объектов"),
-                                   .Image = "Report",
-                                   .Enabled = [] { return AreaReportEnabled(EditorSelection()); },
-                                   .Execute = [] { ShowItemReport(AreaReportSpec()); },
-                                   .Slot = &AreaReport}};
-    MakeActionsFromRows(this, EditorCategory, actions);
+    MakeParts(this, LineSpecs(), {&AreaSq, &AreaSumSq},
+              ReportRow("AreaReport", QStringLiteral("Таблица площадных объектов"), &AreaReportSpec,
+                        &AreaReport, [] { return AreaReportEnabled(EditorSelection()); }));
 }
 
 bool TPolygonEditorModule::CheckContext(const IContextSelection &selection) {
