@@ -1,5 +1,6 @@
 #include "app/StartUpClasses.h"
 
+#include "editors/RegisterEditors.h"
 #include "exchange/RegisterExchange.h"
 #include "objects/RegisterObjects.h"
 #include "objects/StandInItems.h"
@@ -13,4 +14,5 @@ void RegisterStartUpClasses() {
     RegisterStandInItemClasses();
     RegisterItemsControl();
     RegisterPointsEditor();
+    RegisterEditorModules();
 }

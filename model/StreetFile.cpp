@@ -66,14 +66,14 @@ void TStreetStructure::ReadStream(TStream &stream) {
 
     if (CheckStreamTag(stream, "TAGSSIZE")) {
         const int32_t size = stream.ReadInt32(What);
-        if (size < 0 || size > 8) {
+        if (size < 0 || size > StoredTagSetSize) {
             stream.Seek(-4, TSeekOrigin::Current);
             stream.Fail(What, "tag-set size " + std::to_string(size) + " out of range 0..8");
         }
         TagSetSize_ = size;
     } else {
         // Files older than raw 8-byte type sets.
-        TagSetSize_ = 4;
+        TagSetSize_ = OldTagSetSize;
     }
     if (!CheckStreamTag(stream, "STREET  "))
         stream.Fail(What, "StreamIdent<>siStreet");
@@ -116,7 +116,7 @@ void TStreetStructure::ReadStream(TStream &stream) {
         View_.Angle = stream.ReadSingle(What);
     }
     if (View_.Scale == 0 || std::isnan(View_.Scale))
-        View_.Scale = 0.01f;
+        View_.Scale = DefaultViewScale;
     if (CheckStreamTag(stream, "WORKTIME"))
         WorkTime_ = stream.ReadInt32(What);
 
@@ -164,7 +164,7 @@ void TStreetStructure::ReadStream(TStream &stream) {
             list->Items(i)->AfterLoad();
     ApplyRazmerOptions();
     Modified_ = false;
-    TagSetSize_ = 8;
+    TagSetSize_ = StoredTagSetSize;
     Loaded_ = true;
 }
 

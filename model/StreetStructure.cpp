@@ -187,12 +187,12 @@ void TStreetStructure::Clear() {
         if (c != &MainAxisRef_ && !c->Owner_)
             c->Bind(nullptr);
     Modified_ = false;
-    TagSetSize_ = 8;
+    TagSetSize_ = StoredTagSetSize;
     Placement_.ResetStack();
     Placement_.LoadIdentity();
     GroupNames_.Clear();
     View_ = TStreetView{};
-    View_.Scale = 0.01f;
+    View_.Scale = DefaultViewScale;
 }
 
 // ---- Items

@@ -44,9 +44,18 @@ static_assert(sizeof(TEcefMapRec) == 32);
 // What GetEcefMap gives while the stored origin is all zero (or not numbers).
 TEcefMapRec DefaultEcefMap();
 
+// The bytes of each type set in the street files written now ("TAGSSIZE"), and in older files without
+// that tag.
+constexpr int StoredTagSetSize = 8;
+constexpr int OldTagSetSize = 4;
+
+// The scale of a new street's view and of a view shown whole when the street has too few vertices to
+// measure: 200 units across.
+constexpr float DefaultViewScale = 0.01f;
+
 // Centre, scale and angle of the plan view of a street.
 struct TStreetView {
-    float X = 0, Y = 0, Z = 0, Scale = 0.01f, Angle = 0;
+    float X = 0, Y = 0, Z = 0, Scale = DefaultViewScale, Angle = 0;
     friend bool operator==(const TStreetView &, const TStreetView &) = default;
 };
 
@@ -234,7 +243,7 @@ private:
     std::vector<TConnectedItems *> Registry_;
     bool Modified_ = false;
     TConnectedItems MainAxisRef_{true, 1};
-    int TagSetSize_ = 8;
+    int TagSetSize_ = StoredTagSetSize;
     TMatrixShell Placement_;
     TStreetView View_;
     TDsnBlockDefList BlockDefs_;

@@ -8,13 +8,17 @@
 #include "engine/Reg_Shell.h"
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
-#include "model/GuideAxisInfo.h"
+#include "model/AxisSpan.h"
+#include "model/ItemConversion.h"
 #include "model/ItemList.h"
+#include "model/ItemSetRules.h"
+#include "model/ItemTypeCodes.h"
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
 #include "shell/InfoStringActions.h"
 #include "shell/MainForm.h"
 #include "shell/MainPlan.h"
+#include "shell/ModuleRows.h"
 #include "shell/PointEditOps.h"
 #include "shell/PointsEditor.h"
 #include "shell/ReportTable.h"
@@ -22,14 +26,13 @@
 #include "shell/StreetTableForm.h"
 #include "shell/StreetsHolder.h"
 #include "shell/TagSetEditorForm.h"
+#include "shell/TblToGeometryForm.h"
 #include "shell/UserPrompts.h"
 
 #include <QColor>
 #include <QMenu>
 
-#include "engine/UndefinedValue.h"
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -57,7 +60,7 @@ TItemTypeSet AllTypeCodes() {
 
 TItemTypeSet CreatableTypes() {
     TItemTypeSet s = AllTypeCodes();
-    for (int c : {6, 9, 17})
+    for (int c : {HouseTypeCode, RoadWallTypeCode, PictureTypeCode})
         s.Exclude(c);
     return s;
 }
@@ -65,23 +68,21 @@ TItemTypeSet CreatableTypes() {
 const QString MixedConversion =
     QStringLiteral("Преобразование типов: исходная выборка должна содержать объекты одного типа.");
 
-// "%5.1f" without the locale.
-Cp1251String Station(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-    std::string s(buf, r.ptr);
-    if (s.size() < 5)
-        s.insert(0, 5 - s.size(), ' ');
-    return Cp1251String(s);
-}
-
 } // namespace
 
-const TItemTypeSet TItemsControlModule::PolygonPickTypes{1, 2, 3, 4, 5, 6, 7, 12, 34, 38};
-const TItemTypeSet TItemsControlModule::LinePickTypes{8, 9, 10, 13, 14, 18, 19, 26, 30, 31, 35, 37, 39, 40};
-const TItemTypeSet TItemsControlModule::PointPickTypes{11, 15, 16, 17, 20, 21, 22, 23,
-                                                       24, 25, 27, 28, 29, 32, 33, 36};
-const TItemTypeSet TItemsControlModule::NotCreatable{6, 9, 17};
+const TItemTypeSet TItemsControlModule::PolygonPickTypes{
+    RazdPolTypeCode, RoadWayTypeCode,      TrotuarTypeCode,  GazonTypeCode,    ObochTypeCode,
+    HouseTypeCode,   DesignFigureTypeCode, OstrovokTypeCode, CalcAreaTypeCode, SqDefectTypeCode};
+const TItemTypeSet TItemsControlModule::LinePickTypes{
+    BortTypeCode,    RoadWallTypeCode,   LineRazmetTypeCode,    RazmetStopTypeCode,  ZebraTypeCode,
+    TramWayTypeCode, DesignLineTypeCode, ArcCoordsTypeCode,     RazmerTypeCode,      RazmetLabelPlaceTypeCode,
+    AxisTypeCode,    LnDefectTypeCode,   RadiusMeasureTypeCode, SlopeMeasureTypeCode};
+const TItemTypeSet TItemsControlModule::PointPickTypes{
+    ArrowRazmetTypeCode, RazmetTextTypeCode, RazmetZnakTypeCode, PictureTypeCode,
+    DesignBlockTypeCode, TextLabelTypeCode,  ZnakTypeCode,       RoadSignTypeCode,
+    KMSignTypeCode,      RulerTypeCode,      KolodTypeCode,      ReshetTypeCode,
+    SvetoforTypeCode,    StopTypeCode,       KernTypeCode,       PlanDefineTypeCode};
+const TItemTypeSet TItemsControlModule::NotCreatable{HouseTypeCode, RoadWallTypeCode, PictureTypeCode};
 
 TItemsControlHost ItemsControlHostOf(TMainForm &form) {
     TItemsControlHost host;
@@ -98,6 +99,21 @@ TItemsControlHost ItemsControlHostOf(TMainForm &form) {
         form.ShowPlan();
     };
     host.WindowParent = [&form]() -> QWidget * { return &form; };
+    host.ActivateStreet = [&form](uint64_t serial) -> TStreetStructure * {
+        TStreetsHolderModule &holder = form.Holder();
+        for (int i = 0; i < holder.Count(); ++i)
+            if (holder.Streets(i).Serial() == serial) {
+                if (holder.ActiveIndex() != i)
+                    holder.SetActiveIndex(i);
+                return &holder.Streets(i);
+            }
+        return nullptr;
+    };
+    host.RaiseMainWindow = [&form] {
+        form.show();
+        form.raise();
+        form.activateWindow();
+    };
     host.AddClipMenuAction = [&form](QAction *a) {
         if (QMenu *menu = form.MenuNamed(QStringLiteral("ClipMI")))
             menu->addAction(a);
@@ -133,238 +149,276 @@ TItemsControlModule::TItemsControlModule(TItemsControlHost host, QObject *parent
     FindItemMode->OnMouseMove = [this](TMouseEvents *, const TMouseEventArgs &e) { MouseMove(e); };
     FindItemMode->OnMouseUp = [this](TMouseEvents *, const TMouseEventArgs &e) { MouseUp(e); };
 
-    auto selectEnabled = [this](TFloatingAction *a) {
-        a->SetEnabled(selectActionsEnabled_);
-        a->SetVisible(selectActionsEnabled_);
-    };
+    auto selectOn = [this] { return selectActionsEnabled_; };
     auto count = [this] { return static_cast<int>(Selection().size()); };
-    auto showIf = [](TFloatingAction *a, bool on) {
-        a->SetEnabled(on);
-        a->SetVisible(on);
-    };
-
-    VisibleLayersAction = MakeAction("VisibleLayers", QStringLiteral("Отображаемые слои"), {});
-    VisibleLayersAction->OnUpdateState = selectEnabled;
-    VisibleLayersAction->OnExecute = [this](TFloatingAction *) {
-        TItemTypeSet layers = Visible();
-        if (UserPrompts().EditTypeSet(QStringLiteral("Отображаемые слои"), AllTypeCodes(), layers) &&
-            host_.SetVisibleLayers)
-            host_.SetVisibleLayers(layers);
-        Refresh();
-    };
-    VisibleLayersAction->OnMouseUp = [this](TFloatingAction *, const TMouseEventArgs &e) {
-        if (e.Button != Qt::RightButton || e.Modifiers != Qt::NoModifier)
-            return;
-        TItemTypeSet preset;
-        if (TTagSetEditorForm::PopupPresets(Visible(), preset) && host_.SetVisibleLayers) {
-            host_.SetVisibleLayers(preset);
-            Refresh();
-        }
-    };
-
-    struct TPickAction {
-        TFloatingAction **Action;
-        const char *Name;
-        QString Hint;
-        QKeySequence Key;
-        int Cursor;
-        std::function<TItemTypeSet()> Filter;
-    } const picks[] = {
-        {&SelectPolygon, "SelectPolygon", QStringLiteral("Выбор площадных объектов. "),
-         QKeySequence(Qt::Key_S), 18, [] { return PolygonPickTypes; }},
-        {&SelectLine, "SelectLine", QStringLiteral("Выбор линейных объектов. "), QKeySequence(Qt::Key_L), 16,
-         [] { return LinePickTypes; }},
-        {&SelectPoint, "SelectPoint", QStringLiteral("Выбор точечных объектов. "), QKeySequence(Qt::Key_P),
-         17, [] { return PointPickTypes; }},
-        {&SelectAny, "SelectAny", QStringLiteral("Выбор из произвольного набора слоев"),
-         QKeySequence(Qt::Key_F), 39, [this] { return Visible(); }},
-    };
-    for (const TPickAction &p : picks) {
-        TFloatingAction *a = MakeAction(p.Name, p.Hint, p.Key);
-        a->OnUpdateState = selectEnabled;
-        a->OnExecute = [this, filter = p.Filter, cursor = p.Cursor](TFloatingAction *) {
-            StartPicking(filter(), cursor);
-        };
-        *p.Action = a;
-    }
-    SelectSpecial = MakeAction("SelectSpecial", QStringLiteral("Выбор объектов заданного типа"), {});
-    SelectSpecial->OnUpdateState = selectEnabled;
-    SelectSpecial->OnExecute = [this](TFloatingAction *) {
-        const int code = PopupTypeMenu(true);
-        if (code >= 0)
-            StartPicking({code}, 15);
-    };
-    SelectAll = MakeAction("SelectAll", QStringLiteral("Выбрать все объекты данного типа"), {});
-    SelectAll->OnUpdateState = selectEnabled;
-    SelectAll->OnExecute = [this](TFloatingAction *) {
-        const int code = PopupTypeMenu(true);
-        TStreetStructure *s = Street();
-        if (code < 0 || !s)
-            return;
-        s->Selection().Clear();
-        for (const auto &item : s->Lists(code))
-            if (item->Active)
-                s->Selection().AddItem(item.get());
-        Refresh();
-    };
-    FilterSelection = MakeAction("FilterSelection", QStringLiteral("Фильтровать выбранное"), {});
-    FilterSelection->OnUpdateState = [this, showIf](TFloatingAction *a) {
-        const std::vector<TAbstractItem *> sel = Selection();
-        const bool mixed = std::any_of(sel.begin(), sel.end(), [&](const TAbstractItem *i) {
-            return i->GetTypeCode() != sel.front()->GetTypeCode();
-        });
-        showIf(a, sel.size() > 1 && mixed);
-    };
-    FilterSelection->OnExecute = [this](TFloatingAction *) {
-        TStreetStructure *s = Street();
-        if (!s)
-            return;
-        TItemTypeSet types;
-        for (TAbstractItem *i : Selection())
-            types.Include(i->GetTypeCode());
-        TItemTypeSet keep = types;
-        if (!UserPrompts().EditTypeSet(QStringLiteral("Оставить в выборке типы: "), types, keep))
-            return;
-        for (TAbstractItem *i : Selection())
-            if (!keep.Contains(i->GetTypeCode()))
-                s->Selection().Remove(i);
-        Refresh();
-    };
-    UniReport = MakeAction("UniReport", QStringLiteral("Унифицированная таблица"), {});
-    UniReport->OnUpdateState = [count, showIf](TFloatingAction *a) { showIf(a, count() > 0); };
-    UniReport->OnExecute = [this](TFloatingAction *) {
-        if (TStreetStructure *s = Street())
-            TStreetTableForm::ShowStreetTable(QStringLiteral("Унифицированная таблица"),
-                                              MakeUnifiedTable(Selection()), *s,
-                                              host_.WindowParent ? host_.WindowParent() : nullptr);
-    };
-    RubricReport = MakeAction("RubricReport", QStringLiteral("Таблица по рубрике"), {});
-    RubricReport->OnUpdateState = [showIf](TFloatingAction *a) { showIf(a, false); };
-    ClearSelectionAction =
-        MakeAction("ClearSelection", QStringLiteral("Очистить выборку. "), QKeySequence(Qt::Key_Escape));
-    ClearSelectionAction->OnUpdateState = [count](TFloatingAction *a) {
-        a->SetEnabled(count() > 0);
-        a->SetVisible(true);
-    };
-    ClearSelectionAction->OnExecute = [this](TFloatingAction *) { ClearSelection(); };
-    CreateItemAction = MakeAction("CreateItem", QStringLiteral("Создать объект. "), QKeySequence(Qt::Key_N));
-    CreateItemAction->OnUpdateState = selectEnabled;
-    CreateItemAction->OnExecute = [this](TFloatingAction *) { ChooseNewItem(); };
+    auto some = [count] { return count() > 0; };
+    auto never = [] { return false; };
     auto canCopy = [this] {
         const TAbstractItem *c = CurrentItem();
         return c && c->Points.Count() > 0;
     };
-    CopyItemsAction =
-        MakeAction("CopyItems", QStringLiteral("Копировать выбранное. "), QKeySequence(Qt::CTRL | Qt::Key_C));
-    CopyItemsAction->OnUpdateState = [canCopy, showIf](TFloatingAction *a) { showIf(a, canCopy()); };
-    CopyItemsAction->OnExecute = [this](TFloatingAction *) { CopyItems(); };
-    CopySampleAction = MakeAction("CopySample", QStringLiteral("Копировать образец. "),
-                                  QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_C));
-    CopySampleAction->OnUpdateState = [count](TFloatingAction *a) {
-        a->SetEnabled(count() < 2);
-        a->SetVisible(false);
+    auto mixed = [this] {
+        const std::vector<TAbstractItem *> sel = Selection();
+        return sel.size() > 1 && !AllOfOneType(sel);
     };
-    CopySampleAction->OnExecute = [this](TFloatingAction *) { CopySample(); };
-    PasteItemsAction = MakeAction("PasteItems", QStringLiteral("Вставить скопированное"),
-                                  QKeySequence(Qt::CTRL | Qt::Key_V));
-    PasteItemsAction->OnUpdateState = [this, showIf](TFloatingAction *a) {
-        showIf(a, !BufferEmpty() && Street());
+    auto canPaste = [this] { return !BufferEmpty() && Street() != nullptr; };
+
+    const TActionRow actions[] = {
+        {.Name = "VisibleLayers",
+         .Hint = QStringLiteral("Отображаемые слои"),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute =
+             [this] {
+                 TItemTypeSet layers = Visible();
+                 if (UserPrompts().EditTypeSet(QStringLiteral("Отображаемые слои"), AllTypeCodes(), layers) &&
+                     host_.SetVisibleLayers)
+                     host_.SetVisibleLayers(layers);
+                 Refresh();
+             },
+         .Slot = &VisibleLayersAction,
+         .MouseUp =
+             [this](TFloatingAction *, const TMouseEventArgs &e) {
+                 if (e.Button != Qt::RightButton || e.Modifiers != Qt::NoModifier)
+                     return;
+                 TItemTypeSet preset;
+                 if (TTagSetEditorForm::PopupPresets(Visible(), preset) && host_.SetVisibleLayers) {
+                     host_.SetVisibleLayers(preset);
+                     Refresh();
+                 }
+             }},
+        {.Name = "SelectPolygon",
+         .Hint = QStringLiteral("Выбор площадных объектов. "),
+         .Key = QKeySequence(Qt::Key_S),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute = [this] { StartPicking(PolygonPickTypes, PickPolygonCursor); },
+         .Slot = &SelectPolygon},
+        {.Name = "SelectLine",
+         .Hint = QStringLiteral("Выбор линейных объектов. "),
+         .Key = QKeySequence(Qt::Key_L),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute = [this] { StartPicking(LinePickTypes, PickLineCursor); },
+         .Slot = &SelectLine},
+        {.Name = "SelectPoint",
+         .Hint = QStringLiteral("Выбор точечных объектов. "),
+         .Key = QKeySequence(Qt::Key_P),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute = [this] { StartPicking(PointPickTypes, PickPointCursor); },
+         .Slot = &SelectPoint},
+        {.Name = "SelectAny",
+         .Hint = QStringLiteral("Выбор из произвольного набора слоев"),
+         .Key = QKeySequence(Qt::Key_F),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute = [this] { StartPicking(Visible(), PickAnyCursor); },
+         .Slot = &SelectAny},
+        {.Name = "SelectSpecial",
+         .Hint = QStringLiteral("Выбор объектов заданного типа"),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute =
+             [this] {
+                 const int code = PopupTypeMenu(true);
+                 if (code >= 0)
+                     StartPicking({code}, PickOfTypeCursor);
+             },
+         .Slot = &SelectSpecial},
+        {.Name = "SelectAll",
+         .Hint = QStringLiteral("Выбрать все объекты данного типа"),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute =
+             [this] {
+                 const int code = PopupTypeMenu(true);
+                 TStreetStructure *s = Street();
+                 if (code < 0 || !s)
+                     return;
+                 s->Selection().Clear();
+                 for (const auto &item : s->Lists(code))
+                     if (item->Active)
+                         s->Selection().AddItem(item.get());
+                 Refresh();
+             },
+         .Slot = &SelectAll},
+        {.Name = "FilterSelection",
+         .Hint = QStringLiteral("Фильтровать выбранное"),
+         .Enabled = mixed,
+         .Visible = mixed,
+         .Execute =
+             [this] {
+                 TStreetStructure *s = Street();
+                 if (!s)
+                     return;
+                 TItemTypeSet types;
+                 for (TAbstractItem *i : Selection())
+                     types.Include(i->GetTypeCode());
+                 TItemTypeSet keep = types;
+                 if (!UserPrompts().EditTypeSet(QStringLiteral("Оставить в выборке типы: "), types, keep))
+                     return;
+                 for (TAbstractItem *i : Selection())
+                     if (!keep.Contains(i->GetTypeCode()))
+                         s->Selection().Remove(i);
+                 Refresh();
+             },
+         .Slot = &FilterSelection},
+        {.Name = "UniReport",
+         .Hint = QStringLiteral("Унифицированная таблица"),
+         .Enabled = some,
+         .Visible = some,
+         .Execute =
+             [this] {
+                 if (TStreetStructure *s = Street())
+                     TStreetTableForm::ShowStreetTable(QStringLiteral("Унифицированная таблица"),
+                                                       MakeUnifiedTable(Selection()), *s,
+                                                       host_.WindowParent ? host_.WindowParent() : nullptr);
+             },
+         .Slot = &UniReport},
+        {.Name = "RubricReport",
+         .Hint = QStringLiteral("Таблица по рубрике"),
+         .Enabled = never,
+         .Visible = never,
+         .Slot = &RubricReport},
+        {.Name = "ClearSelection",
+         .Hint = QStringLiteral("Очистить выборку. "),
+         .Key = QKeySequence(Qt::Key_Escape),
+         .Enabled = some,
+         .Execute = [this] { ClearSelection(); },
+         .Slot = &ClearSelectionAction},
+        {.Name = "CreateItem",
+         .Hint = QStringLiteral("Создать объект. "),
+         .Key = QKeySequence(Qt::Key_N),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute = [this] { ChooseNewItem(); },
+         .Slot = &CreateItemAction},
+        {.Name = "CopyItems",
+         .Hint = QStringLiteral("Копировать выбранное. "),
+         .Key = QKeySequence(Qt::CTRL | Qt::Key_C),
+         .Enabled = canCopy,
+         .Visible = canCopy,
+         .Execute = [this] { CopyItems(); },
+         .Slot = &CopyItemsAction},
+        {.Name = "CopySample",
+         .Hint = QStringLiteral("Копировать образец. "),
+         .Key = QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_C),
+         .Enabled = [count] { return count() < 2; },
+         .Visible = never,
+         .Execute = [this] { CopySample(); },
+         .Slot = &CopySampleAction},
+        {.Name = "PasteItems",
+         .Hint = QStringLiteral("Вставить скопированное"),
+         .Key = QKeySequence(Qt::CTRL | Qt::Key_V),
+         .Enabled = canPaste,
+         .Visible = canPaste,
+         .Execute = [this] { PasteItems(); },
+         .Slot = &PasteItemsAction},
+        {.Name = "CopyAndPaste",
+         .Hint = QStringLiteral("Скопировать и вставить."),
+         .Key = QKeySequence(Qt::Key_Insert),
+         .Enabled = canCopy,
+         .Visible = canCopy,
+         .Execute = [this] { CopyAndPaste(); },
+         .Slot = &CopyAndPasteAction},
+        {.Name = "DeleteItems",
+         .Hint = QStringLiteral("Удалить выбранное. "),
+         .Key = QKeySequence(Qt::Key_Delete),
+         .Enabled = some,
+         .Visible = some,
+         .Execute = [this] { DeleteSelected(); },
+         .Slot = &DeleteItemsAction},
+        {.Name = "RepeatCreate",
+         .Key = QKeySequence(Qt::SHIFT | Qt::Key_N),
+         .Enabled = [this] { return lastCreated_ >= 0; },
+         .Visible = never,
+         .Execute =
+             [this] {
+                 if (lastCreated_ >= 0)
+                     CreateItem(lastCreated_);
+             },
+         .Slot = &RepeatCreate},
+        {.Name = "ShowSelection",
+         .Hint = QStringLiteral("Выбранное в центр"),
+         .Key = QKeySequence(Qt::Key_Clear),
+         .Enabled = canCopy,
+         .Execute = [this] { ShowSelection(); },
+         .Slot = &ShowSelectionAction},
+        {.Name = "CoordSystem",
+         .Hint = QStringLiteral("Система координат"),
+         .Enabled = selectOn,
+         .Visible = selectOn,
+         .Execute =
+             [this] {
+                 if (OnCoordSystem)
+                     OnCoordSystem(CoordSystem->GetDown());
+                 Refresh();
+             },
+         .Slot = &CoordSystem,
+         .Toggle = true},
     };
-    PasteItemsAction->OnExecute = [this](TFloatingAction *) { PasteItems(); };
-    CopyAndPasteAction =
-        MakeAction("CopyAndPaste", QStringLiteral("Скопировать и вставить."), QKeySequence(Qt::Key_Insert));
-    CopyAndPasteAction->OnUpdateState = [canCopy, showIf](TFloatingAction *a) { showIf(a, canCopy()); };
-    CopyAndPasteAction->OnExecute = [this](TFloatingAction *) { CopyAndPaste(); };
-    DeleteItemsAction =
-        MakeAction("DeleteItems", QStringLiteral("Удалить выбранное. "), QKeySequence(Qt::Key_Delete));
-    DeleteItemsAction->OnUpdateState = [count, showIf](TFloatingAction *a) { showIf(a, count() > 0); };
-    DeleteItemsAction->OnExecute = [this](TFloatingAction *) { DeleteSelected(); };
-    RepeatCreate = MakeAction("RepeatCreate", QString(), QKeySequence(Qt::SHIFT | Qt::Key_N));
-    RepeatCreate->OnUpdateState = [this](TFloatingAction *a) {
-        a->SetEnabled(lastCreated_ >= 0);
-        a->SetVisible(false);
-    };
-    RepeatCreate->OnExecute = [this](TFloatingAction *) {
-        if (lastCreated_ >= 0)
-            CreateItem(lastCreated_);
-    };
-    ShowSelectionAction =
-        MakeAction("ShowSelection", QStringLiteral("Выбранное в центр"), QKeySequence(Qt::Key_Clear));
-    ShowSelectionAction->OnUpdateState = [this](TFloatingAction *a) {
-        const TAbstractItem *c = CurrentItem();
-        a->SetEnabled(c && c->Points.Count() > 0);
-        a->SetVisible(true);
-    };
-    ShowSelectionAction->OnExecute = [this](TFloatingAction *) { ShowSelection(); };
-    CoordSystem = MakeAction("CoordSystem", QStringLiteral("Система координат"), {});
-    CoordSystem->Toggle = true;
-    CoordSystem->OnUpdateState = selectEnabled;
-    CoordSystem->OnExecute = [this](TFloatingAction *a) {
-        if (OnCoordSystem)
-            OnCoordSystem(a->GetDown());
-        Refresh();
-    };
+    MakeActionsFromRows(this, Category, actions);
 
     const QColor window = QColor(Qt::white), teal = QColor(0, 128, 128);
-    SelectedCountInfo = new TInfoStringAction(this);
-    SelectedCountInfo->setObjectName(QStringLiteral("SelectedCountInfo"));
-    SelectedCountInfo->setText(QStringLiteral("Выбрано объектов"));
-    SelectedCountInfo->Category = QStringLiteral("Выборка");
-    SelectedCountInfo->SetDefaultColors(window, teal);
-    SelectedCountInfo->OnGetInfo = [this](TInfoStringAction *a, QString &text) {
-        const std::vector<TAbstractItem *> sel = Selection();
-        text = QString::number(sel.size());
-        QStringList lines;
-        if (sel.size() >= 10) {
-            std::map<int, int> perType;
-            for (const TAbstractItem *i : sel)
-                ++perType[i->GetTypeCode()];
-            for (const auto &[code, n] : perType)
-                lines << DisplayName(code) + QStringLiteral(" - ") + QString::number(n) +
-                             QStringLiteral(" шт.");
-        } else {
-            for (const TAbstractItem *i : sel)
-                lines << ToQString(i->GetDisplayName());
-        }
-        a->setToolTip(lines.join(QLatin1Char('\r')));
+    const TInfoRow infoRows[] = {
+        {.Name = "SelectedCountInfo",
+         .Caption = QStringLiteral("Выбрано объектов"),
+         .Category = QStringLiteral("Выборка"),
+         .Text = teal,
+         .Back = window,
+         .Value =
+             [this](TInfoStringAction &a) {
+                 const std::vector<TAbstractItem *> sel = Selection();
+                 QStringList lines;
+                 if (sel.size() >= 10) {
+                     std::map<int, int> perType;
+                     for (const TAbstractItem *i : sel)
+                         ++perType[i->GetTypeCode()];
+                     for (const auto &[code, n] : perType)
+                         lines << DisplayName(code) + QStringLiteral(" - ") + QString::number(n) +
+                                      QStringLiteral(" шт.");
+                 } else {
+                     for (const TAbstractItem *i : sel)
+                         lines << ToQString(i->GetDisplayName());
+                 }
+                 a.setToolTip(lines.join(QLatin1Char('\r')));
+                 return QString::number(sel.size());
+             },
+         .Slot = &SelectedCountInfo},
+        {.Name = "SelectedDescription",
+         .Caption = QStringLiteral("Тип"),
+         .Category = QStringLiteral("Выборка"),
+         .Text = teal,
+         .Back = window,
+         .Valid = [this] { return CurrentItem() != nullptr; },
+         .Value =
+             [this](TInfoStringAction &a) {
+                 const std::vector<TAbstractItem *> sel = Selection();
+                 if (sel.empty())
+                     return QString();
+                 if (AllOfOneType(sel))
+                     return ToQString(sel.front()->GetDisplayName());
+                 a.TextColor = QColor(0x80, 0x80, 0x80);
+                 return QStringLiteral("***");
+             },
+         .Click =
+             [this] {
+                 const std::vector<TAbstractItem *> sel = Selection();
+                 if (sel.empty())
+                     return;
+                 if (!AllOfOneType(sel)) {
+                     UserPrompts().ShowMessage(TPromptKind::Error, MixedConversion);
+                     return;
+                 }
+                 const int code = PopupTypeMenu(false);
+                 if (code >= 0)
+                     ConvertSelection(code);
+             },
+         .ToolTip = QStringLiteral("Тип выбранных объектов"),
+         .Slot = &SelectedDescription},
     };
-    SelectedDescription = new TInfoStringAction(this);
-    SelectedDescription->setObjectName(QStringLiteral("SelectedDescription"));
-    SelectedDescription->setText(QStringLiteral("Тип"));
-    SelectedDescription->setToolTip(QStringLiteral("Тип выбранных объектов"));
-    SelectedDescription->Category = QStringLiteral("Выборка");
-    SelectedDescription->SetDefaultColors(window, teal);
-    SelectedDescription->OnGetValid = [this](TInfoStringAction *, bool &valid) {
-        valid = CurrentItem() != nullptr;
-    };
-    SelectedDescription->OnGetInfo = [this](TInfoStringAction *a, QString &text) {
-        const std::vector<TAbstractItem *> sel = Selection();
-        if (sel.empty())
-            return;
-        const bool mixed = std::any_of(sel.begin(), sel.end(), [&](const TAbstractItem *i) {
-            return i->GetTypeCode() != sel.front()->GetTypeCode();
-        });
-        if (mixed) {
-            text = QStringLiteral("***");
-            a->TextColor = QColor(0x80, 0x80, 0x80);
-        } else {
-            text = ToQString(sel.front()->GetDisplayName());
-        }
-    };
-    SelectedDescription->OnClick = [this](TInfoStringAction *) {
-        const std::vector<TAbstractItem *> sel = Selection();
-        if (sel.empty())
-            return;
-        if (std::any_of(sel.begin(), sel.end(), [&](const TAbstractItem *i) {
-                return i->GetTypeCode() != sel.front()->GetTypeCode();
-            })) {
-            UserPrompts().ShowMessage(TPromptKind::Error, MixedConversion);
-            return;
-        }
-        const int code = PopupTypeMenu(false);
-        if (code >= 0)
-            ConvertSelection(code);
-    };
+    MakeInfoLinesFromRows(this, infoRows);
 
     PasteNoShiftAction = new QAction(QStringLiteral("Вставить без смещения"), this);
     PasteNoShiftAction->setObjectName(QStringLiteral("PasteNoShiftMI"));
@@ -385,13 +439,33 @@ TItemsControlModule::TItemsControlModule(TItemsControlHost host, QObject *parent
             if (std::find(items.begin(), items.end(), creating_) != items.end())
                 creating_ = nullptr;
         });
-    if (!InstanceSlot())
+    if (!InstanceSlot()) {
         InstanceSlot() = this;
+        // Table windows select through this module, in the street each table belongs to.
+        TStreetTableHost tables;
+        tables.ActivateStreet = [this](uint64_t serial) -> TStreetStructure * {
+            if (host_.ActivateStreet)
+                return host_.ActivateStreet(serial);
+            TStreetStructure *s = Street();
+            return s != nullptr && s->Serial() == serial ? s : nullptr;
+        };
+        tables.ClearSelection = [this] { ClearSelection(); };
+        tables.ShowSelection = [this] { ShowSelection(); };
+        tables.Refresh = [this] { Refresh(); };
+        tables.RaiseMainWindow = host_.RaiseMainWindow;
+        SetStreetTableHost(tables);
+        TTblToGeometryForm::CurrentStreet = [this] { return Street(); };
+        TTblToGeometryForm::Refresh = [this] { Refresh(); };
+    }
 }
 
 TItemsControlModule::~TItemsControlModule() {
-    if (InstanceSlot() == this)
+    if (InstanceSlot() == this) {
         InstanceSlot() = nullptr;
+        SetStreetTableHost({});
+        TTblToGeometryForm::CurrentStreet = nullptr;
+        TTblToGeometryForm::Refresh = nullptr;
+    }
     try {
         RegWriteBool(Section, Cp1251String("DrawHatch"), DrawHatch);
         RegWriteString(Section, Cp1251String("CreateSet"), TypeSetToNames(CreateSet));
@@ -406,11 +480,6 @@ TItemsControlModule::~TItemsControlModule() {
     FindItemMode->OnDestroy = nullptr;
     if (host_.MouseMode && host_.SetMouseMode && host_.MouseMode() == FindItemMode)
         host_.SetMouseMode(nullptr);
-}
-
-TFloatingAction *TItemsControlModule::MakeAction(const char *name, const QString &hint,
-                                                 const QKeySequence &shortcut) {
-    return TFloatingAction::Make(this, Category, name, hint, shortcut);
 }
 
 void TItemsControlModule::Refresh() const {
@@ -623,28 +692,38 @@ void TItemsControlModule::BuildMenus() {
 std::vector<TItemMenuEntry> TItemsControlModule::VisibleNewItemEntries() const {
     const TItemTypeSet offered = CreateSet & CreatableTypes();
     std::vector<TItemMenuEntry> out;
-    for (const TItemMenuEntry &e : newItemMenu_)
+    for (const TItemMenuEntry &e : newItemMenu_) {
+        const bool separator = e.Tag < 0 && e.Name.isEmpty();
+        // The categories with nothing offered leave no separator behind: none first, none twice.
+        if (separator && (out.empty() || (out.back().Tag < 0 && out.back().Name.isEmpty())))
+            continue;
         if (e.Tag < 0 || offered.Contains(e.Tag))
             out.push_back(e);
+    }
     return out;
 }
 
 void TItemsControlModule::ChooseNewItem() {
-    std::vector<TItemMenuEntry> entries;
-    for (const TItemMenuEntry &e : VisibleNewItemEntries())
-        if (e.Tag >= 0 || e.Name == QStringLiteral("NewItemTuningMI"))
-            entries.push_back(e);
-    QStringList captions;
+    const std::vector<TItemMenuEntry> entries = VisibleNewItemEntries();
+    std::vector<TMenuEntry> shown;
     for (const TItemMenuEntry &e : entries)
-        captions << e.Caption;
-    const int chosen = UserPrompts().PopupMenu(captions);
+        shown.push_back({e.Caption, e.Tag < 0 || HasItemClass(e.Tag)});
+    const int chosen = UserPrompts().PopupEntries(shown);
     if (chosen < 0 || chosen >= int(entries.size()))
         return;
     const TItemMenuEntry &e = entries[std::size_t(chosen)];
     if (e.Tag >= 0)
         CreateItem(e.Tag);
-    else
+    else if (e.Name == QStringLiteral("NewItemTuningMI"))
         EditCreateSet();
+}
+
+bool TItemsControlModule::HasItemClass(int typeCode) const {
+    if (!IsItemTypeCode(typeCode))
+        return false;
+    if (TStreetStructure *s = Street())
+        return s->Lists(typeCode).ItemClass() != nullptr;
+    return ItemClasses[typeCode] != nullptr;
 }
 
 void TItemsControlModule::EditCreateSet() {
@@ -656,13 +735,14 @@ void TItemsControlModule::EditCreateSet() {
 int TItemsControlModule::PopupTypeMenu(bool visibleOnly) {
     const TItemTypeSet visible = Visible();
     std::vector<int> codes;
-    QStringList captions;
+    std::vector<TMenuEntry> entries;
     for (const TItemMenuEntry &e : allTagsMenu_)
         if (e.Tag >= 0 && (!visibleOnly || visible.Contains(e.Tag))) {
             codes.push_back(e.Tag);
-            captions << e.Caption;
+            // Converting needs the target's class; a pick by type finds nothing without one either.
+            entries.push_back({e.Caption, visibleOnly || HasItemClass(e.Tag)});
         }
-    const int chosen = UserPrompts().PopupMenu(captions);
+    const int chosen = UserPrompts().PopupEntries(entries);
     return chosen >= 0 && chosen < int(codes.size()) ? codes[std::size_t(chosen)] : -1;
 }
 
@@ -828,8 +908,7 @@ void TItemsControlModule::ConvertSelection(int typeCode) {
     const TItemClass *target = s->Lists(typeCode).ItemClass();
     if (!target)
         return;
-    if (std::any_of(sel.begin(), sel.end(),
-                    [&](const TAbstractItem *i) { return i->GetTypeCode() != sel.front()->GetTypeCode(); })) {
+    if (!AllOfOneType(sel)) {
         UserPrompts().ShowMessage(TPromptKind::Error, MixedConversion);
         return;
     }
@@ -846,22 +925,7 @@ void TItemsControlModule::ConvertSelection(int typeCode) {
             return;
         }
     }
-    TConnectedItems &selection = s->Selection();
-    for (TAbstractItem *old : sel) {
-        TMemoryStream points;
-        old->Points.SaveToStream(points);
-        TAbstractItem *made = s->Lists(typeCode).AddNew();
-        points.Seek(0, TSeekOrigin::Begin);
-        made->Points.LoadFromStream(points);
-        made->SetGroupName(old->GroupName());
-        made->SetComment(old->Comment());
-        made->SetComment2(old->Comment2());
-        const int at = selection.IndexOf(old);
-        selection.AddItem(made);
-        selection.Move(made, at);
-        TAbstractItem *const gone[] = {old};
-        s->DeleteItems(gone);
-    }
+    ReplaceWithType(*s, sel, typeCode);
     Refresh();
 }
 
@@ -948,32 +1012,12 @@ TReportTable MakeUnifiedTable(const std::vector<TAbstractItem *> &items) {
     TReportTable t = TReportTable::WithHeader({Cp("Ось"), Cp("Сторона"), Cp("Начало"), Cp("Конец"), Cp("Тип"),
                                                Cp("Группа"), Cp("Примечание"), Cp("Примечание2")});
     for (TAbstractItem *item : items) {
-        TAbstractItem *axis = item->GetReferAxis();
-        const auto *guide = dynamic_cast<const TGuideAxisInfo *>(axis);
-        Cp1251String side, first, last;
-        if (guide && axis->Points.Count() >= 2) {
-            double lo = UndefinedValue, hi = -UndefinedValue;
-            bool left = false, right = false;
-            for (int i = 0; i < item->Points.Count(); ++i) {
-                float t = 0, along = 0, offset = 0;
-                if (!axis->Points.Project(item->Points.GetPoint(i), t, along, offset))
-                    continue;
-                (offset >= 0 ? left : right) = true;
-                lo = std::min<double>(lo, along);
-                hi = std::max<double>(hi, along);
-            }
-            side = left && right ? guide->GetCenterSideName()
-                   : left        ? guide->GetLeftSideName()
-                   : right       ? guide->GetRightSideName()
-                                 : Cp1251String();
-            // Stations only where some point could be put onto the axis.
-            if (left || right) {
-                first = Station(lo);
-                last = Station(hi);
-            }
-        }
-        t.AddRow({item->GetReferAxisName(), side, first, last, item->GetDisplayName(), item->GroupName(),
-                  item->Comment(), item->Comment2()},
+        const TItemAxisPlace place = ItemAxisPlace(*item);
+        // Stations only where some point could be put onto the axis.
+        const Cp1251String first = place.Span.Known() ? StationText(place.Span.First) : Cp1251String();
+        const Cp1251String last = place.Span.Known() ? StationText(place.Span.Last) : Cp1251String();
+        t.AddRow({item->GetReferAxisName(), place.Side, first, last, item->GetDisplayName(),
+                  item->GroupName(), item->Comment(), item->Comment2()},
                  ItemRowObject(*item));
     }
     return t;

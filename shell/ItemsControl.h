@@ -50,6 +50,9 @@ struct TItemsControlHost {
     std::function<void(const TXYZ &)> ShowAt;
     // The parent of the table windows.
     std::function<QWidget *()> WindowParent;
+    // Makes the open street with the serial the active one (nullptr when it is closed).
+    std::function<TStreetStructure *(uint64_t serial)> ActivateStreet;
+    std::function<void()> RaiseMainWindow;
     // Puts a command of the module into the window's clipboard menu.
     std::function<void(QAction *)> AddClipMenuAction;
     TListenerList<const TDxDrawParams &> *DrawListeners = nullptr;
@@ -104,8 +107,12 @@ public:
     TItemTypeSet CreateSet;
     const std::vector<TItemMenuEntry> &NewItemMenu() const { return newItemMenu_; }
     const std::vector<TItemMenuEntry> &AllTagsMenu() const { return allTagsMenu_; }
-    // The creation menu's entries for the current CreateSet, as it pops up.
+    // The creation menu's entries for the current CreateSet, as it pops up: the offered types with a
+    // separator after each category that offers any, then the tuning entry.
     std::vector<TItemMenuEntry> VisibleNewItemEntries() const;
+    // The current street (or, without one, the program) has a class for the type: only such types are
+    // offered enabled for creation and conversion.
+    bool HasItemClass(int typeCode) const;
     // A new item of the type in the current street, with the type's sample attributes, alone in the
     // selection; the point editor's AddPoint follows. nullptr without a street or a class for the type.
     // Its creation ends when it is no longer the current item of its street (another item picked or
@@ -153,7 +160,6 @@ public:
     static TItemsControlModule *Instance();
 
 private:
-    TFloatingAction *MakeAction(const char *name, const QString &hint, const QKeySequence &shortcut);
     void StartPicking(const TItemTypeSet &filter, int cursor);
     void Refresh() const;
     TItemTypeSet Visible() const;

@@ -14,6 +14,7 @@
 #include "shell/ImageData.h"
 #include "shell/InfoGrid.h"
 #include "shell/Keyboard.h"
+#include "shell/ModuleRows.h"
 #include "shell/StreetSelection.h"
 #include "shell/StreetsHolder.h"
 #include "shell/UserPrompts.h"
@@ -178,64 +179,80 @@ TMainForm::~TMainForm() {
 
 void TMainForm::SetupActions() {
     Ui::MainForm &f = *ui_;
-    const struct {
-        QAction *Action;
-        QToolButton *Button;
-        const char *Image;
-    } toolbar[] = {
-        {f.NewStreet, f.NewStreetSB, "NewStreet"},
-        {f.OpenStreet, f.OpenStreetSB, "OpenStreet"},
-        {f.SaveStreet, f.SaveStreetSB, "SaveStreet"},
-        {f.SaveAll, f.SaveAllSB, "SaveAll"},
-        {f.Groups, f.GroupsSB, "Groups"},
-        {f.ShowPlan, f.MainPlanSB, "ShowPlan"},
-        {f.ShowVideo, f.VideoPlanSB, "ShowVideo"},
-        {f.PrintSetup, f.PrintSetupSB, "PrintSetup"},
-    };
-    for (const auto &t : toolbar) {
-        t.Action->setIcon(ImageData().ActionIcon(QString::fromLatin1(t.Image), t.Action->text()));
-        t.Button->setDefaultAction(t.Action);
-        addAction(t.Action);
-    }
-    f.SaveAs->setIcon(ImageData().ActionIcon(QStringLiteral("SaveAs"), f.SaveAs->text()));
-    addAction(f.SaveAs);
-    f.DetailSB->setIcon(ImageData().ActionIcon(QStringLiteral("Detail"), QStringLiteral("Д")));
-
-    connect(f.NewStreet, &QAction::triggered, this, [this] {
-        holder_.NewStreet();
-        RefreshAll();
-    });
-    connect(f.OpenStreet, &QAction::triggered, this, [this] {
-        if (holder_.OpenWithDialog() >= 0)
-            holder_.DropEmptyStreets();
-        RefreshAll();
-    });
-    connect(f.SaveStreet, &QAction::triggered, this, [this] {
-        if (holder_.ActiveIndex() >= 0)
-            holder_.SaveStreet(holder_.ActiveIndex());
-        RefreshAll();
-    });
-    connect(f.SaveAll, &QAction::triggered, this, [this] {
-        holder_.SaveAll();
-        RefreshAll();
-    });
-    connect(f.SaveAs, &QAction::triggered, this, [this] {
-        CurrentStreet();
-        holder_.SaveStreetAs(holder_.ActiveIndex());
-        RefreshAll();
-    });
     groupsMenu_ = new QMenu(this);
     groupsMenu_->setObjectName(QStringLiteral("GroupsMenu"));
     connect(groupsMenu_, &QMenu::aboutToShow, this, &TMainForm::BuildGroupsMenu);
-    connect(f.Groups, &QAction::triggered, this, [this] { groupsMenu_->popup(QCursor::pos()); });
-    connect(f.ShowPlan, &QAction::triggered, this, &TMainForm::ShowPlan);
-    connect(f.ShowVideo, &QAction::triggered, this, &TMainForm::ShowVideo);
-    connect(f.PrintSetup, &QAction::triggered, this, [this] {
-        if (printSetup_)
-            printSetup_();
-    });
-    f.PrintSetup->setVisible(false);
-    f.PrintSetupSB->setVisible(false);
+    // The form's own actions (names, captions and keys from the form): image, handler and rules.
+    const struct {
+        QAction *Action;
+        QToolButton *Button;
+        TActionRow Row;
+    } actions[] = {
+        {f.NewStreet,
+         f.NewStreetSB,
+         {.Name = "NewStreet",
+          .Execute =
+              [this] {
+                  holder_.NewStreet();
+                  RefreshAll();
+              }}},
+        {f.OpenStreet,
+         f.OpenStreetSB,
+         {.Name = "OpenStreet",
+          .Execute =
+              [this] {
+                  if (holder_.OpenWithDialog() >= 0)
+                      holder_.DropEmptyStreets();
+                  RefreshAll();
+              }}},
+        {f.SaveStreet,
+         f.SaveStreetSB,
+         {.Name = "SaveStreet",
+          .Execute =
+              [this] {
+                  if (holder_.ActiveIndex() >= 0)
+                      holder_.SaveStreet(holder_.ActiveIndex());
+                  RefreshAll();
+              }}},
+        {f.SaveAll,
+         f.SaveAllSB,
+         {.Name = "SaveAll",
+          .Execute =
+              [this] {
+                  holder_.SaveAll();
+                  RefreshAll();
+              }}},
+        {f.Groups, f.GroupsSB, {.Name = "Groups", .Execute = [this] { groupsMenu_->popup(QCursor::pos()); }}},
+        {f.ShowPlan, f.MainPlanSB, {.Name = "ShowPlan", .Execute = [this] { ShowPlan(); }}},
+        {f.ShowVideo, f.VideoPlanSB, {.Name = "ShowVideo", .Execute = [this] { ShowVideo(); }}},
+        {f.PrintSetup,
+         f.PrintSetupSB,
+         {.Name = "PrintSetup",
+          .Visible = [this] { return static_cast<bool>(printSetup_); },
+          .Execute =
+              [this] {
+                  if (printSetup_)
+                      printSetup_();
+              }}},
+        {f.SaveAs,
+         nullptr,
+         {.Name = "SaveAs",
+          .Execute =
+              [this] {
+                  CurrentStreet();
+                  holder_.SaveStreetAs(holder_.ActiveIndex());
+                  RefreshAll();
+              }}},
+    };
+    for (const auto &t : actions) {
+        BindActionRow(*t.Action, t.Row);
+        if (t.Button != nullptr) {
+            t.Button->setDefaultAction(t.Action);
+            t.Button->setVisible(t.Action->isVisible());
+        }
+        addAction(t.Action);
+    }
+    f.DetailSB->setIcon(ImageData().ActionIcon(QStringLiteral("Detail"), QStringLiteral("Д")));
     connect(f.DetailSB, &QToolButton::toggled, this, [this](bool down) {
         const uint32_t mode = down ? DrawModeGeometry : DrawModeGeometry | DrawModeTechnical;
         planDrawer_->DrawMode = mode;
@@ -285,11 +302,12 @@ void TMainForm::SetupActions() {
     tabsMenu_->addAction(QStringLiteral("Сохранить как..."), f.SaveAs, &QAction::trigger);
     QAction *close = tabsMenu_->addAction(QStringLiteral("Закрыть"));
     close->setObjectName(QStringLiteral("CloseStreetMI"));
-    connect(close, &QAction::triggered, this, [this] {
-        if (holder_.ActiveIndex() >= 0)
-            holder_.CloseStreet(holder_.ActiveIndex(), false);
-        RefreshAll();
-    });
+    connect(close, &QAction::triggered, this, [this] { CloseStreetPage(holder_.ActiveIndex()); });
+    // The page the menu was opened on (the active one when it was opened off every tab).
+    QAction *closePage = tabsMenu_->addAction(QStringLiteral("Закрыть страницу"));
+    closePage->setObjectName(QStringLiteral("ClosePageMI"));
+    connect(closePage, &QAction::triggered, this,
+            [this] { CloseStreetPage(tabsMenuPage_ >= 0 ? tabsMenuPage_ : holder_.ActiveIndex()); });
     QAction *closeAll = tabsMenu_->addAction(QStringLiteral("Закрыть все"));
     closeAll->setObjectName(QStringLiteral("CloseAllMI"));
     connect(closeAll, &QAction::triggered, this, [this] {
@@ -297,9 +315,18 @@ void TMainForm::SetupActions() {
             holder_.CloseAll();
         RefreshAll();
     });
-    connect(f.StreetsTab, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { tabsMenu_->popup(ui_->StreetsTab->mapToGlobal(pos)); });
+    connect(f.StreetsTab, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        tabsMenuPage_ = ui_->StreetsTab->tabAt(pos);
+        tabsMenu_->popup(ui_->StreetsTab->mapToGlobal(pos));
+    });
     connect(f.StreetsTab, &QTabBar::currentChanged, this, &TMainForm::StreetsTabChanged);
+}
+
+void TMainForm::CloseStreetPage(int index) {
+    // The street asks about unsaved changes itself; an index gone meanwhile closes nothing.
+    if (index >= 0 && index < holder_.Count())
+        holder_.CloseStreet(index, false);
+    RefreshAll();
 }
 
 void TMainForm::SetupView() {
@@ -386,7 +413,7 @@ void TMainForm::SetMouseMode(TMouseEvents *mode) {
     if (mode != nullptr) {
         QPointer<TMouseEvents> guard(mode);
         mode->Activate();
-        if (guard && mode->Cursor != -1)
+        if (guard && mode->Cursor != NoCursor)
             ui_->DrawBox->setCursor(ScreenCursor(mode->Cursor));
     }
     RefreshAll();
@@ -629,7 +656,7 @@ void TMainForm::BuildGroupsMenu() {
             s.Selection().Clear();
             for (int code = 0; code < ItemTypeCount; ++code)
                 for (const auto &it : s.Lists(code))
-                    if (it->GroupName() == name)
+                    if (SameText(it->GroupName(), name))
                         s.Selection().AddItem(it.get());
             RefreshAll();
         });

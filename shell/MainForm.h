@@ -116,6 +116,8 @@ protected:
 
 private:
     void SetupActions();
+    // Closes the street of the page (the path of every close from the tabs), then refreshes.
+    void CloseStreetPage(int index);
     void SetupView();
     void RestoreSettings();
     void SaveSettings();
@@ -148,6 +150,8 @@ private:
     std::function<void()> printSetup_;
     QMenu *groupsMenu_ = nullptr;
     QMenu *tabsMenu_ = nullptr;
+    // The tab under the pointer when the tabs' menu opened; -1 off every tab.
+    int tabsMenuPage_ = -1;
     int wheelRemainder_ = 0;
     QString caption_;
     bool updatingTabs_ = false;

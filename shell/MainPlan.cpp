@@ -176,7 +176,7 @@ void TMainPlanDrawer::ShowAll() {
     v.Angle = 0;
     if (street.Pool().Count() < 2) {
         v.X = v.Y = v.Z = 0;
-        v.Scale = 0.01f;
+        v.Scale = DefaultViewScale;
     } else {
         float minX = 0, minY = 0, maxX = 0, maxY = 0;
         street.Pool().GetBounds(minX, minY, maxX, maxY);

@@ -42,10 +42,10 @@ TMainPlanControls::TMainPlanControls(TMainForm &form, QObject *parent)
 TMainPlanControls::TMainPlanControls(TPlanControlsHost host, QObject *parent)
     : TQk2RootDatamodule(parent), host_(std::move(host)) {
     setObjectName(QStringLiteral("MainPlanControls"));
-    ShiftViewMode = MakeMode("ShiftViewMode", 10, QStringLiteral("Сдвиг плана"));
-    SelectAreaMode = MakeMode("SelectAreaMode", 32, QStringLiteral("Выбор видимой области"));
-    ZoomMode = MakeMode("ZoomMode", 31, QStringLiteral("Масштабирование"));
-    RotateMode = MakeMode("RotateMode", 33, QStringLiteral("Вращение"));
+    ShiftViewMode = MakeMode("ShiftViewMode", ShiftViewCursor, QStringLiteral("Сдвиг плана"));
+    SelectAreaMode = MakeMode("SelectAreaMode", SelectAreaCursor, QStringLiteral("Выбор видимой области"));
+    ZoomMode = MakeMode("ZoomMode", ZoomCursor, QStringLiteral("Масштабирование"));
+    RotateMode = MakeMode("RotateMode", RotateViewCursor, QStringLiteral("Вращение"));
     auto on = [this](void (TMainPlanControls::*handler)(const TMouseEventArgs &)) {
         return [this, handler](TMouseEvents *, const TMouseEventArgs &e) { (this->*handler)(e); };
     };

@@ -5,6 +5,8 @@
 //
 // The main window keeps the current and the saved mode as QPointers: a mode destroyed while current
 // leaves no dangling pointer behind.
+#include "shell/CursorIds.h"
+
 #include <QObject>
 #include <QString>
 
@@ -30,7 +32,7 @@ public:
     std::function<void(TMouseEvents *, bool &)> OnCheckContext;
     std::function<void(TMouseEvents *)> BeforeSendEvents, OnDestroy;
     // Cursor number (10 to 44); -1 keeps the view's default cursor.
-    int Cursor = -1;
+    int Cursor = NoCursor;
     QString Description;
 
     bool Pressed() const { return pressed_; }

@@ -5,11 +5,14 @@
 #include "engine/NumText.h"
 #include "engine/Reg_Shell.h"
 #include "model/AbstractItem.h"
+#include "model/ItemSetRules.h"
+#include "model/ItemTypeCodes.h"
 #include "model/PointStructure.h"
 #include "model/StreetStructure.h"
 #include "objects/OrientPointItem.h"
 #include "shell/MainForm.h"
 #include "shell/MakePolygonForm.h"
+#include "shell/ModuleRows.h"
 #include "shell/PointEditOps.h"
 #include "shell/StartUp.h"
 #include "shell/StreetsHolder.h"
@@ -38,8 +41,13 @@ const char *const ScaleNeedsPoint = "Масштабировать можно т�
 const char *const RotateNeedsPoint = "Вращение возможно только относительно выбранной точки";
 
 // The types whose direction can be turned round.
-constexpr TItemTypeSet InvertTypes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14, 18, 19, 26, 31, 34, 35, 37, 38};
-constexpr TItemTypeSet ArrangeTypes{6, 7, 19};
+constexpr TItemTypeSet InvertTypes{
+    RazdPolTypeCode,  RoadWayTypeCode,    TrotuarTypeCode,      GazonTypeCode,
+    ObochTypeCode,    HouseTypeCode,      DesignFigureTypeCode, BortTypeCode,
+    RoadWallTypeCode, LineRazmetTypeCode, RazmetStopTypeCode,   ZebraTypeCode,
+    TramWayTypeCode,  DesignLineTypeCode, ArcCoordsTypeCode,    RazmetLabelPlaceTypeCode,
+    CalcAreaTypeCode, AxisTypeCode,       LnDefectTypeCode,     SqDefectTypeCode};
+constexpr TItemTypeSet ArrangeTypes{HouseTypeCode, DesignFigureTypeCode, DesignLineTypeCode};
 
 bool OnlyLeft(const TMouseEventArgs &e) {
     return e.Buttons == Qt::LeftButton && e.Modifiers == Qt::NoModifier;
@@ -229,172 +237,215 @@ bool TPointsEditorModule::EditExactValue(const QString &caption, const QPoint &p
 
 // ---- Actions
 
-TFloatingAction *TPointsEditorModule::MakeAction(const char *name, const QString &hint,
-                                                 const QKeySequence &shortcut,
-                                                 std::function<bool(TAbstractItem &)> enabled,
-                                                 std::function<void(TAbstractItem &)> execute) {
-    TFloatingAction *a = TFloatingAction::Make(this, Category, name, hint, shortcut);
-    a->OnUpdateState = [this, enabled](TFloatingAction *self) {
-        TAbstractItem *item = EditedItem();
-        self->SetVisible(item != nullptr);
-        self->SetEnabled(item != nullptr && (!enabled || enabled(*item)));
-    };
-    a->OnExecute = [this, enabled, execute](TFloatingAction *) {
-        // A shortcut reaches a hidden or disabled action too: the rules hold here as well.
-        TAbstractItem *item = EditedItem();
-        if (item == nullptr || (enabled && !enabled(*item)))
-            return;
-        execute(*item);
-    };
-    return a;
-}
-
-TFloatingAction *TPointsEditorModule::ModeAction(const char *name, const QString &hint,
-                                                 const QKeySequence &shortcut,
-                                                 std::function<bool(TAbstractItem &)> enabled,
-                                                 TMouseEvents *mode) {
-    return MakeAction(name, hint, shortcut, std::move(enabled), [this, mode](TAbstractItem &) {
-        if (host_.SetMouseMode)
-            host_.SetMouseMode(mode);
-    });
-}
-
 void TPointsEditorModule::MakeActions() {
-    auto hasPoint = [](TAbstractItem &i) { return i.Points.Count() > 0; };
-    AddPoint = ModeAction(
-        "AddPoint", QStringLiteral("Добавить точку. "), QKeySequence(Qt::Key_A),
-        [](TAbstractItem &i) { return i.Points.Count() < i.MaxPointCount(); }, AddPointMode);
-    MovePoint = ModeAction("MovePoint", QStringLiteral("Переместить точку. "), QKeySequence(Qt::Key_M),
-                           hasPoint, MovePointMode);
-    StereoMove = MakeAction(
-        "StereoMove", QStringLiteral("Стерео измерение"), QKeySequence(Qt::Key_K),
-        [this](TAbstractItem &i) { return host_.VideoActive && host_.VideoActive() && ValidCurrent(i); },
-        [this](TAbstractItem &) {
-            rayValid_[0] = rayValid_[1] = false;
-            if (host_.SetMouseMode)
-                host_.SetMouseMode(StereoMode);
-        });
-    ConnectPoint = ModeAction("ConnectPoint", QStringLiteral("Присоединить точку. "), QKeySequence(Qt::Key_C),
-                              hasPoint, ConnectPointMode);
-    DeletePoint = ModeAction(
-        "DeletePoint", QStringLiteral("Удалить точку. "), QKeySequence(Qt::Key_D),
-        [](TAbstractItem &i) { return i.Points.Count() > i.MinPointCount(); }, DeletePointMode);
-    RotateEdge = ModeAction("RotateEdge", QStringLiteral("Вращать ребро. "),
-                            QKeySequence(Qt::SHIFT | Qt::Key_R), hasPoint, RotateEdgeMode);
-    MoveAll = ModeAction("MoveAll", QStringLiteral("Переместить объект. "), QKeySequence(Qt::Key_T), hasPoint,
-                         MoveAllMode);
-    RotateAll = ModeAction("RotateAll", QStringLiteral("Вращать объект. "), QKeySequence(Qt::Key_R), hasPoint,
-                           RotateAllMode);
-    auto edgeExists = [](TAbstractItem &i) { return !i.HasControlPoints() && CurrentEdgeEnd(i) >= 0; };
-    EdgeLen = MakeAction("EdgeLen", QStringLiteral("Длина ребра"), QKeySequence(Qt::Key_1), edgeExists,
-                         [this](TAbstractItem &i) { ExecuteEdgeLen(i); });
-    EdgeAngle = MakeAction("EdgeAngle", QStringLiteral("Угол ребра"), QKeySequence(Qt::Key_2), edgeExists,
-                           [this](TAbstractItem &i) { ExecuteEdgeAngle(i); });
-    Spline = MakeAction(
-        "Spline", QStringLiteral("Кривой контур"), QKeySequence(),
-        [](TAbstractItem &i) { return i.Points.CanBuildSpline(); },
-        [this](TAbstractItem &i) {
-            i.Points.SetSpline(!i.Points.Spline());
-            Refresh();
-        });
-    DropItems = ModeAction(
-        "DropItems", QStringLiteral("Разбить объект"), QKeySequence(Qt::Key_Slash),
-        [](TAbstractItem &i) { return !i.HasControlPoints() && i.Points.Count() >= 2; }, DropMode);
-    DropLine = MakeAction(
-        "DropLine", QStringLiteral("Разделить в выбранной точке"), QKeySequence(Qt::CTRL | Qt::Key_Slash),
-        [this](TAbstractItem &i) {
-            const int k = i.Points.CurrentIndex;
-            return SelectedItems().size() == 1 && IsLineItem(i) && k >= 1 && k <= i.Points.Count() - 2;
-        },
-        [this](TAbstractItem &i) { ExecuteDropLine(i); });
-    LinkItems = MakeAction(
-        "LinkItems", QStringLiteral("Слить объекты"), QKeySequence(Qt::Key_7),
-        [this](TAbstractItem &) {
-            const std::vector<TAbstractItem *> s = SelectedItems();
-            return s.size() == 2 && s[0]->CanLinkWith(s[1]);
-        },
-        [this](TAbstractItem &) {
-            const std::vector<TAbstractItem *> s = SelectedItems();
-            s[0]->LinkWith(s[1]);
-            Refresh();
-        });
-    LinkManyLines = MakeAction(
-        "LinkManyLines", QStringLiteral("Слить непрерывные участки"), QKeySequence(Qt::Key_7),
-        [this](TAbstractItem &) {
-            const std::vector<TAbstractItem *> s = SelectedItems();
-            if (s.size() <= 2 || !IsLineItem(*s[0]))
-                return false;
-            return std::all_of(s.begin(), s.end(), [&s](const TAbstractItem *i) {
-                return i->GetTypeCode() == s[0]->GetTypeCode();
-            });
-        },
-        [this](TAbstractItem &) { ExecuteLinkMany(); });
-    DisconnectPoint = MakeAction(
-        "DisconnectPoint", QStringLiteral("Отделить присоединенную точку"), QKeySequence(Qt::Key_Minus),
-        [](TAbstractItem &i) {
-            if (!ValidCurrent(i))
-                return false;
-            return SharingListCount(*i.Points.PointRec(i.Points.CurrentIndex)) > 1;
-        },
-        [this](TAbstractItem &i) { Finish(DisconnectCurrentPoint(i)); });
-    InvertDirection = MakeAction(
-        "InvertDirection", QStringLiteral("Сменить направление"), QKeySequence(Qt::Key_B),
-        [](TAbstractItem &i) { return i.Points.Count() >= 2; },
-        [this](TAbstractItem &i) {
-            i.Points.Reverse();
-            Refresh();
-        });
-    ArrangeAngles = MakeAction(
-        "ArrangeAngles", QStringLiteral("Автоматическое выравнивание углов."), QKeySequence(),
-        [](TAbstractItem &i) { return i.Points.Count() > 3; },
-        [this](TAbstractItem &i) { Finish(ArrangeItemAngles(i, ArrangeAnglesParameter)); });
-    MakePolygon = MakeAction(
-        "MakePolygon", QStringLiteral("Построение многоугольника"), QKeySequence(),
-        [](TAbstractItem &i) { return ValidCurrent(i); },
-        [this](TAbstractItem &i) { ExecuteMakePolygon(i); });
-    Scale = MakeAction("Scale", QStringLiteral("Масштабировать."), QKeySequence(Qt::Key_8), hasPoint,
-                       [this](TAbstractItem &i) { ExecuteScale(i); });
-
-    // Visibility beyond "there is an edited item".
-    auto refine = [this](TFloatingAction *a, std::function<bool(TAbstractItem &)> visible,
-                         bool onlyWhenEnabled) {
-        const TFloatingAction::THandler base = a->OnUpdateState;
-        a->OnUpdateState = [this, base, visible, onlyWhenEnabled](TFloatingAction *self) {
-            base(self);
-            TAbstractItem *item = EditedItem();
-            bool shown = self->Visible() && (!visible || (item != nullptr && visible(*item)));
-            if (onlyWhenEnabled)
-                shown = shown && self->Enabled();
-            self->SetVisible(shown);
+    // Every rule holds only while there is an edited item; the handlers get that item.
+    using TItemRule = std::function<bool(TAbstractItem &)>;
+    auto onItem = [this](TItemRule rule) -> TRule {
+        return [this, rule] {
+            TAbstractItem *i = EditedItem();
+            return i != nullptr && (!rule || rule(*i));
         };
     };
-    auto noControlPoints = [](TAbstractItem &i) { return !i.HasControlPoints(); };
-    refine(
-        StereoMove, [this](TAbstractItem &) { return host_.VideoActive && host_.VideoActive(); }, false);
-    refine(EdgeLen, noControlPoints, false);
-    refine(EdgeAngle, noControlPoints, false);
-    refine(DropItems, noControlPoints, false);
-    refine(
-        DropLine, [this](TAbstractItem &i) { return SelectedItems().size() == 1 && IsLineItem(i); }, false);
-    refine(LinkItems, nullptr, true);
-    refine(LinkManyLines, nullptr, true);
-    refine(
-        InvertDirection, [](TAbstractItem &i) { return InvertTypes.Contains(i.GetTypeCode()); }, false);
-    refine(
-        ArrangeAngles, [](TAbstractItem &i) { return ArrangeTypes.Contains(i.GetTypeCode()); }, false);
-    refine(
-        MakePolygon,
-        [this](TAbstractItem &i) { return SelectedItems().size() == 1 && !i.HasControlPoints(); }, false);
-    {
-        const TFloatingAction::THandler base = Spline->OnUpdateState;
-        Spline->OnUpdateState = [this, base](TFloatingAction *self) {
-            base(self);
-            TAbstractItem *item = EditedItem();
-            self->SetDown(item != nullptr && item->Points.Spline());
+    auto run = [this](std::function<void(TAbstractItem &)> execute) {
+        return [this, execute] {
+            if (TAbstractItem *i = EditedItem())
+                execute(*i);
         };
-    }
-    // The spline toggle flips the list itself; its button only shows the list's state.
-    Spline->Toggle = false;
+    };
+    auto enter = [this](TMouseEvents *mode) {
+        return [this, mode] {
+            if (host_.SetMouseMode)
+                host_.SetMouseMode(mode);
+        };
+    };
+    auto both = [](TItemRule a, TItemRule b) -> TItemRule {
+        return [a, b](TAbstractItem &i) { return a(i) && b(i); };
+    };
+    const TItemRule hasPoint = [](TAbstractItem &i) { return i.Points.Count() > 0; };
+    const TItemRule noControlPoints = [](TAbstractItem &i) { return !i.HasControlPoints(); };
+    const TItemRule edgeExists = [](TAbstractItem &i) {
+        return !i.HasControlPoints() && CurrentEdgeEnd(i) >= 0;
+    };
+    const TItemRule videoActive = [this](TAbstractItem &) {
+        return host_.VideoActive && host_.VideoActive();
+    };
+    const TItemRule alone = [this](TAbstractItem &) { return SelectedItems().size() == 1; };
+    const TItemRule dropLine = [this](TAbstractItem &i) {
+        const int k = i.Points.CurrentIndex;
+        return SelectedItems().size() == 1 && IsLineItem(i) && k >= 1 && k <= i.Points.Count() - 2;
+    };
+    const TItemRule linkTwo = [this](TAbstractItem &) {
+        const std::vector<TAbstractItem *> s = SelectedItems();
+        return s.size() == 2 && s[0]->CanLinkWith(s[1]);
+    };
+    const TItemRule linkMany = [this](TAbstractItem &) {
+        const std::vector<TAbstractItem *> s = SelectedItems();
+        return s.size() > 2 && IsLineItem(*s[0]) && AllOfOneType(s);
+    };
+    const TItemRule shared = [](TAbstractItem &i) {
+        return ValidCurrent(i) && SharingListCount(*i.Points.PointRec(i.Points.CurrentIndex)) > 1;
+    };
+    auto typeIn = [](const TItemTypeSet &types) -> TItemRule {
+        return [types](TAbstractItem &i) { return types.Contains(i.GetTypeCode()); };
+    };
+
+    const TActionRow rows[] = {
+        {.Name = "AddPoint",
+         .Hint = QStringLiteral("Добавить точку. "),
+         .Key = QKeySequence(Qt::Key_A),
+         .Enabled = onItem([](TAbstractItem &i) { return i.Points.Count() < i.MaxPointCount(); }),
+         .Visible = onItem(nullptr),
+         .Execute = enter(AddPointMode),
+         .Slot = &AddPoint},
+        {.Name = "MovePoint",
+         .Hint = QStringLiteral("Переместить точку. "),
+         .Key = QKeySequence(Qt::Key_M),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = enter(MovePointMode),
+         .Slot = &MovePoint},
+        {.Name = "StereoMove",
+         .Hint = QStringLiteral("Стерео измерение"),
+         .Key = QKeySequence(Qt::Key_K),
+         .Enabled = onItem(both(videoActive, [](TAbstractItem &i) { return ValidCurrent(i); })),
+         .Visible = onItem(videoActive),
+         .Execute =
+             [this] {
+                 rayValid_[0] = rayValid_[1] = false;
+                 if (host_.SetMouseMode)
+                     host_.SetMouseMode(StereoMode);
+             },
+         .Slot = &StereoMove},
+        {.Name = "ConnectPoint",
+         .Hint = QStringLiteral("Присоединить точку. "),
+         .Key = QKeySequence(Qt::Key_C),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = enter(ConnectPointMode),
+         .Slot = &ConnectPoint},
+        {.Name = "DeletePoint",
+         .Hint = QStringLiteral("Удалить точку. "),
+         .Key = QKeySequence(Qt::Key_D),
+         .Enabled = onItem([](TAbstractItem &i) { return i.Points.Count() > i.MinPointCount(); }),
+         .Visible = onItem(nullptr),
+         .Execute = enter(DeletePointMode),
+         .Slot = &DeletePoint},
+        {.Name = "RotateEdge",
+         .Hint = QStringLiteral("Вращать ребро. "),
+         .Key = QKeySequence(Qt::SHIFT | Qt::Key_R),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = enter(RotateEdgeMode),
+         .Slot = &RotateEdge},
+        {.Name = "MoveAll",
+         .Hint = QStringLiteral("Переместить объект. "),
+         .Key = QKeySequence(Qt::Key_T),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = enter(MoveAllMode),
+         .Slot = &MoveAll},
+        {.Name = "RotateAll",
+         .Hint = QStringLiteral("Вращать объект. "),
+         .Key = QKeySequence(Qt::Key_R),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = enter(RotateAllMode),
+         .Slot = &RotateAll},
+        {.Name = "EdgeLen",
+         .Hint = QStringLiteral("Длина ребра"),
+         .Key = QKeySequence(Qt::Key_1),
+         .Enabled = onItem(edgeExists),
+         .Visible = onItem(noControlPoints),
+         .Execute = run([this](TAbstractItem &i) { ExecuteEdgeLen(i); }),
+         .Slot = &EdgeLen},
+        {.Name = "EdgeAngle",
+         .Hint = QStringLiteral("Угол ребра"),
+         .Key = QKeySequence(Qt::Key_2),
+         .Enabled = onItem(edgeExists),
+         .Visible = onItem(noControlPoints),
+         .Execute = run([this](TAbstractItem &i) { ExecuteEdgeAngle(i); }),
+         .Slot = &EdgeAngle},
+        // The spline toggle flips the list itself; its button only shows the list's state.
+        {.Name = "Spline",
+         .Hint = QStringLiteral("Кривой контур"),
+         .Enabled = onItem([](TAbstractItem &i) { return i.Points.CanBuildSpline(); }),
+         .Visible = onItem(nullptr),
+         .Execute = run([this](TAbstractItem &i) {
+             i.Points.SetSpline(!i.Points.Spline());
+             Refresh();
+         }),
+         .Slot = &Spline,
+         .Down = onItem([](TAbstractItem &i) { return i.Points.Spline(); })},
+        {.Name = "DropItems",
+         .Hint = QStringLiteral("Разбить объект"),
+         .Key = QKeySequence(Qt::Key_Slash),
+         .Enabled = onItem([](TAbstractItem &i) { return !i.HasControlPoints() && i.Points.Count() >= 2; }),
+         .Visible = onItem(noControlPoints),
+         .Execute = enter(DropMode),
+         .Slot = &DropItems},
+        {.Name = "DropLine",
+         .Hint = QStringLiteral("Разделить в выбранной точке"),
+         .Key = QKeySequence(Qt::CTRL | Qt::Key_Slash),
+         .Enabled = onItem(dropLine),
+         .Visible = onItem(both(alone, [](TAbstractItem &i) { return IsLineItem(i); })),
+         .Execute = run([this](TAbstractItem &i) { ExecuteDropLine(i); }),
+         .Slot = &DropLine},
+        {.Name = "LinkItems",
+         .Hint = QStringLiteral("Слить объекты"),
+         .Key = QKeySequence(Qt::Key_7),
+         .Enabled = onItem(linkTwo),
+         .Visible = onItem(linkTwo),
+         .Execute = run([this](TAbstractItem &) {
+             const std::vector<TAbstractItem *> s = SelectedItems();
+             s[0]->LinkWith(s[1]);
+             Refresh();
+         }),
+         .Slot = &LinkItems},
+        {.Name = "LinkManyLines",
+         .Hint = QStringLiteral("Слить непрерывные участки"),
+         .Key = QKeySequence(Qt::Key_7),
+         .Enabled = onItem(linkMany),
+         .Visible = onItem(linkMany),
+         .Execute = run([this](TAbstractItem &) { ExecuteLinkMany(); }),
+         .Slot = &LinkManyLines},
+        {.Name = "DisconnectPoint",
+         .Hint = QStringLiteral("Отделить присоединенную точку"),
+         .Key = QKeySequence(Qt::Key_Minus),
+         .Enabled = onItem(shared),
+         .Visible = onItem(nullptr),
+         .Execute = run([this](TAbstractItem &i) { Finish(DisconnectCurrentPoint(i)); }),
+         .Slot = &DisconnectPoint},
+        {.Name = "InvertDirection",
+         .Hint = QStringLiteral("Сменить направление"),
+         .Key = QKeySequence(Qt::Key_B),
+         .Enabled = onItem([](TAbstractItem &i) { return i.Points.Count() >= 2; }),
+         .Visible = onItem(typeIn(InvertTypes)),
+         .Execute = run([this](TAbstractItem &i) {
+             i.Points.Reverse();
+             Refresh();
+         }),
+         .Slot = &InvertDirection},
+        {.Name = "ArrangeAngles",
+         .Hint = QStringLiteral("Автоматическое выравнивание углов."),
+         .Enabled = onItem([](TAbstractItem &i) { return i.Points.Count() > 3; }),
+         .Visible = onItem(typeIn(ArrangeTypes)),
+         .Execute = run([this](TAbstractItem &i) { Finish(ArrangeItemAngles(i, ArrangeAnglesParameter)); }),
+         .Slot = &ArrangeAngles},
+        {.Name = "MakePolygon",
+         .Hint = QStringLiteral("Построение многоугольника"),
+         .Enabled = onItem([](TAbstractItem &i) { return ValidCurrent(i); }),
+         .Visible = onItem(both(alone, noControlPoints)),
+         .Execute = run([this](TAbstractItem &i) { ExecuteMakePolygon(i); }),
+         .Slot = &MakePolygon},
+        {.Name = "Scale",
+         .Hint = QStringLiteral("Масштабировать."),
+         .Key = QKeySequence(Qt::Key_8),
+         .Enabled = onItem(hasPoint),
+         .Visible = onItem(nullptr),
+         .Execute = run([this](TAbstractItem &i) { ExecuteScale(i); }),
+         .Slot = &Scale},
+    };
+    MakeActionsFromRows(this, Category, rows);
 }
 
 // ---- Modes
@@ -417,33 +468,34 @@ void TPointsEditorModule::MakeModes() {
         return [this, handler](TMouseEvents *, const TMouseEventArgs &e) { (this->*handler)(e); };
     };
     auto selects = [this](TMouseEvents *, const TMouseEventArgs &e) { RightSelects(e); };
-    AddPointMode = MakeMode("AddPointMode", 13, QStringLiteral("Добавение точек"));
+    AddPointMode = MakeMode("AddPointMode", AddPointCursor, QStringLiteral("Добавение точек"));
     AddPointMode->OnMouseDown = on(&TPointsEditorModule::AddDown);
     AddPointMode->OnMouseMove = on(&TPointsEditorModule::AddMove);
-    MovePointMode = MakeMode("MovePointMode", 11, QStringLiteral("Сдвиг точек"));
+    MovePointMode = MakeMode("MovePointMode", MovePointCursor, QStringLiteral("Сдвиг точек"));
     MovePointMode->OnMouseDown = selects;
     MovePointMode->OnMouseMove = on(&TPointsEditorModule::MoveMove);
-    ConnectPointMode = MakeMode("ConnectPointMode", 14, QStringLiteral("Присоединение точек"));
+    ConnectPointMode =
+        MakeMode("ConnectPointMode", ConnectPointCursor, QStringLiteral("Присоединение точек"));
     ConnectPointMode->OnMouseDown = on(&TPointsEditorModule::ConnectDown);
     ConnectPointMode->OnMouseMove = on(&TPointsEditorModule::ConnectMove);
-    DeletePointMode = MakeMode("DeletePointMode", 12, QStringLiteral("Удаение точек"));
+    DeletePointMode = MakeMode("DeletePointMode", DeletePointCursor, QStringLiteral("Удаение точек"));
     DeletePointMode->OnMouseDown = on(&TPointsEditorModule::DeleteDown);
-    RotateEdgeMode = MakeMode("RotateEdgeMode", 24, QStringLiteral("Вращение ребра"));
+    RotateEdgeMode = MakeMode("RotateEdgeMode", RotateEdgeCursor, QStringLiteral("Вращение ребра"));
     RotateEdgeMode->OnMouseDown = selects;
     RotateEdgeMode->OnMouseMove = on(&TPointsEditorModule::RotateEdgeMove);
-    MoveAllMode = MakeMode("MoveAllMode", 20, QStringLiteral("Сдвиг объекта"));
+    MoveAllMode = MakeMode("MoveAllMode", MoveAllCursor, QStringLiteral("Сдвиг объекта"));
     MoveAllMode->OnMouseDown = on(&TPointsEditorModule::MoveAllDown);
     MoveAllMode->OnMouseMove = on(&TPointsEditorModule::MoveAllMove);
-    RotateAllMode = MakeMode("RotateAllMode", 25, QStringLiteral("Вращение объекта"));
+    RotateAllMode = MakeMode("RotateAllMode", RotateAllCursor, QStringLiteral("Вращение объекта"));
     RotateAllMode->OnMouseDown = on(&TPointsEditorModule::RotateAllDown);
     RotateAllMode->OnMouseMove = on(&TPointsEditorModule::RotateAllMove);
     RotateAllMode->OnMouseUp = [this](TMouseEvents *, const TMouseEventArgs &) { rotating_ = false; };
-    DropMode = MakeMode("DropMode", 29, QStringLiteral("Деление объекта"));
+    DropMode = MakeMode("DropMode", DropCursor, QStringLiteral("Деление объекта"));
     DropMode->OnMouseDown = on(&TPointsEditorModule::DropDown);
     DropMode->OnMouseMove = on(&TPointsEditorModule::DropMove);
     DropMode->OnMouseUp = on(&TPointsEditorModule::DropUp);
     // The stereo mode keeps the view's own (cross) cursor.
-    StereoMode = MakeMode("StereoMode", -1, QString());
+    StereoMode = MakeMode("StereoMode", NoCursor, QString());
     StereoMode->OnCheckContext = [this](TMouseEvents *, bool &valid) {
         TAbstractItem *item = EditedItem();
         valid = host_.VideoActive && host_.VideoActive() && item != nullptr && ValidCurrent(*item);
@@ -764,95 +816,26 @@ void TPointsEditorModule::ExecuteScale(TAbstractItem &item) {
 
 // ---- Info lines
 
-TInfoStringAction *TPointsEditorModule::MakeInfo(const char *name, const QString &caption,
-                                                 const QString &category, const QColor &back,
-                                                 const QColor &text, std::function<bool()> valid,
-                                                 std::function<QString()> value) {
-    auto *a = new TInfoStringAction(this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setText(caption);
-    a->Category = category;
-    a->SetDefaultColors(back, text);
-    a->OnGetValid = [valid](TInfoStringAction *, bool &v) { v = valid(); };
-    a->OnGetInfo = [value](TInfoStringAction *, QString &s) { s = value(); };
-    return a;
-}
-
 void TPointsEditorModule::MakeInfoLines() {
-    const QColor window = QApplication::palette().color(QPalette::Base), blue = QColor(Qt::blue),
-                 black = QColor(Qt::black);
+    const QColor blue = QColor(Qt::blue), black = QColor(Qt::black);
     auto edited = [this] { return EditedItem(); };
-    EdgeLenInfo = MakeInfo(
-        "EdgeLenInfo", QStringLiteral("Длина ребра"), InfoCategory, window, blue,
-        [edited] {
-            TAbstractItem *i = edited();
-            return i != nullptr && !i->HasControlPoints() && CurrentEdgeEnd(*i) >= 0;
-        },
-        [edited] {
-            TAbstractItem *i = edited();
-            return i != nullptr && CurrentEdgeEnd(*i) >= 0
-                       ? Fixed(i->Points.EdgeLength(i->Points.CurrentIndex))
-                       : QString();
-        });
-    EdgeLenInfo->OnClick = [this](TInfoStringAction *) { EdgeLen->Click(); };
-    ContourLenInfo = MakeInfo(
-        "ContourLenInfo", QStringLiteral("Длина контура"), InfoCategory, window, blue,
-        [this, edited] {
-            TAbstractItem *i = edited();
-            if (i == nullptr || SelectedItems().size() != 1 || i->HasControlPoints())
-                return false;
-            i->Points.EnsureGeometry();
-            return i->Points.Lengths().size() >= 2;
-        },
-        [edited] {
-            TAbstractItem *i = edited();
-            return i != nullptr ? Fixed(i->Points.DenseLength()) : QString();
-        });
-    AllLengthInfo = MakeInfo(
-        "AllLengthInfo", QStringLiteral("Длина общая"), InfoCategory, window, blue,
-        [this] {
-            const std::vector<TAbstractItem *> s = SelectedItems();
-            return s.size() > 1 && !s[0]->HasControlPoints() &&
-                   std::all_of(s.begin(), s.end(), [&s](const TAbstractItem *i) {
-                       return i->GetTypeCode() == s[0]->GetTypeCode();
-                   });
-        },
-        [this] {
-            double sum = 0;
-            for (TAbstractItem *i : SelectedItems())
-                sum += i->Points.DenseLength();
-            return Fixed(sum);
-        });
     const QString exotic = QStringLiteral("Экзотика");
     auto currentValid = [edited] {
         TAbstractItem *i = edited();
         return i != nullptr && ValidCurrent(*i);
     };
-    TInfoStringAction **coords[3] = {&PntCoordInfoX, &PntCoordInfoY, &PntCoordInfoZ};
-    const char *names[3] = {"PntCoordInfoX", "PntCoordInfoY", "PntCoordInfoZ"};
-    const QString captions[3] = {QStringLiteral("Коорд. абс. X"), QStringLiteral("Коорд. абс. Y"),
-                                 QStringLiteral("Коорд. абс. Z")};
-    for (int axis = 0; axis < 3; ++axis) {
-        *coords[axis] =
-            MakeInfo(names[axis], captions[axis], exotic, window, black, currentValid, [edited, axis] {
-                TAbstractItem *i = edited();
-                if (i == nullptr || !ValidCurrent(*i))
-                    return QString();
-                const TXYZ p = i->Points.GetPoint(i->Points.CurrentIndex);
-                return Fixed(axis == 0 ? p.x : axis == 1 ? p.y : p.z);
-            });
-        const QString caption = captions[axis];
-        (*coords[axis])->OnClick = [this, axis, caption](TInfoStringAction *) {
-            ExecuteCoordinate(axis, caption);
-        };
-    }
-    SelectedIndex = MakeInfo(
-        "SelectedIndex", QStringLiteral("SelectedIndex"), QStringLiteral("Технические"), black,
-        QColor(Qt::white), [edited] { return edited() != nullptr; },
-        [edited] {
+    auto coordinate = [edited](int axis) {
+        return [edited, axis](TInfoStringAction &) {
             TAbstractItem *i = edited();
-            return i != nullptr ? QString::number(i->Points.CurrentIndex) : QString();
-        });
+            if (i == nullptr || !ValidCurrent(*i))
+                return QString();
+            const TXYZ p = i->Points.GetPoint(i->Points.CurrentIndex);
+            return Fixed(axis == 0 ? p.x : axis == 1 ? p.y : p.z);
+        };
+    };
+    auto editCoordinate = [this](int axis, const QString &caption) {
+        return [this, axis, caption] { ExecuteCoordinate(axis, caption); };
+    };
     // Latitude and longitude of the current vertex through the street's origin; nothing without one.
     auto geodetic = [this, edited](double &lat, double &lon) {
         TAbstractItem *i = edited();
@@ -876,26 +859,123 @@ void TPointsEditorModule::MakeInfoLines() {
             return false;
         }
     };
-    WGS84Lat = MakeInfo(
-        "WGS84Lat", QStringLiteral("Lat.(широта)"), exotic, window, black,
-        [geodetic] {
+    auto geodeticKnown = [geodetic] {
+        double lat = 0, lon = 0;
+        return geodetic(lat, lon);
+    };
+    auto degrees = [geodetic](bool latitude) {
+        return [geodetic, latitude](TInfoStringAction &) {
             double lat = 0, lon = 0;
-            return geodetic(lat, lon);
-        },
-        [geodetic] {
-            double lat = 0, lon = 0;
-            return geodetic(lat, lon) ? QString::asprintf("%3.8f", lat) : QString();
-        });
-    WGS84Lon = MakeInfo(
-        "WGS84Lon", QStringLiteral("Lon.(долгота)"), exotic, window, black,
-        [geodetic] {
-            double lat = 0, lon = 0;
-            return geodetic(lat, lon);
-        },
-        [geodetic] {
-            double lat = 0, lon = 0;
-            return geodetic(lat, lon) ? QString::asprintf("%3.8f", lon) : QString();
-        });
+            return geodetic(lat, lon) ? QString::asprintf("%3.8f", latitude ? lat : lon) : QString();
+        };
+    };
+
+    const TInfoRow rows[] = {
+        {.Name = "EdgeLenInfo",
+         .Caption = QStringLiteral("Длина ребра"),
+         .Category = InfoCategory,
+         .Text = blue,
+         .Valid =
+             [edited] {
+                 TAbstractItem *i = edited();
+                 return i != nullptr && !i->HasControlPoints() && CurrentEdgeEnd(*i) >= 0;
+             },
+         .Value =
+             [edited](TInfoStringAction &) {
+                 TAbstractItem *i = edited();
+                 return i != nullptr && CurrentEdgeEnd(*i) >= 0
+                            ? Fixed(i->Points.EdgeLength(i->Points.CurrentIndex))
+                            : QString();
+             },
+         .Click = [this] { EdgeLen->Click(); },
+         .Slot = &EdgeLenInfo},
+        {.Name = "ContourLenInfo",
+         .Caption = QStringLiteral("Длина контура"),
+         .Category = InfoCategory,
+         .Text = blue,
+         .Valid =
+             [this, edited] {
+                 TAbstractItem *i = edited();
+                 if (i == nullptr || SelectedItems().size() != 1 || i->HasControlPoints())
+                     return false;
+                 i->Points.EnsureGeometry();
+                 return i->Points.Lengths().size() >= 2;
+             },
+         .Value =
+             [edited](TInfoStringAction &) {
+                 TAbstractItem *i = edited();
+                 return i != nullptr ? Fixed(i->Points.DenseLength()) : QString();
+             },
+         .Slot = &ContourLenInfo},
+        {.Name = "AllLengthInfo",
+         .Caption = QStringLiteral("Длина общая"),
+         .Category = InfoCategory,
+         .Text = blue,
+         .Valid =
+             [this] {
+                 const std::vector<TAbstractItem *> s = SelectedItems();
+                 return s.size() > 1 && !s[0]->HasControlPoints() && AllOfOneType(s);
+             },
+         .Value =
+             [this](TInfoStringAction &) {
+                 double sum = 0;
+                 for (TAbstractItem *i : SelectedItems())
+                     sum += i->Points.DenseLength();
+                 return Fixed(sum);
+             },
+         .Slot = &AllLengthInfo},
+        {.Name = "PntCoordInfoX",
+         .Caption = QStringLiteral("Коорд. абс. X"),
+         .Category = exotic,
+         .Text = black,
+         .Valid = currentValid,
+         .Value = coordinate(0),
+         .Click = editCoordinate(0, QStringLiteral("Коорд. абс. X")),
+         .Slot = &PntCoordInfoX},
+        {.Name = "PntCoordInfoY",
+         .Caption = QStringLiteral("Коорд. абс. Y"),
+         .Category = exotic,
+         .Text = black,
+         .Valid = currentValid,
+         .Value = coordinate(1),
+         .Click = editCoordinate(1, QStringLiteral("Коорд. абс. Y")),
+         .Slot = &PntCoordInfoY},
+        {.Name = "PntCoordInfoZ",
+         .Caption = QStringLiteral("Коорд. абс. Z"),
+         .Category = exotic,
+         .Text = black,
+         .Valid = currentValid,
+         .Value = coordinate(2),
+         .Click = editCoordinate(2, QStringLiteral("Коорд. абс. Z")),
+         .Slot = &PntCoordInfoZ},
+        {.Name = "SelectedIndex",
+         .Caption = QStringLiteral("SelectedIndex"),
+         .Category = QStringLiteral("Технические"),
+         .Text = QColor(Qt::white),
+         .Back = black,
+         .Valid = [edited] { return edited() != nullptr; },
+         .Value =
+             [edited](TInfoStringAction &) {
+                 TAbstractItem *i = edited();
+                 return i != nullptr ? QString::number(i->Points.CurrentIndex) : QString();
+             },
+         .Slot = &SelectedIndex},
+        {.Name = "WGS84Lat",
+         .Caption = QStringLiteral("Lat.(широта)"),
+         .Category = exotic,
+         .Text = black,
+         .Valid = geodeticKnown,
+         .Value = degrees(true),
+         .Slot = &WGS84Lat},
+        {.Name = "WGS84Lon",
+         .Caption = QStringLiteral("Lon.(долгота)"),
+         .Category = exotic,
+         .Text = black,
+         .Valid = geodeticKnown,
+         .Value = degrees(false),
+         .Slot = &WGS84Lon},
+    };
+    MakeInfoLinesFromRows(this, rows);
 }
 
 // ---- Overlays

@@ -99,15 +99,7 @@ public:
     bool StereoRay(int which, TXYZ &nearPoint, TXYZ &farPoint) const;
 
 private:
-    TFloatingAction *MakeAction(const char *name, const QString &hint, const QKeySequence &shortcut,
-                                std::function<bool(TAbstractItem &)> enabled,
-                                std::function<void(TAbstractItem &)> execute);
-    TFloatingAction *ModeAction(const char *name, const QString &hint, const QKeySequence &shortcut,
-                                std::function<bool(TAbstractItem &)> enabled, TMouseEvents *mode);
     TMouseEvents *MakeMode(const char *name, int cursor, const QString &description);
-    TInfoStringAction *MakeInfo(const char *name, const QString &caption, const QString &category,
-                                const QColor &back, const QColor &text, std::function<bool()> valid,
-                                std::function<QString()> value);
     void MakeActions();
     void MakeModes();
     void MakeInfoLines();

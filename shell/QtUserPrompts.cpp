@@ -7,6 +7,7 @@
 #include "shell/ValueEditorForm.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -138,6 +139,38 @@ int TQtUserPrompts::PopupMenu(const QStringList &entries) {
         menu.addAction(entries[i])->setData(static_cast<int>(i));
     if (entries.isEmpty())
         return -1;
+    const QAction *chosen = menu.exec(QCursor::pos());
+    return chosen ? chosen->data().toInt() : -1;
+}
+
+bool TQtUserPrompts::ChooseColor(QColor &colour, std::vector<QColor> &customColours) {
+    const int slotCount = QColorDialog::customCount();
+    for (int i = 0; i < slotCount; ++i)
+        QColorDialog::setCustomColor(i, i < int(customColours.size()) ? customColours[std::size_t(i)]
+                                                                      : QColor(Qt::white));
+    const QColor chosen = QColorDialog::getColor(colour, QApplication::activeWindow());
+    customColours.clear();
+    for (int i = 0; i < slotCount; ++i)
+        customColours.push_back(QColorDialog::customColor(i));
+    if (!chosen.isValid())
+        return false;
+    colour = chosen;
+    return true;
+}
+
+int TQtUserPrompts::PopupEntries(const std::vector<TMenuEntry> &entries) {
+    if (entries.empty())
+        return -1;
+    QMenu menu;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].IsSeparator()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction *a = menu.addAction(entries[i].Caption);
+        a->setData(static_cast<int>(i));
+        a->setEnabled(entries[i].Enabled);
+    }
     const QAction *chosen = menu.exec(QCursor::pos());
     return chosen ? chosen->data().toInt() : -1;
 }

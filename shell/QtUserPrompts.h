@@ -11,6 +11,8 @@ public:
                       int &index) override;
     bool EditTypeSet(const QString &caption, const TItemTypeSet &fullSet, TItemTypeSet &set) override;
     int PopupMenu(const QStringList &entries) override;
+    int PopupEntries(const std::vector<TMenuEntry> &entries) override;
+    bool ChooseColor(QColor &colour, std::vector<QColor> &customColours) override;
     void EditFloatLive(const QPoint &pos, const QString &caption, double value,
                        const std::function<void(double)> &callback) override;
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;

@@ -85,6 +85,21 @@ TScriptedPrompts &TScriptedPrompts::Picture(const QString &file) {
     return Queue(a);
 }
 
+TScriptedPrompts &TScriptedPrompts::Colour(const QColor &colour, std::vector<QColor> custom) {
+    TAnswer a;
+    a.Kind = TKind::Colour;
+    a.Colour = colour;
+    a.Custom = std::move(custom);
+    return Queue(a);
+}
+
+TScriptedPrompts &TScriptedPrompts::CancelColour() {
+    TAnswer a;
+    a.Kind = TKind::Colour;
+    a.Ok = false;
+    return Queue(a);
+}
+
 std::optional<TScriptedPrompts::TAnswer> TScriptedPrompts::Take(TKind kind, const QString &question) {
     log_ += question;
     if (script_.empty() || script_.front().Kind != kind) {
@@ -138,8 +153,17 @@ bool TScriptedPrompts::EditTypeSet(const QString &caption, const TItemTypeSet &f
     return true;
 }
 
+int TScriptedPrompts::PopupEntries(const std::vector<TMenuEntry> &entries) {
+    const int chosen = IUserPrompts::PopupEntries(entries);
+    lastMenuEnabled_.clear();
+    for (const TMenuEntry &e : entries)
+        lastMenuEnabled_.push_back(e.Enabled && !e.IsSeparator());
+    return chosen;
+}
+
 int TScriptedPrompts::PopupMenu(const QStringList &entries) {
     lastMenu_ = entries;
+    lastMenuEnabled_.assign(std::size_t(entries.size()), true);
     const auto a = Take(TKind::Menu, QStringLiteral("menu: ") + entries.join(QStringLiteral(" | ")));
     return a && a->Index >= 0 && a->Index < entries.size() ? a->Index : -1;
 }
@@ -181,5 +205,17 @@ bool TScriptedPrompts::ChoosePicture(const QString &caption, QString &file) {
     if (!a || a->Text.isEmpty())
         return false;
     file = a->Text;
+    return true;
+}
+
+bool TScriptedPrompts::ChooseColor(QColor &colour, std::vector<QColor> &customColours) {
+    lastColour_ = colour;
+    lastCustom_ = customColours;
+    const auto a = Take(TKind::Colour, QStringLiteral("colour: ") + colour.name());
+    if (!a || !a->Ok)
+        return false;
+    colour = a->Colour;
+    if (!a->Custom.empty())
+        customColours = a->Custom;
     return true;
 }

@@ -24,6 +24,9 @@ public:
     TScriptedPrompts &CancelFiles();
     TScriptedPrompts &Directory(const QString &dir);
     TScriptedPrompts &Picture(const QString &file);
+    // The colour chooser: Ok with the colour (and the custom colours replaced when given), or Cancel.
+    TScriptedPrompts &Colour(const QColor &colour, std::vector<QColor> custom = {});
+    TScriptedPrompts &CancelColour();
 
     void ShowMessage(TPromptKind kind, const QString &text) override;
     TPromptAnswer Ask(TPromptKind kind, const QString &text, TPromptButtons buttons) override;
@@ -32,11 +35,13 @@ public:
                       int &index) override;
     bool EditTypeSet(const QString &caption, const TItemTypeSet &fullSet, TItemTypeSet &set) override;
     int PopupMenu(const QStringList &entries) override;
+    int PopupEntries(const std::vector<TMenuEntry> &entries) override;
     void EditFloatLive(const QPoint &pos, const QString &caption, double value,
                        const std::function<void(double)> &callback) override;
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;
     bool ChooseDirectory(const QString &caption, QString &dir) override;
     bool ChoosePicture(const QString &caption, QString &file) override;
+    bool ChooseColor(QColor &colour, std::vector<QColor> &customColours) override;
 
     const QStringList &Log() const { return log_; }
     // Messages shown (ShowMessage only), in order.
@@ -47,12 +52,17 @@ public:
     // What the last question of each kind was given.
     const std::optional<TFileDialogRequest> &LastFileRequest() const { return lastFileRequest_; }
     const QStringList &LastMenuEntries() const { return lastMenu_; }
+    // Whether each entry of the last menu could be chosen (separators cannot).
+    const std::vector<bool> &LastMenuEnabled() const { return lastMenuEnabled_; }
     const QStringList &LastSelectItems() const { return lastItems_; }
     QString LastEditDefault() const { return lastEditDefault_; }
+    // The colour and custom colours the last colour chooser started with.
+    QColor LastColourOffered() const { return lastColour_; }
+    const std::vector<QColor> &LastCustomColours() const { return lastCustom_; }
     TItemTypeSet LastTypeSetOffered() const { return lastFullSet_; }
 
 private:
-    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture };
+    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture, Colour };
     struct TAnswer {
         TKind Kind = TKind::Ask;
         bool Ok = true;
@@ -62,6 +72,8 @@ private:
         TItemTypeSet Set;
         std::vector<double> Values;
         QStringList List;
+        QColor Colour;
+        std::vector<QColor> Custom;
     };
     // The next answer when it is of the kind asked; otherwise records the question as unexpected.
     std::optional<TAnswer> Take(TKind kind, const QString &question);
@@ -71,6 +83,9 @@ private:
     QStringList log_, messages_, unexpected_;
     std::optional<TFileDialogRequest> lastFileRequest_;
     QStringList lastMenu_, lastItems_;
+    std::vector<bool> lastMenuEnabled_;
     QString lastEditDefault_;
     TItemTypeSet lastFullSet_;
+    QColor lastColour_;
+    std::vector<QColor> lastCustom_;
 };

@@ -95,6 +95,8 @@ bool TTablePreviewForm::Save() {
     return true;
 }
 
+void TTablePreviewForm::AddGridMenuEntries(QMenu &) {}
+
 void TTablePreviewForm::PopupGridMenu(const QPoint &pos) {
     GridMenu->clear();
     QMenu *sortMenu = GridMenu->addMenu(QStringLiteral("Отсортировать"));
@@ -105,6 +107,7 @@ void TTablePreviewForm::PopupGridMenu(const QPoint &pos) {
         const int column = static_cast<int>(i);
         connect(a, &QAction::triggered, this, [this, column] { Sort(column); });
     }
+    AddGridMenuEntries(*GridMenu);
     GridMenu->popup(ui_->Grid->viewport()->mapToGlobal(pos));
 }
 

@@ -56,6 +56,8 @@ public:
 
 protected:
     void Present(const QString &caption, const TReportTable &table);
+    // Entries a descendant adds to the grid's popup, after the sort entries.
+    virtual void AddGridMenuEntries(QMenu &menu);
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 

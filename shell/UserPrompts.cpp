@@ -5,6 +5,21 @@
 
 IUserPrompts::~IUserPrompts() = default;
 
+bool IUserPrompts::ChooseColor(QColor &, std::vector<QColor> &) {
+    return false;
+}
+
+int IUserPrompts::PopupEntries(const std::vector<TMenuEntry> &entries) {
+    QStringList captions;
+    for (const TMenuEntry &e : entries)
+        captions << e.Caption;
+    const int chosen = PopupMenu(captions);
+    if (chosen < 0 || chosen >= int(entries.size()))
+        return -1;
+    const TMenuEntry &e = entries[std::size_t(chosen)];
+    return e.Enabled && !e.IsSeparator() ? chosen : -1;
+}
+
 namespace {
 
 IUserPrompts *&Installed() {

@@ -7,11 +7,13 @@
 // stored folders) live with the callers so that they work the same whoever answers.
 #include "model/ItemTypes.h"
 
+#include <QColor>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 enum class TPromptKind { Information, Warning, Error, Confirmation };
 enum class TPromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -28,6 +30,13 @@ struct TFileDialogRequest {
     QString DefaultExt;
     // The name the dialog starts with (may name a folder and a file).
     QString FileName;
+};
+
+// An entry of a popup menu: the caption "-" is a separator; a disabled entry shows but cannot be chosen.
+struct TMenuEntry {
+    QString Caption{};
+    bool Enabled = true;
+    bool IsSeparator() const { return Caption == QStringLiteral("-"); }
 };
 
 class IUserPrompts {
@@ -48,6 +57,9 @@ public:
     virtual bool EditTypeSet(const QString &caption, const TItemTypeSet &fullSet, TItemTypeSet &set) = 0;
     // A popup menu at the mouse pointer; the index of the chosen entry, -1 when none was chosen.
     virtual int PopupMenu(const QStringList &entries) = 0;
+    // The same with separators and disabled entries: never the index of one of those. The base shows the
+    // captions through PopupMenu.
+    virtual int PopupEntries(const std::vector<TMenuEntry> &entries);
     // A number that takes effect while it changes: callback gets each valid value typed, then the value
     // at Ok or the start value at Cancel.
     virtual void EditFloatLive(const QPoint &pos, const QString &caption, double value,
@@ -57,6 +69,9 @@ public:
     virtual bool ChooseDirectory(const QString &caption, QString &dir) = 0;
     // The picture chooser (metafiles of a folder); true with file set when a picture was chosen.
     virtual bool ChoosePicture(const QString &caption, QString &file) = 0;
+    // The colour chooser, starting at colour, offering the custom colours (which it may change); true on
+    // Ok with colour set to the choice. The base answers Cancel.
+    virtual bool ChooseColor(QColor &colour, std::vector<QColor> &customColours);
 };
 
 // The prompts in use: the installed ones, else the Qt dialogs.

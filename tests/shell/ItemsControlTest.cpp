@@ -13,17 +13,22 @@
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
 #include "objects/RegisterObjects.h"
+#include "objects/StandInItems.h"
 #include "platform/d3d9/RecordingDevice.h"
 #include "shell/InfoStringActions.h"
 #include "shell/PointEditOps.h"
 #include "shell/ReportTable.h"
 #include "shell/StreetTableForm.h"
+#include "shell/TblToGeometryForm.h"
+
 #include "support/StreetBuild.h"
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
 #include "engine/UndefinedValue.h"
 #include "model/ItemTypeCodes.h"
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -50,6 +55,10 @@ void RegisterClasses() {
         ItemClasses.Register(std::make_unique<TItemClassOf<TPost>>(KolodTypeCode));
     if (!ItemClasses[AxisTypeCode])
         ItemClasses.Register(std::make_unique<TItemClassOf<TAxis>>(AxisTypeCode));
+    if (!ItemClasses[DesignLineTypeCode])
+        ItemClasses.Register(
+            std::make_unique<TItemClassOf<TStandInItem<DesignLineTypeCode, TStandInShape::Line>>>(
+                DesignLineTypeCode));
 }
 
 TAbstractItem *Make(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {
@@ -261,6 +270,50 @@ TEST_F(ItemsControlTest, CreationMenuAndSamples) {
     prompts_.Answer(TPromptAnswer::Yes);
     module->CopySample();
     EXPECT_FALSE(module->HasSample(RoadWayTypeCode));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+TEST_F(ItemsControlTest, MenusOfferTypesWithoutAClassDisabled) {
+    // Nobody builds the slope measure yet: it is in the menus, but cannot be chosen.
+    constexpr int Classless = SlopeMeasureTypeCode;
+    ASSERT_EQ(street.Lists(Classless).ItemClass(), nullptr);
+    module->CreateSet = {RoadWayTypeCode, BortTypeCode, Classless};
+    const int roads = street.Lists(RoadWayTypeCode).Count();
+
+    // The creation menu: each category that offers a type closed by a separator, then the tuning entry.
+    prompts_.Menu(-1);
+    module->CreateItemAction->Click();
+    const QStringList shown = prompts_.LastMenuEntries();
+    const QString slope = ToQString(ItemTypeDisplayName(Classless)),
+                  roadWay = ToQString(ItemTypeDisplayName(RoadWayTypeCode)),
+                  curb = ToQString(ItemTypeDisplayName(BortTypeCode)), sep = QStringLiteral("-");
+    EXPECT_EQ(shown, (QStringList{roadWay, sep, curb, sep, slope, sep, QStringLiteral("Настройка...")}));
+    const std::vector<bool> &enabled = prompts_.LastMenuEnabled();
+    EXPECT_EQ(enabled, (std::vector<bool>{true, false, true, false, false, false, true}));
+    // A disabled type and a separator are no choice; the road way is.
+    prompts_.Menu(4).Menu(1).Menu(0);
+    module->CreateItemAction->Click();
+    module->CreateItemAction->Click();
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), roads);
+    EXPECT_EQ(street.Lists(BortTypeCode).Count(), 1);
+    module->CreateItemAction->Click();
+    EXPECT_EQ(street.Lists(RoadWayTypeCode).Count(), roads + 1);
+    street.Selection().Clear();
+
+    // The conversion menu of the "Тип" line: the same rule.
+    street.Selection().AddItem(road);
+    prompts_.Menu(-1);
+    module->SelectedDescription->DoClick();
+    const QStringList types = prompts_.LastMenuEntries();
+    const int slopeAt = int(types.indexOf(slope));
+    const int walkAt = int(types.indexOf(ToQString(ItemTypeDisplayName(TrotuarTypeCode))));
+    ASSERT_GE(slopeAt, 0);
+    ASSERT_GE(walkAt, 0);
+    EXPECT_FALSE(prompts_.LastMenuEnabled()[std::size_t(slopeAt)]);
+    EXPECT_TRUE(prompts_.LastMenuEnabled()[std::size_t(walkAt)]);
+    prompts_.Menu(slopeAt);
+    module->SelectedDescription->DoClick();
+    EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{road}) << "nothing converted";
     EXPECT_TRUE(prompts_.Done());
 }
 
@@ -498,6 +551,98 @@ TEST_F(ItemsControlTest, InfoLinesAndTheSelectionOverlay) {
     EXPECT_NE(hatch.State.Texture, nullptr);
     EXPECT_EQ(device->Draws()[1].Type, D3DPT_LINELIST);
     EXPECT_EQ(device->Draws()[1].VertexCount, outline + 4u * 8);
+}
+
+TEST_F(ItemsControlTest, TableRowsBecomeTheSelectionOfTheTablesStreet) {
+    std::vector<TAbstractItem *> curbs;
+    for (int i = 0; i < 6; ++i)
+        curbs.push_back(Make(street, BortTypeCode, {{float(30 + i), 0, 0}, {float(30 + i), 5, 0}}));
+    TStreetTableForm *table =
+        TStreetTableForm::ShowStreetTable(QStringLiteral("Т"), MakeUnifiedTable(curbs), street);
+    QTableWidget *grid = table->Grid();
+    auto selectRows = [&](int from, int to) {
+        grid->clearSelection();
+        grid->setRangeSelected(QTableWidgetSelectionRange(from, 0, to, grid->columnCount() - 1), true);
+    };
+    // Rows 3 to 5: exactly their three curbs, in row order.
+    street.Selection().AddItem(road);
+    selectRows(2, 4);
+    table->SelectRows();
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{curbs[2], curbs[3], curbs[4]}));
+    // Adding rows already selected adds nothing; other rows join. Each addition shows the selection,
+    // which turns it round by one (its first item goes to the end).
+    auto sorted = [](std::vector<TAbstractItem *> v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    table->AddRowsToSelection();
+    EXPECT_EQ(sorted(Sel()), sorted({curbs[2], curbs[3], curbs[4]}));
+    EXPECT_EQ(Sel().front(), curbs[3]);
+    selectRows(0, 0);
+    table->AddRowsToSelection();
+    EXPECT_EQ(sorted(Sel()), sorted({curbs[0], curbs[2], curbs[3], curbs[4]}));
+    table->ClearSelection();
+    EXPECT_TRUE(Sel().empty());
+    // A double click selects and shows.
+    shownAt = {-1, -1, -1};
+    selectRows(1, 1);
+    table->SelectAndShow();
+    EXPECT_EQ(Sel(), std::vector<TAbstractItem *>{curbs[1]});
+    EXPECT_EQ(shownAt.x, 31);
+    // A freed item's row is gone; the rest still select.
+    TAbstractItem *const gone[] = {curbs[3]};
+    street.DeleteItems(gone);
+    ASSERT_EQ(grid->rowCount(), 5);
+    selectRows(0, 4);
+    table->SelectRows();
+    EXPECT_EQ(Sel().size(), 5u);
+    // Another street with the same ids is not the table's: with the table's street closed, rows select
+    // nothing.
+    TStreetStructure other;
+    for (int i = 0; i < 6; ++i)
+        Make(other, BortTypeCode, {{0, 0, 0}, {1, 1, 0}});
+    current = &other;
+    table->SelectRows();
+    EXPECT_EQ(other.Selection().Count(), 0);
+    current = &street;
+    delete table;
+}
+
+TEST_F(ItemsControlTest, TwoNumberColumnsMakeADesignLine) {
+    TReportTable rows = TReportTable::WithHeader({Cp("Пикет"), Cp("Имя"), Cp("Высота")});
+    rows.AddRow({Cp("0"), Cp("а"), Cp("1.2")});
+    rows.AddRow({Cp("20"), Cp("б"), Cp("1.5")});
+    TStreetTableForm *table = TStreetTableForm::ShowStreetTable(QStringLiteral("Т"), rows, street);
+    TTblToGeometryForm &form = TTblToGeometryForm::Instance();
+    form.Attach(table);
+    const int lines = street.Lists(DesignLineTypeCode).Count();
+    form.SetColumns(0, 2, true);
+    TAbstractItem *line = form.Do();
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->GetTypeCode(), DesignLineTypeCode);
+    ASSERT_EQ(line->Points.Count(), 2);
+    EXPECT_EQ(line->Points.GetPoint(0).x, 0);
+    EXPECT_NEAR(line->Points.GetPoint(0).y, 12, 1e-5);
+    EXPECT_EQ(line->Points.GetPoint(1).x, 20);
+    EXPECT_NEAR(line->Points.GetPoint(1).y, 15, 1e-5);
+    EXPECT_EQ(street.Lists(DesignLineTypeCode).Count(), lines + 1);
+    // A column of words: nothing is made, and the message names the row and the column.
+    form.SetColumns(1, 2, false);
+    EXPECT_EQ(form.Do(), nullptr);
+    EXPECT_EQ(street.Lists(DesignLineTypeCode).Count(), lines + 1);
+    ASSERT_FALSE(prompts_.Messages().isEmpty());
+    EXPECT_TRUE(prompts_.Messages().back().contains(QStringLiteral("Строка 1")));
+    EXPECT_TRUE(prompts_.Messages().back().contains(QStringLiteral("Имя")));
+    // One row is no line.
+    TReportTable one = TReportTable::WithHeader({Cp("X"), Cp("Y")});
+    one.AddRow({Cp("1"), Cp("2")});
+    table->FillGrid(one);
+    form.Attach(table);
+    form.SetColumns(0, 1, false);
+    EXPECT_EQ(form.Do(), nullptr);
+    EXPECT_EQ(street.Lists(DesignLineTypeCode).Count(), lines + 1);
+    delete table;
+    delete &form;
 }
 
 } // namespace

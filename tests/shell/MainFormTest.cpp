@@ -148,6 +148,37 @@ TEST_F(MainFormTest, TabsAndSaveActionsFollowTheOpenStreets) {
     EXPECT_TRUE(save->isEnabled());
 }
 
+TEST_F(MainFormTest, TheTabsMenuClosesThePageItWasOpenedOn) {
+    auto *tabs = Child<QTabBar>("StreetsTab");
+    auto *menu = Child<QMenu>("TabsMenu");
+    auto *closePage = Child<QAction>("ClosePageMI");
+    auto *closeActive = Child<QAction>("CloseStreetMI");
+    ASSERT_TRUE(tabs && menu && closePage && closeActive);
+    EXPECT_EQ(closePage->text(), "Закрыть страницу");
+    for (int i = 0; i < 3; ++i)
+        holder_->NewStreet();
+    form_->RefreshAll();
+    TStreetStructure *second = &holder_->Streets(1), *third = &holder_->Streets(2);
+    ASSERT_EQ(holder_->ActiveIndex(), 2);
+    // Opened on the first tab: the first street goes, not the active one.
+    emit tabs->customContextMenuRequested(tabs->tabRect(0).center());
+    menu->hide();
+    closePage->trigger();
+    ASSERT_EQ(holder_->Count(), 2);
+    EXPECT_EQ(&holder_->Streets(0), second);
+    EXPECT_EQ(&holder_->Streets(1), third);
+    EXPECT_EQ(tabs->count(), 2);
+    // Opened off every tab: the active street, as "Закрыть" does.
+    emit tabs->customContextMenuRequested(QPoint(-5, -5));
+    menu->hide();
+    closePage->trigger();
+    ASSERT_EQ(holder_->Count(), 1);
+    EXPECT_EQ(&holder_->Streets(0), second);
+    closeActive->trigger();
+    EXPECT_EQ(holder_->Count(), 0);
+    EXPECT_TRUE(tabs->isHidden());
+}
+
 TEST_F(MainFormTest, TheInfoGridLaysLinesOutRowByRow) {
     TInfoStringAction shown, hidden, invalid, third;
     shown.setText("A");
@@ -265,6 +296,32 @@ TEST_F(MainFormTest, EditorModulesSeeTheActiveStreetsSelection) {
     form_->RefreshAll();
     EXPECT_FALSE(ContextModuleExists("TSelectionModule"));
     UnregisterContextModule("TSelectionModule");
+}
+
+TEST_F(MainFormTest, ChoosingAGroupSelectsItsItemsWhateverTheLetterCase) {
+    if (ItemClasses[KernTypeCode] == nullptr)
+        ItemClasses.Register(std::make_unique<TItemClassOf<TTestItem>>(KernTypeCode));
+    TStreetStructure &street = form_->CurrentStreet();
+    TNameValueList groups;
+    groups.SetText(Cp("Ямы=OFF\r\n"));
+    street.SetGroupNames(groups);
+    const char *names[] = {"Ямы", "ЯМЫ", "Ямы2", "ямы", ""};
+    std::vector<TAbstractItem *> items;
+    for (const char *name : names) {
+        items.push_back(street.Lists(KernTypeCode).AddNew());
+        items.back()->SetGroupName(Cp(name));
+    }
+    auto *menu = Child<QMenu>("GroupsMenu");
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    QMenu *pits = menu->actions()[0]->menu();
+    ASSERT_NE(pits, nullptr);
+    ASSERT_EQ(pits->actions()[2]->text(), "Выбрать");
+    pits->actions()[2]->trigger();
+    const std::vector<TAbstractItem *> chosen(street.Selection().Slots());
+    EXPECT_EQ(chosen, (std::vector<TAbstractItem *>{items[0], items[1], items[3]}));
+    EXPECT_EQ(street.GroupNames().Values(Cp("Ямы")), Cp1251String("ON"));
 }
 
 } // namespace
