@@ -18,6 +18,4 @@ void RegisterStandInItemClasses() {
     RegisterIfFree<TrotuarTypeCode, TStandInShape::Outline>();
     RegisterIfFree<BortTypeCode, TStandInShape::Line>();
     RegisterIfFree<KolodTypeCode, TStandInShape::Point>();
-    // Tables turned into geometry make design lines; the real class reads such records with its defaults.
-    RegisterIfFree<DesignLineTypeCode, TStandInShape::Line>();
 }
