@@ -1,8 +1,10 @@
 #include "objects/RegisterObjects.h"
 
+#include "objects/AxisItem.h"
 #include "objects/BortItem.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
+#include "objects/KMSignItem.h"
 #include "objects/Oboch.h"
 #include "objects/RazdPol.h"
 #include "objects/RoadWay.h"
@@ -17,6 +19,8 @@ void RegisterObjects() {
         RegisterObochItem();
         RegisterHouseItem();
         RegisterBortItem();
+        RegisterAxisItem();
+        RegisterKMSignItem();
         return true;
     }();
     (void)done;
