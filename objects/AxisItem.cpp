@@ -294,7 +294,11 @@ void TAxisItem::RebuildGraphics() {
         return;
     TDxPrimCollection *triangles = TypePrimCollection(*street, AxisTypeCode, 1);
     TFontsDataForm *fonts = TFontsDataForm::Instance();
-    TLabelWriter labels(triangles, fonts ? fonts->SmallArialTexture() : nullptr, Serial());
+    TFontTexture *atlas = fonts ? fonts->SmallArialTexture() : nullptr;
+    TLabelWriter labels(triangles, atlas, Serial());
+    // The fonts object may have come after the batches were made.
+    if (triangles && atlas && triangles->Texture() != atlas)
+        triangles->SetTexture(atlas);
 
     lines->SetLayerMask(OnMainLayer() ? PlanLayerMask : TechLayerMask);
     lines->SetColor(Color_);
