@@ -212,8 +212,7 @@ template <void (TScene::*Frame)()> void RunFrames(benchmark::State &state) {
         (s.*Frame)();
         ++frames;
     }
-    state.counters["allocs_per_frame"] =
-        frames ? double(Allocations.load() - before) / double(frames) : 0.0;
+    state.counters["allocs_per_frame"] = frames ? double(Allocations.load() - before) / double(frames) : 0.0;
 }
 
 void BM_VectorLabels(benchmark::State &state) {
@@ -256,11 +255,13 @@ BENCHMARK(BM_LoadFont)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadOutlines)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 const bool registered = [] {
-    spbench::ResultPair("vector_labels_vs_raw_triangles", "BM_VectorLabels/real_time", "BM_VectorRaw/real_time");
+    spbench::ResultPair("vector_labels_vs_raw_triangles", "BM_VectorLabels/real_time",
+                        "BM_VectorRaw/real_time");
     spbench::ResultPair("atlas_labels_vs_raw_quads", "BM_AtlasLabels/real_time", "BM_AtlasRaw/real_time");
     spbench::ResultPair("load_font_vs_read_outlines", "BM_LoadFont/real_time", "BM_ReadOutlines/real_time");
-    spbench::ResultPair("vector_allocs_per_frame_vs_raw", "BM_VectorLabels/real_time", "BM_VectorRaw/real_time",
-                        spbench::TFigure::Counter, "allocs_per_frame", "allocations");
+    spbench::ResultPair("vector_allocs_per_frame_vs_raw", "BM_VectorLabels/real_time",
+                        "BM_VectorRaw/real_time", spbench::TFigure::Counter, "allocs_per_frame",
+                        "allocations");
     return true;
 }();
 

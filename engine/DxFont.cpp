@@ -91,7 +91,8 @@ void TDxFont::LoadFromFont(const TDxFontSource &source) {
         font.GetGlyphOutline(Cp1251ToUnicode(static_cast<unsigned char>(code)), m, polygons);
         g.Advance = {float(m.CellIncX), float(m.CellIncY), 0};
         g.Origin = {float(m.OriginX), float(m.OriginY), 0};
-        g.OriginPlusBox = {float(m.OriginX + int64_t(m.BlackBoxX)), float(m.OriginY + int64_t(m.BlackBoxY)), 0};
+        g.OriginPlusBox = {float(m.OriginX + int64_t(m.BlackBoxX)), float(m.OriginY + int64_t(m.BlackBoxY)),
+                           0};
         ReadContours(polygons, g.Contours);
         tess.Clear();
         for (const TXYZArray &c : g.Contours) {

@@ -37,12 +37,12 @@ struct TDxFontSource {
 
 // One glyph, in font pixels with y up from the baseline.
 struct TCharOutLine {
-    TXYZArrays Contours;  // each closed (the closing point not repeated)
-    TXYZArray Lines;      // a line list of every contour edge
-    TXYZArray Triangles;  // three points each, covering the even-odd inside of the contours
-    TXYZ Advance;         // to the next glyph's origin
-    TXYZ Origin;          // top-left corner of the black box
-    TXYZ OriginPlusBox;   // the origin plus the black box's size
+    TXYZArrays Contours; // each closed (the closing point not repeated)
+    TXYZArray Lines;     // a line list of every contour edge
+    TXYZArray Triangles; // three points each, covering the even-odd inside of the contours
+    TXYZ Advance;        // to the next glyph's origin
+    TXYZ Origin;         // top-left corner of the black box
+    TXYZ OriginPlusBox;  // the origin plus the black box's size
 };
 
 class TDxFont {

@@ -19,7 +19,7 @@ const char *const Where = "TKMSignItem.LoadFromStream";
 
 // A plate 4 units wide and 2 high whose middle part (x from -1 to 1) stretches the picture's middle column.
 constexpr TDxVertex PlateStrip[8] = {
-    {-2, -1, 0, 0, 0, 0},   {-2, 1, 0, 0, 0, 1},  {-1, -1, 0, 0, 0.5f, 0}, {-1, 1, 0, 0, 0.5f, 1},
+    {-2, -1, 0, 0, 0, 0},   {-2, 1, 0, 0, 0, 1},   {-1, -1, 0, 0, 0.5f, 0}, {-1, 1, 0, 0, 0.5f, 1},
     {1, -1, 0, 0, 0.5f, 0}, {1, 1, 0, 0, 0.5f, 1}, {2, -1, 0, 0, 1, 0},     {2, 1, 0, 0, 1, 1},
 };
 
@@ -150,7 +150,8 @@ TTextureSurface *TKMSignItem::PlateTexture() {
         texture->AddressU = texture->AddressV = 1;
         plate.Texture = std::move(texture);
     } catch (const std::exception &e) {
-        ReportDrawProblemOnce("KM.bmp", "the kilometre plate " + name.ToUtf8() + " cannot be read: " + e.what());
+        ReportDrawProblemOnce("KM.bmp",
+                              "the kilometre plate " + name.ToUtf8() + " cannot be read: " + e.what());
     }
     return plate.Texture.get();
 }
@@ -195,7 +196,8 @@ void TKMSignItem::Draw(const TDxDrawParams &params, uint32_t) {
         r.SetTexture(nullptr);
         if (font) {
             world.Scale(false, 0.01f, 0.01f, 0.01f);
-            font->DrawText(params, Cp1251String(IntToStr(km)), 4, MakeD3DColor(255, 255, 255, 255), true, true);
+            font->DrawText(params, Cp1251String(IntToStr(km)), 4, MakeD3DColor(255, 255, 255, 255), true,
+                           true);
         }
         world.PopMatrix();
     }

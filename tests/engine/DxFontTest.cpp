@@ -1,8 +1,8 @@
 // Vector fonts read from the platform's glyph outlines: contours and their triangulation, advances, the
 // alignment of a drawn string on a recording device, the font cache of the fonts object and the face that
 // stands in for "Road".
-#include "engine/DrawProblems.h"
 #include "engine/DxFont.h"
+#include "engine/DrawProblems.h"
 #include "engine/DxRenderer.h"
 #include "engine/FontsDataForm.h"
 #include "platform/d3d9/RecordingDevice.h"
@@ -91,7 +91,8 @@ TEST(DxFont, GlyphsHaveTheirContoursAndTrianglesCoverTheEvenOddInside) {
             EXPECT_EQ(InTriangles(o.Triangles, p), eo) << x << "," << y;
         }
     EXPECT_GT(inside, 20);
-    EXPECT_FALSE(InTriangles(o.Triangles, {(o.Origin.x + o.OriginPlusBox.x) / 2, (o.Origin.y + bottom) / 2, 0}));
+    EXPECT_FALSE(
+        InTriangles(o.Triangles, {(o.Origin.x + o.OriginPlusBox.x) / 2, (o.Origin.y + bottom) / 2, 0}));
 }
 
 TEST(DxFont, HeightIsThePointSizeAndWidthSumsTheAdvances) {
@@ -112,8 +113,8 @@ TEST(DxFont, TextAlignOffsetsByCode) {
     const struct {
         int Code;
         float X, Y;
-    } cases[] = {{0, 0, -1},  {1, -0.5f, -1}, {2, -1, -1}, {3, 0, -0.5f}, {4, -0.5f, -0.5f},
-                 {5, -1, -0.5f}, {6, 0, 0},   {7, -0.5f, 0}, {8, -1, 0},  {9, 0, -1}, {-1, 0, -1}};
+    } cases[] = {{0, 0, -1}, {1, -0.5f, -1}, {2, -1, -1}, {3, 0, -0.5f}, {4, -0.5f, -0.5f}, {5, -1, -0.5f},
+                 {6, 0, 0},  {7, -0.5f, 0},  {8, -1, 0},  {9, 0, -1},    {-1, 0, -1}};
     for (const auto &c : cases) {
         const TTextAlignFactors f = TextAlignOffsets(c.Code);
         EXPECT_EQ(f.X, c.X) << c.Code;
@@ -192,7 +193,7 @@ TEST(FontsDataForm, CachesFontsByNameAndStyle) {
     EXPECT_EQ(form.GetDxFont("Arial", 0), a); // the last request
     TDxFont *bold = form.GetDxFont("Arial", FontStyleBold);
     ASSERT_NE(bold, nullptr);
-    EXPECT_NE(bold, a); // another style is another font
+    EXPECT_NE(bold, a);                       // another style is another font
     EXPECT_EQ(form.GetDxFont("Arial", 0), a); // found in the list
     EXPECT_EQ(form.DxFonts().size(), 2u);
     EXPECT_EQ(form.LoadCount(), 2);
@@ -205,9 +206,7 @@ TEST(FontsDataForm, CachesFontsByNameAndStyle) {
 }
 
 TEST(FontsDataForm, NoInstanceWhenNoneIsMade) {
-    {
-        TFontsDataForm form;
-    }
+    { TFontsDataForm form; }
     EXPECT_EQ(TFontsDataForm::Instance(), nullptr);
 }
 

@@ -16,13 +16,10 @@ TEST(FontTexture, AtlasSizesFollowTheLargestTexture) {
         int32_t RedPoints, RedSize;
         uint8_t RedFilter;
     } cases[] = {
-        {512, 512, 9, 256, 0, 9, 256, 0},
-        {1023, 4096, 9, 256, 0, 9, 256, 0},
+        {512, 512, 9, 256, 0, 9, 256, 0},       {1023, 4096, 9, 256, 0, 9, 256, 0},
         {1024, 1024, 9, 256, 0, 36, 1024, 2}, // not above 1024 down: a small 256 atlas, a large red one
-        {1024, 1025, 36, 1024, 2, 36, 1024, 2},
-        {16384, 16384, 36, 1024, 2, 36, 1024, 2},
-        {4096, 1023, 9, 256, 0, 9, 256, 0},
-        {0, 0, 9, 256, 0, 9, 256, 0}, // no device yet
+        {1024, 1025, 36, 1024, 2, 36, 1024, 2}, {16384, 16384, 36, 1024, 2, 36, 1024, 2},
+        {4096, 1023, 9, 256, 0, 9, 256, 0},     {0, 0, 9, 256, 0, 9, 256, 0}, // no device yet
     };
     for (const auto &c : cases) {
         const TFontAtlasPlan p = PlanFontAtlases(c.W, c.H);

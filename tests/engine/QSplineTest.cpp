@@ -11,9 +11,7 @@ namespace {
 // Arc length by Simpson's rule on the derivative's length.
 double NumericLength(const QSP_Coeffs &s, double t) {
     const int n = 2000;
-    const auto speed = [&](double u) {
-        return std::hypot(s.a[1] + 2 * s.a[2] * u, s.a[4] + 2 * s.a[5] * u);
-    };
+    const auto speed = [&](double u) { return std::hypot(s.a[1] + 2 * s.a[2] * u, s.a[4] + 2 * s.a[5] * u); };
     const double h = t / n;
     double sum = speed(0) + speed(t);
     for (int i = 1; i < n; ++i)
@@ -37,9 +35,9 @@ TEST(QSpline, ArcLengthMatchesNumericIntegration) {
     const struct {
         TXYZ P0, P1, P2;
     } cases[] = {
-        {{0, 0, 0}, {1, 2, 0}, {2, 0, 0}},     // symmetric arch
-        {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}},     // quarter turn
-        {{-3, 1, 0}, {0, 10, 0}, {7, -2, 0}},  // lopsided
+        {{0, 0, 0}, {1, 2, 0}, {2, 0, 0}},         // symmetric arch
+        {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}},         // quarter turn
+        {{-3, 1, 0}, {0, 10, 0}, {7, -2, 0}},      // lopsided
         {{0, 0, 0}, {0.1f, 0.05f, 0}, {10, 0, 0}}, // nearly flat but not straight
     };
     for (const auto &c : cases) {
@@ -91,9 +89,9 @@ TEST(QSpline, ChainOfSegmentsAndParameterClamping) {
         TXYZ Expected;
     } cases[] = {
         {0, {0, 0, 0}},
-        {1, {6, 3, 0}},                   // k = 3 clamped to 2 with f = 1: the end of the last segment
+        {1, {6, 3, 0}},                    // k = 3 clamped to 2 with f = 1: the end of the last segment
         {1.0 / 3, QSegmentPoint(s[1], 0)}, // even shares, not by arc length
-        {1.5, QSegmentPoint(s[2], 2.5)},  // past the end runs on along the last segment
+        {1.5, QSegmentPoint(s[2], 2.5)},   // past the end runs on along the last segment
         {-0.1, QSegmentPoint(s[0], -0.3)},
     };
     for (const auto &c : cases) {

@@ -113,7 +113,8 @@ TEST(PlanTextGL, AtlasTextShowsItsCharactersAndNothingAroundThem) {
     });
     EXPECT_GT(p.Count(100, 100, 100 + 2 * w, 100 + 2 * h, Dark), 30);
     // The white key is transparent: outside the characters' ink the background stays.
-    EXPECT_EQ(p.Count(100 + 2 * w + 3, 100, 100 + 2 * w + 30, 100 + 2 * h, [](uint32_t c) { return c != 0xFFFFFF; }),
+    EXPECT_EQ(p.Count(100 + 2 * w + 3, 100, 100 + 2 * w + 30, 100 + 2 * h,
+                      [](uint32_t c) { return c != 0xFFFFFF; }),
               0);
     EXPECT_EQ(p.At(100 + 2 * w - 1, 100 + 2 * h + 4), 0xFFFFFFu);
 }
@@ -195,8 +196,9 @@ TEST_F(PlanItemsGL, KilometreSignPlatesAndTheirThinning) {
     const TPicture one = DrawStreet(near);
     EXPECT_EQ(one.At(-40, 0), plate);
     EXPECT_EQ(one.At(40, 2), 0xFFFFFFu);
-    EXPECT_EQ(DrawStreet(near, {500, 0, 0}, 100).Count(-40, -20, 40, 20, [](uint32_t c) { return c != 0xFFFFFF; }),
-              0);
+    EXPECT_EQ(
+        DrawStreet(near, {500, 0, 0}, 100).Count(-40, -20, 40, 20, [](uint32_t c) { return c != 0xFFFFFF; }),
+        0);
 }
 
 } // namespace

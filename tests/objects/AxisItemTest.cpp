@@ -64,11 +64,13 @@ TEST_F(AxisItems, RecordsWriteBackByteForByte) {
         const char *Name;
         TAxisFields Fields;
     } cases[] = {
-        {"every tag", {W("Главная"), 1, 50, 12.5f, "PasspSq", 1, 1, 0xFF00FF00, W("лево"), W("право"), W("обе")}},
-        {"only the tags always written, an empty name", {std::string(), 0, 100, 20, std::nullopt, 0, 0, 0, std::nullopt, std::nullopt, std::nullopt}},
+        {"every tag",
+         {W("Главная"), 1, 50, 12.5f, "PasspSq", 1, 1, 0xFF00FF00, W("лево"), W("право"), W("обе")}},
+        {"only the tags always written, an empty name",
+         {std::string(), 0, 100, 20, std::nullopt, 0, 0, 0, std::nullopt, std::nullopt, std::nullopt}},
         {"one side name, odd step and colour", {W("Б"), 0, -3, 0, {}, 0, 1, 0x12345678, {}, W("чет"), {}}},
-        {"a step that is not a number", {W("В"), 1, std::numeric_limits<float>::quiet_NaN(), 20, {}, 0, 0, 0,
-                                         {}, {}, W("x")}},
+        {"a step that is not a number",
+         {W("В"), 1, std::numeric_limits<float>::quiet_NaN(), 20, {}, 0, 0, 0, {}, {}, W("x")}},
     };
     for (const auto &c : cases) {
         StreetFile f = WithPoints();
@@ -82,7 +84,8 @@ TEST_F(AxisItems, RecordsWriteBackByteForByte) {
 
 TEST_F(AxisItems, ReadingSetsEveryFieldAndOldRecordsTakeTheirCommentAsName) {
     StreetFile f = WithPoints();
-    ItemRec full = AxisRec(1, {1, 2}, {W("Главная"), 1, 50, 12.5f, "PasspSq", 1, 1, 0xFF00FF00, W("л"), W("п"), W("о")});
+    ItemRec full =
+        AxisRec(1, {1, 2}, {W("Главная"), 1, 50, 12.5f, "PasspSq", 1, 1, 0xFF00FF00, W("л"), W("п"), W("о")});
     ItemRec old = AxisRec(2, {3, 4}, TAxisFields(), false); // nothing but the head
     old.Comment = W("Ось Б");
     TAxisFields emptyName;
@@ -174,7 +177,7 @@ TEST_F(AxisItems, SideNamesAndAttributes) {
         bool Has;
     } cases[] = {
         {"x PasspSq y", "passpsq", true}, {"x PasspSq y", "PASSPSQ", true}, {"ПаспКв", "паспкв", true},
-        {"ПАСПКВ", "Паспкв", true},       {"Pass", "PasspSq", false},      {"", "PasspSq", false},
+        {"ПАСПКВ", "Паспкв", true},       {"Pass", "PasspSq", false},       {"", "PasspSq", false},
     };
     for (const auto &c : cases) {
         a->SetTechAttr(Cp(c.Tech));
@@ -191,7 +194,7 @@ TEST(AxisTickLabel, FormatsTheTenthsOfTheStep) {
         int64_t I;
         float Step;
         const char *Text;
-    } cases[] = {{1, 100, "10"}, {9, 100, "90"}, {11, 100, "10"}, {25, 100, "50"},
+    } cases[] = {{1, 100, "10"}, {9, 100, "90"}, {11, 100, "10"},  {25, 100, "50"},
                  {3, 50, "15"},  {1, 20, " 2"},  {5, 1000, "500"}, {1, 25, " 2"}};
     for (const auto &c : cases)
         EXPECT_EQ(AxisTickLabel(c.I, c.Step).Bytes(), c.Text) << c.I << " " << c.Step;
@@ -209,9 +212,7 @@ protected:
 
     AxisDrawing() { Fonts.BuildAtlases(1024, 1024); }
 
-    TAxisItem *Axis(float length) {
-        return MakeAs<TAxisItem>(S, AxisTypeCode, {{0, 0, 0}, {length, 0, 0}});
-    }
+    TAxisItem *Axis(float length) { return MakeAs<TAxisItem>(S, AxisTypeCode, {{0, 0, 0}, {length, 0, 0}}); }
 
     TAdded Rebuild(TAxisItem *a) {
         TDxPrimCollection *lines = TypePrimCollection(S, AxisTypeCode, 0);
@@ -222,7 +223,8 @@ protected:
         TAdded out;
         for (std::size_t i = 0; i < lines->Count(); ++i) {
             const TDxPrimGroup g = lines->Group(i);
-            out.Lines.push_back({{g.Vertices[0].x, g.Vertices[0].y, 0}, {g.Vertices[1].x, g.Vertices[1].y, 0}});
+            out.Lines.push_back(
+                {{g.Vertices[0].x, g.Vertices[0].y, 0}, {g.Vertices[1].x, g.Vertices[1].y, 0}});
         }
         out.LabelTriangles = tris->Count();
         return out;

@@ -89,8 +89,8 @@ TEST(KMSignZoom, StepsByPixelSize) {
     const struct {
         float PixelSize;
         int32_t Step;
-    } cases[] = {{0.01f, 1}, {10, 1}, {10.5f, 2}, {20, 2}, {45, 5}, {100, 10}, {150, 20},
-                 {500, 50},  {1000, 100}, {5000, 100}};
+    } cases[] = {{0.01f, 1}, {10, 1},   {10.5f, 2}, {20, 2},     {45, 5},
+                 {100, 10},  {150, 20}, {500, 50},  {1000, 100}, {5000, 100}};
     for (const auto &c : cases)
         EXPECT_EQ(TKMSignItem::ZoomStep(c.PixelSize), c.Step) << c.PixelSize;
 }
