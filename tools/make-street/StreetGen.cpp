@@ -185,7 +185,8 @@ private:
             return;
         const float x0 = axis->Points.GetPoint(0).x, x1 = axis->Points.GetPoint(axis->Points.Count() - 1).x;
         for (int km = static_cast<int>(std::ceil(x0 / 1000)); km * 1000.0f <= x1; ++km) {
-            auto *sign = dynamic_cast<TKMSignItem *>(NewItem(KMSignTypeCode));
+            // Not through NewItem: the other items keep the comments and groups they had without signs.
+            auto *sign = dynamic_cast<TKMSignItem *>(Street_.Lists(KMSignTypeCode).AddNew());
             sign->Points.InsertNewPoint(0, {km * 1000.0f, -12.0f, 0});
             sign->SetKmA(km);
             sign->SetKmB(km % 4 == 3 ? TKMSignItem::NoKm : km + 1);
