@@ -1,12 +1,14 @@
 #include "objects/RegisterObjects.h"
 
 #include "objects/ArcCoordsItem.h"
+#include "objects/AxisItem.h"
 #include "objects/BortItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
 #include "objects/Gazon.h"
 #include "objects/House.h"
+#include "objects/KMSignItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
@@ -41,6 +43,8 @@ void RegisterObjects() {
         RegisterRoadSignItem();
         RegisterPictureItem();
         RegisterKernItem();
+        RegisterAxisItem();
+        RegisterKMSignItem();
         return true;
     }();
     (void)done;

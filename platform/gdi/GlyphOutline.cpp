@@ -21,11 +21,23 @@ struct TMatch {
     int Index = 0;
 };
 
+// Face names the program's files use that no system has, and the free family that stands in for each on
+// every machine (installed with the program's packages).
+std::string SubstituteFace(const std::string &name) {
+    std::string lower;
+    for (char c : name)
+        lower += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    if (lower == "road")
+        return "DejaVu Sans Condensed";
+    return name;
+}
+
 TMatch FindFont(const TFontSpec &spec) {
     FcPattern *pattern = FcPatternCreate();
     if (!pattern)
         RaisePlatformError(Where, "out of memory");
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(spec.Name.c_str()));
+    const std::string face = SubstituteFace(spec.Name);
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(face.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, spec.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, spec.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
@@ -40,8 +52,13 @@ TMatch FindFont(const TFontSpec &spec) {
     FcChar8 *file = nullptr, *family = nullptr;
     if (FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file)
         m.File = reinterpret_cast<const char *>(file);
-    if (FcPatternGetString(found, FC_FAMILY, 0, &family) == FcResultMatch && family)
-        m.Family = reinterpret_cast<const char *>(family);
+    // A face of several family names ("DejaVu Sans" and "DejaVu Sans Condensed") is known by the one that
+    // was asked for, else by its first.
+    for (int i = 0; FcPatternGetString(found, FC_FAMILY, i, &family) == FcResultMatch && family; ++i) {
+        const std::string name = reinterpret_cast<const char *>(family);
+        if (i == 0 || FcStrCmpIgnoreCase(family, reinterpret_cast<const FcChar8 *>(face.c_str())) == 0)
+            m.Family = name;
+    }
     FcPatternGetInteger(found, FC_INDEX, 0, &m.Index);
     FcPatternDestroy(found);
     if (m.File.empty())

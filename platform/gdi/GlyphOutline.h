@@ -1,8 +1,9 @@
 #pragma once
 // Native glyph outlines: the TrueType quadratic contours of a glyph of a font at a size, in the record
 // form the vector fonts read (a polygon header with its start point, then line and quadratic-spline
-// curves). Fonts are found through fontconfig ("Arial" resolves to its metric twin Liberation Sans) and
-// read with FreeType, unhinted, so a glyph's shape does not depend on the size it is asked at.
+// curves). Fonts are found through fontconfig ("Arial" resolves to its metric twin Liberation Sans, the
+// street files' "Road" to DejaVu Sans Condensed) and read with FreeType, unhinted, so a glyph's shape
+// does not depend on the size it is asked at.
 #include <cstdint>
 #include <memory>
 #include <string>

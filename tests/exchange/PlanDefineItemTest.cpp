@@ -4,6 +4,7 @@
 #include "engine/MatrixShell.h"
 #include "engine/StreetError.h"
 #include "exchange/RegisterExchange.h"
+#include "objects/RegisterObjects.h"
 #include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
 #include "model/StreetStructure.h"
@@ -24,17 +25,11 @@ std::string W1251(const char *utf8) {
     return Cp(utf8).Bytes();
 }
 
-class TTestAxis : public TLineItem {
-public:
-    int GetTypeCode() const override { return AxisTypeCode; }
-};
-
 class PlanSheet : public ::testing::Test {
 protected:
     PlanSheet() {
         RegisterExchangeObjects();
-        if (!ItemClasses[AxisTypeCode])
-            ItemClasses.Register(std::make_unique<TItemClassOf<TTestAxis>>(AxisTypeCode));
+        RegisterObjects(); // guide axes are the real class
     }
 };
 

@@ -55,11 +55,14 @@ TEST_F(BaseItems, RecordsWithTooFewVerticesAreDroppedAtLoad) {
 TEST_F(BaseItems, PolygonRecordsCarryTheirPassportAxisAlways) {
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 10, 0}, {3, 10, 10}, {4, -5, 5}, {5, 15, 5}};
+    ItemRec Axis4 = Rec("AXIS", 4, {4, 5});
+    Axis4.Extra.Tag("AXISNAME").Str("").Tag("AXISMARK").U8(0).Tag("AXISLSTP").F32(100).Tag("AXISMRKW").F32(20);
+    Axis4.Extra.Tag("AXISCNTR").U8(0).Tag("AXISSHRT").U8(0).Tag("AXISCOLR").U32(0);
     ItemRec empty = Rec("SLOPMEAS", 1, {1, 2, 3});
     empty.Extra.Tag("POLYCONN").Append(sptest::ConnectdBytes({sptest::EmptyRef()}));
     ItemRec linked = Rec("SLOPMEAS", 2, {3, 2, 1});
     linked.Extra.Tag("POLYCONN").Append(sptest::ConnectdBytes({{"AXIS", 4}}));
-    f.Lists = {{"AXIS", {Rec("AXIS", 4, {4, 5})}}, {"SLOPMEAS", {empty, linked}}};
+    f.Lists = {{"AXIS", {Axis4}}, {"SLOPMEAS", {empty, linked}}};
     const std::vector<uint8_t> bytes = f.Bytes();
     auto s = LoadBytes(bytes);
     EXPECT_EQ(SaveBytes(*s), bytes);
@@ -218,7 +221,10 @@ protected:
     // A guide axis along y = level from x0 to x1.
     TTestAxis *Axis(float level, float x0, float x1, const char *tech) {
         auto *a = MakeAs<TTestAxis>(S, TestAxis, {{x0, level, 0}, {x1, level, 0}});
-        a->TechAttr = Cp1251String(tech);
+        a->SetTechAttr(Cp1251String(tech));
+        a->SetLeftSideName(Cp("левая"));
+        a->SetRightSideName(Cp("правая"));
+        a->SetCenterSideName(Cp("обе"));
         return a;
     }
 };

@@ -20,8 +20,9 @@ TEST(GeneratedStreet, HoldsSurfacesSharingEdgesWithCurbsOnThem) {
     UseObjectClasses();
     TStreetStructure s;
     GenerateStreet(s, {.Vertices = 3000, .Seed = 5});
-    for (int code : {1, 2, 3, 4, 5, 6, 8})
+    for (int code : {1, 2, 3, 4, 5, 6, 8, int(AxisTypeCode), int(KMSignTypeCode)})
         EXPECT_GT(s.Lists(code).Count(), 0) << code;
+    EXPECT_EQ(s.GetMainAxis(), s.Lists(AxisTypeCode).Items(0));
 
     // Road ways beside sidewalks and lawns, curbs on those edges.
     TItemTypeSet roadNeighbours;
@@ -50,7 +51,7 @@ TEST(GeneratedStreet, HoldsSurfacesSharingEdgesWithCurbsOnThem) {
     EXPECT_EQ(SaveBytes(*back), bytes);
 
     back->UpdateGraphics(FullTypeSet());
-    for (int code : {1, 2, 3, 4, 5, 6, 8})
+    for (int code : {1, 2, 3, 4, 5, 6, 8, int(AxisTypeCode)})
         EXPECT_GT(TypePrimCollection(*back, code, code == BortTypeCode ? 1 : 0)->Count(), 0u) << code;
 }
 

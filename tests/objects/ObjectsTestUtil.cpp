@@ -22,7 +22,6 @@ void RegisterClasses() {
         RegisterAt<TTestLine>(TestLine);
         RegisterAt<TTestPoint>(TestPoint);
         RegisterAt<TTestOriented>(TestOriented);
-        RegisterAt<TTestAxis>(TestAxis);
         return true;
     }();
     (void)done;

@@ -5,6 +5,7 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/GuideAxisInfo.h"
+#include "objects/AxisItem.h"
 #include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
 #include "model/PointItem.h"
@@ -58,18 +59,8 @@ public:
     int GetTypeCode() const override { return TestOriented; }
 };
 
-// A guide axis with a technical attribute and side names set in code.
-class TTestAxis : public TLineItem, public TGuideAxisInfo {
-public:
-    int GetTypeCode() const override { return TestAxis; }
-    bool HasAttribute(const Cp1251String &text) const override {
-        return UpperCase(TechAttr).Contains(UpperCase(text));
-    }
-    Cp1251String GetLeftSideName() const override { return Cp("левая"); }
-    Cp1251String GetRightSideName() const override { return Cp("правая"); }
-    Cp1251String GetCenterSideName() const override { return Cp("обе"); }
-    Cp1251String TechAttr;
-};
+// Guide axes are the real class.
+using TTestAxis = TAxisItem;
 
 // The real item classes and the test classes, once per process.
 void RegisterClasses();

@@ -12,6 +12,7 @@
 #include "model/PointItem.h"
 #include "model/PolygonItem.h"
 #include "model/StreetStructure.h"
+#include "objects/AxisItem.h"
 #include "objects/RegisterObjects.h"
 #include "objects/StandInItems.h"
 #include "platform/d3d9/RecordingDevice.h"
@@ -40,21 +41,10 @@ public:
     int GetTypeCode() const override { return KolodTypeCode; }
 };
 
-class TAxis : public TLineItem, public TGuideAxisInfo {
-public:
-    int GetTypeCode() const override { return AxisTypeCode; }
-    bool HasAttribute(const Cp1251String &) const override { return false; }
-    Cp1251String GetLeftSideName() const override { return Cp("лев"); }
-    Cp1251String GetRightSideName() const override { return Cp("прав"); }
-    Cp1251String GetCenterSideName() const override { return Cp("обе"); }
-};
-
 void RegisterClasses() {
     RegisterObjects();
     if (!ItemClasses[KolodTypeCode])
         ItemClasses.Register(std::make_unique<TItemClassOf<TPost>>(KolodTypeCode));
-    if (!ItemClasses[AxisTypeCode])
-        ItemClasses.Register(std::make_unique<TItemClassOf<TAxis>>(AxisTypeCode));
     if (!ItemClasses[DesignLineTypeCode])
         ItemClasses.Register(
             std::make_unique<TItemClassOf<TStandInItem<DesignLineTypeCode, TStandInShape::Line>>>(
@@ -422,6 +412,10 @@ TEST_F(ItemsControlTest, DeletionAsksWithTheCountAndTablesLoseTheRows) {
 
 TEST_F(ItemsControlTest, UnifiedTableStationsSidesAndUserText) {
     TAbstractItem *axis = Make(street, AxisTypeCode, {{0, -5, 0}, {100, -5, 0}});
+    auto *guide = dynamic_cast<TAxisItem *>(axis);
+    ASSERT_TRUE(guide);
+    guide->SetLeftSideName(Cp("лев"));
+    guide->SetRightSideName(Cp("прав"));
     road->SetReferAxis(axis);
     post->SetComment(Cp("x#y"));
     curb->SetReferAxis(axis);

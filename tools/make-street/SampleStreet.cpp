@@ -3,9 +3,11 @@
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "objects/AxisItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
+#include "objects/KMSignItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/RoadWallItem.h"
@@ -195,9 +197,33 @@ public:
             Point(Manhole, along + 20, 4.5);
         }
         Decor();
+        MainAxis();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
+    }
+
+    // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.
+    void MainAxis() {
+        if (!Has(AxisTypeCode))
+            return;
+        auto *axis = dynamic_cast<TAxisItem *>(Street_.Lists(AxisTypeCode).AddNew());
+        for (int k = 0; k <= Segments; k += 2)
+            axis->Points.InsertNewPoint(axis->Points.Count(), At(k * Step, 0));
+        axis->SetName(Cp("1"));
+        axis->SetDrawMarks(true);
+        axis->SetDrawShortMarks(true);
+        axis->SetMarkWidth(16);
+        axis->SetColor(0xFF404040);
+        axis->SetTechAttr(Cp("PasspSq"));
+        Street_.SetMainAxis(axis);
+        if (!Has(KMSignTypeCode))
+            return;
+        auto *sign = dynamic_cast<TKMSignItem *>(Street_.Lists(KMSignTypeCode).AddNew());
+        sign->Points.InsertNewPoint(0, At(100, -17));
+        sign->SetKmA(1);
+        sign->SetKmB(2);
+        sign->SetReferAxis(axis);
     }
 
 private:

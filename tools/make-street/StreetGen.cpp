@@ -4,6 +4,8 @@
 #include "model/AbstractItem.h"
 #include "model/DesignLibs.h"
 #include "model/ItemTypeCodes.h"
+#include "objects/AxisItem.h"
+#include "objects/KMSignItem.h"
 
 #include <algorithm>
 #include <array>
@@ -215,11 +217,42 @@ private:
             for (double x = x0; x <= x1 + 1e-9; x += GuideSpacing)
                 axis->Points.InsertNewPoint(axis->Points.Count(), {static_cast<float>(x), -10.0f, 0});
             Guides_.push_back(axis);
+            DressGuide(axis, g);
         }
         Street_.SetMainAxis(Guides_.front());
         Street_.SetGroupValue(Cp("Группа0"), Cp1251String("ON"));
         Street_.SetGroupValue(Cp("Группа1"), Cp1251String("OFF"));
         Street_.SetGroupValue(Cp("Группа2"), Cp1251String("ON"));
+    }
+
+    // Real guide axes get names, pickets (the main one ticks too), a passport attribute on every third
+    // and side names on the main one; a kilometre sign stands beside each whole kilometre of them.
+    void DressGuide(TAbstractItem *item, int g) {
+        auto *axis = dynamic_cast<TAxisItem *>(item);
+        if (!axis)
+            return;
+        axis->SetName(Cp1251String(std::to_string(g + 1)));
+        axis->SetDrawMarks(true);
+        axis->SetDrawShortMarks(g == 0);
+        axis->SetMarkWidth(12);
+        axis->SetColor(0xFF404040);
+        if (g % 3 == 1)
+            axis->SetTechAttr(Cp("PasspSq"));
+        if (g == 0) {
+            axis->SetLeftSideName(Cp("левая"));
+            axis->SetRightSideName(Cp("правая"));
+        }
+        if (!ItemClasses[KMSignTypeCode] || axis->Points.Count() < 2)
+            return;
+        const float x0 = axis->Points.GetPoint(0).x, x1 = axis->Points.GetPoint(axis->Points.Count() - 1).x;
+        for (int km = static_cast<int>(std::ceil(x0 / 1000)); km * 1000.0f <= x1; ++km) {
+            // Not through NewItem: the other items keep the comments and groups they had without signs.
+            auto *sign = dynamic_cast<TKMSignItem *>(Street_.Lists(KMSignTypeCode).AddNew());
+            sign->Points.InsertNewPoint(0, {km * 1000.0f, -12.0f, 0});
+            sign->SetKmA(km);
+            sign->SetKmB(km % 4 == 3 ? TKMSignItem::NoKm : km + 1);
+            sign->SetReferAxis(axis);
+        }
     }
 
     // Road way rows between a row of lawns and shoulders and a row of sidewalks, with a dividing strip

@@ -1,0 +1,204 @@
+// Plan text and the items that write it, drawn off-screen: vector and atlas text, an axis with its picket
+// marks and labels, and a kilometre sign's plates and their thinning.
+#include "engine/DxFont.h"
+#include "engine/DxRenderer.h"
+#include "engine/FontsDataForm.h"
+#include "model/ItemLayers.h"
+#include "model/StreetStructure.h"
+#include "objects/AxisItem.h"
+#include "objects/KMSignItem.h"
+#include "objects/RegisterObjects.h"
+#include "platform/gdi/Bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr int W = 400, H = 400;
+
+// Plan units to pixels: x from Left, y down from Top, at the scale (the top-left pixel's centre at
+// (Left, Top)).
+struct TWindow {
+    float Left = 0, Top = H, Scale = 1;
+
+    TDxMatrix Clip() const {
+        TDxMatrix m{};
+        m.m[0][0] = 2.0f * Scale / W;
+        m.m[1][1] = 2.0f * Scale / H;
+        m.m[2][2] = 1;
+        m.m[3][0] = -1 - 2.0f * Scale * Left / W;
+        m.m[3][1] = 1 - 2.0f * Scale * Top / H;
+        m.m[3][2] = 0.5f;
+        m.m[3][3] = 1;
+        return m;
+    }
+};
+
+struct TPicture {
+    TBitmap Bitmap;
+    TWindow Window;
+
+    uint32_t At(float x, float y) const {
+        return Bitmap.Pixel(int((x - Window.Left) * Window.Scale + 0.5f),
+                            int((Window.Top - y) * Window.Scale + 0.5f)) &
+               0xFFFFFF;
+    }
+    // Pixels of the box (plan units) for which the test holds.
+    int Count(float x0, float y0, float x1, float y1, const std::function<bool(uint32_t)> &test) const {
+        int n = 0;
+        for (float y = y0; y <= y1; y += 1 / Window.Scale)
+            for (float x = x0; x <= x1; x += 1 / Window.Scale)
+                n += test(At(x, y));
+        return n;
+    }
+};
+
+bool Dark(uint32_t c) {
+    return (c & 0xFF) < 60 && ((c >> 8) & 0xFF) < 60 && ((c >> 16) & 0xFF) < 60;
+}
+
+TPicture Draw(const TWindow &window, const std::function<void(TdxRenderer &, const TDxDrawParams &)> &draw,
+              const TXYZ &centre = {}, float radius = 1e6f) {
+    TSurfaceRenderer r(W, H);
+    r.BeginDraw();
+    r.Clear(0xFFFFFFFF, true, false, false);
+    r.Projection().SetMatrix(window.Clip());
+    const TDxDrawParams params{&r, centre, radius};
+    draw(r, params);
+    r.EndDraw();
+    TPicture p;
+    p.Window = window;
+    r.CopyToBitmap(p.Bitmap);
+    return p;
+}
+
+TEST(PlanTextGL, VectorTextFillsItsGlyphs) {
+    TFontsDataForm fonts;
+    TDxFont *font = fonts.GetDxFont("Arial", 0);
+    ASSERT_NE(font, nullptr);
+    const TCharOutLine &h = font->Glyph('H');
+    const TPicture p = Draw({}, [&](TdxRenderer &r, const TDxDrawParams &params) {
+        r.World().Translate(true, 50, 50, 0);
+        font->DrawText(params, Cp("HO"), 6, MakeD3DColor(0, 0, 0, 255), true, true);
+    });
+    // The H's left stem is filled; between its stems above the bar is not; nor is the O's counter.
+    const float stem = 50 + h.Origin.x + 4;
+    EXPECT_TRUE(Dark(p.At(stem, 50 + h.Origin.y * 0.8f)));
+    EXPECT_EQ(p.At(50 + (h.Origin.x + h.OriginPlusBox.x) / 2, 50 + h.Origin.y * 0.8f), 0xFFFFFFu);
+    const TCharOutLine &o = font->Glyph('O');
+    const float ox = 50 + h.Advance.x + (o.Origin.x + o.OriginPlusBox.x) / 2;
+    EXPECT_EQ(p.At(ox, 50 + h.Origin.y / 2), 0xFFFFFFu);
+    EXPECT_TRUE(Dark(p.At(50 + h.Advance.x + o.Origin.x + 3, 50 + h.Origin.y / 2)));
+    // Nothing below the baseline but the O's overshoot.
+    EXPECT_EQ(p.Count(40, 40, 50 + font->TextWidth(Cp("HO")), 47, Dark), 0);
+}
+
+TEST(PlanTextGL, AtlasTextShowsItsCharactersAndNothingAroundThem) {
+    TFontsDataForm fonts;
+    TFontTexture *atlas = fonts.SmallArialTexture();
+    ASSERT_NE(atlas, nullptr);
+    ASSERT_GT(atlas->AtlasSize(), 0);
+    std::vector<TDxVertex> quads;
+    atlas->TextQuads(Cp("ПК 12"), quads);
+    const float w = float(atlas->TextWidth(Cp("ПК 12"))), h = float(atlas->TextHeight());
+    const TPicture p = Draw({}, [&](TdxRenderer &r, const TDxDrawParams &) {
+        r.World().Scale(true, 2, 2, 2);
+        r.World().Translate(true, 100, 100, 0);
+        r.SetTexture(atlas);
+        SetVerticesColor(quads, MakeD3DColor(0, 0, 0, 255), quads.size());
+        r.DrawTriangleListV(quads);
+        r.SetTexture(nullptr);
+    });
+    EXPECT_GT(p.Count(100, 100, 100 + 2 * w, 100 + 2 * h, Dark), 30);
+    // The white key is transparent: outside the characters' ink the background stays.
+    EXPECT_EQ(p.Count(100 + 2 * w + 3, 100, 100 + 2 * w + 30, 100 + 2 * h,
+                      [](uint32_t c) { return c != 0xFFFFFF; }),
+              0);
+    EXPECT_EQ(p.At(100 + 2 * w - 1, 100 + 2 * h + 4), 0xFFFFFFu);
+}
+
+// The item classes are registered before the street is made.
+struct TWithObjects : ::testing::Test {
+    TWithObjects() { RegisterObjects(); }
+};
+
+class PlanItemsGL : public TWithObjects {
+protected:
+    TFontsDataForm Fonts;
+    TStreetStructure S;
+
+    TPicture DrawStreet(const TWindow &window, const TXYZ &centre = {}, float radius = 1e6f) {
+        return Draw(
+            window,
+            [&](TdxRenderer &, const TDxDrawParams &params) {
+                S.Draw(params, FullTypeSet(), PlanLayerMask | TechLayerMask);
+            },
+            centre, radius);
+    }
+};
+
+TEST_F(PlanItemsGL, AxisPicketMarksAndLabels) {
+    auto *a = dynamic_cast<TAxisItem *>(S.Lists(AxisTypeCode).AddNew());
+    a->Points.InsertNewPoint(0, {0, 0, 0});
+    a->Points.InsertNewPoint(1, {25, 0, 0});
+    a->SetPicketStep(10);
+    a->SetMarkWidth(5);
+    a->SetDrawMarks(true);
+    a->SetColor(MakeD3DColor(0, 0, 255, 255));
+    a->SetName(Cp("А"));
+    const TWindow window{-2, 12, 16}; // x -2 .. 23, y 12 .. -13
+    const TPicture p = DrawStreet(window);
+    // The axis line and the marks at 0, 10 and 20 m in the axis colour; none at 5 m.
+    EXPECT_EQ(p.At(5, 0), 0x0000FFu);
+    for (float x : {0.0f, 10.0f, 20.0f})
+        EXPECT_EQ(p.At(x, 3), 0x0000FFu) << x;
+    EXPECT_EQ(p.At(5, 3), 0xFFFFFFu);
+    // "ПК 1" beyond both ends of the mark at 10 m, nothing beside the axis between the marks.
+    EXPECT_GT(p.Count(9, 5.1f, 11, 8, Dark), 10);
+    EXPECT_GT(p.Count(9, -8, 11, -5.1f, Dark), 10);
+    EXPECT_EQ(p.Count(13, 1, 17, 4, Dark), 0);
+
+    // With ticks: every metre a tick across the axis and its label beside it.
+    a->SetDrawShortMarks(true);
+    const TPicture ticks = DrawStreet(window);
+    EXPECT_EQ(ticks.At(13, 0.3f), 0x0000FFu);
+    EXPECT_EQ(ticks.At(13.5f, 0.3f), 0xFFFFFFu);
+    EXPECT_GT(ticks.Count(12.4f, 0.5f, 13.6f, 2, Dark), 3);
+}
+
+TEST_F(PlanItemsGL, KilometreSignPlatesAndTheirThinning) {
+    auto *k = dynamic_cast<TKMSignItem *>(S.Lists(KMSignTypeCode).AddNew());
+    k->Points.InsertNewPoint(0, {0, 0, 0});
+    k->SetKmA(7);
+    k->SetKmB(8);
+    // One metre a pixel: plates of 12 pixels a unit, 48 x 24 pixels, either side of the vertex.
+    const TWindow near{-200, 200, 1};
+    const TPicture p = DrawStreet(near);
+    const uint32_t plate = 0x1E5AC8; // the picture's inner blue
+    // Away from the numbers: the plates' middle parts stretch the picture's middle column.
+    EXPECT_EQ(p.At(-40, 0), plate);
+    EXPECT_EQ(p.At(40, 2), plate);
+    EXPECT_EQ(p.At(0, 0), 0xFFFFFFu); // the gap between the plates
+    // The numbers in white on the plates.
+    EXPECT_GT(p.Count(-30, -5, -20, 5, [](uint32_t c) { return c == 0xFFFFFF; }), 5);
+
+    // At 20 metres a pixel the zoom step is 2: km 7 is thinned out, km 10 stays.
+    const TWindow far{-4000, 4000, 0.05f};
+    EXPECT_EQ(DrawStreet(far).Count(-100, -100, 100, 100, [](uint32_t c) { return c != 0xFFFFFF; }), 0);
+    k->SetKmA(10);
+    EXPECT_GT(DrawStreet(far).Count(-100, -100, 100, 100, [](uint32_t c) { return c != 0xFFFFFF; }), 0);
+
+    // Only the first plate without a second number; nothing outside the view radius.
+    k->SetKmA(7);
+    k->SetKmB(-1);
+    const TPicture one = DrawStreet(near);
+    EXPECT_EQ(one.At(-40, 0), plate);
+    EXPECT_EQ(one.At(40, 2), 0xFFFFFFu);
+    EXPECT_EQ(
+        DrawStreet(near, {500, 0, 0}, 100).Count(-40, -20, 40, 20, [](uint32_t c) { return c != 0xFFFFFF; }),
+        0);
+}
+
+} // namespace
