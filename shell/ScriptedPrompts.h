@@ -24,6 +24,8 @@ public:
     TScriptedPrompts &CancelFiles();
     TScriptedPrompts &Directory(const QString &dir);
     TScriptedPrompts &Picture(const QString &file);
+    // The check list: Ok with exactly these entries ticked, or Cancel.
+    TScriptedPrompts &Check(QList<int> ticked, bool ok = true);
 
     void ShowMessage(TPromptKind kind, const QString &text) override;
     TPromptAnswer Ask(TPromptKind kind, const QString &text, TPromptButtons buttons) override;
@@ -37,6 +39,8 @@ public:
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;
     bool ChooseDirectory(const QString &caption, QString &dir) override;
     bool ChoosePicture(const QString &caption, QString &file) override;
+    bool CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                    QList<bool> &checked) override;
 
     const QStringList &Log() const { return log_; }
     // Messages shown (ShowMessage only), in order.
@@ -48,11 +52,14 @@ public:
     const std::optional<TFileDialogRequest> &LastFileRequest() const { return lastFileRequest_; }
     const QStringList &LastMenuEntries() const { return lastMenu_; }
     const QStringList &LastSelectItems() const { return lastItems_; }
+    // The entries of the last check list and their ticks at start.
+    const QStringList &LastCheckItems() const { return lastCheckItems_; }
+    const QList<bool> &LastCheckTicks() const { return lastCheckTicks_; }
     QString LastEditDefault() const { return lastEditDefault_; }
     TItemTypeSet LastTypeSetOffered() const { return lastFullSet_; }
 
 private:
-    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture };
+    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture, Check };
     struct TAnswer {
         TKind Kind = TKind::Ask;
         bool Ok = true;
@@ -62,6 +69,7 @@ private:
         TItemTypeSet Set;
         std::vector<double> Values;
         QStringList List;
+        QList<int> Ticked;
     };
     // The next answer when it is of the kind asked; otherwise records the question as unexpected.
     std::optional<TAnswer> Take(TKind kind, const QString &question);
@@ -73,4 +81,6 @@ private:
     QStringList lastMenu_, lastItems_;
     QString lastEditDefault_;
     TItemTypeSet lastFullSet_;
+    QStringList lastCheckItems_;
+    QList<bool> lastCheckTicks_;
 };

@@ -57,6 +57,10 @@ public:
     virtual bool ChooseDirectory(const QString &caption, QString &dir) = 0;
     // The picture chooser (metafiles of a folder); true with file set when a picture was chosen.
     virtual bool ChoosePicture(const QString &caption, QString &file) = 0;
+    // A list of entries with a tick box each, under a line of text; checked in: the ticks at start (one
+    // per entry), out: the ticks at Ok. True on Ok.
+    virtual bool CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                            QList<bool> &checked) = 0;
 };
 
 // The prompts in use: the installed ones, else the Qt dialogs.
