@@ -145,7 +145,7 @@ void TStartUp::OfferAutoSavedStreets() {
         return;
     holder.SetActiveIndex(index);
     holder.DropEmptyStreets();
+    // The street comes back with the view it was left with.
     form.ShowPlan();
-    form.MainPlanDrawer().ShowAll();
     form.RefreshAll();
 }
