@@ -128,6 +128,7 @@ void TStreetStructure::Unregister(TConnectedItems *c) {
 
 void TStreetStructure::SetModified() {
     Modified_ = true;
+    ++ChangeCount_;
     Touched_ = true;
 }
 

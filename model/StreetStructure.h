@@ -93,6 +93,8 @@ public:
     void SetModified();
     void ClearModified() { Modified_ = false; }
     bool Modified() const { return Modified_; }
+    // Grows with every change (every SetModified): tells whether a street changed since some moment.
+    uint64_t ChangeCount() const { return ChangeCount_; }
     bool Touched() const { return Touched_; }
     bool Loaded() const { return Loaded_; }
     // Neither loaded nor ever modified.
@@ -242,6 +244,7 @@ private:
     std::array<std::unique_ptr<TItemList>, ItemTypeCount> Lists_;
     std::vector<TConnectedItems *> Registry_;
     bool Modified_ = false;
+    uint64_t ChangeCount_ = 0;
     TConnectedItems MainAxisRef_{true, 1};
     int TagSetSize_ = StoredTagSetSize;
     TMatrixShell Placement_;

@@ -1,5 +1,6 @@
 #include "shell/QtUserPrompts.h"
 
+#include "shell/CheckListForm.h"
 #include "shell/EMFGridForm.h"
 #include "shell/FloatSpinForm.h"
 #include "shell/SelectStringDialog.h"
@@ -228,4 +229,13 @@ bool TQtUserPrompts::ChoosePicture(const QString &caption, QString &file) {
     form.exec();
     file = form.SelectedFile;
     return !file.isEmpty();
+}
+
+bool TQtUserPrompts::CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                                QList<bool> &checked) {
+    TCheckListForm form(caption, text, items, checked, QApplication::activeWindow());
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    checked = form.Ticked();
+    return true;
 }

@@ -18,6 +18,8 @@ public:
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;
     bool ChooseDirectory(const QString &caption, QString &dir) override;
     bool ChoosePicture(const QString &caption, QString &file) override;
+    bool CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                    QList<bool> &checked) override;
 };
 
 // A filter in the system's form ("Text|*.txt|All|*.*") as a Qt file dialog filter ("Text (*.txt);;All (*)").

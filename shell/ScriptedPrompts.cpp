@@ -100,6 +100,14 @@ TScriptedPrompts &TScriptedPrompts::CancelColour() {
     return Queue(a);
 }
 
+TScriptedPrompts &TScriptedPrompts::Check(QList<int> ticked, bool ok) {
+    TAnswer a;
+    a.Kind = TKind::Check;
+    a.Ticked = std::move(ticked);
+    a.Ok = ok;
+    return Queue(a);
+}
+
 std::optional<TScriptedPrompts::TAnswer> TScriptedPrompts::Take(TKind kind, const QString &question) {
     log_ += question;
     if (script_.empty() || script_.front().Kind != kind) {
@@ -217,5 +225,20 @@ bool TScriptedPrompts::ChooseColor(QColor &colour, std::vector<QColor> &customCo
     colour = a->Colour;
     if (!a->Custom.empty())
         customColours = a->Custom;
+    return true;
+}
+
+bool TScriptedPrompts::CheckItems(const QString &caption, const QString &, const QStringList &items,
+                                  QList<bool> &checked) {
+    lastCheckItems_ = items;
+    lastCheckTicks_ = checked;
+    const auto a = Take(TKind::Check, QStringLiteral("check: ") + caption + QStringLiteral(" = ") +
+                                          items.join(QStringLiteral(" | ")));
+    if (!a || !a->Ok)
+        return false;
+    checked = QList<bool>(items.size(), false);
+    for (int i : a->Ticked)
+        if (i >= 0 && i < items.size())
+            checked[i] = true;
     return true;
 }

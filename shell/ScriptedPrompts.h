@@ -27,6 +27,8 @@ public:
     // The colour chooser: Ok with the colour (and the custom colours replaced when given), or Cancel.
     TScriptedPrompts &Colour(const QColor &colour, std::vector<QColor> custom = {});
     TScriptedPrompts &CancelColour();
+    // The check list: Ok with exactly these entries ticked, or Cancel.
+    TScriptedPrompts &Check(QList<int> ticked, bool ok = true);
 
     void ShowMessage(TPromptKind kind, const QString &text) override;
     TPromptAnswer Ask(TPromptKind kind, const QString &text, TPromptButtons buttons) override;
@@ -42,6 +44,8 @@ public:
     bool ChooseDirectory(const QString &caption, QString &dir) override;
     bool ChoosePicture(const QString &caption, QString &file) override;
     bool ChooseColor(QColor &colour, std::vector<QColor> &customColours) override;
+    bool CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                    QList<bool> &checked) override;
 
     const QStringList &Log() const { return log_; }
     // Messages shown (ShowMessage only), in order.
@@ -55,6 +59,9 @@ public:
     // Whether each entry of the last menu could be chosen (separators cannot).
     const std::vector<bool> &LastMenuEnabled() const { return lastMenuEnabled_; }
     const QStringList &LastSelectItems() const { return lastItems_; }
+    // The entries of the last check list and their ticks at start.
+    const QStringList &LastCheckItems() const { return lastCheckItems_; }
+    const QList<bool> &LastCheckTicks() const { return lastCheckTicks_; }
     QString LastEditDefault() const { return lastEditDefault_; }
     // The colour and custom colours the last colour chooser started with.
     QColor LastColourOffered() const { return lastColour_; }
@@ -62,7 +69,7 @@ public:
     TItemTypeSet LastTypeSetOffered() const { return lastFullSet_; }
 
 private:
-    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture, Colour };
+    enum class TKind { Ask, Edit, Select, TypeSet, Menu, Floats, Files, Directory, Picture, Colour, Check };
     struct TAnswer {
         TKind Kind = TKind::Ask;
         bool Ok = true;
@@ -74,6 +81,7 @@ private:
         QStringList List;
         QColor Colour;
         std::vector<QColor> Custom;
+        QList<int> Ticked;
     };
     // The next answer when it is of the kind asked; otherwise records the question as unexpected.
     std::optional<TAnswer> Take(TKind kind, const QString &question);
@@ -88,4 +96,6 @@ private:
     TItemTypeSet lastFullSet_;
     QColor lastColour_;
     std::vector<QColor> lastCustom_;
+    QStringList lastCheckItems_;
+    QList<bool> lastCheckTicks_;
 };

@@ -10,7 +10,9 @@
 #include "shell/SyncForm.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <map>
 
@@ -25,6 +27,28 @@ TRegistrations &Registrations() {
     static TRegistrations r;
     return r;
 }
+
+// Runs the action once, from the event loop, after the watched window is first shown: a dialog asked then
+// stands over the window instead of before it.
+class TFirstShow : public QObject {
+public:
+    TFirstShow(QWidget &window, std::function<void()> action) : window_(window), action_(std::move(action)) {
+        window_.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &window_ && event->type() == QEvent::Show) {
+            window_.removeEventFilter(this);
+            QTimer::singleShot(0, &window_, action_);
+        }
+        return false;
+    }
+
+private:
+    QWidget &window_;
+    std::function<void()> action_;
+};
 
 } // namespace
 
@@ -57,6 +81,12 @@ TStartUp::TStartUp() {
     objects_.push_back(std::move(sync));
     mainForm_->UpdateMenuBar();
     mainForm_->RefreshAll();
+    objects_.push_back(std::make_unique<TFirstShow>(*mainForm_, [this] {
+        TStreetPlanApplication::CallGuarded([this] {
+            OfferAutoSavedStreets();
+            return true;
+        });
+    }));
 }
 
 TStartUp::~TStartUp() {
@@ -105,4 +135,17 @@ void TStartUp::OpenCommandLineFile(const QString &argument) {
             opener(form, argument);
             return;
         }
+}
+
+void TStartUp::OfferAutoSavedStreets() {
+    TMainForm &form = *mainForm_;
+    TStreetsHolderModule &holder = form.Holder();
+    const int index = holder.OfferLeftAutoSaves();
+    if (index < 0)
+        return;
+    holder.SetActiveIndex(index);
+    holder.DropEmptyStreets();
+    // The street comes back with the view it was left with.
+    form.ShowPlan();
+    form.RefreshAll();
 }

@@ -3,7 +3,8 @@
 // the image data and cursors modules, the plan controls, the objects other parts of the program register
 // for their places in the order, and the view-sync window. Then the command line: each existing ".zrv"
 // file opens as a street (the last one opened becomes active) and the plan is shown and fitted; files of
-// other kinds go to whoever registered their extension.
+// other kinds go to whoever registered their extension. Once the main window is first shown, the streets
+// auto-saved by sessions that ended without saving are offered.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,8 @@ public:
 
     // The arguments after the program's name. An error opening one file is shown and the next file opens.
     void ProcessCommandLine(const QStringList &arguments);
+    // Offers the auto-saved streets no running program owns; the chosen ones open, the last one active.
+    void OfferAutoSavedStreets();
 
 private:
     void MakeSlot(TStartUpSlot slot);

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <exception>
@@ -67,6 +68,61 @@ QString ErrorText(const std::exception &e) {
 
 Cp1251String SectionCp() {
     return Cp1251String("StreetsHolderModule");
+}
+
+const QString SideSuffix = QStringLiteral(".autosave");
+// Side names are tried up to this number: enough for every program and session that may leave one.
+constexpr int MaxSideNumber = 1000;
+
+// The lock that makes the side file a program's own. It is never stale by age (a program keeps its street
+// open for days), only when the program that took it is gone.
+std::unique_ptr<QLockFile> SideLock(const QString &side) {
+    auto lock = std::make_unique<QLockFile>(side + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    return lock;
+}
+
+// The lock of the side file when no running program holds it; nullptr when one does or it cannot be made.
+std::unique_ptr<QLockFile> TryLockSide(const QString &side) {
+    std::unique_ptr<QLockFile> lock = SideLock(side);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+// "Street.zrv" of "Street.zrv.autosave" and of "Street.zrv.3.autosave".
+QString StreetNameOfSide(const QString &sideName) {
+    static const QRegularExpression numbered(QStringLiteral("^(.*)\\.[0-9]+$"));
+    QString name = sideName.chopped(SideSuffix.size());
+    if (const QRegularExpressionMatch m = numbered.match(name); m.hasMatch())
+        name = m.captured(1);
+    return name;
+}
+
+// The existing side files of a street held under that name that no running program owns, newest first.
+QStringList UnownedSideFiles(const QString &streetFileName) {
+    const QFileInfo file(streetFileName);
+    const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(file.fileName()) +
+                                 QStringLiteral("(\\.[0-9]+)?") + QRegularExpression::escape(SideSuffix) +
+                                 u'$');
+    QStringList sides;
+    const QFileInfoList entries =
+        file.dir().entryInfoList({u'*' + SideSuffix}, QDir::Files | QDir::Hidden, QDir::Time);
+    for (const QFileInfo &info : entries)
+        if (own.match(info.fileName()).hasMatch() &&
+            !TStreetsHolderModule::AutoSaveOwned(info.absoluteFilePath()))
+            sides += info.absoluteFilePath();
+    return sides;
+}
+
+// Marks the lists of a street just read so that they build their geometry: the street reader leaves them
+// marked clean, and the street would draw nothing until an item changed.
+void PrepareReadStreet(TStreetStructure &street) {
+    for (int code = 0; code < ItemTypeCount; ++code)
+        if (street.Lists(code).Count() > 0)
+            street.Lists(code).Dirty = true;
+    if (!IsSaneView(street.View()))
+        street.SetView(SaneView(street.View()));
 }
 
 } // namespace
@@ -158,12 +214,18 @@ int TStreetsHolderModule::Append(QString fileName, std::unique_ptr<TStreetStruct
     return Count() - 1;
 }
 
-int TStreetsHolderModule::NewStreet() {
+QString TStreetsHolderModule::FreeStreetName(const QString &preferred) const {
     const QStringList taken = GetShortNames();
+    if (!preferred.isEmpty() && !HasFolder(preferred) && !taken.contains(preferred, Qt::CaseInsensitive))
+        return preferred;
     QString name = QStringLiteral("Street.zrv");
     for (int n = 1; taken.contains(name, Qt::CaseInsensitive); ++n)
         name = QStringLiteral("Street%1.zrv").arg(n);
-    activeIndex_ = Append(name, std::make_unique<TStreetStructure>());
+    return name;
+}
+
+int TStreetsHolderModule::NewStreet() {
+    activeIndex_ = Append(FreeStreetName({}), std::make_unique<TStreetStructure>());
     return activeIndex_;
 }
 
@@ -185,34 +247,31 @@ int TStreetsHolderModule::OpenFile(const QString &fileName) {
         UserPrompts().ShowMessage(TPromptKind::Information, QStringLiteral("Файл уже загружен."));
         return open;
     }
-    // A side file newer than the file holds work that was never saved.
-    QString source = path;
-    const QString side = AutoSaveFileNameOf(path);
-    const QFileInfo sideInfo(side), fileInfo(path);
-    bool fromSide = false;
-    if (sideInfo.isFile() && fileInfo.isFile() && sideInfo.lastModified() > fileInfo.lastModified() &&
+    // The newest side file that no running program owns holds work that was never saved when it is newer
+    // than the file. Locked while the user decides, so that no other program takes it meanwhile.
+    QStringList kept = UnownedSideFiles(path);
+    const QFileInfo fileInfo(path);
+    QString side;
+    std::unique_ptr<QLockFile> sideLock;
+    if (!kept.isEmpty() && fileInfo.isFile() &&
+        QFileInfo(kept.first()).lastModified() > fileInfo.lastModified())
+        sideLock = TryLockSide(kept.first());
+    if (sideLock &&
         UserPrompts().Ask(TPromptKind::Confirmation,
                           QStringLiteral("Найдена автосохранённая копия улицы \"%1\", более новая, чем файл. "
                                          "Открыть автосохранённую копию?")
                               .arg(path),
-                          TPromptButtons::YesNo) == TPromptAnswer::Yes) {
-        source = side;
-        fromSide = true;
-    }
-    std::unique_ptr<TStreetStructure> street = LoadStreetFile(PathOf(source));
-    // Items read from a file have their geometry still to build; the street reader leaves its lists
-    // marked clean, so they are marked here, or the street would draw nothing until an item changed.
-    for (int code = 0; code < ItemTypeCount; ++code)
-        if (street->Lists(code).Count() > 0)
-            street->Lists(code).Dirty = true;
+                          TPromptButtons::YesNo) == TPromptAnswer::Yes)
+        side = kept.takeFirst();
+    std::unique_ptr<TStreetStructure> street = LoadStreetFile(PathOf(side.isEmpty() ? path : side));
+    PrepareReadStreet(*street);
     street->SetFileName(PathOf(path));
-    if (!IsSaneView(street->View()))
-        street->SetView(SaneView(street->View()));
-    if (fromSide)
-        street->SetModified();
     const int index = Append(path, std::move(street));
-    if (sideInfo.isFile())
-        streets_.back().AutoSaveFile = side;
+    // A declined copy (and any older one) stays until the street is saved: it may be the only copy of
+    // that work.
+    streets_.back().Kept = kept;
+    if (!side.isEmpty())
+        AdoptAutoSave(streets_.back(), side, std::move(sideLock));
     AddRecentFile(path);
     OpenDialog.FileName = path;
     return index;
@@ -299,9 +358,15 @@ bool TStreetsHolderModule::WriteStreet(int index, const QString &fileName) {
     street.SetFileName(PathOf(path));
     TEntry &entry = streets_[static_cast<std::size_t>(index)];
     DropAutoSave(entry);
+    // The file now holds what the user chose to keep: the copies declined at opening, and side files
+    // that sessions ended without saving left beside the file, are out of date.
+    for (const QString &kept : entry.Kept)
+        if (!AutoSaveOwned(kept))
+            QFile::remove(kept);
+    entry.Kept.clear();
+    for (const QString &left : UnownedSideFiles(path))
+        QFile::remove(left);
     entry.FileName = path;
-    // A side file left from an earlier session beside the file is older than what was just written.
-    QFile::remove(AutoSaveFileNameOf(path));
     return true;
 }
 
@@ -332,10 +397,20 @@ void TStreetsHolderModule::SaveAll() {
 }
 
 void TStreetsHolderModule::DropAutoSave(TEntry &entry) {
+    // The file goes before its lock, so that no other program ever finds it unowned.
     if (!entry.AutoSaveFile.isEmpty())
         QFile::remove(entry.AutoSaveFile);
+    entry.AutoSaveLock.reset();
     entry.AutoSaveFile.clear();
     entry.AutoSaveFailed = false;
+}
+
+void TStreetsHolderModule::AdoptAutoSave(TEntry &entry, const QString &side,
+                                         std::unique_ptr<QLockFile> lock) {
+    entry.Street->SetModified();
+    entry.AutoSaveFile = side;
+    entry.AutoSaveLock = std::move(lock);
+    entry.AutoSavedChange = entry.Street->ChangeCount();
 }
 
 void TStreetsHolderModule::Free(int index) {
@@ -449,41 +524,79 @@ void TStreetsHolderModule::SetAutoSaveIntervalMinutes(int minutes) {
     AutoSaveTimer.setInterval(std::clamp(minutes, 1, 24 * 60) * MinuteMs);
 }
 
-QString TStreetsHolderModule::AutoSaveFileNameOf(const QString &streetFileName) {
-    return streetFileName + QStringLiteral(".autosave");
+QString TStreetsHolderModule::AutoSaveFileNameOf(const QString &streetFileName, int n) {
+    return n <= 1 ? streetFileName + SideSuffix : streetFileName + u'.' + QString::number(n) + SideSuffix;
+}
+
+bool TStreetsHolderModule::AutoSaveOwned(const QString &sideFile) {
+    // A lock that cannot be made at all (a folder that is missing or read-only) tells of no owner.
+    const std::unique_ptr<QLockFile> lock = SideLock(sideFile);
+    return !lock->tryLock(0) && lock->error() == QLockFile::LockFailedError;
+}
+
+QStringList TStreetsHolderModule::KeptAutoSaves(int index) const {
+    if (index < 0 || index >= Count())
+        return {};
+    return streets_[static_cast<std::size_t>(index)].Kept;
+}
+
+// A side file found that is not the street's own may be the only copy of work from a session that ended
+// without saving (or a copy the user declined), or another running program's: it is never written over.
+QString TStreetsHolderModule::TakeSideFile(const QString &streetFileName, std::unique_ptr<QLockFile> &lock) {
+    for (int n = 1; n <= MaxSideNumber; ++n) {
+        const QString side = AutoSaveFileNameOf(streetFileName, n);
+        if (QFileInfo::exists(side))
+            continue;
+        std::unique_ptr<QLockFile> taken = SideLock(side);
+        if (!taken->tryLock(0)) {
+            if (taken->error() == QLockFile::LockFailedError)
+                continue; // another program is about to write it
+            RaiseStreetError("TStreetsHolderModule.AutoSave", "cannot make the lock file of " + PathOf(side));
+        }
+        if (QFileInfo::exists(side))
+            continue; // written by a program that let go of its lock meanwhile
+        lock = std::move(taken);
+        return side;
+    }
+    RaiseStreetError("TStreetsHolderModule.AutoSave", "no free side-file name for " + PathOf(streetFileName));
 }
 
 QString TStreetsHolderModule::AutoSaveFileName(int index) const {
     if (index < 0 || index >= Count())
         return {};
-    const QString name = FileNames(index);
-    if (HasFolder(name))
-        return AutoSaveFileNameOf(name);
-    // Streets without a file share the settings folder with every other session's: a side file found
-    // there that is not this street's own may be the only copy of work from a session that ended
-    // without saving, or of another running program's street of the same name, and is never written over.
-    const QString first = SettingsDir() + u'/' + ShortName(name);
-    const QString own = streets_[static_cast<std::size_t>(index)].AutoSaveFile;
-    for (int n = 1;; ++n) {
-        const QString side = AutoSaveFileNameOf(n == 1 ? first : first + u'.' + QString::number(n));
-        if (side == own || !QFileInfo::exists(side))
+    const TEntry &entry = streets_[static_cast<std::size_t>(index)];
+    if (!entry.AutoSaveFile.isEmpty())
+        return entry.AutoSaveFile;
+    const QString name = entry.FileName;
+    const QString base = HasFolder(name) ? name : SettingsDir() + u'/' + ShortName(name);
+    for (int n = 1; n <= MaxSideNumber; ++n) {
+        const QString side = AutoSaveFileNameOf(base, n);
+        if (!QFileInfo::exists(side) && !AutoSaveOwned(side))
             return side;
     }
+    return {};
 }
 
 void TStreetsHolderModule::AutoSave() {
     for (int i = 0; i < Count(); ++i) {
         TEntry &entry = streets_[static_cast<std::size_t>(i)];
-        if (!entry.Street->Modified() || entry.Street->IsIdle())
+        TStreetStructure &street = *entry.Street;
+        if (!street.Modified() || street.IsIdle())
             continue;
-        const QString side = AutoSaveFileName(i);
+        // Its side file already holds the street as it is.
+        if (!entry.AutoSaveFile.isEmpty() && entry.AutoSavedChange == street.ChangeCount())
+            continue;
         try {
-            if (!HasFolder(FileNames(i)))
-                QDir().mkpath(SettingsDir());
-            entry.Street->SaveToFile(PathOf(side));
-            if (entry.AutoSaveFile != side && !entry.AutoSaveFile.isEmpty())
-                QFile::remove(entry.AutoSaveFile);
-            entry.AutoSaveFile = side;
+            if (entry.AutoSaveFile.isEmpty()) {
+                const bool named = HasFolder(entry.FileName);
+                if (!named)
+                    QDir().mkpath(SettingsDir());
+                const QString base =
+                    named ? entry.FileName : SettingsDir() + u'/' + ShortName(entry.FileName);
+                entry.AutoSaveFile = TakeSideFile(base, entry.AutoSaveLock);
+            }
+            street.SaveToFile(PathOf(entry.AutoSaveFile));
+            entry.AutoSavedChange = street.ChangeCount();
             entry.AutoSaveFailed = false;
         } catch (const std::exception &e) {
             // Said once until an auto-save of the street works again: the user must not believe the work
@@ -495,6 +608,59 @@ void TStreetsHolderModule::AutoSave() {
             entry.AutoSaveFailed = true;
         }
     }
+}
+
+std::vector<TStreetsHolderModule::TLeftAutoSave> TStreetsHolderModule::LeftAutoSaves() {
+    std::vector<TLeftAutoSave> left;
+    const QFileInfoList entries =
+        QDir(SettingsDir()).entryInfoList({u'*' + SideSuffix}, QDir::Files | QDir::Hidden, QDir::Time);
+    for (const QFileInfo &info : entries)
+        if (!AutoSaveOwned(info.absoluteFilePath()))
+            left.push_back({info.absoluteFilePath(), StreetNameOfSide(info.fileName()), info.lastModified()});
+    return left;
+}
+
+int TStreetsHolderModule::OfferLeftAutoSaves() {
+    // Locked from the offer on, so that a program started meanwhile does not offer them too.
+    std::vector<TLeftAutoSave> left;
+    std::vector<std::unique_ptr<QLockFile>> locks;
+    for (TLeftAutoSave &l : LeftAutoSaves())
+        if (std::unique_ptr<QLockFile> lock = TryLockSide(l.File)) {
+            left.push_back(std::move(l));
+            locks.push_back(std::move(lock));
+        }
+    if (left.empty())
+        return -1;
+    QStringList items;
+    for (const TLeftAutoSave &l : left)
+        items += QStringLiteral("%1    %2")
+                     .arg(l.StreetName, l.Time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+    QList<bool> ticked(items.size(), true);
+    if (!UserPrompts().CheckItems(
+            QStringLiteral("Автосохранённые улицы"),
+            QStringLiteral("Найдены автосохранённые копии улиц, не сохранённых в прошлый раз. "
+                           "Отмеченные будут открыты:"),
+            items, ticked))
+        return -1;
+    int last = -1;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (i >= static_cast<std::size_t>(ticked.size()) || !ticked[static_cast<qsizetype>(i)])
+            continue;
+        std::unique_ptr<TStreetStructure> street;
+        try {
+            street = LoadStreetFile(PathOf(left[i].File));
+        } catch (const std::exception &e) {
+            UserPrompts().ShowMessage(TPromptKind::Error,
+                                      QStringLiteral("Не удалось открыть автосохранённую копию \"%1\": %2")
+                                          .arg(left[i].File, ErrorText(e)));
+            continue;
+        }
+        PrepareReadStreet(*street);
+        street->SetFileName({});
+        last = Append(FreeStreetName(left[i].StreetName), std::move(street));
+        AdoptAutoSave(streets_.back(), left[i].File, std::move(locks[i]));
+    }
+    return last;
 }
 
 void TStreetsHolderModule::NoteActivity() {

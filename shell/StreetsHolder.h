@@ -8,10 +8,16 @@
 // is the same file; letter case distinguishes files as the file system does. A save goes to a temporary
 // file renamed over the old one; the street counts as saved only after the rename.
 //
-// Auto-save: every tick writes each modified street to a side file: "<file>.autosave" beside a street
-// that has a file, "<short name>.autosave" in the settings folder for one that has none. The side file
-// goes when the street is saved or closed. A street whose side file is newer than the file asks, when it
-// is opened, whether the auto-saved copy is to be opened instead.
+// Auto-save: every tick writes each street changed since its last auto-save to a side file:
+// "<file>.autosave" beside a street that has a file, "<short name>.autosave" in the settings folder for
+// one that has none ("<name>.<n>.autosave", n from 2, when that name is taken). A side file is owned by
+// the program that writes it through a lock file beside it ("<side file>.lock"); the lock dies with its
+// program, so a side file whose lock is gone or stale is work of a session that ended without saving, and
+// a side file another running program owns is never written over, offered or removed. The street's own
+// side file goes when the street is saved or closed. Opening a file whose unowned side file is newer asks
+// whether the auto-saved copy is to be opened instead; a copy the user declines stays until the street is
+// saved. At start-up the unowned side files of the settings folder are offered in a list, and the chosen
+// ones open as new streets.
 // moc cannot read the standard library's C++20 headers.
 #ifndef Q_MOC_RUN
 #include "model/StreetStructure.h"
@@ -19,6 +25,8 @@
 #include "shell/Qk2Root.h"
 #include "shell/StoredDialogs.h"
 
+#include <QDateTime>
+#include <QLockFile>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -106,11 +114,30 @@ public:
     // Minutes between auto-saves (at least 1).
     int AutoSaveIntervalMinutes() const;
     void SetAutoSaveIntervalMinutes(int minutes);
-    // The auto-save tick.
+    // The auto-save tick: writes the modified streets changed since their last auto-save.
     void AutoSave();
-    // Where the street at the index is saved aside.
+    // Where the street at the index is saved aside (its own side file, else the one the next tick takes).
     QString AutoSaveFileName(int index) const;
-    static QString AutoSaveFileNameOf(const QString &streetFileName);
+    // The n-th name of the side file of a street held under that name (n = 1: "<name>.autosave").
+    static QString AutoSaveFileNameOf(const QString &streetFileName, int n = 1);
+    // The side files the user declined when the street opened: they stay until the street is saved.
+    QStringList KeptAutoSaves(int index) const;
+    // Whether a running program (this one too) owns the side file.
+    static bool AutoSaveOwned(const QString &sideFile);
+
+    // A side file that no running program owns, of a street without a file.
+    struct TLeftAutoSave {
+        QString File;
+        // The name the street was held under ("Street.zrv").
+        QString StreetName;
+        QDateTime Time;
+    };
+    // The unowned side files of the settings folder, newest first.
+    static std::vector<TLeftAutoSave> LeftAutoSaves();
+    // Offers them in a check list (all ticked); the chosen ones open as new streets marked modified and
+    // keep their side file as their own. The index of the last one opened, -1 when none was. A copy that
+    // cannot be read is reported and left where it is, and so are the ones not chosen.
+    int OfferLeftAutoSaves();
 
     // The working-time timer starts with some activity (the main window's refresh calls it).
     void NoteActivity();
@@ -133,16 +160,27 @@ private:
     struct TEntry {
         QString FileName;
         std::unique_ptr<TStreetStructure> Street;
-        // The side file written for the street (empty when none).
+        // The street's own side file (empty when none) and the lock that makes it the street's own.
         QString AutoSaveFile;
+        std::unique_ptr<QLockFile> AutoSaveLock;
+        // The street's change count when the side file was last written.
+        uint64_t AutoSavedChange = 0;
         bool AutoSaveFailed = false;
+        // Side files of the street's file the user declined, or that were older than it.
+        QStringList Kept;
     };
 
     // The index of an open street held under the same file (other than except), -1 when none.
     int FindFile(const QString &fileName, int except = -1) const;
     void AddRecentFile(const QString &fileName);
-    // Removes the side files of the entry.
+    // Removes the street's own side file and gives up its lock.
     void DropAutoSave(TEntry &entry);
+    // Takes the side file at the name as the street's own: the street is now as the file.
+    void AdoptAutoSave(TEntry &entry, const QString &side, std::unique_ptr<QLockFile> lock);
+    // The first free side-file name of a street held under that name, locked.
+    static QString TakeSideFile(const QString &streetFileName, std::unique_ptr<QLockFile> &lock);
+    // The name a street is held under: the preferred one when no open street has it, else a new name.
+    QString FreeStreetName(const QString &preferred) const;
     void Free(int index);
     int Append(QString fileName, std::unique_ptr<TStreetStructure> street);
 

@@ -72,6 +72,10 @@ public:
     // The colour chooser, starting at colour, offering the custom colours (which it may change); true on
     // Ok with colour set to the choice. The base answers Cancel.
     virtual bool ChooseColor(QColor &colour, std::vector<QColor> &customColours);
+    // A list of entries with a tick box each, under a line of text; checked in: the ticks at start (one
+    // per entry), out: the ticks at Ok. True on Ok.
+    virtual bool CheckItems(const QString &caption, const QString &text, const QStringList &items,
+                            QList<bool> &checked) = 0;
 };
 
 // The prompts in use: the installed ones, else the Qt dialogs.

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
+#include <QLockFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,25 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 50
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// What a program that ended without letting go of a side file leaves beside it: the lock file, naming a
+// process that no longer runs (a number above every process number the system gives).
+inline void LeaveStaleLock(const QString &sideFile) {
+    const QString name = sideFile + QStringLiteral(".lock");
+    QByteArray content;
+    {
+        QLockFile lock(name);
+        ASSERT_TRUE(lock.tryLock(0)) << name.toStdString();
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        content = file.readAll();
+    }
+    const qsizetype eol = content.indexOf('\n');
+    ASSERT_GT(eol, 0);
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("999999999" + content.mid(eol));
 }
 
 // Deletes the objects whose deletion was deferred (deleteLater).

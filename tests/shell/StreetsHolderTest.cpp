@@ -50,6 +50,18 @@ QStringList FilesIn(const sptest::TempDir &dir) {
     return QDir(Q(dir.Path().string())).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Dates the file that many seconds from now.
+void SetFileAge(const QString &fileName, int seconds) {
+    QFile file(fileName);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        file.setFileTime(QDateTime::currentDateTime().addSecs(seconds), QFileDevice::FileModificationTime));
+}
+
+QString TimeOf(const QString &fileName) {
+    return QFileInfo(fileName).lastModified().toString("dd.MM.yyyy HH:mm:ss");
+}
+
 class StreetsHolder : public shelltest::ShellTest {
 protected:
     void SetUp() override {
@@ -235,8 +247,10 @@ TEST_F(StreetsHolder, AutoSaveWritesSideFilesThatGoWithSaveAndClose) {
     Modify(holder_->Streets(3));
     const std::vector<uint8_t> oldA = sptest::ReadFileBytes(a);
     holder_->AutoSave();
-    // Modified streets with a file: beside it; the new street: in the settings folder; c is unchanged.
-    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv", "a.zrv.autosave", "b.zrv", "b.zrv.autosave", "c.zrv"}));
+    // Modified streets with a file: beside it, with the lock that makes it this program's; the new street:
+    // in the settings folder; c is unchanged.
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv", "a.zrv.autosave", "a.zrv.autosave.lock", "b.zrv",
+                                          "b.zrv.autosave", "b.zrv.autosave.lock", "c.zrv"}));
     EXPECT_EQ(sptest::ReadFileBytes(a + ".autosave"), BytesOf(holder_->Streets(0)));
     EXPECT_EQ(sptest::ReadFileBytes(a), oldA) << "the street's own file is not touched";
     EXPECT_TRUE(holder_->Streets(0).Modified()) << "an auto-save is no save";
@@ -306,6 +320,203 @@ TEST_F(StreetsHolder, ANewerSideFileIsOfferedWhenTheStreetOpens) {
         EXPECT_TRUE(prompts_.Done());
         holder_->CloseStreet(0, true);
     }
+}
+
+// A copy the user declines may be the only copy of that work: the street's own auto-saves never write
+// over it, closing leaves it (and it is offered again), and only saving the street takes it away.
+TEST_F(StreetsHolder, ADeclinedCopyStaysUntilTheStreetIsSaved) {
+    const std::string a = File("a.zrv", 2);
+    const std::string side = a + ".autosave";
+    WriteStreet(side, 7);
+    SetFileAge(Q(side), 60);
+    const std::vector<uint8_t> copy = sptest::ReadFileBytes(side);
+
+    prompts_.Answer(TPromptAnswer::No);
+    ASSERT_EQ(holder_->OpenFile(Q(a)), 0);
+    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 2);
+    EXPECT_EQ(holder_->KeptAutoSaves(0), QStringList({Q(side)}));
+    Modify(holder_->Streets(0));
+    holder_->AutoSave();
+    EXPECT_EQ(holder_->AutoSaveFileName(0), Q(a + ".2.autosave"));
+    EXPECT_EQ(sptest::ReadFileBytes(a + ".2.autosave"), BytesOf(holder_->Streets(0)));
+    EXPECT_EQ(sptest::ReadFileBytes(side), copy);
+
+    // Closed without saving, asked or forced: the street's own side file goes, the declined copy stays.
+    prompts_.Answer(TPromptAnswer::No);
+    EXPECT_TRUE(holder_->CloseStreet(0, false));
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv", "a.zrv.autosave"}));
+    prompts_.Answer(TPromptAnswer::No);
+    ASSERT_EQ(holder_->OpenFile(Q(a)), 0);
+    EXPECT_TRUE(holder_->CloseStreet(0, true));
+    holder_.reset(); // the end of the program
+    EXPECT_EQ(sptest::ReadFileBytes(side), copy);
+    EXPECT_EQ(prompts_.Log().filter("автосохранённая копия").size(), 2) << "offered again on each opening";
+
+    // Saved: the file holds what the user chose to keep, and the copy goes.
+    holder_ = std::make_unique<TStreetsHolderModule>();
+    prompts_.Answer(TPromptAnswer::No);
+    ASSERT_EQ(holder_->OpenFile(Q(a)), 0);
+    Modify(holder_->Streets(0));
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_EQ(FilesIn(dir_), QStringList({"a.zrv"}));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+// A tick writes a street only when it changed since its side file was written; a failed write is tried
+// again on the next tick.
+TEST_F(StreetsHolder, ATickWritesOnlyStreetsChangedSinceTheirLastAutoSave) {
+    const std::string a = File("a.zrv", 1), b = File("b.zrv", 2);
+    holder_->OpenFile(Q(a));
+    holder_->OpenFile(Q(b));
+    holder_->NewStreet();
+    for (int i = 0; i < 3; ++i)
+        Modify(holder_->Streets(i));
+    holder_->AutoSave();
+    QStringList sides;
+    for (int i = 0; i < 3; ++i)
+        sides += holder_->AutoSaveFileName(i);
+    // Each side file is replaced by a mark: a tick that writes the street puts the street back.
+    const std::vector<uint8_t> mark = {'m', 'a', 'r', 'k'};
+    const auto markAll = [&] {
+        for (const QString &s : sides)
+            sptest::WriteFileBytes(s.toStdString(), mark);
+    };
+    const auto written = [&] {
+        QList<bool> w;
+        for (int i = 0; i < 3; ++i)
+            w += sptest::ReadFileBytes(sides[i].toStdString()) == BytesOf(holder_->Streets(i));
+        return w;
+    };
+    EXPECT_EQ(written(), QList<bool>({true, true, true}));
+    markAll();
+    holder_->AutoSave();
+    EXPECT_EQ(written(), QList<bool>({false, false, false})) << "nothing changed since the last tick";
+    Modify(holder_->Streets(1));
+    holder_->AutoSave();
+    EXPECT_EQ(written(), QList<bool>({false, true, false}));
+
+    // Saved, then changed again: the side file comes back.
+    markAll();
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_FALSE(QFileInfo::exists(sides[0]));
+    holder_->AutoSave();
+    EXPECT_FALSE(QFileInfo::exists(sides[0])) << "a saved street has nothing to auto-save";
+    Modify(holder_->Streets(0));
+    holder_->AutoSave();
+    EXPECT_EQ(holder_->AutoSaveFileName(0), sides[0]);
+    EXPECT_EQ(written(), QList<bool>({true, false, false}));
+
+    // A write that fails is said once and done on a later tick, with no further change needed.
+    Modify(holder_->Streets(2));
+    QFile::remove(sides[2]);
+    ASSERT_TRUE(QDir().mkdir(sides[2]));
+    holder_->AutoSave();
+    holder_->AutoSave();
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(prompts_.Messages()[0].startsWith("Автосохранение улицы \"Street.zrv\" не удалось"));
+    ASSERT_TRUE(QDir().rmdir(sides[2]));
+    holder_->AutoSave();
+    EXPECT_EQ(written(), QList<bool>({true, false, true}));
+    EXPECT_TRUE(prompts_.Done());
+}
+
+// Another running program's side files (here a second holder of this process) are its own: not offered
+// when the file opens nor at start-up, not written over, not removed by a save.
+TEST_F(StreetsHolder, SideFilesAnotherRunningProgramOwnsAreLeftAlone) {
+    const std::string a = File("a.zrv", 1);
+    TStreetsHolderModule other;
+    other.OpenFile(Q(a));
+    other.NewStreet();
+    Modify(other.Streets(0));
+    Modify(other.Streets(1));
+    other.AutoSave();
+    const QString otherSide = other.AutoSaveFileName(0), otherUnnamed = other.AutoSaveFileName(1);
+    EXPECT_EQ(otherSide, Q(a + ".autosave"));
+    EXPECT_EQ(otherUnnamed, SettingsDir() + "/Street.zrv.autosave");
+    SetFileAge(otherSide, 60);
+    EXPECT_TRUE(TStreetsHolderModule::AutoSaveOwned(otherSide));
+    EXPECT_TRUE(TStreetsHolderModule::AutoSaveOwned(otherUnnamed));
+
+    ASSERT_EQ(holder_->OpenFile(Q(a)), 0);
+    EXPECT_EQ(holder_->Streets(0).Pool().Count(), 1);
+    EXPECT_TRUE(TStreetsHolderModule::LeftAutoSaves().empty());
+    EXPECT_EQ(holder_->OfferLeftAutoSaves(), -1);
+    holder_->NewStreet();
+    Modify(holder_->Streets(0));
+    Modify(holder_->Streets(1));
+    holder_->AutoSave();
+    EXPECT_EQ(holder_->AutoSaveFileName(0), Q(a + ".2.autosave"));
+    EXPECT_EQ(holder_->AutoSaveFileName(1), SettingsDir() + "/Street.zrv.2.autosave");
+    EXPECT_TRUE(holder_->SaveStreet(0));
+    EXPECT_EQ(sptest::ReadFileBytes(otherSide.toStdString()), BytesOf(other.Streets(0)));
+    EXPECT_EQ(sptest::ReadFileBytes(otherUnnamed.toStdString()), BytesOf(other.Streets(1)));
+    EXPECT_TRUE(prompts_.Log().isEmpty());
+}
+
+// After a crash: side files of streets that never had a file, with a lock their program left or none,
+// are offered newest first with their names and times; the chosen ones open as new streets, modified, and
+// keep their side file as their own. One that cannot be read is reported, and it and the ones not chosen
+// stay for the next start.
+TEST_F(StreetsHolder, SideFilesLeftBySessionsThatEndedWithoutSavingAreOffered) {
+    QDir().mkpath(SettingsDir());
+    const QString older = SettingsDir() + "/Street.zrv.autosave";
+    const QString newer = SettingsDir() + "/Street1.zrv.autosave";
+    const QString broken = SettingsDir() + "/Улица.zrv.3.autosave";
+    WriteStreet(older.toStdString(), 5);
+    SetFileAge(older, -120);
+    shelltest::LeaveStaleLock(older);
+    WriteStreet(newer.toStdString(), 7);
+    SetFileAge(newer, -60);
+    sptest::WriteFileBytes(broken.toStdString(),
+                           {'n', 'o', 't', ' ', 'a', ' ', 's', 't', 'r', 'e', 'e', 't'});
+    SetFileAge(broken, -30);
+    const std::vector<uint8_t> olderBytes = sptest::ReadFileBytes(older.toStdString());
+    // A running program's is not among them.
+    TStreetsHolderModule other;
+    other.NewStreet();
+    Modify(other.Streets(0));
+    other.AutoSave();
+    ASSERT_TRUE(TStreetsHolderModule::AutoSaveOwned(other.AutoSaveFileName(0)));
+
+    // Cancel opens nothing and keeps every file.
+    prompts_.Check({}, false);
+    EXPECT_EQ(holder_->OfferLeftAutoSaves(), -1);
+    EXPECT_EQ(holder_->Count(), 0);
+    EXPECT_EQ(prompts_.LastCheckItems(),
+              QStringList({"Улица.zrv    " + TimeOf(broken), "Street1.zrv    " + TimeOf(newer),
+                           "Street.zrv    " + TimeOf(older)}));
+    EXPECT_EQ(prompts_.LastCheckTicks(), QList<bool>({true, true, true}));
+
+    prompts_.Check({0, 2});
+    EXPECT_EQ(holder_->OfferLeftAutoSaves(), 0);
+    ASSERT_EQ(holder_->Count(), 1);
+    TStreetStructure &street = holder_->Streets(0);
+    EXPECT_EQ(holder_->FileNames(0), "Street.zrv");
+    EXPECT_EQ(BytesOf(street), olderBytes);
+    EXPECT_TRUE(street.Modified());
+    EXPECT_TRUE(holder_->AnyUnsaved());
+    ASSERT_EQ(prompts_.Messages().size(), 1);
+    EXPECT_TRUE(
+        prompts_.Messages()[0].startsWith("Не удалось открыть автосохранённую копию \"" + broken + "\""));
+    std::vector<QString> left;
+    for (const auto &l : TStreetsHolderModule::LeftAutoSaves())
+        left.push_back(l.File);
+    EXPECT_EQ(left, std::vector<QString>({broken, newer}));
+
+    // Its side file is the street's own now: written when the street changes, removed when it closes.
+    EXPECT_EQ(holder_->AutoSaveFileName(0), older);
+    EXPECT_TRUE(TStreetsHolderModule::AutoSaveOwned(older));
+    holder_->AutoSave();
+    EXPECT_EQ(sptest::ReadFileBytes(older.toStdString()), olderBytes);
+    Modify(street);
+    holder_->AutoSave();
+    EXPECT_EQ(sptest::ReadFileBytes(older.toStdString()), BytesOf(street));
+    EXPECT_TRUE(holder_->CloseStreet(0, true));
+    EXPECT_FALSE(QFileInfo::exists(older));
+    EXPECT_FALSE(QFileInfo::exists(older + ".lock"));
+    EXPECT_TRUE(QFileInfo::exists(newer));
+    EXPECT_TRUE(QFileInfo::exists(broken));
+    EXPECT_TRUE(prompts_.Done());
 }
 
 TEST_F(StreetsHolder, RecentFilesKeepTheLatest200) {
