@@ -11,19 +11,14 @@
 
 namespace {
 
-// Drawing runs on the UI thread only.
-std::vector<TEMFTexture *> &CacheList() {
-    static std::vector<TEMFTexture *> list;
+// Drawing runs on the UI thread only. The cache owns its textures, in creation order.
+std::vector<std::unique_ptr<TEMFTexture>> &CacheList() {
+    static std::vector<std::unique_ptr<TEMFTexture>> list;
     return list;
 }
 
 uint64_t Created = 0;
 uint64_t Renders = 0;
-
-// The cache owns its textures; the list holds them in creation order for the scans.
-struct TCacheOwner {
-    ~TCacheOwner() { TEMFTexture::FreeCache(); }
-} CacheOwner;
 
 } // namespace
 
@@ -31,16 +26,21 @@ TEMFTexture::TEMFTexture(TBytes bytes) : Bytes_(std::move(bytes)) {
     if (!Bytes_)
         Bytes_ = std::make_shared<const std::vector<uint8_t>>();
     Render();
-    CacheList().push_back(this);
     Serial_ = ++Created;
 }
 
-TEMFTexture::~TEMFTexture() {
-    std::erase(CacheList(), this);
+TEMFTexture::~TEMFTexture() = default;
+
+TEMFTexture *TEMFTexture::Create(TBytes bytes) {
+    CacheList().push_back(std::unique_ptr<TEMFTexture>(new TEMFTexture(std::move(bytes))));
+    return CacheList().back().get();
 }
 
-const std::vector<TEMFTexture *> &TEMFTexture::Cache() {
-    return CacheList();
+std::vector<TEMFTexture *> TEMFTexture::Cache() {
+    std::vector<TEMFTexture *> list;
+    for (const auto &t : CacheList())
+        list.push_back(t.get());
+    return list;
 }
 
 uint64_t TEMFTexture::CreatedCount() {
@@ -52,9 +52,9 @@ uint64_t TEMFTexture::RenderCount() {
 }
 
 void TEMFTexture::FreeCache() {
-    std::vector<TEMFTexture *> &list = CacheList();
+    auto &list = CacheList();
     while (!list.empty())
-        delete list.back(); // the destructor takes it off the list
+        list.pop_back();
 }
 
 bool TEMFTexture::SameBytes(const TBytes &bytes) const {
@@ -71,7 +71,7 @@ TEMFTexture *TEMFTexture::Acquire(const TMetafile &metafile, int32_t &hint) {
 TEMFTexture *TEMFTexture::Acquire(const TBytes &given, int32_t &hint) {
     static const TBytes none = std::make_shared<const std::vector<uint8_t>>();
     const TBytes &bytes = given ? given : none;
-    std::vector<TEMFTexture *> &list = CacheList();
+    auto &list = CacheList();
     const auto count = [&] { return static_cast<int32_t>(list.size()); };
     if (count() >= MaxCached) {
         const int32_t last = count() / 2;
@@ -79,24 +79,24 @@ TEMFTexture *TEMFTexture::Acquire(const TBytes &given, int32_t &hint) {
         for (int32_t i = 1; i <= last; ++i)
             if (list[std::size_t(i)]->UseCount_ < list[std::size_t(victim)]->UseCount_)
                 victim = i;
-        delete list[std::size_t(victim)];
+        list.erase(list.begin() + victim);
     }
     if (hint >= 0 && hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
-        return list[std::size_t(hint)];
+        return list[std::size_t(hint)].get();
     if (hint > 0) {
         --hint;
         if (hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
-            return list[std::size_t(hint)];
+            return list[std::size_t(hint)].get();
     }
     for (int32_t i = count() - 1; i >= 0; --i) {
-        TEMFTexture *t = list[std::size_t(i)];
+        TEMFTexture *t = list[std::size_t(i)].get();
         if (t->SameBytes(bytes)) {
             hint = i;
             ++t->UseCount_;
             return t;
         }
     }
-    auto *fresh = new TEMFTexture(bytes); // owned by the cache list
+    TEMFTexture *fresh = Create(bytes);
     fresh->UseCount_ = 1;
     return fresh;
 }

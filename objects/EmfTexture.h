@@ -21,8 +21,8 @@ public:
     // Pure magenta: the background and the frame of every rendered picture, transparent when drawn.
     static constexpr uint8_t KeyR = 255, KeyG = 0, KeyB = 255;
 
-    // Renders the picture and appends the texture to the cache with the next serial number.
-    explicit TEMFTexture(TBytes bytes);
+    // Renders the picture and appends the texture to the cache (which owns it) with the next serial number.
+    static TEMFTexture *Create(TBytes bytes);
     ~TEMFTexture();
     TEMFTexture(const TEMFTexture &) = delete;
     TEMFTexture &operator=(const TEMFTexture &) = delete;
@@ -45,7 +45,7 @@ public:
     uint64_t Serial() const { return Serial_; }
 
     // The cache in creation order; how many textures were ever made; how many renders ran.
-    static const std::vector<TEMFTexture *> &Cache();
+    static std::vector<TEMFTexture *> Cache();
     static uint64_t CreatedCount();
     static uint64_t RenderCount();
     // Frees every cached texture, last first (the stop code; tests start clean with it).
@@ -55,6 +55,7 @@ public:
     static int BitmapSide(int extent) { return extent > 3000 ? 1024 : extent > 1000 ? 512 : 256; }
 
 private:
+    explicit TEMFTexture(TBytes bytes);
     bool SameBytes(const TBytes &bytes) const;
 
     TBytes Bytes_;

@@ -90,6 +90,11 @@ void TRoadSignItem::LoadFromMetafileStream(TStream &stream, const Cp1251String &
     PictureChanged();
 }
 
+void TRoadSignItem::SetLibraryName(const Cp1251String &name) {
+    Picture_.SetLibName(name, false);
+    PictureChanged();
+}
+
 Cp1251String TRoadSignItem::GetSignNumber() const {
     return Label_.Empty() ? RoadSignNumberFromFileName(FileName_) : Label_;
 }

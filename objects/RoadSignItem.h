@@ -42,6 +42,8 @@ public:
     // old picture when the bytes are no metafile.
     void LoadFromFile(const std::string &fileName);
     void LoadFromMetafileStream(TStream &stream, const Cp1251String &fileName);
+    // The library's picture of that name; the missing sign when there is none.
+    void SetLibraryName(const Cp1251String &name);
 
     // The label when set, else the number of the file name ("?" without one).
     Cp1251String GetSignNumber() const;

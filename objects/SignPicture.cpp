@@ -5,6 +5,8 @@
 #include "model/NameValueList.h"
 #include "objects/MetafileLib.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -239,6 +241,15 @@ Cp1251String SignAreaText(const Cp1251String &number) {
 
 Cp1251String TranslateOldSignName(const Cp1251String &oldName) {
     return Tables().Translation.Values(oldName);
+}
+
+float SignAreaValue(const Cp1251String &text) {
+    const std::string &t = text.Bytes();
+    float v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v))
+        return 0;
+    return v;
 }
 
 void FreeSignTables() {

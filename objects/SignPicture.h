@@ -70,6 +70,8 @@ TMetafile ReadStreamMetafile(TStream &stream, const char *what);
 Cp1251String SignDescription(const Cp1251String &number);
 Cp1251String SignAreaText(const Cp1251String &number);
 Cp1251String TranslateOldSignName(const Cp1251String &oldName);
+// An area as the table writes it ("0.49"); 0 when the text is no finite number.
+float SignAreaValue(const Cp1251String &text);
 // Forgets the tables read (tests that point DataFiles elsewhere).
 void FreeSignTables();
 

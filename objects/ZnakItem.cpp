@@ -54,7 +54,16 @@ void TEmfSubItem::Changed() {
 void TEmfSubItem::LoadFromFile(const std::string &fileName) {
     TMetafile m;
     m.LoadFromFile(fileName);
-    Picture_.SetMetafile(m);
+    SetMetafile(m);
+}
+
+void TEmfSubItem::SetLibraryName(const Cp1251String &name) {
+    Picture_.SetLibName(name, true);
+    Changed();
+}
+
+void TEmfSubItem::SetMetafile(const TMetafile &metafile) {
+    Picture_.SetMetafile(metafile);
     Changed();
 }
 
@@ -101,12 +110,7 @@ Cp1251String TEmfSubItem::GetDescription() const {
 }
 
 float TEmfSubItem::GetLibraryArea() const {
-    const std::string text = SignAreaText(GetSignNumber()).Bytes();
-    float v = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v))
-        return 0;
-    return v;
+    return SignAreaValue(SignAreaText(GetSignNumber()));
 }
 
 float TEmfSubItem::GetArea() const {

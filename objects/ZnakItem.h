@@ -33,6 +33,10 @@ public:
     // Loads the file as the plate's picture (a byte-identical library entry takes its place); raises
     // EPlatformError and keeps the old picture when it cannot be read.
     void LoadFromFile(const std::string &fileName);
+    // The same with a metafile at hand.
+    void SetMetafile(const TMetafile &metafile);
+    // The library's picture of that name (an old name is translated); the missing sign when there is none.
+    void SetLibraryName(const Cp1251String &name);
     // The post's selected index becomes this plate's; returns it.
     int Select();
     // With a picture of non-zero width, the origin goes back to the anchor.

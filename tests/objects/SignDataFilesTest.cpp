@@ -22,7 +22,6 @@ namespace {
 class GeneratedSignLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetNamedDirectory(MetafileLibDirName(), Cp1251String());
         TEMFTexture::FreeCache();
         FreeSignMetafileLibrary();
         FreeSignTables();

@@ -64,6 +64,18 @@ struct TPlate {
     }
 };
 
+TPlate Named(const std::string &name) {
+    TPlate p;
+    p.LibName = name;
+    return p;
+}
+
+TPlate Content(const std::string &bytes) {
+    TPlate p;
+    p.Bytes = bytes;
+    return p;
+}
+
 ItemRec Post(int32_t id, std::vector<int32_t> points, const std::vector<TPlate> &plates, const char *kind = nullptr) {
     ItemRec r = Rec("ZNAK", id, std::move(points));
     if (kind)
@@ -120,21 +132,21 @@ TEST_F(SignItems, CanonicalRecordsWriteBackByteForByte) {
         {"one plate by name, three plates by name and by content, every optional field",
          [own] {
              StreetFile f = WithPoints();
-             TPlate byName{"5-19-1.emf"};
-             TPlate full{"2-4.emf"};
+             TPlate byName = Named("5-19-1.emf");
+             TPlate full = Named("2-4.emf");
              full.Scale = 0.5f, full.Text = W("2.4-бис"), full.Org[0] = 0.25f, full.Org[1] = -0.5f, full.Org[2] = 2;
              full.Align = 7, full.Rot = 270, full.File = "C:/signs/2-4.emf", full.ObjKind = W("перекрёсток");
              full.SText = W("кроме"), full.MainId = 12, full.AncHei = 2.5f, full.CustSq = 0.75f;
              full.Status = W("демонтировать");
-             TPlate content;
-             content.Bytes = own, content.Align = 3, content.Rot = -90;
+             TPlate content = Content(own);
+             content.Align = 3, content.Rot = -90;
              f.Lists = {{"ZNAK", {Post(1, {1, 2, 3}, {byName}), Post(2, {4, 5, 6}, {full, content, byName}, "консоль")}}};
              return f;
          }},
         {"a plate whose picture is missing keeps its name, scale 0 stays 0",
          [] {
              StreetFile f = WithPoints();
-             TPlate gone{"no-such-sign.emf"};
+             TPlate gone = Named("no-such-sign.emf");
              gone.Scale = 0;
              f.Lists = {{"ZNAK", {Post(1, {1, 2, 3}, {gone})}}};
              return f;
@@ -186,34 +198,34 @@ TEST_F(SignItems, RecordsFromElsewhereAreNormalisedOnce) {
     std::vector<TPair> pairs;
     pairs.push_back({"an old stream-form picture equal to a library entry is stored by name",
                      postOf({ByteBuilder().Tag("ZNSUBEMF").Bytes(lib0).Append(rest())}),
-                     postOf({TPlate{"2-4.emf"}.Rec()})});
+                     postOf({Named("2-4.emf").Rec()})});
     pairs.push_back({"an old stream-form picture of its own is stored by count",
                      postOf({ByteBuilder().Tag("ZNSUBEMF").Bytes(own).Append(rest())}),
-                     postOf({TPlate{"", own}.Rec()})});
+                     postOf({Content(own).Rec()})});
     pairs.push_back({"content equal to two library entries takes the later one",
-                     postOf({TPlate{"", pair}.Rec()}), postOf({TPlate{"pair-b.emf"}.Rec()})});
+                     postOf({Content(pair).Rec()}), postOf({Named("pair-b.emf").Rec()})});
     pairs.push_back({"an old library name is translated",
-                     postOf({TPlate{"5_19_1.emf"}.Rec()}), postOf({TPlate{"5-19-1.emf"}.Rec()})});
+                     postOf({Named("5_19_1.emf").Rec()}), postOf({Named("5-19-1.emf").Rec()})});
     pairs.push_back({"a name neither in the library nor translated is kept",
-                     postOf({TPlate{"old-gone.emf"}.Rec()}), postOf({TPlate{"old-gone.emf"}.Rec()})});
+                     postOf({Named("old-gone.emf").Rec()}), postOf({Named("old-gone.emf").Rec()})});
     {
-        TPlate text{"5-19-1.emf"};
+        TPlate text = Named("5-19-1.emf");
         text.Text = "5.19.1";
-        TPlate other{"5-19-1.emf"};
+        TPlate other = Named("5-19-1.emf");
         other.Text = "5.19";
-        TPlate byFile{"", own};
+        TPlate byFile = Content(own);
         byFile.File = "D:\\lib\\G2004_8-2-1_b.emf";
         byFile.Text = "8.2.1";
         TPlate byFileOut = byFile;
         byFileOut.Text = "";
         pairs.push_back({"a text that only repeats the number is cleared, another is kept",
                          postOf({text.Rec(), other.Rec(), byFile.Rec()}),
-                         postOf({TPlate{"5-19-1.emf"}.Rec(), other.Rec(), byFileOut.Rec()})});
+                         postOf({Named("5-19-1.emf").Rec(), other.Rec(), byFileOut.Rec()})});
     }
     pairs.push_back({"indices of an old layout are dropped",
                      postOf({ByteBuilder().Tag("ZNSLIBNM").Str("2-4.emf").Append(rest()).Tag("ZNARCIDX").I32(4)
                                  .Tag("ZNNODIDX").I32(7)}),
-                     postOf({TPlate{"2-4.emf"}.Rec()})});
+                     postOf({Named("2-4.emf").Rec()})});
     {
         StreetFile in = WithPoints();
         in.Lists = {{"ROADSGN2", {Sign(1, {1}, "", lib0, 1, 0, 1, "x.emf"), Sign(2, {2}, "", std::string())}}};
@@ -231,8 +243,8 @@ TEST_F(SignItems, RecordsFromElsewhereAreNormalisedOnce) {
 
 TEST_F(SignItems, WhatReadingSetsOnPlates) {
     StreetFile f = WithPoints();
-    TPlate gone{"old-gone.emf"};
-    TPlate byName{"Pair-A.emf"};
+    TPlate gone = Named("old-gone.emf");
+    TPlate byName = Named("Pair-A.emf");
     f.Lists = {{"ZNAK", {Post(1, {1, 2, 3}, {gone, byName})}},
                {"ROADSGN2", {Sign(1, {4}, "gone.emf"), Sign(2, {5}, "5-19-1.EMF")}}};
     std::unique_ptr<TStreetStructure> s = sptest::LoadBytes(f.Bytes());

@@ -63,26 +63,26 @@ TEST_F(SignLibrary, ABrokenFileFailsAloneWhenTheLibraryOpens) {
 }
 
 TEST_F(SignLibrary, OpeningTellsOfAMissingOrEmptyFolderOnceAndNeverRaises) {
-    const std::filesystem::path gone = DataDir() / "gone";
-    SetNamedDirectory(MetafileLibDirName(), Cp1251String::FromUtf8(Utf8(gone)));
+    // The default folder below DataFiles (no folder is stored for the name in the tests' settings).
+    const std::filesystem::path folder = LibraryDir();
+    for (int i = 0; i < 5; ++i)
+        std::filesystem::remove(folder / FixtureSigns[i].Name);
     Reopen();
-    EXPECT_EQ(SignMetafileLibrary().Count(), 0);
     EXPECT_EQ(SignMetafileLibrary().Count(), 0);
     auto notices = TakeSignLibraryNotices();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].Text, "Недоступен каталог \"" + Utf8(gone) + "\" (библиотека метафайлов)");
+    EXPECT_EQ(notices[0].Text, "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" +
+                                   Utf8(folder) + "\".");
+    EXPECT_TRUE(notices[0].Warning);
 
-    const std::filesystem::path empty = DataDir() / "empty";
-    std::filesystem::create_directories(empty);
-    SetNamedDirectory(MetafileLibDirName(), Cp1251String::FromUtf8(Utf8(empty)));
+    std::filesystem::remove_all(folder);
     Reopen();
     EXPECT_EQ(SignMetafileLibrary().Count(), 0);
+    EXPECT_EQ(SignMetafileLibrary().Count(), 0);
     notices = TakeSignLibraryNotices();
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].Text, "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" +
-                                   Utf8(empty) + "\".");
-    EXPECT_TRUE(notices[0].Warning);
-    SetNamedDirectory(MetafileLibDirName(), Cp1251String());
+    ASSERT_EQ(notices.size(), 1u) << "told once";
+    EXPECT_EQ(notices[0].Text, "Недоступен каталог \"" + Utf8(folder) + "\" (библиотека метафайлов)");
+    EXPECT_FALSE(notices[0].Warning);
 }
 
 TEST_F(SignLibrary, WindowsMetafilesFollowTheEnhancedOnes) {
@@ -192,19 +192,26 @@ TEST_F(EmfTextures, AFullCacheFreesTheLeastUsedOfItsFirstHalf) {
     // The 64th fills the cache; the trim comes with the next acquisition.
     TEMFTexture::Acquire(pictures[63], hint);
     ASSERT_EQ(TEMFTexture::Cache().size(), 64u);
-    const TEMFTexture *evicted = TEMFTexture::Cache()[20];
-    const TEMFTexture *kept = TEMFTexture::Cache()[40];
+    // Serial numbers, not addresses: a freed texture's address may be taken by the next one.
+    const auto serials = [] {
+        std::vector<uint64_t> v;
+        for (const TEMFTexture *t : TEMFTexture::Cache())
+            v.push_back(t->Serial());
+        return v;
+    };
+    const uint64_t evicted = TEMFTexture::Cache()[20]->Serial(), kept = TEMFTexture::Cache()[40]->Serial();
+    const uint64_t first = TEMFTexture::Cache()[0]->Serial();
     hint = 0;
     TEMFTexture *fresh = TEMFTexture::Acquire(pictures[64], hint);
-    const auto &cache = TEMFTexture::Cache();
+    std::vector<uint64_t> cache = serials();
     ASSERT_EQ(cache.size(), 64u);
-    EXPECT_EQ(cache.back(), fresh);
+    EXPECT_EQ(cache.back(), fresh->Serial());
     EXPECT_EQ(std::count(cache.begin(), cache.end(), evicted), 0);
     EXPECT_EQ(std::count(cache.begin(), cache.end(), kept), 1);
     // Equal use counts: the first of them goes.
-    const TEMFTexture *first = cache[0];
     hint = 0;
     TEMFTexture::Acquire(pictures[65], hint);
+    cache = serials();
     EXPECT_EQ(std::count(cache.begin(), cache.end(), first), 0);
     EXPECT_EQ(cache.size(), 64u);
 }

@@ -62,7 +62,6 @@ std::vector<uint8_t> FixtureSignBytes(int index) {
 
 SignFixture::SignFixture() {
     DataFiles_ = std::make_unique<sptest::DataFilesAt>(Temp_.Path());
-    SetNamedDirectory(MetafileLibDirName(), Cp1251String());
     for (int i = 0; i < 5; ++i)
         sptest::WriteFileBytes((LibraryDir() / FixtureSigns[i].Name).string(), FixtureSignBytes(i));
     const std::filesystem::path signs = Temp_.Path() / u8"Знаки";

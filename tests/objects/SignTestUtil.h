@@ -34,6 +34,7 @@ protected:
     SignFixture();
     ~SignFixture() override;
     const std::filesystem::path &DataDir() const { return Temp_.Path(); }
+    // The library's default folder below the fixture's DataFiles (made when missing).
     std::filesystem::path LibraryDir() const;
     // The library is opened afresh at its next use (after the test changed its folder).
     static void Reopen();

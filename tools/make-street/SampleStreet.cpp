@@ -10,12 +10,16 @@
 #include "objects/KMSignItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/PictureItem.h"
+#include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
+#include "objects/ZnakItem.h"
 #include "StreetGen.h"
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -31,6 +35,31 @@ constexpr int BlockSegments = 10; // sidewalks and lawns come in blocks of 40 m
 
 // Lateral positions of the edges, from the right side of the avenue to the left (metres).
 constexpr std::array<double, 8> Edges = {-15, -11, -8, -1, 1, 8, 11, 15};
+
+// A small picture of the sample's own (in no library): a green square with a white bar, as an enhanced
+// metafile of 60 units a side laid out here byte by byte.
+TMetafile OwnPicture() {
+    std::vector<uint8_t> b;
+    const auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b.push_back(uint8_t(v >> (8 * i)));
+    };
+    const uint32_t side = 60, frame = side * 2540 / 96;
+    for (uint32_t v : {1u, 88u, 0u, 0u, side - 1, side - 1, 0u, 0u, frame, frame, 0x464D4520u, 0x10000u, 0u, 8u, 3u,
+                       0u, 0u, 0u, 960u, 960u, 254u, 254u})
+        u32(v);
+    for (uint32_t v : {39u, 24u, 1u, 0u, 0x00308020u, 0u, 37u, 12u, 1u, 43u, 24u, 0u, 0u, side, side})
+        u32(v); // green brush, selected, the square
+    for (uint32_t v : {39u, 24u, 2u, 0u, 0x00FFFFFFu, 0u, 37u, 12u, 2u, 43u, 24u, 10u, 25u, 50u, 35u})
+        u32(v); // white brush, selected, the bar
+    for (uint32_t v : {14u, 20u, 0u, 16u, 20u})
+        u32(v);
+    const uint32_t total = static_cast<uint32_t>(b.size());
+    std::memcpy(b.data() + 48, &total, 4);
+    TMetafile m;
+    m.LoadFromBytes(b.data(), b.size(), "sample picture");
+    return m;
+}
 
 bool Has(int type) {
     return ItemClasses[type] != nullptr;
@@ -198,6 +227,7 @@ public:
         }
         Decor();
         MainAxis();
+        Signs();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
@@ -224,6 +254,57 @@ public:
         sign->SetKmA(1);
         sign->SetKmB(2);
         sign->SetReferAxis(axis);
+    }
+
+    // Two sign posts (plates by library name, one of the sample's own, one the library lacks), a column of
+    // chained signs and a picture.
+    void Signs() {
+        if (!Has(ZnakTypeCode) || !Has(RoadSignTypeCode) || !Has(PictureTypeCode))
+            return;
+        const auto post = [&](double along, double across, double heading) {
+            auto *item = dynamic_cast<TZnakItem *>(Street_.Lists(ZnakTypeCode).AddNew());
+            for (double d : {-3.0, 0.0})
+                item->Points.InsertNewPoint(item->Points.Count(), At(along + d * heading, across));
+            item->Points.InsertNewPoint(0, At(along - 4 * heading, across - 0.5));
+            return item;
+        };
+        TZnakItem *crossing = post(34, -12.5, 1);
+        crossing->SetSupportKind(Cp("стойка"));
+        crossing->AddPlate()->SetLibraryName(Cp1251String("5-19-1.emf"));
+        TEmfSubItem *second = crossing->AddPlate();
+        second->SetLibraryName(Cp1251String("5-19-2.emf"));
+        second->SetOrigin({0, -0.8f, 0});
+        second->SetRotation(180);
+        TZnakItem *mixed = post(120, 12.5, -1);
+        TEmfSubItem *yield = mixed->AddPlate();
+        yield->SetLibraryName(Cp1251String("2-4.emf"));
+        TEmfSubItem *own = mixed->AddPlate();
+        own->SetMetafile(OwnPicture());
+        own->SetOrigin({0.9f, 0, 0});
+        own->SetText(Cp("Проезд"));
+        TEmfSubItem *missing = mixed->AddPlate();
+        missing->SetLibraryName(Cp1251String("8-24.emf"));
+        missing->SetOrigin({-0.9f, 0, 0});
+        missing->SetStatus(Cp("заказан"));
+
+        // A column: the speed limit on top (its first segment gives the direction), its plate below.
+        TStreetPointRec *top = Street_.Pool().AddPointRec(At(80, -13.5));
+        TStreetPointRec *ahead = Street_.Pool().AddPointRec(At(81, -13.5));
+        TStreetPointRec *below = Street_.Pool().AddPointRec(At(80, -14.5));
+        const auto sign = [&](std::initializer_list<TStreetPointRec *> recs, const char *name) {
+            auto *item = dynamic_cast<TRoadSignItem *>(Street_.Lists(RoadSignTypeCode).AddNew());
+            for (TStreetPointRec *r : recs)
+                item->Points.Insert(item->Points.Count(), r);
+            item->InitNewItem();
+            item->SetLibraryName(Cp1251String(name));
+        };
+        sign({top, ahead}, "3-24.emf");
+        sign({below, top}, "8-2-1.emf");
+
+        auto *picture = dynamic_cast<TPictureItem *>(Street_.Lists(PictureTypeCode).AddNew());
+        picture->Points.InsertNewPoint(0, At(150, -20));
+        picture->Points.InsertNewPoint(1, At(156, -20));
+        picture->SetMetafile(OwnPicture());
     }
 
 private:
