@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -43,6 +44,7 @@ void TDxPrimCollection::Clear() {
     layers_.clear();
     deleted_.clear();
     vertices_.clear();
+    boxes_.clear();
     visible_.clear();
     recentStart_ = 0;
     deletedCount_ = 0;
@@ -71,6 +73,32 @@ TDxGroupId TDxPrimCollection::AddPrimitive(TDxOwnerKey owner, std::span<const TD
     std::copy_n(vertices.begin(), n, copy);
     AddPrimitives(owner, std::span<const TDxVertex>(copy, n), 1);
     return ids_.back();
+}
+
+void TDxPrimCollection::ExtendBox(std::size_t group) {
+    const std::size_t b = group / BoxGroups;
+    if (group % BoxGroups == 0) {
+        boxes_.resize(b + 1);
+        TBox &box = boxes_[b];
+        for (int k = 0; k < 3; ++k) {
+            box.Min[k] = std::numeric_limits<float>::infinity();
+            box.Max[k] = -std::numeric_limits<float>::infinity();
+        }
+    }
+    TBox &box = boxes_[b];
+    const TDxVertex *v = vertices_.data() + group * vertsPerPrim_;
+    for (std::size_t k = 0; k < vertsPerPrim_; ++k) {
+        const float p[3] = {v[k].x, v[k].y, v[k].z};
+        for (int a = 0; a < 3; ++a) {
+            // A position that is not finite makes the box hold anything.
+            if (!std::isfinite(p[a])) {
+                box.Min[a] = -std::numeric_limits<float>::infinity();
+                box.Max[a] = std::numeric_limits<float>::infinity();
+            }
+            box.Min[a] = std::min(box.Min[a], p[a]);
+            box.Max[a] = std::max(box.Max[a], p[a]);
+        }
+    }
 }
 
 void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVertex> vertices,
@@ -126,6 +154,7 @@ void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVert
         layers_.push_back(layerMask_);
         deleted_.push_back(0);
         const std::size_t index = ids_.size() - 1;
+        ExtendBox(index);
         if (PassesCull(index))
             visible_.push_back(static_cast<uint32_t>(index));
     }
@@ -191,6 +220,9 @@ template <class Pred> void TDxPrimCollection::RemoveIf(Pred remove) {
     recentStart_ = recentKept;
     deletedCount_ = deletedKept;
     hint_ = 0;
+    boxes_.clear();
+    for (std::size_t i = 0; i < out; ++i)
+        ExtendBox(i);
     std::size_t v = 0;
     for (uint32_t i : visible_)
         if (remap_[i] != Gone)
@@ -251,39 +283,32 @@ void TDxPrimCollection::Compact() {
     RemoveIf([this](std::size_t i) { return deleted_[i] != 0; });
 }
 
-std::size_t TDxPrimCollection::CopyVisible() {
-    const std::size_t vpp = vertsPerPrim_;
-    const std::size_t need = visible_.size() * vpp;
-    if (drawBuffer_.size() < need)
-        drawBuffer_.resize(need);
-    const TDxVertex *src = vertices_.data();
-    TDxVertex *dst = drawBuffer_.data();
-    const uint8_t *deleted = deleted_.data();
-    const uint32_t *layers = layers_.data();
-    const uint32_t mask = layerMask_;
-    std::size_t out = 0;
-    // Consecutive groups are copied as one run.
-    std::size_t runStart = 0, runLength = 0;
-    const auto flush = [&] {
-        if (runLength) {
-            std::memcpy(static_cast<void *>(dst + out), src + runStart * vpp,
-                        runLength * vpp * sizeof(TDxVertex));
-            out += runLength * vpp;
-        }
-    };
-    for (const uint32_t i : visible_) {
-        if (deleted[i] || (layers[i] != 0 && (layers[i] & mask) == 0))
-            continue;
-        if (runLength && i == runStart + runLength) {
-            ++runLength;
-            continue;
-        }
-        flush();
-        runStart = i;
-        runLength = 1;
+void TDxPrimCollection::AddRuns(std::size_t first, std::size_t last, std::size_t at) {
+    while (first < last) {
+        const std::size_t b = first / BoxGroups;
+        const std::size_t end = std::min(last, (b + 1) * BoxGroups);
+        const TBox &box = boxes_[b];
+        runs_.push_back({static_cast<UINT>(at), static_cast<UINT>(end - first), box.Min[0], box.Min[1],
+                         box.Min[2], box.Max[0], box.Max[1], box.Max[2]});
+        at += end - first;
+        first = end;
     }
-    flush();
-    return out;
+}
+
+void TDxPrimCollection::DrawChunk(const TDxDrawParams &params, const TDxVertex *vertices,
+                                  std::size_t primitives) {
+    if (primitives == 0)
+        return;
+    if (!params.Renderer)
+        RaiseStreetError("TDxPrimCollection.Draw", "no renderer");
+    TdxRenderer &renderer = *params.Renderer;
+    if (texture_ && !textureApplied_) {
+        texture_->Apply(renderer);
+        textureApplied_ = true;
+    }
+    renderer.DrawPrimitiveRunsV(primType_, static_cast<int32_t>(primitives), vertices, sizeof(TDxVertex),
+                                runs_);
+    runs_.clear();
 }
 
 void TDxPrimCollection::Draw(const TDxDrawParams &params) {
@@ -293,22 +318,60 @@ void TDxPrimCollection::Draw(const TDxDrawParams &params) {
     SetView(params.ViewCenter, params.ViewRadius);
     if (visible_.empty())
         return;
-    const std::size_t n = CopyVisible();
-    if (n == 0)
-        return;
-    if (!params.Renderer)
-        RaiseStreetError("TDxPrimCollection.Draw", "no renderer");
-    TdxRenderer &renderer = *params.Renderer;
-    if (texture_)
-        texture_->Apply(renderer);
     const std::size_t vpp = vertsPerPrim_;
-    for (std::size_t at = 0; at < n; at += ChunkVertices) {
-        const std::size_t count = std::min(ChunkVertices, n - at);
-        renderer.DrawPrimitiveV(primType_, static_cast<int32_t>(count / vpp), &drawBuffer_[at],
-                                sizeof(TDxVertex));
+    const std::size_t chunkGroups = ChunkVertices / vpp;
+    if (drawBuffer_.size() < ChunkVertices)
+        drawBuffer_.resize(ChunkVertices);
+    const uint8_t *deleted = deleted_.data();
+    const uint32_t *layers = layers_.data();
+    const uint32_t mask = layerMask_;
+    textureApplied_ = false;
+    runs_.clear();
+    std::size_t packed = 0; // groups gathered in the draw buffer
+    const auto flush = [&] {
+        DrawChunk(params, drawBuffer_.data(), packed);
+        packed = 0;
+    };
+    // Groups [first, last) follow one another and are all drawn.
+    const auto stretch = [&](std::size_t first, std::size_t last) {
+        if (last - first >= chunkGroups) {
+            flush();
+            for (std::size_t at = first; at < last; at += chunkGroups) {
+                const std::size_t end = std::min(last, at + chunkGroups);
+                AddRuns(at, end, 0);
+                DrawChunk(params, vertices_.data() + at * vpp, end - at);
+            }
+            return;
+        }
+        while (first < last) {
+            const std::size_t take = std::min(last - first, chunkGroups - packed);
+            std::memcpy(static_cast<void *>(drawBuffer_.data() + packed * vpp), vertices_.data() + first * vpp,
+                        take * vpp * sizeof(TDxVertex));
+            AddRuns(first, first + take, packed);
+            packed += take;
+            first += take;
+            if (packed == chunkGroups)
+                flush();
+        }
+    };
+    std::size_t runStart = 0, runLength = 0;
+    for (const uint32_t i : visible_) {
+        if (deleted[i] || (layers[i] != 0 && (layers[i] & mask) == 0))
+            continue;
+        if (runLength && i == runStart + runLength) {
+            ++runLength;
+            continue;
+        }
+        if (runLength)
+            stretch(runStart, runStart + runLength);
+        runStart = i;
+        runLength = 1;
     }
-    if (texture_)
-        renderer.SetTexture(nullptr);
+    if (runLength)
+        stretch(runStart, runStart + runLength);
+    flush();
+    if (textureApplied_)
+        params.Renderer->SetTexture(nullptr);
 }
 
 void TDxPrimCollection::CreateOwnTexture() {

@@ -3,7 +3,10 @@
 // triangles and adds them, one primitive (a group) at a time; the street draws each batch once a frame.
 // Every group keeps its owner key, its layers and a bounding circle; the batch culls the groups against
 // the circle of the view, packs deleted groups out lazily and draws the visible ones with one optional
-// texture, in calls of at most 3000 vertices.
+// texture, in calls of at most 3000 vertices. Each block of BoxGroups consecutive groups keeps a box
+// around its vertices, handed to the device with the draw so that it can pass over whole blocks that
+// light no pixel (a street seen whole puts thousands of primitives into each pixel). Long stretches of
+// visible groups are drawn from where they are kept; short ones are gathered into a buffer first.
 //
 // Groups are named by serials that are never reused in the process (NewDxSerial), so an id an owner kept
 // from a batch that has since freed the group (by compaction, DeleteOwner or Clear) simply matches nothing.
@@ -52,6 +55,9 @@ public:
     static constexpr float CullMargin = 20;
     // Vertices per draw call: a multiple of 2 and 3, so no primitive is split.
     static constexpr std::size_t ChunkVertices = 3000;
+    // Groups per box.
+    static constexpr std::size_t BoxGroups = 32;
+    // Consecutive visible groups that fill a draw call (ChunkVertices) are drawn without being copied.
 
     virtual ~TDxPrimCollection();
     TDxPrimCollection(const TDxPrimCollection &) = delete;
@@ -126,7 +132,9 @@ private:
     void Compact();
     // Frees the groups for which remove(i) holds, keeping the order of the rest.
     template <class Pred> void RemoveIf(Pred remove);
-    std::size_t CopyVisible();
+    // One run of the draw being gathered per block that groups [first, last) touch; first primitive at.
+    void AddRuns(std::size_t first, std::size_t last, std::size_t at);
+    void DrawChunk(const TDxDrawParams &params, const TDxVertex *vertices, std::size_t primitives);
 
     const std::size_t vertsPerPrim_;
     const D3DPRIMITIVETYPE primType_;
@@ -145,7 +153,16 @@ private:
     std::size_t deletedCount_ = 0;
     mutable std::size_t hint_ = 0; // where the next id of a run is looked for first
 
+    // Block b's box: the vertices of groups b * BoxGroups to (b + 1) * BoxGroups - 1, deleted or not.
+    struct TBox {
+        float Min[3], Max[3];
+    };
+    std::vector<TBox> boxes_;
+    void ExtendBox(std::size_t group);
+
     std::vector<TDxVertex> drawBuffer_;
+    std::vector<D3DPRIMITIVERUN> runs_;
+    bool textureApplied_ = false;
     std::vector<uint32_t> remap_;
     std::vector<uint8_t> cullPass_;
     TDxGroupId nextId_ = 0, idLimit_ = 0; // ids taken from the process-wide serials a block at a time

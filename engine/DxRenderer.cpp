@@ -451,6 +451,13 @@ void TdxRenderer::DrawPrimitiveV(D3DPRIMITIVETYPE type, int32_t primitiveCount, 
     device_->DrawPrimitiveUP(type, UINT(primitiveCount), vertices, stride);
 }
 
+void TdxRenderer::DrawPrimitiveRunsV(D3DPRIMITIVETYPE type, int32_t primitiveCount, const void *vertices,
+                                     UINT stride, std::span<const D3DPRIMITIVERUN> runs) {
+    if (primitiveCount < 1)
+        return;
+    device_->DrawPrimitiveRunsUP(type, UINT(primitiveCount), vertices, stride, runs.data(), UINT(runs.size()));
+}
+
 // ---- TDisplayRenderer
 
 TDisplayRenderer::TDisplayRenderer(QOpenGLWidget *widget) : TdxRenderer(CreateWidgetDevice(widget)) {}

@@ -133,6 +133,9 @@ public:
     void DrawTriangleFanV(std::span<const TDxVertex> vertices);
     // DrawPrimitiveUP with the vertex format in force; nothing for a count below 1.
     void DrawPrimitiveV(D3DPRIMITIVETYPE type, int32_t primitiveCount, const void *vertices, UINT stride);
+    // DrawPrimitiveV with the primitives in runs with boxes (IDirect3DDevice9::DrawPrimitiveRunsUP).
+    void DrawPrimitiveRunsV(D3DPRIMITIVETYPE type, int32_t primitiveCount, const void *vertices, UINT stride,
+                            std::span<const D3DPRIMITIVERUN> runs);
 
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }

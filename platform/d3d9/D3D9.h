@@ -151,6 +151,13 @@ public:
     virtual void UnlockRect(UINT level) = 0;
 };
 
+// Ours, beyond Direct3D 9: a run of consecutive primitives of a draw and a box that holds the positions of
+// their vertices (a box that is not finite holds anything).
+struct D3DPRIMITIVERUN {
+    UINT FirstPrimitive, PrimitiveCount;
+    float MinX, MinY, MinZ, MaxX, MaxY, MaxZ;
+};
+
 class IDirect3DDevice9 {
 public:
     virtual ~IDirect3DDevice9() = default;
@@ -182,6 +189,16 @@ public:
     // apart); a count of 0 draws nothing.
     virtual void DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
                                  UINT vertexStride) = 0;
+    // Ours: DrawPrimitiveUP of primitives that come in runs with boxes (in order, one after the other, all
+    // of them; a device that reads the runs raises D3DERR_INVALIDCALL for others). The picture is the same; a
+    // device may use the boxes to pass over runs without looking at each primitive. This one draws the
+    // primitives as they are.
+    virtual void DrawPrimitiveRunsUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
+                                     UINT vertexStride, const D3DPRIMITIVERUN *runs, UINT runCount) {
+        (void)runs;
+        (void)runCount;
+        DrawPrimitiveUP(type, primitiveCount, vertexData, vertexStride);
+    }
 
     // One level, usage 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED; any size up to the largest texture size.
     virtual std::shared_ptr<IDirect3DTexture9> CreateTexture(UINT width, UINT height, UINT levels,

@@ -235,6 +235,24 @@ UINT TD3DDeviceBase::CheckDraw(const char *call, D3DPRIMITIVETYPE type, UINT pri
     return n;
 }
 
+void TD3DDeviceBase::CheckRuns(const char *call, UINT primitiveCount, const D3DPRIMITIVERUN *runs,
+                               UINT runCount) {
+    if (runCount > 0 && !runs)
+        RaiseD3DError(call, D3DERR_INVALIDCALL, "no runs");
+    uint64_t next = 0;
+    for (UINT i = 0; i < runCount; ++i) {
+        if (runs[i].FirstPrimitive != next)
+            RaiseD3DError(call, D3DERR_INVALIDCALL,
+                          "run " + std::to_string(i) + " starts at primitive " +
+                              std::to_string(runs[i].FirstPrimitive) + ", not " + std::to_string(next));
+        next += runs[i].PrimitiveCount;
+    }
+    if (next != primitiveCount)
+        RaiseD3DError(call, D3DERR_INVALIDCALL,
+                      "the runs hold " + std::to_string(next) + " of " + std::to_string(primitiveCount) +
+                          " primitives");
+}
+
 void TD3DDeviceBase::CheckTextureArgs(const char *call, UINT width, UINT height, UINT levels, DWORD usage,
                                       D3DFORMAT format, D3DPOOL pool, UINT maxSize) {
     if (width == 0 || height == 0 || width > maxSize || height > maxSize)

@@ -72,6 +72,8 @@ protected:
     // Checks a draw against the current state; returns the vertex count (0 draws nothing).
     UINT CheckDraw(const char *call, D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
                    UINT vertexStride) const;
+    // Checks the runs of DrawPrimitiveRunsUP: one after the other from primitive 0, covering all.
+    static void CheckRuns(const char *call, UINT primitiveCount, const D3DPRIMITIVERUN *runs, UINT runCount);
     // Checks a viewport for SetViewport: sides 1 to maxSize, depth 0..1, and at least one pixel in common
     // with a target of targetWidth x targetHeight.
     static void CheckViewport(const char *call, const D3DVIEWPORT9 &viewport, UINT maxSize, int targetWidth,

@@ -504,6 +504,91 @@ public:
         if ((type == D3DPT_TRIANGLELIST || type == D3DPT_LINELIST) && smallPrimitiveFilter.load() &&
             DrawFiltered(gl, type, n, static_cast<const uint8_t *>(vertexData), vertexStride, call))
             return;
+        DrawAsGiven(gl, type, n, vertexData, vertexStride, call);
+    }
+
+    // A run whose box shows that it lights nothing is passed over whole; a run of lines within one pixel
+    // is reduced to its last line, the only one whose end the small-primitive filter would keep.
+    void DrawPrimitiveRunsUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
+                             UINT vertexStride, const D3DPRIMITIVERUN *runs, UINT runCount) override {
+        const char *call = "IDirect3DDevice9.DrawPrimitiveRunsUP";
+        const UINT n = CheckDraw(call, type, primitiveCount, vertexData, vertexStride);
+        CheckRuns(call, primitiveCount, runs, runCount);
+        if (n == 0)
+            return;
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        ApplyState();
+        const auto *data = static_cast<const uint8_t *>(vertexData);
+        if ((type != D3DPT_TRIANGLELIST && type != D3DPT_LINELIST) || !smallPrimitiveFilter.load() ||
+            !filterUsable_) {
+            DrawAsGiven(gl, type, n, vertexData, vertexStride, call);
+            return;
+        }
+        const std::size_t stride = vertexStride;
+        if (type == D3DPT_TRIANGLELIST) {
+            const auto [offset, out] = MapStream(gl, static_cast<std::size_t>(n) * stride, call);
+            std::size_t drawn = 0;
+            for (UINT i = 0; i < runCount; ++i) {
+                const D3DPRIMITIVERUN &r = runs[i];
+                if (r.PrimitiveCount == 0 || RunBox(r).TrianglesDark)
+                    continue;
+                drawn += filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
+                                           std::size_t(r.PrimitiveCount) * 3, stride, out + drawn * stride);
+            }
+            gl.glUnmapBuffer(GL_ARRAY_BUFFER);
+            streamOffset_ = offset + drawn * stride;
+            if (drawn > 0) {
+                SetAttributes(gl, offset, vertexStride);
+                gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+            }
+            return;
+        }
+        // Lines: what is left of the runs goes through the filter as one list, which keeps the last end
+        // in each pixel over the whole draw.
+        const bool overwrite = LinesOverwrite();
+        std::vector<uint8_t> &kept = runScratch_;
+        kept.clear();
+        bool whole = true;
+        for (UINT i = 0; i < runCount; ++i) {
+            const D3DPRIMITIVERUN &r = runs[i];
+            if (r.PrimitiveCount == 0)
+                continue;
+            const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
+            std::size_t first = r.FirstPrimitive, count = r.PrimitiveCount;
+            if (box.LinesOutside) {
+                count = 0;
+            } else if (overwrite && box.OnePixel) {
+                first += count - 1;
+                count = 1;
+            }
+            whole = whole && count == r.PrimitiveCount;
+            kept.insert(kept.end(), data + first * 2 * stride, data + (first + count) * 2 * stride);
+        }
+        if (whole) {
+            DrawFiltered(gl, type, n, data, vertexStride, call);
+            return;
+        }
+        if (!kept.empty())
+            DrawFiltered(gl, type, static_cast<UINT>(kept.size() / stride), kept.data(), vertexStride, call);
+    }
+
+private:
+    TSmallPrimitiveFilter::TRunBox RunBox(const D3DPRIMITIVERUN &r) const {
+        const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
+        return filter_.Box(lo, hi);
+    }
+
+    // Whether a line drawn later surely replaces what an earlier one left in a pixel.
+    bool LinesOverwrite() const {
+        const TDeviceState &s = State();
+        const bool inverts = s.StencilEnable && hasStencil_ && s.StencilPass == D3DSTENCILOP_INVERT &&
+                             (s.StencilWriteMask & 0xFF) != 0;
+        return !s.AlphaBlendEnable && !inverts;
+    }
+
+    void DrawAsGiven(TGL &gl, D3DPRIMITIVETYPE type, UINT n, const void *vertexData, UINT vertexStride,
+                     const char *call) {
         const std::size_t bytes = static_cast<std::size_t>(n) * vertexStride;
         const std::size_t offset = Stream(gl, vertexData, bytes, call);
         SetAttributes(gl, offset, vertexStride);
@@ -517,6 +602,7 @@ public:
         }
     }
 
+public:
     std::shared_ptr<IDirect3DTexture9> CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                                                      D3DFORMAT format, D3DPOOL pool) override {
         const char *call = "IDirect3DDevice9.CreateTexture";
@@ -730,15 +816,12 @@ private:
                       const char *call) {
         if (!filterUsable_)
             return false;
-        const TDeviceState &s = State();
         const bool lines = type == D3DPT_LINELIST;
         const std::size_t room = static_cast<std::size_t>(lines ? n + n / 2 : n) * stride;
         const auto [offset, out] = MapStream(gl, room, call);
         std::size_t drawn = 0, points = 0;
         if (lines) {
-            const bool inverts = s.StencilEnable && hasStencil_ && s.StencilPass == D3DSTENCILOP_INVERT &&
-                                 (s.StencilWriteMask & 0xFF) != 0;
-            const auto r = filter_.Lines(data, n, stride, !s.AlphaBlendEnable && !inverts, out);
+            const auto r = filter_.Lines(data, n, stride, LinesOverwrite(), out);
             drawn = r.LineVertices;
             points = r.PointVertices;
         } else {
@@ -891,6 +974,7 @@ private:
           uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
+    std::vector<uint8_t> runScratch_;
     TSmallPrimitiveFilter filter_;
     bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;

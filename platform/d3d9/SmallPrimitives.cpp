@@ -69,6 +69,55 @@ bool TSmallPrimitiveFilter::SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
     return true;
 }
 
+TSmallPrimitiveFilter::TRunBox TSmallPrimitiveFilter::Box(const float min[3], const float max[3]) const {
+    TRunBox r;
+    double c[3], e[3], absMax[3];
+    for (int k = 0; k < 3; ++k) {
+        const double lo = min[k], hi = max[k];
+        if (!(std::isfinite(lo) && std::isfinite(hi) && lo <= hi))
+            return r;
+        c[k] = (lo + hi) / 2;
+        e[k] = (hi - lo) / 2;
+        absMax[k] = std::max(std::abs(lo), std::abs(hi));
+    }
+    // The box's extent in s and in clip z: centre and half-extent through the affine transform, widened by
+    // the rounding of the arithmetic here (far below the error bounds added after).
+    double lo[3], hi[3];
+    const double half[3] = {grid_.HalfX, grid_.HalfY, 1}, offset[3] = {grid_.OffsetX, grid_.OffsetY, 0};
+    for (int a = 0; a < 3; ++a) {
+        const double mid = c[0] * m_[0][a] + c[1] * m_[1][a] + c[2] * m_[2][a] + m_[3][a];
+        const double ext = e[0] * std::abs(m_[0][a]) + e[1] * std::abs(m_[1][a]) + e[2] * std::abs(m_[2][a]);
+        const double slack = (std::abs(mid) + ext) * 1e-12;
+        const double s0 = (mid - ext - slack) * half[a] + offset[a], s1 = (mid + ext + slack) * half[a] + offset[a];
+        lo[a] = std::min(s0, s1);
+        hi[a] = std::max(s0, s1);
+    }
+    if (!std::isfinite(lo[0] + hi[0] + lo[1] + hi[1] + lo[2] + hi[2]))
+        return r;
+    // The largest error Place would give any position of the box.
+    const auto err = [&](int a, double sMax) {
+        return absMax[0] * a_[0][a] + absMax[1] * a_[1][a] + absMax[2] * a_[2][a] + a_[3][a] +
+               sMax * RelativeError + GridError;
+    };
+    const double ex = err(0, std::max(std::abs(lo[0]), std::abs(hi[0]))),
+                 ey = err(1, std::max(std::abs(lo[1]), std::abs(hi[1])));
+    // As Triangles: pixel centres k + 0.5 within the widened box.
+    const double kx0 = std::ceil(lo[0] - ex - 0.5), kx1 = std::floor(hi[0] + ex - 0.5);
+    const double ky0 = std::ceil(lo[1] - ey - 0.5), ky1 = std::floor(hi[1] + ey - 0.5);
+    r.TrianglesDark = kx1 < kx0 || ky1 < ky0 || OutsideScissor(kx0, kx1, ky0, ky1);
+    // As Lines: a pixel more on every side.
+    r.LinesOutside = OutsideScissor(std::floor(lo[0] - ex - 1), std::floor(hi[0] + ex + 1),
+                                    std::floor(lo[1] - ey - 1), std::floor(hi[1] + ey + 1));
+    // As SurePixel, for both corners at once.
+    constexpr double Far = 1e9;
+    const double zerr = absMax[0] * zerr_[0] + absMax[1] * zerr_[1] + absMax[2] * zerr_[2] + zerr_[3];
+    const double fx = std::floor(lo[0]), fy = std::floor(lo[1]);
+    r.OnePixel = std::abs(lo[0]) < Far && std::abs(hi[0]) < Far && std::abs(lo[1]) < Far &&
+                 std::abs(hi[1]) < Far && lo[0] - fx > ex && fx + 1 - hi[0] > ex && lo[1] - fy > ey &&
+                 fy + 1 - hi[1] > ey && lo[2] - zerr >= 0 && hi[2] + zerr <= 1;
+    return r;
+}
+
 std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
                                              uint8_t *out) const {
     std::size_t written = 0;

@@ -46,6 +46,18 @@ public:
     // replaces one drawn earlier in the same pixel.
     TLines Lines(const uint8_t *vertices, std::size_t n, std::size_t stride, bool overwrite, uint8_t *out);
 
+    // What a box around the positions of a run of primitives shows at once (all false when unsure):
+    struct TRunBox {
+        // No triangle within it can light a pixel (Triangles would drop every one).
+        bool TrianglesDark = false;
+        // Every line within it lies wholly outside the scissor box (Lines would draw none of them).
+        bool LinesOutside = false;
+        // Every position within it lies surely in one pixel, with 0 <= z <= 1: under overwrite a line list
+        // within it leaves nothing but the end pixel of its last line.
+        bool OnePixel = false;
+    };
+    TRunBox Box(const float min[3], const float max[3]) const;
+
 private:
     struct TPos {
         double X, Y;       // s

@@ -1,6 +1,7 @@
-// The device drops triangles and lines that cannot change a pixel; the picture must be exactly the one
-// drawn without that. Many random tiny primitives, placed on and near pixel borders and centres, are
-// drawn both ways under the states and transforms that decide what may be dropped.
+// The device drops triangles and lines that cannot change a pixel, one by one or, given runs with boxes,
+// a run at a time; the picture must be exactly the one drawn without that. Many random tiny primitives,
+// placed on and near pixel borders and centres, alone or in clusters, are drawn each way under the states
+// and transforms that decide what may be dropped.
 #include "platform/d3d9/GLDevice.h"
 
 #include <gtest/gtest.h>
@@ -46,11 +47,43 @@ struct TScene {
     bool Blend = false;
     bool StencilInvert = false;
     D3DVIEWPORT9 Viewport{0, 0, W, H, 0, 1};
+    // Primitives per run for DrawPrimitiveRunsUP, in order (the clusters they were made in); none: runs
+    // of one.
+    std::vector<UINT> Runs;
 };
 
+enum class TDraw { Plain, Filtered, Runs };
+
+// The runs of primitives [first, first + count) of the scene, with the boxes of their vertices.
+std::vector<D3DPRIMITIVERUN> RunsOf(const TScene &scene, std::size_t first, std::size_t count) {
+    const std::size_t per = scene.Type == D3DPT_LINELIST ? 2 : 3;
+    std::vector<D3DPRIMITIVERUN> runs;
+    std::size_t start = 0, r = 0;
+    while (start < first + count) {
+        const std::size_t length = r < scene.Runs.size() ? scene.Runs[r++] : 1;
+        const std::size_t a = std::max(start, first), b = std::min(start + length, first + count);
+        start += length;
+        if (a >= b)
+            continue;
+        D3DPRIMITIVERUN run{static_cast<UINT>(a - first), static_cast<UINT>(b - a), 0, 0, 0, 0, 0, 0};
+        float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+        for (std::size_t v = a * per; v < b * per; ++v) {
+            const float p[3] = {scene.Vertices[v].X, scene.Vertices[v].Y, scene.Vertices[v].Z};
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], p[k]);
+                hi[k] = std::max(hi[k], p[k]);
+            }
+        }
+        run.MinX = lo[0], run.MinY = lo[1], run.MinZ = lo[2];
+        run.MaxX = hi[0], run.MaxY = hi[1], run.MaxZ = hi[2];
+        runs.push_back(run);
+    }
+    return runs;
+}
+
 // Draws the scene in chunks (as batches do) and returns the picture, 0xRRGGBB per pixel.
-std::vector<uint32_t> Render(const TScene &scene, bool filter) {
-    SetSmallPrimitiveFilter(filter);
+std::vector<uint32_t> Render(const TScene &scene, TDraw how) {
+    SetSmallPrimitiveFilter(how != TDraw::Plain);
     auto device = CreateOffscreenDevice(W, H, true);
     device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     device->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
@@ -68,7 +101,14 @@ std::vector<uint32_t> Render(const TScene &scene, bool filter) {
     const std::size_t chunk = 300 * per;
     for (std::size_t i = 0; i < scene.Vertices.size(); i += chunk) {
         const std::size_t n = std::min(chunk, scene.Vertices.size() - i);
-        device->DrawPrimitiveUP(scene.Type, static_cast<UINT>(n / per), &scene.Vertices[i], sizeof(TVertex));
+        if (how == TDraw::Runs) {
+            const std::vector<D3DPRIMITIVERUN> runs = RunsOf(scene, i / per, n / per);
+            device->DrawPrimitiveRunsUP(scene.Type, static_cast<UINT>(n / per), &scene.Vertices[i],
+                                        sizeof(TVertex), runs.data(), static_cast<UINT>(runs.size()));
+        } else {
+            device->DrawPrimitiveUP(scene.Type, static_cast<UINT>(n / per), &scene.Vertices[i],
+                                    sizeof(TVertex));
+        }
     }
     if (scene.StencilInvert) {
         // What the stencil holds shows through a quad drawn where it is still 0.
@@ -140,6 +180,30 @@ TScene Primitives(D3DPRIMITIVETYPE type, unsigned seed, int count, double reach,
     return s;
 }
 
+// Runs of up to 40 primitives crowded around one place (within reach pixels), as a batch's consecutive
+// groups of a street seen whole are: many runs lie within one pixel, between pixel centres or outside
+// the viewport.
+TScene Clusters(D3DPRIMITIVETYPE type, unsigned seed, int count, double reach, double origin = 0) {
+    TScene s;
+    s.Type = type;
+    s.Projection = PixelProjection(origin, origin);
+    TPlacer p(seed, origin);
+    const int per = type == D3DPT_LINELIST ? 2 : 3;
+    while (count > 0) {
+        const int n = std::min(count, 1 + p.Pick(40));
+        const double r = p.Pick(5) == 0 ? reach * 8 : reach;
+        TScene one;
+        p.Add(one, 1, 0, false);
+        const double x = one.Vertices[0].X, y = one.Vertices[0].Y;
+        for (int i = 0; i < n * per; ++i)
+            s.Vertices.push_back({static_cast<float>(x + p.Uniform(-r, r)), static_cast<float>(y + p.Uniform(-r, r)),
+                                  0.5f, p.Color(false), 0, 0});
+        s.Runs.push_back(static_cast<UINT>(n));
+        count -= n;
+    }
+    return s;
+}
+
 TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
     const std::vector<TCase> cases = {
         {"sub-pixel triangles", [] { return Primitives(D3DPT_TRIANGLELIST, 1, 4000, 0.6); }},
@@ -182,6 +246,30 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
                  p.Add(s, 2, 0.6, false, zs[p.Pick(6)]);
              return s;
          }},
+        {"clusters of sub-pixel triangles", [] { return Clusters(D3DPT_TRIANGLELIST, 15, 6000, 0.2); }},
+        {"clusters of sub-pixel lines", [] { return Clusters(D3DPT_LINELIST, 16, 8000, 0.2); }},
+        {"clusters of lines far from the origin",
+         [] { return Clusters(D3DPT_LINELIST, 17, 8000, 0.2, 3.0e5); }},
+        {"clusters of lines in a viewport inside the target",
+         [] {
+             TScene s = Clusters(D3DPT_LINELIST, 18, 8000, 0.3);
+             s.Viewport = {7, 5, 29, 23, 0, 1};
+             return s;
+         }},
+        {"clusters of triangles in a viewport inside the target",
+         [] {
+             TScene s = Clusters(D3DPT_TRIANGLELIST, 19, 6000, 0.3);
+             s.Viewport = {9, 4, 27, 25, 0, 1};
+             return s;
+         }},
+        {"clusters of translucent lines (blended: kept)",
+         [] {
+             TScene s = Clusters(D3DPT_LINELIST, 20, 6000, 0.2);
+             s.Blend = true;
+             for (TVertex &v : s.Vertices)
+                 v.Color = (v.Color & 0xFFFFFF) | 0x80000000u;
+             return s;
+         }},
         {"a projective transform (nothing dropped)",
          [] {
              TScene s = Primitives(D3DPT_LINELIST, 13, 4000, 0.6);
@@ -192,13 +280,16 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
     };
     for (const TCase &c : cases) {
         const TScene scene = c.Make();
-        const std::vector<uint32_t> plain = Render(scene, false), filtered = Render(scene, true);
-        int differ = 0, lit = 0;
+        const std::vector<uint32_t> plain = Render(scene, TDraw::Plain),
+                                    filtered = Render(scene, TDraw::Filtered), runs = Render(scene, TDraw::Runs);
+        int differ = 0, differRuns = 0, lit = 0;
         for (int i = 0; i < W * H; ++i) {
             differ += plain[i] != filtered[i];
+            differRuns += plain[i] != runs[i];
             lit += plain[i] != 0;
         }
         EXPECT_EQ(differ, 0) << c.Name;
+        EXPECT_EQ(differRuns, 0) << c.Name << " (in runs)";
         EXPECT_GT(lit, W * H / 20) << c.Name << ": the scene should light a fair part of the target";
     }
 }

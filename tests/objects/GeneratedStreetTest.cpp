@@ -11,6 +11,10 @@
 #include "tools/make-street/StreetGen.h"
 #include "tools/make-street/StreetInvariants.h"
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 using namespace objtest;
 
 namespace {
@@ -53,6 +57,71 @@ TEST(GeneratedStreet, HoldsSurfacesSharingEdgesWithCurbsOnThem) {
     back->UpdateGraphics(FullTypeSet());
     for (int code : {1, 2, 3, 4, 5, 6, 8, int(AxisTypeCode)})
         EXPECT_GT(TypePrimCollection(*back, code, code == BortTypeCode ? 1 : 0)->Count(), 0u) << code;
+}
+
+// What a street shows around x = at: each item lying wholly within 70 m of it, by type, comment, group
+// and spline flag, with its points relative to at, in order.
+struct TItemAround {
+    std::string Head;
+    std::vector<TXYZ> Points;
+};
+
+std::vector<TItemAround> ItemsAround(TStreetStructure &s, double at) {
+    std::vector<TItemAround> items;
+    for (int code = 0; code < ItemTypeCount; ++code)
+        for (const auto &item : s.Lists(code)) {
+            TItemAround a{std::to_string(code) + " " + item->Comment().Bytes() + " " + item->GroupName().Bytes() +
+                              " " + std::to_string(item->Points.Spline()),
+                          {}};
+            bool inside = item->Points.Count() > 0;
+            for (int i = 0; i < item->Points.Count(); ++i) {
+                const TXYZ p = item->Points.GetPoint(i);
+                inside = inside && std::fabs(p.x - at) < 70;
+                a.Points.push_back({static_cast<float>(p.x - at), p.y, p.z});
+            }
+            if (inside)
+                items.push_back(std::move(a));
+        }
+    return items;
+}
+
+// Equal items; points equal but for single-precision rounding of coordinates ten times larger.
+bool SameItems(const std::vector<TItemAround> &a, const std::vector<TItemAround> &b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].Head != b[i].Head || a[i].Points.size() != b[i].Points.size())
+            return false;
+        for (std::size_t k = 0; k < a[i].Points.size(); ++k)
+            if (VectorDistance(a[i].Points[k], b[i].Points[k]) > 0.02)
+                return false;
+    }
+    return true;
+}
+
+TEST(GeneratedStreet, ARepeatingStreetShowsTheSameItemsAtEachPeriod) {
+    RegisterClasses();
+    UseObjectClasses();
+    TStreetStructure shorter, longer;
+    const TStreetGenOptions a{.Vertices = 8000, .Seed = 4, .RepeatBlocks = 20},
+        b{.Vertices = 30000, .Seed = 4, .RepeatBlocks = 20};
+    GenerateStreet(shorter, a);
+    GenerateStreet(longer, b);
+    const double atA = StreetGenMiddlePeriodStart(a), atB = StreetGenMiddlePeriodStart(b);
+    // Period starts near the middle, apart from the street's ends.
+    EXPECT_EQ(std::fmod(atA, 20 * StreetGenBlockLength()), 0);
+    EXPECT_GT(atA, 2 * StreetGenBlockLength());
+    EXPECT_LT(atA, (StreetGenBlocks(a) - 2) * StreetGenBlockLength());
+    EXPECT_NE(atA, atB);
+    const std::vector<TItemAround> itemsA = ItemsAround(shorter, atA), itemsB = ItemsAround(longer, atB);
+    EXPECT_GT(itemsA.size(), 20u);
+    EXPECT_TRUE(SameItems(itemsA, itemsB));
+    // The same place of the pattern further along the longer street looks the same too.
+    EXPECT_TRUE(SameItems(ItemsAround(longer, atB + 20 * StreetGenBlockLength()), itemsB));
+    // Without repetition the streets differ there.
+    TStreetStructure plain;
+    GenerateStreet(plain, {.Vertices = 8000, .Seed = 4});
+    EXPECT_FALSE(SameItems(ItemsAround(plain, atA), itemsA));
 }
 
 } // namespace
