@@ -82,7 +82,8 @@ void TFontTexture::BuildFromCanvas(const TFontTextureSource &source, int32_t siz
     fontHeight_ = height;
     scale_ = 256.0f / float(size);
     SetColorKey(255, 255, 255);
-    MinFilter = MagFilter = 2;
+    // Linear, not anisotropic: several taps over a keyed atlas without mipmaps eat thin strokes.
+    MinFilter = MagFilter = 1;
     Assign(TBitmap::FromQImage(image, TPixelFormat::pf32bit));
 }
 

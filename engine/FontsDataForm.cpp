@@ -1,5 +1,7 @@
 #include "engine/FontsDataForm.h"
 
+#include <algorithm>
+
 #include "engine/DrawProblems.h"
 #include "engine/DxRenderer.h"
 
@@ -48,14 +50,16 @@ void TFontsDataForm::BuildAtlases(uint32_t maxWidth, uint32_t maxHeight) {
         TFontTexture *small = small_.get();
         small->BuildFromCanvas({"Arial", FontHeightOfPoints(plan.SmallFontPoints), 0x000000},
                                plan.SmallAtlasSize);
-        small->MinFilter = small->MagFilter = plan.SmallFilter;
+        // Anisotropic sampling of a keyed atlas without mipmaps eats the thin strokes of minified text on
+        // drivers that take several taps (the labels vanished): linear at most.
+        small->MinFilter = small->MagFilter = std::min<uint8_t>(plan.SmallFilter, 1);
         // Texture colour plus vertex colour: black characters take the colour of their vertices.
         small->ColorOp = 0;
         small->ColorArg1 = 0;
         small->ColorArg2 = 1;
         TFontTexture *red = red_.get();
         red->BuildFromCanvas({"Arial", FontHeightOfPoints(plan.RedFontPoints), 0xFF0000}, plan.RedAtlasSize);
-        red->MinFilter = red->MagFilter = plan.RedFilter;
+        red->MinFilter = red->MagFilter = std::min<uint8_t>(plan.RedFilter, 1);
     } catch (const std::exception &e) {
         ReportDrawProblemOnce("font atlas", std::string("the text atlases cannot be drawn: ") + e.what());
     }

@@ -16,7 +16,7 @@ namespace {
 using namespace streettest;
 
 // A reference axis with side names of its own, on a code nobody builds here.
-constexpr TItemTypeCode TestAxisCode = SlopeMeasureTypeCode;
+constexpr TItemTypeCode TestAxisCode = SqDefectTypeCode;
 class TTestAxis : public TLineItem, public TGuideAxisInfo {
 public:
     int GetTypeCode() const override { return TestAxisCode; }
@@ -102,7 +102,7 @@ TEST(ItemConversion, AnUnselectedItemStaysOutOfTheSelectionAndATypeWithoutClassI
     EXPECT_EQ(s.Selection().Count(), 0);
 
     TAbstractItem *const again[] = {made[0]};
-    EXPECT_THROW(ReplaceWithType(s, again, RadiusMeasureTypeCode), EStreetError);
+    EXPECT_THROW(ReplaceWithType(s, again, SvetoforTypeCode), EStreetError);
     EXPECT_EQ(s.Lists(TrotuarTypeCode).Count(), 1);
 }
 

@@ -375,6 +375,11 @@ private:
         AddDesignLibraries(Street_);
         const float y0 = static_cast<float>(Rows * RowWidth + 13);
         for (int b = 2; b < Blocks_; b += BlocksPerDecor) {
+            // Their numbers and random picks come from the place in the period too.
+            if (Repeat_ > 0) {
+                Reseed(4, Pattern(b));
+                Made_ = Pattern(b);
+            }
             const float x0 = static_cast<float>((b * BlockSegments + 2) * Spacing);
             const auto add = [this](int type, std::initializer_list<TXYZ> points) {
                 TAbstractItem *item = NewItem(type);
