@@ -7,6 +7,7 @@
 
 #include "engine/DxPrimBuilders.h"
 #include "engine/DxRenderer.h"
+#include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
 #include "model/StreetStructure.h"
 #include "objects/LineRazmetItem.h"
@@ -37,7 +38,7 @@ struct TFrame {
 };
 
 // A line item that draws its dense line as a plain polyline, at a code no item type of the street uses.
-constexpr int PlainLineCode = 40;
+constexpr int PlainLineCode = SlopeMeasureTypeCode;
 class TPlainLine : public TLineItem {
 public:
     static void ClassInitDrawBatches(TStreetStructure &street) {

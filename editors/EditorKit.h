@@ -182,7 +182,7 @@ TReportTable MakeItemReport(const TReportSpec &spec, std::span<TAbstractItem *co
 // Builds the report over the editor selection and shows it in a table window of the street.
 void ShowItemReport(const TReportSpec &spec);
 
-// "%5.1f" of a measure; empty when undefined (-1, 3.4e38 or no number).
+// "%5.1f" of a measure; empty when undefined (-1, the undefined value or no number).
 Cp1251String MeasureText(double value);
 // The note of a report row: the first text, "; " and the second when both are there, else the one there.
 Cp1251String JoinNote(const Cp1251String &first, const Cp1251String &second);

@@ -232,8 +232,8 @@ void TDesignLineItem::RebuildGraphics() {
     if (!street)
         return;
     Points.EnsureGeometry();
-    MaxX = MaxY = -3.4e38f;
-    MinX = MinY = 3.4e38f;
+    MaxX = MaxY = -UndefinedValueF;
+    MinX = MinY = UndefinedValueF;
     if (Points.Count() < 2)
         return;
     const TXYZArray &dense = Points.Dense();

@@ -8,6 +8,7 @@
 // Batches of the type: 0 an empty line batch, 1 solid, 2 dashed, 3 dash-dotted bands; from 4 on three per
 // library style (start, repeat, finish), placed there by the library.
 #include "engine/DxVertex.h"
+#include "engine/UndefinedValue.h"
 #include "model/DesignLibs.h"
 #include "model/ItemTypeCodes.h"
 #include "model/LineItem.h"
@@ -59,7 +60,7 @@ public:
     TDsnLineDef *FindLineDef() const;
 
     // The box of the dense line of the last rebuild (empty, max below min, before one).
-    float MaxX = -3.4e38f, MaxY = -3.4e38f, MinX = 3.4e38f, MinY = 3.4e38f;
+    float MaxX = -UndefinedValueF, MaxY = -UndefinedValueF, MinX = UndefinedValueF, MinY = UndefinedValueF;
 
 private:
     void ReadFields(TStream &stream);
@@ -83,6 +84,7 @@ TLineCuts CutDesignLine(double length, double startLength, double finishLength);
 
 // The piece of a polyline between two distances along it (0 <= from <= to <= its length), with its
 // ends interpolated; fewer than two points when the piece has no length.
-TXYZArray PolylinePiece(const TXYZArray &points, const std::vector<double> &cumulative, double from, double to);
+TXYZArray PolylinePiece(const TXYZArray &points, const std::vector<double> &cumulative, double from,
+                        double to);
 
 void RegisterDesignLineItem();

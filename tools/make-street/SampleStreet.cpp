@@ -1,8 +1,10 @@
 #include "SampleStreet.h"
 
+#include "StreetGen.h"
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
+#include "model/ItemTypeCodes.h"
 #include "objects/AxisItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
@@ -15,7 +17,6 @@
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
 #include "objects/ZnakItem.h"
-#include "StreetGen.h"
 
 #include <array>
 #include <cmath>
@@ -25,8 +26,10 @@
 
 namespace {
 
-constexpr int DividingStrip = 1, RoadWay = 2, Sidewalk = 3, Lawn = 4, Shoulder = 5, House = 6, Curb = 8,
-              Fence = 9, Marking = 10, TramLine = 18, RefPoints = 25, Curve = 26, Manhole = 27;
+constexpr int DividingStrip = RazdPolTypeCode, RoadWay = RoadWayTypeCode, Sidewalk = TrotuarTypeCode,
+              Lawn = GazonTypeCode, Shoulder = ObochTypeCode, House = HouseTypeCode, Curb = BortTypeCode,
+              Fence = RoadWallTypeCode, Marking = LineRazmetTypeCode, TramLine = TramWayTypeCode,
+              RefPoints = RulerTypeCode, Curve = ArcCoordsTypeCode, Manhole = KolodTypeCode;
 
 constexpr double Length = 160; // metres along the avenue
 constexpr double Step = 4;     // metres between vertices along an edge
@@ -45,8 +48,8 @@ TMetafile OwnPicture() {
             b.push_back(uint8_t(v >> (8 * i)));
     };
     const uint32_t side = 60, frame = side * 2540 / 96;
-    for (uint32_t v : {1u, 88u, 0u, 0u, side - 1, side - 1, 0u, 0u, frame, frame, 0x464D4520u, 0x10000u, 0u, 8u, 3u,
-                       0u, 0u, 0u, 960u, 960u, 254u, 254u})
+    for (uint32_t v : {1u,       88u, 0u, 0u, side - 1, side - 1, 0u, 0u,   frame, frame, 0x464D4520u,
+                       0x10000u, 0u,  8u, 3u, 0u,       0u,       0u, 960u, 960u,  254u,  254u})
         u32(v);
     for (uint32_t v : {39u, 24u, 1u, 0u, 0x00308020u, 0u, 37u, 12u, 1u, 43u, 24u, 0u, 0u, side, side})
         u32(v); // green brush, selected, the square

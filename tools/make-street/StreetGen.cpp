@@ -38,20 +38,20 @@ enum TRole {
 };
 
 const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
-    {2, 1, 4, 5}, // road surfaces
-    {3, 4},       // sidewalks
-    {8, 18},      // curbs and other lines on the surfaces' edges
-    {26},         // curves
-    {27, 22, 29}, // manholes, signs, traffic lights
-    {35},         // guide axes
-    {4},          // lawns along the first row
-    {5},          // shoulders along the first row, between the lawns
-    {1},          // dividing strips in the second row, every fourth block
-    {6},          // houses beyond the sidewalks
-    {9},          // fences beyond the sidewalks, every other block
-    {18},         // tram lines along the middle of the road way
-    {25},         // reference points beside the street now and then
-    {10},         // line markings on the carriageway's edge lines and its lane line
+    {RoadWayTypeCode, RazdPolTypeCode, GazonTypeCode, ObochTypeCode}, // road surfaces
+    {TrotuarTypeCode, GazonTypeCode},                                 // sidewalks
+    {BortTypeCode, TramWayTypeCode},                 // curbs and other lines on the surfaces' edges
+    {ArcCoordsTypeCode},                             // curves
+    {KolodTypeCode, ZnakTypeCode, SvetoforTypeCode}, // manholes, signs, traffic lights
+    {AxisTypeCode},                                  // guide axes
+    {GazonTypeCode},                                 // lawns along the first row
+    {ObochTypeCode},                                 // shoulders along the first row, between the lawns
+    {RazdPolTypeCode},                               // dividing strips in the second row, every fourth block
+    {HouseTypeCode},                                 // houses beyond the sidewalks
+    {RoadWallTypeCode},                              // fences beyond the sidewalks, every other block
+    {TramWayTypeCode},                               // tram lines along the middle of the road way
+    {RulerTypeCode},                                 // reference points beside the street now and then
+    {LineRazmetTypeCode}, // line markings on the carriageway's edge lines and its lane line
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -195,8 +195,8 @@ private:
     void Refer(TAbstractItem *item, int block) {
         if (Guides_.empty())
             return;
-        item->SetReferAxis(Guides_[std::min<std::size_t>(static_cast<std::size_t>(GuideOf(block)),
-                                                         Guides_.size() - 1)]);
+        item->SetReferAxis(
+            Guides_[std::min<std::size_t>(static_cast<std::size_t>(GuideOf(block)), Guides_.size() - 1)]);
     }
 
     void MakeGuides() {
@@ -369,7 +369,8 @@ private:
     void MakeDecor() {
         const bool figures = ItemClasses[DesignFigureTypeCode] != nullptr,
                    lines = ItemClasses[DesignLineTypeCode] != nullptr,
-                   blocks = ItemClasses[DesignBlockTypeCode] != nullptr, cores = ItemClasses[KernTypeCode] != nullptr;
+                   blocks = ItemClasses[DesignBlockTypeCode] != nullptr,
+                   cores = ItemClasses[KernTypeCode] != nullptr;
         if (!figures && !lines && !blocks && !cores)
             return;
         AddDesignLibraries(Street_);
@@ -388,8 +389,11 @@ private:
                 return item;
             };
             if (figures)
-                Refer(add(DesignFigureTypeCode,
-                          {{x0, y0, 0}, {x0 + 12, y0, 0}, {x0 + 12, y0 + 4, 0}, {x0 + 6, y0 + 6, 0}, {x0, y0 + 4, 0}}),
+                Refer(add(DesignFigureTypeCode, {{x0, y0, 0},
+                                                 {x0 + 12, y0, 0},
+                                                 {x0 + 12, y0 + 4, 0},
+                                                 {x0 + 6, y0 + 6, 0},
+                                                 {x0, y0 + 4, 0}}),
                       b);
             if (lines)
                 add(DesignLineTypeCode, {{x0, y0 + 8, 0}, {x0 + 10, y0 + 8.5f, 0}, {x0 + 20, y0 + 8, 0}});
