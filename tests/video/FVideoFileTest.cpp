@@ -42,8 +42,8 @@ TFileSpec TwoStreams() {
 
 class FVideoFileTest : public testing::Test {
 protected:
-    // The pictures of stream 0's frames of an undamaged file of the spec, decoded straight from the bytes the
-    // builder put there by a coder of their own (no sharpening).
+    // The pictures of stream 0's frames of an undamaged file built to the description, decoded straight from
+    // the bytes the builder put there by a coder of their own (no sharpening).
     static std::vector<std::vector<uint8_t>> IntactFrames(const TFileSpec &spec) {
         const TBuilt built = Build(spec);
         TOrsekPegCoder coder(spec.Width, spec.Height, spec.Quality);
