@@ -133,6 +133,11 @@ TEST_F(Ostrovok, CombHatchAlongTheBaseline) {
     EXPECT_NEAR(item->OutlineLength, 10.0, 1e-5);
     EXPECT_NEAR(item->GetPaintArea(), 4.0, 1e-5);
 
+    // A baseline too long to comb in 10^5 steps: the plain fill, at once.
+    TOstrovokItem *endless = Island({{0, 1.5f, 0}, {0, 0, 0}, {300000, 0, 0}, {300000, 2, 0}}, 3);
+    EXPECT_TRUE(endless->HatchQuads.empty());
+    EXPECT_FALSE(endless->FillTriangles.empty());
+
     // A template along the baseline cuts nothing: the plain fill.
     TOstrovokItem *flat = Island({{-2, 0, 0}, {0, 0, 0}, {8, 0, 0}, {8, 2, 0}}, 3);
     EXPECT_TRUE(flat->HatchQuads.empty());
