@@ -141,7 +141,8 @@ TLineText LineText(const TItemLineSpec &spec, std::span<TAbstractItem *const> se
     const TFieldValue value = spec.Get(focused);
     out.Text = FormatValue(spec, value);
     for (std::size_t i = 1; i < selection.size(); ++i)
-        if (!SameFieldValue(spec.Get(*selection[i]), value)) {
+        if (spec.CompareShown ? FormatValue(spec, spec.Get(*selection[i])) != out.Text
+                              : !SameFieldValue(spec.Get(*selection[i]), value)) {
             out.Text = spec.AppendDifferent ? out.Text + QStringLiteral("(***)") : QStringLiteral("***");
             out.Colour = DifferentColour;
             return out;
@@ -305,13 +306,21 @@ void EditLine(const TItemLineSpec &spec) {
         return;
     TAbstractItem &focused = *selection.front();
     TFieldValue chosen;
-    const bool ok = AskValue(spec, focused, chosen);
+    bool ok = AskValue(spec, focused, chosen);
+    if (ok && spec.Refuse) {
+        const QString refusal = spec.Refuse(chosen);
+        if (!refusal.isEmpty()) {
+            UserPrompts().ShowMessage(TPromptKind::Warning, refusal);
+            ok = false;
+        }
+    }
     if (ok)
         SetChanged(spec, focused, chosen);
     const bool ask = selection.size() > 1 && (spec.Question == TApplyQuestion::AfterOkOrCancel ||
                                               (spec.Question == TApplyQuestion::AfterOk && ok));
-    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, ApplyToOthersQuestion, TPromptButtons::YesNo) ==
-                   TPromptAnswer::Yes) {
+    const QString &question = spec.OthersQuestion.isEmpty() ? ApplyToOthersQuestion : spec.OthersQuestion;
+    if (ask &&
+        UserPrompts().Ask(TPromptKind::Confirmation, question, TPromptButtons::YesNo) == TPromptAnswer::Yes) {
         // After Cancel the others get what the focused item holds, exactly as stored.
         const TFieldValue value = ok ? chosen : (spec.Get ? spec.Get(focused) : TFieldValue{});
         if (!std::holds_alternative<std::monostate>(value))

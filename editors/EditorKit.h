@@ -123,6 +123,12 @@ struct TItemLineSpec {
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
     std::function<void()> OnClick{};
+    // The selected are compared by their shown texts rather than by value.
+    bool CompareShown = false;
+    // The message refusing a value that was read (empty: taken); a refused value counts as Cancel.
+    std::function<QString(const TFieldValue &)> Refuse{};
+    // The question offering the value to the others (empty: ApplyToOthersQuestion).
+    QString OthersQuestion{};
 };
 
 // What the line shows for the selection, with the colour it takes (invalid: the line's own).

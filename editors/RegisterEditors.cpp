@@ -3,6 +3,7 @@
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
 #include "editors/SurfaceEditors.h"
+#include "editors/ZebraEditor.h"
 #include "shell/StartUp.h"
 
 #include <memory>
@@ -25,6 +26,7 @@ void RegisterEditorModules() {
         RegisterContextModule<TTrotuarEditorModule>();
         RegisterContextModule<TGazonEditorModule>();
         RegisterContextModule<TPolygonEditorModule>();
+        RegisterContextModule<TZebraEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;

@@ -59,6 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             Require(r->Id() > maxPoint, "a pasted item uses a vertex of the street");
     }
 
+    street.UpdateGraphics(FullTypeSet());
+    fault = CheckPaintFigures(street);
+    Require(fault.empty(), fault);
+
     const std::vector<uint8_t> saved = Save(street);
     {
         TMemoryStream m(saved);

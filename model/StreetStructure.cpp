@@ -712,6 +712,8 @@ void TStreetStructure::SetZebraYop(int32_t v) {
     if (v != ZebraYop_) {
         ZebraYop_ = v;
         SetModified();
+        // The crossings' patch width follows it.
+        InvalidateType(ZebraTypeCode);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
+#include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
 #include "objects/RoadSignItem.h"
@@ -20,6 +21,7 @@
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
+#include "objects/ZebraItem.h"
 #include "objects/ZnakItem.h"
 
 void RegisterObjects() {
@@ -45,6 +47,8 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterOstrovokItem();
+        RegisterZebraItem();
         return true;
     }();
     (void)done;

@@ -11,12 +11,14 @@
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
+#include "objects/OstrovokItem.h"
 #include "objects/RegisterObjects.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
+#include "objects/ZebraItem.h"
 
 #include <string>
 #include <vector>
@@ -142,6 +144,24 @@ void UseObjectClasses() {
             house->SetAddress(Cp("ул. Генерированная, ") + Cp1251String(std::to_string(r % 200 + 1)));
             if (r % 2)
                 house->SetAddressSupplement(Cp("корп. 1"));
+        }
+    });
+    // Islands take every scheme and the nose hatch of older files, some without outline; crossings are
+    // narrow or wide, with and without the yellow background.
+    SetStreetGenFiller(OstrovokTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *island = As<TOstrovokItem>(item)) {
+            island->MainPoint = 1;
+            if (r % 6 < 5)
+                island->SetGostVariant(static_cast<int>(r % 6));
+            else
+                island->StandardScheme = 0;
+            island->NoOutline = r % 7 == 0 ? 1 : 0;
+        }
+    });
+    SetStreetGenFiller(ZebraTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *zebra = As<TZebraItem>(item)) {
+            zebra->Width = r % 3 == 0 ? 8.0f : 4.0f + float(r % 3);
+            zebra->YellowBackground = r % 2 == 0 ? 1 : 0;
         }
     });
 }

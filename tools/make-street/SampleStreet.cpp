@@ -12,11 +12,13 @@
 #include "objects/KMSignItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
 #include "objects/ZnakItem.h"
+#include "objects/ZebraItem.h"
 
 #include <array>
 #include <cmath>
@@ -229,11 +231,42 @@ public:
             Point(Manhole, along + 20, 4.5);
         }
         Decor();
+        IslandsAndCrossings();
         MainAxis();
         Signs();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
+    }
+
+    // Hatched islands on the right carriageway, one per scheme and one of an older file hatched from its
+    // nose, and crossings: a narrow one with yellow patches, a plain one and a wide one in two halves.
+    void IslandsAndCrossings() {
+        if (Has(OstrovokTypeCode))
+            for (int scheme = 0; scheme <= 5; ++scheme) {
+                auto *island = dynamic_cast<TOstrovokItem *>(Street_.Lists(OstrovokTypeCode).AddNew());
+                const double along = 44 + 12 * scheme, across = -6.25;
+                for (const TXYZ &p : {At(along + 7, across + 1.2), At(along, across), At(along + 7, across - 1.2),
+                                      At(along + 9, across)})
+                    island->Points.InsertNewPoint(island->Points.Count(), p);
+                island->MainPoint = 1;
+                if (scheme < 5)
+                    island->SetGostVariant(scheme);
+                else
+                    island->StandardScheme = 0;
+            }
+        if (!Has(ZebraTypeCode))
+            return;
+        const auto crossing = [&](double along, double from, double to, float width, bool yellow) {
+            auto *zebra = dynamic_cast<TZebraItem *>(Street_.Lists(ZebraTypeCode).AddNew());
+            zebra->Points.InsertNewPoint(0, At(along, from));
+            zebra->Points.InsertNewPoint(1, At(along, to));
+            zebra->Width = width;
+            zebra->YellowBackground = yellow ? 1 : 0;
+        };
+        crossing(20, 1, 8, 4, true);
+        crossing(140, -8, -1, 5, false);
+        crossing(152, -8, 8, 8, true);
     }
 
     // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.

@@ -1,6 +1,8 @@
 #include "StreetInvariants.h"
 
 #include "model/AbstractItem.h"
+#include "objects/OstrovokItem.h"
+#include "objects/ZebraItem.h"
 
 #include <cmath>
 #include <unordered_map>
@@ -67,5 +69,21 @@ std::string CheckStreetInvariants(TStreetStructure &street) {
     for (const TAbstractItem *item : street.Selection().Slots())
         if (item && !items.contains(item))
             return "the selection holds an item that is not in the street";
+    return {};
+}
+
+std::string CheckPaintFigures(TStreetStructure &street) {
+    const auto bad = [](double v) { return !std::isfinite(v) || v < 0; };
+    for (const auto &item : street.Lists(OstrovokTypeCode))
+        if (auto *island = dynamic_cast<TOstrovokItem *>(item.get()))
+            if (bad(island->GetPaintArea()) || bad(island->FillArea) || bad(island->OutlineLength))
+                return "island " + std::to_string(island->ID()) + ": paint area " +
+                       std::to_string(island->GetPaintArea());
+    for (const auto &item : street.Lists(ZebraTypeCode))
+        if (auto *zebra = dynamic_cast<TZebraItem *>(item.get()))
+            if (bad(zebra->GetWhiteArea()) || bad(zebra->GetYellowArea()))
+                return "crossing " + std::to_string(zebra->ID()) + ": white " +
+                       std::to_string(zebra->GetWhiteArea()) + ", yellow " +
+                       std::to_string(zebra->GetYellowArea());
     return {};
 }

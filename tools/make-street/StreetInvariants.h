@@ -10,3 +10,7 @@
 
 // "" when the street is consistent, else what is wrong first.
 std::string CheckStreetInvariants(TStreetStructure &street);
+
+// Rebuilds every island and crossing and checks the paint figures they keep: "" when every one is a finite
+// number not below 0, else the first that is not.
+std::string CheckPaintFigures(TStreetStructure &street);
