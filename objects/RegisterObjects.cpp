@@ -21,6 +21,9 @@
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
 #include "objects/ZnakItem.h"
+#include "objects/ArrowRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
+#include "objects/RazmetStopItem.h"
 
 void RegisterObjects() {
     static const bool done = [] {
@@ -45,6 +48,9 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterArrowRazmetItem();
+        RegisterRazmetStopItem();
+        RegisterRazmetLabelPlaceItem();
         return true;
     }();
     (void)done;

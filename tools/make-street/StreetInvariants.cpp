@@ -1,6 +1,9 @@
 #include "StreetInvariants.h"
 
 #include "model/AbstractItem.h"
+#include "objects/ArrowRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
+#include "objects/RazmetStopItem.h"
 
 #include <cmath>
 #include <unordered_map>
@@ -67,5 +70,23 @@ std::string CheckStreetInvariants(TStreetStructure &street) {
     for (const TAbstractItem *item : street.Selection().Slots())
         if (item && !items.contains(item))
             return "the selection holds an item that is not in the street";
+    return {};
+}
+
+std::string CheckMarkingFigures(TStreetStructure &street) {
+    const auto good = [](double v) { return std::isfinite(v) && v >= 0; };
+    for (const auto &item : street.Lists(RazmetStopTypeCode))
+        if (auto *stop = dynamic_cast<TRazmetStopItem *>(item.get()))
+            if (!good(stop->GetMarkingLength()) || !good(stop->GetPaintArea()) || stop->GetMarkingLength() < 4)
+                return "stop zone " + std::to_string(stop->ID()) + ": bad paint figure";
+    for (const auto &item : street.Lists(ArrowRazmetTypeCode))
+        if (auto *arrow = dynamic_cast<TArrowRazmetItem *>(item.get()))
+            if (const TArrowDef *def = arrow->Def(); def && (!good(def->Area1) || !good(def->Area2)))
+                return "arrow " + std::to_string(arrow->ID()) + ": bad symbol area";
+    for (const auto &item : street.Lists(RazmetLabelPlaceTypeCode))
+        if (auto *place = dynamic_cast<TRazmetLabelPlaceItem *>(item.get()))
+            for (const TLblCashRec &l : place->Labels())
+                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) || !std::isfinite(l.Cos))
+                    return "label place " + std::to_string(place->ID()) + ": label not finite";
     return {};
 }

@@ -10,3 +10,7 @@
 
 // "" when the street is consistent, else what is wrong first.
 std::string CheckStreetInvariants(TStreetStructure &street);
+
+// "" when every marking item's paint figures and laid-out labels (after a graphics update) are finite
+// and not negative, else the first that is not. New marking types add their figures here.
+std::string CheckMarkingFigures(TStreetStructure &street);
