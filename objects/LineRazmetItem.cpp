@@ -116,13 +116,14 @@ void TLineRazmetItem::LoadFromStream(TStream &stream) {
     Reading_ = false;
     Gost_ = Cp1251String();
     Mirror_ = 0;
-    Told_ = Points.GetPoints();
     if (CheckStreamTag(stream, "LNRMGOST"))
         Gost_ = ReadStreamString(stream, what);
     if (CheckStreamTag(stream, "LNRMMIRR"))
         Mirror_ = stream.ReadByte(what);
     // A street without records of its own takes the default table here.
     Bind();
+    // A record read over an item that was drawn: the places it crossed and crosses now hear of it.
+    TellLabelPlaces();
 }
 
 void TLineRazmetItem::SaveToStream(TStream &stream) const {
