@@ -220,10 +220,10 @@ TEST_F(PlanItemsGL, LaneArrowsPointWhereTheirEdgeGoes) {
     // The symbol: a stem 0.15 m wide from the tail, its head 0.9 m wide over the last 1.5 m of 5 m.
     const auto paint = [](uint32_t c) { return c == 0x050505; };
     EXPECT_TRUE(paint(p.At(1, 0)));
-    EXPECT_TRUE(paint(p.At(4, 0.3f))) << "the head, 4 m along +x";
+    EXPECT_TRUE(paint(p.At(4, 0.2f))) << "the head, 4 m along +x";
     EXPECT_EQ(p.At(1, 0.3f), 0xFFFFFFu) << "beside the stem at the tail";
     EXPECT_EQ(p.At(5.5f, 0), 0xFFFFFFu) << "beyond the tip";
-    EXPECT_TRUE(paint(p.At(6, 6.3f))) << "the head, 4 m along -x";
+    EXPECT_TRUE(paint(p.At(6, 6.2f))) << "the head, 4 m along -x";
     EXPECT_EQ(p.At(9, 6.3f), 0xFFFFFFu);
     // The number "1.18" ends at the tail, behind the symbol.
     EXPECT_GT(p.Count(-2.5f, -0.5f, -0.1f, 0.5f, Dark), 5);
