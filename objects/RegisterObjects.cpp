@@ -23,6 +23,9 @@
 #include "objects/Trotuar.h"
 #include "objects/ZebraItem.h"
 #include "objects/ZnakItem.h"
+#include "objects/ArrowRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
+#include "objects/RazmetStopItem.h"
 
 void RegisterObjects() {
     static const bool done = [] {
@@ -49,6 +52,9 @@ void RegisterObjects() {
         RegisterKMSignItem();
         RegisterOstrovokItem();
         RegisterZebraItem();
+        RegisterArrowRazmetItem();
+        RegisterRazmetStopItem();
+        RegisterRazmetLabelPlaceItem();
         return true;
     }();
     (void)done;

@@ -19,6 +19,9 @@ void WriteDataFile(const TContext &ctx, const std::string &relName, const std::s
 // "Разметка/Default.LnRazmet" and the marking textures it names (data/marking/).
 void GenerateLineMarkings(const TContext &ctx);
 
+// "Разметка/ArrowRazmet.std", the lane-arrow library (data/marking/arrows.tsv).
+void GenerateArrowSymbols(const TContext &ctx);
+
 // "DefaultDirs/Каталог словарей/Ширина борта.txt", the curb-width dictionary (data/curbs/).
 void GenerateCurbWidths(const TContext &ctx);
 

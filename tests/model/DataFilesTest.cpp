@@ -2,6 +2,8 @@
 // formed as the program reads it.
 #include "engine/DataFiles.h"
 #include "model/RazmetParams2.h"
+#include "engine/DxTess3.h"
+#include "objects/ArrowRazmetItem.h"
 #include "objects/BortItem.h"
 #include "platform/gdi/Metafile.h"
 #include "support/TestSupport.h"
@@ -78,6 +80,43 @@ void CheckCurbWidths(const fs::path &file) {
     }
 }
 
+// The arrow library as the program reads it: no section left out, every outline triangulated whole with
+// the area its shoelace gives, the big outline larger than the normal one, every name once, every symbol
+// labelled and described.
+double Shoelace(const TXYZArray &p) {
+    double twice = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const TXYZ &a = p[i], &b = p[(i + 1) % p.size()];
+        twice += double(a.x) * b.y - double(b.x) * a.y;
+    }
+    return std::fabs(twice) / 2;
+}
+
+void CheckArrowLibrary(const fs::path &file) {
+    std::vector<std::string> warnings;
+    const TArrowLibrary lib = ArrowDefsFromIni(FileText(file), Utf8(file), warnings);
+    EXPECT_TRUE(warnings.empty()) << (warnings.empty() ? "" : warnings[0]);
+    EXPECT_GE(lib.Defs.size(), 6u);
+    for (std::size_t i = 0; i < lib.Defs.size(); ++i) {
+        const TArrowDef &d = lib.Defs[i];
+        SCOPED_TRACE(lib.Names[i].ToUtf8());
+        EXPECT_EQ(std::count(lib.Names.begin(), lib.Names.end(), lib.Names[i]), 1);
+        for (const TXYZArray *loop : {&d.LineLoop1, &d.LineLoop2}) {
+            const TTriangulation t = Triangulate(*loop);
+            EXPECT_TRUE(t.Complete) << t.Error;
+        }
+        EXPECT_NEAR(d.Area1, Shoelace(d.LineLoop1), 1e-5);
+        EXPECT_NEAR(d.Area2, Shoelace(d.LineLoop2), 1e-5);
+        EXPECT_GT(d.Area2, d.Area1);
+        EXPECT_GT(d.Length2, d.Length1);
+        EXPECT_NEAR(d.Length1, 5, 0.5);
+        EXPECT_NEAR(d.Length2, 7.5, 0.75);
+        EXPECT_TRUE(d.GostSubName == Cp1251String("1.18") || d.GostSubName == Cp1251String("1.19"));
+        EXPECT_FALSE(d.DescriptionLow.Empty());
+        EXPECT_FALSE(d.DescriptionHigh.Empty());
+    }
+}
+
 // Sign pictures read as metafiles of a size; the sign tables are name=value lines (the support kinds,
 // plain lines), each ending in CR LF. The sign library's own checks are in the objects' tests.
 void CheckMetafile(const fs::path &file) {
@@ -104,6 +143,7 @@ const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
     {".lnrazmet", CheckLnRazmet},
     {".bmp", CheckBmp},
     {".emf", CheckMetafile},
+    {".std", CheckArrowLibrary},
 };
 const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks = {
     {"Ширина борта.txt", CheckCurbWidths},
@@ -123,6 +163,7 @@ protected:
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
     const char *required[] = {
         "Разметка\\Default.LnRazmet",
+        "Разметка\\ArrowRazmet.std",
         "Текстуры\\DefaultBlock.bmp",
         "Текстуры\\LnStyle_Dash.bmp",
         "Текстуры\\LnStyle_Dash_Dot.bmp",

@@ -3,6 +3,8 @@
 #include "objects/StandInItems.h"
 #include "StreetGen.h"
 
+#include "objects/ArrowRazmetItem.h"
+
 #include "objects/BortItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
@@ -98,6 +100,11 @@ void UseObjectClasses() {
             marking->SetGost(Pick(edgeCodes, pick));
             marking->SetMirror(place == TStreetGenMarkingPlace::RoadLeft ? 1 : 0);
         }
+    });
+    // Arrows take the library's symbols in turn (none when there is no library).
+    SetStreetGenFiller(ArrowRazmetTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *arrow = As<TArrowRazmetItem>(item); arrow && !ArrowDefNames().empty())
+            arrow->SetArrowIndex(static_cast<int32_t>(r % ArrowDefNames().size()));
     });
     SetStreetGenFiller(ObochTypeCode,
                        [](TAbstractItem &item, uint32_t r) { item.SetComment2(Pick(shoulders, r)); });

@@ -5,6 +5,7 @@
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/ItemTypeCodes.h"
+#include "objects/ArrowRazmetItem.h"
 #include "objects/AxisItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
@@ -213,6 +214,7 @@ public:
         EdgeMarking(5, "1.2.2", false);
         LaneMarking(-4.5, "1.5");
         LaneMarking(4.5, "1.5");
+        MarkingFigures();
         FenceLine(0, TRoadWallItem::Left);
         FenceLine(7, TRoadWallItem::Right);
         OwnLine(TramLine, 6, 8);
@@ -267,6 +269,33 @@ public:
         crossing(20, 1, 8, 4, true);
         crossing(140, -8, -1, 5, false);
         crossing(152, -8, 8, 8, true);
+    }
+
+    // Lane arrows in all four lanes (those against the main axis label reading along it), a stop zone inside
+    // the right edge line and label places across the carriageways' markings.
+    void MarkingFigures() {
+        const auto add = [&](int type, std::initializer_list<std::pair<double, double>> points) {
+            TAbstractItem *item = Street_.Lists(type).AddNew();
+            for (const auto &[along, across] : points)
+                item->Points.InsertNewPoint(item->Points.Count(), At(along, across));
+            return item;
+        };
+        if (Has(ArrowRazmetTypeCode)) {
+            const auto arrow = [&](const char *symbol, std::initializer_list<std::pair<double, double>> points) {
+                if (auto *a = dynamic_cast<TArrowRazmetItem *>(add(ArrowRazmetTypeCode, points)))
+                    a->SetArrowIndex(ArrowDefIndex(Cp(symbol)));
+            };
+            arrow("Прямо", {{20, -6.25}, {28, -6.25}, {36, -6.25}});
+            arrow("Прямо или налево", {{60, -2.75}, {70, -2.75}});
+            arrow("Прямо или направо", {{104, 6.25}, {94, 6.25}});
+            arrow("Разворот", {{100, 2.75}, {90, 2.75}});
+        }
+        if (Has(RazmetStopTypeCode))
+            add(RazmetStopTypeCode, {{118, -7.7}, {134, -7.7}});
+        if (Has(RazmetLabelPlaceTypeCode)) {
+            add(RazmetLabelPlaceTypeCode, {{46, -9}, {46, 9}});
+            add(RazmetLabelPlaceTypeCode, {{142, -9}, {143, -0.5}});
+        }
     }
 
     // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.

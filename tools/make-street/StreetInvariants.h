@@ -11,6 +11,6 @@
 // "" when the street is consistent, else what is wrong first.
 std::string CheckStreetInvariants(TStreetStructure &street);
 
-// Rebuilds every island and crossing and checks the paint figures they keep: "" when every one is a finite
-// number not below 0, else the first that is not.
+// Rebuilds every marking item and checks the paint figures and laid-out labels they keep: "" when every one
+// is a finite number not below 0, else the first that is not. New marking types add their figures here.
 std::string CheckPaintFigures(TStreetStructure &street);
