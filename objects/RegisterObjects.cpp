@@ -9,6 +9,7 @@
 #include "objects/Gazon.h"
 #include "objects/House.h"
 #include "objects/KMSignItem.h"
+#include "objects/KolodItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
@@ -19,6 +20,7 @@
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
+#include "objects/TextLabelItem.h"
 #include "objects/Trotuar.h"
 #include "objects/ZnakItem.h"
 
@@ -45,6 +47,8 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterKolodItems();
+        RegisterTextLabelItem();
         return true;
     }();
     (void)done;
