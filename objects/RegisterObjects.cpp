@@ -9,6 +9,7 @@
 #include "objects/Gazon.h"
 #include "objects/House.h"
 #include "objects/KMSignItem.h"
+#include "objects/KolodItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
@@ -20,6 +21,7 @@
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
+#include "objects/TextLabelItem.h"
 #include "objects/Trotuar.h"
 #include "objects/ZebraItem.h"
 #include "objects/ZnakItem.h"
@@ -55,6 +57,8 @@ void RegisterObjects() {
         RegisterArrowRazmetItem();
         RegisterRazmetStopItem();
         RegisterRazmetLabelPlaceItem();
+        RegisterKolodItems();
+        RegisterTextLabelItem();
         return true;
     }();
     (void)done;

@@ -171,6 +171,8 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\Hatch.bmp",
         "Текстуры\\RoadWall.bmp",
         "Текстуры\\Tramway.bmp",
+        "Текстуры\\Kolod.bmp",
+        "Текстуры\\Reshet.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
         "DefaultDirs\\Каталог словарей\\Тип опоры знака.txt",
         "DefaultDirs\\Каталог библиотеки метафайлов\\5-19-1.emf",
@@ -202,6 +204,33 @@ TEST_F(GeneratedDataFiles, EveryFileIsWellFormed) {
             check->second(entry.path());
     }
     EXPECT_GT(files, 0);
+}
+
+// The manhole cover is round on the colour key (its corners see through, its middle is painted); the
+// grating is twice as long as wide, with see-through slots between painted bars.
+TEST_F(GeneratedDataFiles, ManholeAndGratingTextures) {
+    const auto cover = FindDataFile(Cp("Текстуры\\Kolod.bmp"));
+    ASSERT_TRUE(cover);
+    const QImage round = LoadImage(*cover);
+    ASSERT_FALSE(round.isNull());
+    EXPECT_EQ(round.width(), round.height());
+    const int n = round.width() - 1;
+    for (const auto &[x, y] : {std::pair{0, 0}, {n, 0}, {0, n}, {n, n}})
+        EXPECT_TRUE(IsColourKey(round.pixel(x, y))) << x << "," << y;
+    for (const auto &[x, y] : {std::pair{n / 2, n / 2}, {n / 2, 1}, {1, n / 2}, {n / 4, n / 4}})
+        EXPECT_FALSE(IsColourKey(round.pixel(x, y))) << x << "," << y;
+
+    const auto grating = FindDataFile(Cp("Текстуры\\Reshet.bmp"));
+    ASSERT_TRUE(grating);
+    const QImage bars = LoadImage(*grating);
+    ASSERT_FALSE(bars.isNull());
+    EXPECT_EQ(bars.width(), 2 * bars.height());
+    int keyed = 0, painted = 0;
+    for (int x = 0; x < bars.width(); ++x)
+        (IsColourKey(bars.pixel(x, bars.height() / 2)) ? keyed : painted) += 1;
+    EXPECT_GT(keyed, 0);
+    EXPECT_GT(painted, keyed);
+    EXPECT_FALSE(IsColourKey(bars.pixel(0, 0)));
 }
 
 // The default table holds the common marking numbers, each with a texture whose painted share is the

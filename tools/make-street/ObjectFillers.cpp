@@ -11,6 +11,7 @@
 #include "objects/DesignLine.h"
 #include "objects/House.h"
 #include "objects/Kern.h"
+#include "objects/KolodItem.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
 #include "objects/OstrovokItem.h"
@@ -144,6 +145,13 @@ void UseObjectClasses() {
             if (r % 2)
                 core->MatName2 = Cp("щебень");
             core->MatH2 = r % 2 ? 0.2f : 0.0f;
+        }
+    });
+    static const std::vector<Cp1251String> owners = {Cp("Водоканал"), Cp("МГТС"), Cp("Мосэнерго")};
+    SetStreetGenFiller(KolodTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *manhole = As<TKolodItem>(item); manhole && r % 3 != 0) {
+            manhole->SetOwner(Pick(owners, r / 3));
+            manhole->SetTextAlign(static_cast<uint8_t>(r % 9));
         }
     });
     SetStreetGenFiller(HouseTypeCode, [](TAbstractItem &item, uint32_t r) {

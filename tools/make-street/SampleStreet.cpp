@@ -11,6 +11,7 @@
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
 #include "objects/KMSignItem.h"
+#include "objects/KolodItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/OstrovokItem.h"
@@ -18,6 +19,7 @@
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
+#include "objects/TextLabelItem.h"
 #include "objects/ZnakItem.h"
 #include "objects/ZebraItem.h"
 
@@ -232,6 +234,7 @@ public:
             Point(Manhole, along, -4.5);
             Point(Manhole, along + 20, 4.5);
         }
+        Drainage();
         Decor();
         IslandsAndCrossings();
         MainAxis();
@@ -296,6 +299,38 @@ public:
             add(RazmetLabelPlaceTypeCode, {{46, -9}, {46, 9}});
             add(RazmetLabelPlaceTypeCode, {{142, -9}, {143, -0.5}});
         }
+    }
+
+    // Owners on every other manhole, with their labels turned with the main axis; drain gratings along the
+    // curbs of the road ways, and text labels: the street's name along it and a note turned across it.
+    void Drainage() {
+        static const char *const owners[] = {"Водоканал", "МГТС"};
+        int n = 0;
+        for (const auto &item : Street_.Lists(Manhole))
+            if (auto *k = dynamic_cast<TKolodItem *>(item.get()); k && n++ % 2 == 0)
+                k->SetOwner(Cp(owners[(n / 2) % 2]));
+        if (Has(ReshetTypeCode))
+            for (double along = 10; along < Length; along += 30)
+                for (const double across : {-7.6, 7.6}) {
+                    TAbstractItem *g = Street_.Lists(ReshetTypeCode).AddNew();
+                    g->Points.InsertNewPoint(0, At(along, across));
+                    g->Points.InsertNewPoint(1, At(along + 1, across));
+                }
+        if (!Has(TextLabelTypeCode))
+            return;
+        const auto label = [&](double along, double across, double towards, const char *text, int32_t size) {
+            auto *l = dynamic_cast<TTextLabelItem *>(Street_.Lists(TextLabelTypeCode).AddNew());
+            l->Points.InsertNewPoint(0, At(along, across));
+            l->Points.InsertNewPoint(1, At(along + towards, across + (towards == 0 ? 1 : 0)));
+            l->SetText(Cp(text));
+            l->SetSize(size);
+            return l;
+        };
+        label(60, -13, 1, "Образцовый проспект", 24)->SetAlign(4);
+        TTextLabelItem *note = label(110, 12.5, 0, "Остановка", 12);
+        note->SetColor(MakeD3DColor(160, 20, 20, 255));
+        note->SetOutline(true);
+        label(24, -3, 1, "Водоканал", 8);
     }
 
     // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.
