@@ -14,10 +14,12 @@
 #include "objects/Oboch.h"
 #include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
+#include "objects/RazmerItem.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
+#include "objects/StopItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
 #include "objects/ZnakItem.h"
@@ -45,6 +47,8 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterStopItem();
+        RegisterRazmerItem();
         return true;
     }();
     (void)done;
