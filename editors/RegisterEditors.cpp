@@ -2,6 +2,7 @@
 
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
+#include "editors/StopEditor.h"
 #include "editors/SurfaceEditors.h"
 #include "editors/ZebraEditor.h"
 #include "shell/StartUp.h"
@@ -27,6 +28,7 @@ void RegisterEditorModules() {
         RegisterContextModule<TGazonEditorModule>();
         RegisterContextModule<TPolygonEditorModule>();
         RegisterContextModule<TZebraEditorModule>();
+        RegisterContextModule<TStopEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;

@@ -16,10 +16,12 @@
 #include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
+#include "objects/RazmerItem.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
+#include "objects/StopItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/TextLabelItem.h"
 #include "objects/Trotuar.h"
@@ -59,6 +61,8 @@ void RegisterObjects() {
         RegisterRazmetLabelPlaceItem();
         RegisterKolodItems();
         RegisterTextLabelItem();
+        RegisterStopItem();
+        RegisterRazmerItem();
         return true;
     }();
     (void)done;

@@ -11,7 +11,9 @@
 #include "objects/AxisItem.h"
 #include "objects/KMSignItem.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/RazmerItem.h"
 #include "objects/RegisterObjects.h"
+#include "objects/StopItem.h"
 #include "platform/gdi/Bitmap.h"
 
 #include <gtest/gtest.h>
@@ -170,6 +172,51 @@ TEST_F(PlanItemsGL, AxisPicketMarksAndLabels) {
     EXPECT_EQ(ticks.At(13, 0.3f), 0x0000FFu);
     EXPECT_EQ(ticks.At(13.5f, 0.3f), 0xFFFFFFu);
     EXPECT_GT(ticks.Count(12.4f, 0.5f, 13.6f, 2, Dark), 3);
+}
+
+TEST_F(PlanItemsGL, StopPavilionsLieLeftOfTheirDirection) {
+    auto *stop = dynamic_cast<TStopItem *>(S.Lists(StopTypeCode).AddNew());
+    stop->Points.InsertNewPoint(0, {0, 0, 0});
+    stop->Points.InsertNewPoint(1, {1, 0, 0});
+    const TWindow window{-5, 5, 20}; // x -5 .. 15, y 5 .. -15
+    S.SetStrOption(Cp1251String("StopsYellow"), Cp1251String("1"));
+    const TPicture yellow = DrawStreet(window);
+    // The 4 x 2 m pavilion on the left (+y) of its direction, filled yellow with a dark outline.
+    EXPECT_EQ(yellow.At(2, 1), 0xFFFF50u);
+    EXPECT_EQ(yellow.At(3.5f, 1.7f), 0xFFFF50u);
+    EXPECT_EQ(yellow.At(2, -1), 0xFFFFFFu);
+    EXPECT_GT(yellow.Count(1, -0.1f, 3, 0.1f, Dark), 10);
+    EXPECT_GT(yellow.Count(1, 1.9f, 3, 2.1f, Dark), 10);
+
+    S.SetStrOption(Cp1251String("StopsYellow"), Cp1251String("0"));
+    S.InvalidateAllItems();
+    const TPicture red = DrawStreet(window);
+    EXPECT_EQ(red.At(2, 1.6f), 0xFFFFFFu) << "not filled";
+    const auto isRed = [](uint32_t c) { return c == 0xFF0000; };
+    EXPECT_GT(red.Count(0.8f, 0.3f, 1.2f, 0.7f, isRed), 0) << "a diagonal";
+    EXPECT_EQ(red.Count(0, -2, 4, -0.2f, isRed), 0);
+}
+
+TEST_F(PlanItemsGL, DimensionArrowsAndValues) {
+    auto *dim = dynamic_cast<TRazmerItem *>(S.Lists(RazmerTypeCode).AddNew());
+    for (const TXYZ &p : {TXYZ{0, 0, 0}, TXYZ{20, 0, 0}, TXYZ{2, 3, 0}, TXYZ{12, 3, 0}})
+        dim->Points.InsertNewPoint(dim->Points.Count(), p);
+    S.SetRazmerColor(int32_t(MakeD3DColor(0, 0, 255, 255)));
+    const TWindow window{-1, 4, 20}; // x -1 .. 19, y 4 .. -16
+    const TPicture p = DrawStreet(window);
+    const auto isBlue = [](uint32_t c) { return c == 0x0000FF; };
+    // The arrow at the first point: its tip there, its body towards the second.
+    EXPECT_TRUE(isBlue(p.At(2.8f, 0.1f)));
+    EXPECT_TRUE(isBlue(p.At(2.8f, -0.1f)));
+    EXPECT_EQ(p.At(1.2f, 0.1f), 0xFFFFFFu);
+    EXPECT_TRUE(isBlue(p.At(11.2f, 0.1f)));
+    EXPECT_EQ(p.At(12.8f, 0.1f), 0xFFFFFFu);
+    // The extension lines and the value "10" above the middle of the segment, reading along it.
+    EXPECT_TRUE(isBlue(p.At(2, 1.5f)));
+    const auto ink = [](uint32_t c) { return c != 0xFFFFFF; };
+    EXPECT_GT(p.Count(6, 0.3f, 8, 1.2f, ink), 10);
+    EXPECT_EQ(p.Count(6, -1.2f, 8, -0.3f, ink), 0);
+    EXPECT_EQ(p.Count(4, 0.3f, 5.5f, 1.2f, ink), 0);
 }
 
 TEST_F(PlanItemsGL, KilometreSignPlatesAndTheirThinning) {

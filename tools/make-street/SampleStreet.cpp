@@ -16,10 +16,13 @@
 #include "objects/LineRazmetItem.h"
 #include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
+#include "objects/RazmerItem.h"
 #include "objects/RoadSignItem.h"
+#include "objects/RoadWay.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
 #include "objects/TextLabelItem.h"
+#include "objects/StopItem.h"
 #include "objects/ZnakItem.h"
 #include "objects/ZebraItem.h"
 
@@ -239,6 +242,8 @@ public:
         IslandsAndCrossings();
         MainAxis();
         Signs();
+        Stops();
+        Dimensions();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
@@ -405,6 +410,53 @@ public:
         picture->Points.InsertNewPoint(0, At(150, -20));
         picture->Points.InsertNewPoint(1, At(156, -20));
         picture->SetMetafile(OwnPicture());
+    }
+
+    // A stop with a pavilion in a bus bay off the right road way, and a plain stop on the left side.
+    void Stops() {
+        if (!Has(StopTypeCode))
+            return;
+        const auto stop = [&](double along, double across, double heading) {
+            auto *item = dynamic_cast<TStopItem *>(Street_.Lists(StopTypeCode).AddNew());
+            item->Points.InsertNewPoint(0, At(along, across));
+            item->Points.InsertNewPoint(1, At(along + heading, across));
+            return item;
+        };
+        if (auto *bay = dynamic_cast<TRoadWayItem *>(Street_.Lists(RoadWay).AddNew())) {
+            for (int k = 19; k >= 15; --k)
+                bay->Points.Insert(bay->Points.Count(), Grid_[2][static_cast<std::size_t>(k)]);
+            bay->Points.InsertNewPoint(bay->Points.Count(), At(63, -10.5));
+            bay->Points.InsertNewPoint(bay->Points.Count(), At(73, -10.5));
+            bay->SetPasspCategory(Cp("карман остановочный"));
+        }
+        // Facing against the avenue, the road lies to its right and the pavilion on the sidewalk.
+        TStopItem *market = stop(70, -11.5, -1);
+        market->SetName(Cp("Рынок"));
+        market->SetRoutes(Cp1251String("3, 17, 41"));
+        market->SetPlatformArea(12);
+        TStopItem *bridge = stop(110, 11.5, 1);
+        bridge->SetPavilion(0);
+        bridge->SetName(Cp("Мост"));
+        bridge->SetRoutes(Cp1251String("3"));
+    }
+
+    // A straight dimension across the avenue through every edge of its surfaces, and one along the main
+    // axis beside the right side.
+    void Dimensions() {
+        if (!Has(RazmerTypeCode))
+            return;
+        auto *across = dynamic_cast<TRazmerItem *>(Street_.Lists(RazmerTypeCode).AddNew());
+        across->Points.InsertNewPoint(0, At(30, -16));
+        across->Points.InsertNewPoint(1, At(30, 16));
+        across->MakeAutoDimention(TItemTypeSet{RoadWay, Sidewalk, DividingStrip});
+        TAbstractItem *axis = Street_.GetMainAxis();
+        if (!axis)
+            return;
+        auto *along = dynamic_cast<TRazmerItem *>(Street_.Lists(RazmerTypeCode).AddNew());
+        for (const auto &[a, c] : {std::pair{100.0, -20.0}, {150.0, -20.0}, {100.0, -19.0}, {118.0, -19.0},
+                                   {135.5, -19.0}, {150.0, -19.0}})
+            along->Points.InsertNewPoint(along->Points.Count(), At(a, c));
+        along->SetContour(axis);
     }
 
 private:
