@@ -141,7 +141,8 @@ TLineText LineText(const TItemLineSpec &spec, std::span<TAbstractItem *const> se
     const TFieldValue value = spec.Get(focused);
     out.Text = FormatValue(spec, value);
     for (std::size_t i = 1; i < selection.size(); ++i)
-        if (!SameFieldValue(spec.Get(*selection[i]), value)) {
+        if (spec.CompareShown ? FormatValue(spec, spec.Get(*selection[i])) != out.Text
+                              : !SameFieldValue(spec.Get(*selection[i]), value)) {
             out.Text = spec.AppendDifferent ? out.Text + QStringLiteral("(***)") : QStringLiteral("***");
             out.Colour = DifferentColour;
             return out;
@@ -256,6 +257,11 @@ bool AskValue(const TItemLineSpec &spec, TAbstractItem &focused, TFieldValue &ch
         const std::optional<double> number = ReadNumber(text, spec.Click);
         if (!number)
             return false;
+        if (spec.NonNegative && *number < 0) {
+            UserPrompts().ShowMessage(TPromptKind::Warning,
+                                      QStringLiteral("Значение не может быть отрицательным."));
+            return false;
+        }
         chosen = *number;
         return true;
     }

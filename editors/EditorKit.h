@@ -105,6 +105,8 @@ struct TItemLineSpec {
     TLineValidity Validity = TLineValidity::Always;
     // Shows "(***)" after the focused value instead of replacing it when the selected differ.
     bool AppendDifferent = false;
+    // The selected differ only when their shown texts do (numbers equal to the shown digits agree).
+    bool CompareShown = false;
     // The focused value is defined but not to be trusted (shown in red).
     std::function<bool(TAbstractItem &)> Unreliable{};
     // A sum or count over the selection instead of the focused value (no comparison); sets red itself
@@ -119,6 +121,8 @@ struct TItemLineSpec {
     TApplyQuestion Question = TApplyQuestion::AfterOk;
     // Stores the value on one item.
     std::function<void(TAbstractItem &, const TFieldValue &)> Set{};
+    // A number typed below 0 is refused with a message (as Cancel).
+    bool NonNegative = false;
     // The entries of a SelectString click.
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
