@@ -316,7 +316,7 @@ void EditLine(const TItemLineSpec &spec) {
         SetChanged(spec, focused, chosen);
     const bool ask = selection.size() > 1 && (spec.Question == TApplyQuestion::AfterOkOrCancel ||
                                               (spec.Question == TApplyQuestion::AfterOk && ok));
-    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, ApplyToOthersQuestion, TPromptButtons::YesNo) ==
+    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, spec.QuestionText, TPromptButtons::YesNo) ==
                    TPromptAnswer::Yes) {
         // After Cancel the others get what the focused item holds, exactly as stored.
         const TFieldValue value = ok ? chosen : (spec.Get ? spec.Get(focused) : TFieldValue{});

@@ -119,6 +119,8 @@ struct TItemLineSpec {
     // The dialog's caption, from the focused item.
     std::function<QString(TAbstractItem &)> DialogCaption{};
     TApplyQuestion Question = TApplyQuestion::AfterOk;
+    // The question's text where a line words it its own way.
+    QString QuestionText = ApplyToOthersQuestion;
     // Stores the value on one item.
     std::function<void(TAbstractItem &, const TFieldValue &)> Set{};
     // A number typed below 0 is refused with a message (as Cancel).
