@@ -257,6 +257,11 @@ bool AskValue(const TItemLineSpec &spec, TAbstractItem &focused, TFieldValue &ch
         const std::optional<double> number = ReadNumber(text, spec.Click);
         if (!number)
             return false;
+        if (spec.NonNegative && *number < 0) {
+            UserPrompts().ShowMessage(TPromptKind::Warning,
+                                      QStringLiteral("Значение не может быть отрицательным."));
+            return false;
+        }
         chosen = *number;
         return true;
     }
@@ -318,9 +323,8 @@ void EditLine(const TItemLineSpec &spec) {
         SetChanged(spec, focused, chosen);
     const bool ask = selection.size() > 1 && (spec.Question == TApplyQuestion::AfterOkOrCancel ||
                                               (spec.Question == TApplyQuestion::AfterOk && ok));
-    const QString &question = spec.OthersQuestion.isEmpty() ? ApplyToOthersQuestion : spec.OthersQuestion;
-    if (ask &&
-        UserPrompts().Ask(TPromptKind::Confirmation, question, TPromptButtons::YesNo) == TPromptAnswer::Yes) {
+    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, spec.QuestionText, TPromptButtons::YesNo) ==
+                   TPromptAnswer::Yes) {
         // After Cancel the others get what the focused item holds, exactly as stored.
         const TFieldValue value = ok ? chosen : (spec.Get ? spec.Get(focused) : TFieldValue{});
         if (!std::holds_alternative<std::monostate>(value))

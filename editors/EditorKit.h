@@ -105,6 +105,8 @@ struct TItemLineSpec {
     TLineValidity Validity = TLineValidity::Always;
     // Shows "(***)" after the focused value instead of replacing it when the selected differ.
     bool AppendDifferent = false;
+    // The selected differ only when their shown texts do (numbers equal to the shown digits agree).
+    bool CompareShown = false;
     // The focused value is defined but not to be trusted (shown in red).
     std::function<bool(TAbstractItem &)> Unreliable{};
     // A sum or count over the selection instead of the focused value (no comparison); sets red itself
@@ -117,8 +119,12 @@ struct TItemLineSpec {
     // The dialog's caption, from the focused item.
     std::function<QString(TAbstractItem &)> DialogCaption{};
     TApplyQuestion Question = TApplyQuestion::AfterOk;
+    // The question's text where a line words it its own way.
+    QString QuestionText = ApplyToOthersQuestion;
     // Stores the value on one item.
     std::function<void(TAbstractItem &, const TFieldValue &)> Set{};
+    // A number typed below 0 is refused with a message (as Cancel).
+    bool NonNegative = false;
     // The entries of a SelectString click.
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
@@ -127,8 +133,6 @@ struct TItemLineSpec {
     bool CompareShown = false;
     // The message refusing a value that was read (empty: taken); a refused value counts as Cancel.
     std::function<QString(const TFieldValue &)> Refuse{};
-    // The question offering the value to the others (empty: ApplyToOthersQuestion).
-    QString OthersQuestion{};
 };
 
 // What the line shows for the selection, with the colour it takes (invalid: the line's own).

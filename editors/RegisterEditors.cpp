@@ -2,6 +2,7 @@
 
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
+#include "editors/LineEditors.h"
 #include "editors/StopEditor.h"
 #include "editors/SurfaceEditors.h"
 #include "editors/ZebraEditor.h"
@@ -29,6 +30,9 @@ void RegisterEditorModules() {
         RegisterContextModule<TPolygonEditorModule>();
         RegisterContextModule<TZebraEditorModule>();
         RegisterContextModule<TStopEditorModule>();
+        RegisterContextModule<TBortEditorModule>();
+        RegisterContextModule<TLineRazmetEditorModule>();
+        RegisterContextModule<TTramWayEditorDataModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;

@@ -79,7 +79,7 @@ std::vector<TItemLineSpec> TZebraEditorModule::LineSpecs() {
     background.Choices = [](TAbstractItem &) { return QStringList{No, Yes}; };
     background.DialogCaption = [](TAbstractItem &) { return QStringLiteral("Жёлтый фон"); };
     background.Question = TApplyQuestion::AfterOk;
-    background.OthersQuestion = QStringLiteral("Установить для остальных выбранных ? ");
+    background.QuestionText = QStringLiteral("Установить для остальных выбранных ? ");
     background.Set = [](TAbstractItem &i, const TFieldValue &v) {
         auto *z = dynamic_cast<TZebraItem *>(&i);
         const Cp1251String *t = std::get_if<Cp1251String>(&v);

@@ -145,6 +145,7 @@ bool TScriptedPrompts::EditString(const QString &caption, const QPoint &, QStrin
 bool TScriptedPrompts::SelectString(const QPoint &, const QString &caption, const QStringList &items,
                                     int &index) {
     lastItems_ = items;
+    lastSelectIndex_ = index;
     const auto a = Take(TKind::Select, QStringLiteral("select: ") + caption);
     if (!a)
         return false;
