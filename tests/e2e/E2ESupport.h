@@ -44,17 +44,6 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
 using sptest::MakeItem;
 using sptest::SaveBytes;
 
-// The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
-inline QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
     TStreetStructure street;

@@ -30,17 +30,13 @@ protected:
 
     // Dark pixels of the window's last picture within the plan rectangle.
     static int DarkPixels(TMainForm &form, float x0, float y0, float x1, float y1) {
-        TdxRenderer &r = *form.Renderer();
-        std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
-        r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
-        const TXYZ a = form.MainPlanDrawer().GroundToScreen({x0, y0, 0});
-        const TXYZ b = form.MainPlanDrawer().GroundToScreen({x1, y1, 0});
+        const TPicture picture = Picture(form);
+        const QPoint a = PlanPixel(form, {x0, y0, 0}), b = PlanPixel(form, {x1, y1, 0});
         int n = 0;
-        for (int y = std::max(0, int(std::min(a.y, b.y))); y <= std::min(r.Height() - 1, int(std::max(a.y, b.y))); ++y)
-            for (int x = std::max(0, int(std::min(a.x, b.x))); x <= std::min(r.Width() - 1, int(std::max(a.x, b.x)));
-                 ++x) {
-                const uint8_t *px = &rows[(static_cast<std::size_t>(y) * r.Width() + static_cast<std::size_t>(x)) * 4];
-                n += px[0] < 60 && px[1] < 60 && px[2] < 60;
+        for (int y = std::min(a.y(), b.y()); y <= std::max(a.y(), b.y()); ++y)
+            for (int x = std::min(a.x(), b.x()); x <= std::max(a.x(), b.x()); ++x) {
+                const uint32_t c = picture.At(x, y);
+                n += (c & 0xFF) < 60 && (c >> 8 & 0xFF) < 60 && (c >> 16) < 60;
             }
         return n;
     }
