@@ -55,6 +55,10 @@ TEditorHost EditorHostOf(TMainForm &form) {
     };
     host.PopupPosition = [] { return QCursor::pos(); };
     host.WindowParent = [&form]() -> QWidget * { return &form; };
+    host.AddDrawListener = [&form](std::function<void(const TDxDrawParams &)> fn) {
+        return form.DrawListeners.Add(std::move(fn));
+    };
+    host.RemoveDrawListener = [&form](uint64_t token) { form.DrawListeners.Remove(token); };
     return host;
 }
 

@@ -35,6 +35,7 @@
 
 class QWidget;
 class TAbstractItem;
+struct TDxDrawParams;
 class TMainForm;
 class TStreetStructure;
 
@@ -53,6 +54,9 @@ struct TEditorHost {
     std::function<QPoint()> PopupPosition{};
     // The parent of table windows.
     std::function<QWidget *()> WindowParent{};
+    // A listener of every drawing of the views (after the street); the token takes it away again.
+    std::function<uint64_t(std::function<void(const TDxDrawParams &)>)> AddDrawListener{};
+    std::function<void(uint64_t)> RemoveDrawListener{};
 };
 TEditorHost EditorHostOf(TMainForm &form);
 // The host the modules use; an empty host (no street) until one is set.

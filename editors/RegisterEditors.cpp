@@ -4,6 +4,7 @@
 #include "editors/ItemEditor.h"
 #include "editors/LineEditors.h"
 #include "editors/StopEditor.h"
+#include "editors/SignEditors.h"
 #include "editors/SurfaceEditors.h"
 #include "editors/ZebraEditor.h"
 #include "shell/StartUp.h"
@@ -33,6 +34,8 @@ void RegisterEditorModules() {
         RegisterContextModule<TBortEditorModule>();
         RegisterContextModule<TLineRazmetEditorModule>();
         RegisterContextModule<TTramWayEditorDataModule>();
+        RegisterContextModule<TZnakEditorModule>();
+        RegisterContextModule<TRoadSignEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;
