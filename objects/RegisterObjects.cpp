@@ -14,6 +14,7 @@
 #include "objects/Oboch.h"
 #include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
@@ -45,6 +46,8 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterRazmetTextItem();
+        RegisterRazmetZnakItem();
         return true;
     }();
     (void)done;

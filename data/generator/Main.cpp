@@ -27,6 +27,7 @@ const struct {
     {"curb widths", datagen::GenerateCurbWidths},
     {"pictures", datagen::GeneratePictures},
     {"signs", datagen::GenerateSigns},
+    {"road glyphs", datagen::GenerateRoadGlyphs},
 };
 
 } // namespace
