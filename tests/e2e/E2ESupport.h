@@ -2,12 +2,14 @@
 // What the end-to-end tests of the real window share: settings and a view-sync socket of the test's own
 // (a hub of the user's must not steer the window under test), scripted prompts, the fixture streets, and
 // waiting for the window without fixed sleeps.
+#include "engine/DxRenderer.h"
 #include "engine/Reg_Shell.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
+#include "shell/InfoGrid.h"
 #include "shell/MainForm.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/ShellTestSupport.h"
@@ -19,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
@@ -34,6 +37,56 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
 
 using sptest::MakeItem;
 using sptest::SaveBytes;
+
+// The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
+inline QString InfoValue(TMainForm &form, const QString &caption) {
+    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
+    const QString head = caption + QStringLiteral(" = ");
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
+                return cell->Text.mid(head.size());
+    return {};
+}
+
+// The window's last picture of the plan, read back once, looked at by plan positions.
+class TPlanPicture {
+public:
+    explicit TPlanPicture(TMainForm &form) : form_(form) {
+        TdxRenderer &r = *form.Renderer();
+        width_ = r.Width();
+        height_ = r.Height();
+        rows_.resize(std::size_t(width_) * std::size_t(height_) * 4);
+        r.Device().GetRenderTargetData(rows_.data(), width_ * 4);
+    }
+    // The screen pixel of a plan position.
+    QPoint Pixel(float x, float y) const {
+        const TXYZ p = form_.MainPlanDrawer().GroundToScreen({x, y, 0});
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    }
+    // 0xRRGGBB; white outside the picture.
+    uint32_t At(QPoint p) const {
+        if (p.x() < 0 || p.y() < 0 || p.x() >= width_ || p.y() >= height_)
+            return 0xFFFFFF;
+        const uint8_t *b = &rows_[(std::size_t(p.y()) * std::size_t(width_) + std::size_t(p.x())) * 4];
+        return uint32_t(b[0] | b[1] << 8 | b[2] << 16);
+    }
+    uint32_t At(float x, float y) const { return At(Pixel(x, y)); }
+    // Some pixel within `reach` pixels of the plan position has the colour (thin strokes at a fitted zoom).
+    bool Near(float x, float y, uint32_t rgb, int reach = 2) const {
+        const QPoint c = Pixel(x, y);
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx)
+                if (At(c + QPoint(dx, dy)) == rgb)
+                    return true;
+        return false;
+    }
+
+private:
+    TMainForm &form_;
+    int width_ = 0, height_ = 0;
+    std::vector<uint8_t> rows_;
+};
 
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
