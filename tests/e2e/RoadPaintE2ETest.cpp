@@ -1,7 +1,12 @@
 // Painted road text and a painted sign in the real window: the street opens and paints "СТОП" and the
-// sign on the road way; P and a right click on the text select it (the info grid names its type); F2
-// saves, and the file reads back to the street in the window. A screenshot goes to the build folder.
+// sign on the road way, and labels a core with the texture font; P and a right click on the text select
+// it (the info grid names its type); F2 saves, and the file reads back to the street in the window. A
+// screenshot goes to the build folder.
 #include "e2e/E2ESupport.h"
+#include "engine/DxDraw.h"
+#include "engine/FontsDataForm.h"
+#include "model/ItemLayers.h"
+#include "objects/Kern.h"
 #include "objects/RazmetGlyphs.h"
 #include "objects/RazmetText.h"
 #include "shell/DrawBox.h"
@@ -30,6 +35,9 @@ protected:
         auto *sign = dynamic_cast<TRazmetZnakItem *>(
             MakeItem(street, RazmetZnakTypeCode, {{140, 53, 0}, {141, 53, 0}}));
         sign->SetSignName(Cp1251String("3.24-40"));
+        // A labelled core beside them: its label is drawn with the program's texture font.
+        auto *core = dynamic_cast<TKernItem *>(MakeItem(street, KernTypeCode, {{125, 56, 0}}));
+        core->SetLabel(Cp("К-1"));
         street.SaveToFile(street_);
     }
     void TearDown() override {
@@ -54,6 +62,15 @@ TEST_F(RoadPaintE2E, OpenPaintSelectSaveAndReopen) {
     EXPECT_TRUE(picture.Near(110 - 0.8f, 53.08f, 0x000000)) << "on the letter";
     EXPECT_TRUE(picture.Near(140, 53 + 2.44f, 0x000000)) << "on the sign's frame";
     EXPECT_NE(picture.At(105, 56), 0x000000u) << "the road way beside the text";
+    TDxPrimCollection *labels = TypePrimCollection(street, KernTypeCode, 0);
+    ASSERT_NE(labels, nullptr);
+    ASSERT_NE(TFontsDataForm::Instance(), nullptr);
+    EXPECT_EQ(labels->Texture(), TFontsDataForm::Instance()->SmallArialTexture(false));
+    std::size_t labelVertices = 0;
+    for (std::size_t i = 0; i < labels->Count(); ++i)
+        if (!labels->Group(i).Deleted)
+            labelVertices += labels->Group(i).Vertices.size();
+    EXPECT_EQ(labelVertices, 3u * 6) << "two triangles a character of \"К-1\"";
 
     // P, then a right click on the text's first vertex.
     TItemsControlModule *items = TItemsControlModule::Instance();
