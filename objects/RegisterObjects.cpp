@@ -17,6 +17,7 @@
 #include "objects/PictureItem.h"
 #include "objects/RazdPol.h"
 #include "objects/RazmerItem.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
@@ -63,6 +64,8 @@ void RegisterObjects() {
         RegisterTextLabelItem();
         RegisterStopItem();
         RegisterRazmerItem();
+        RegisterRazmetTextItem();
+        RegisterRazmetZnakItem();
         return true;
     }();
     (void)done;

@@ -33,4 +33,8 @@ void GeneratePictures(const TContext &ctx);
 // dictionary (data/signs/).
 void GenerateSigns(const TContext &ctx);
 
+// The glyph streets of painted road text and signs, "Разметка/RazmetFont.zrv" and "Знаки/ZnakRoadCopy.zrv"
+// (data/razmet/).
+void GenerateRoadGlyphs(const TContext &ctx);
+
 } // namespace datagen

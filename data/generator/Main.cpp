@@ -28,6 +28,7 @@ const struct {
     {"pictures", datagen::GeneratePictures},
     {"signs", datagen::GenerateSigns},
     {"arrow symbols", datagen::GenerateArrowSymbols},
+    {"road glyphs", datagen::GenerateRoadGlyphs},
 };
 
 } // namespace

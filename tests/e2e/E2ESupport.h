@@ -135,6 +135,27 @@ inline uint32_t PlanColour(TMainForm &form, const TXYZ &ground) {
     return Picture(form).At(PlanPixel(form, ground));
 }
 
+// The picture looked at by plan positions: At(x, y) takes metres, At(QPoint) a pixel.
+class TPlanPicture : public TPicture {
+public:
+    explicit TPlanPicture(TMainForm &form) : TPicture(Picture(form)), form_(form) {}
+    QPoint Pixel(float x, float y) const { return PlanPixel(form_, {x, y, 0}); }
+    uint32_t At(QPoint p) const { return TPicture::At(p); }
+    uint32_t At(float x, float y) const { return At(Pixel(x, y)); }
+    // Some pixel within `reach` pixels of the plan position has the colour (thin strokes at a fitted zoom).
+    bool Near(float x, float y, uint32_t rgb, int reach = 2) const {
+        const QPoint c = Pixel(x, y);
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx)
+                if (At(c + QPoint(dx, dy)) == rgb)
+                    return true;
+        return false;
+    }
+
+private:
+    TMainForm &form_;
+};
+
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override {

@@ -137,6 +137,11 @@ void CheckSignTable(const fs::path &file, bool pairs) {
     }
 }
 
+// Glyph streets: street files, whose glyphs the objects' tests read and check one by one.
+void CheckStreetFile(const fs::path &file) {
+    EXPECT_EQ(FileText(file).substr(0, 8), "TAGSSIZE");
+}
+
 // Every kind of file in DataFiles has its check; a file without one fails, so no file goes unchecked.
 // Files of a general extension are checked by their name.
 const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
@@ -144,6 +149,7 @@ const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
     {".bmp", CheckBmp},
     {".emf", CheckMetafile},
     {".std", CheckArrowLibrary},
+    {".zrv", CheckStreetFile},
 };
 const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks = {
     {"Ширина борта.txt", CheckCurbWidths},
@@ -180,6 +186,8 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Знаки\\Описания знаков.txt",
         "Знаки\\Площади знаков.txt",
         "Знаки\\OldLibTranslation.txt",
+        "Разметка\\RazmetFont.zrv",
+        "Знаки\\ZnakRoadCopy.zrv",
     };
     for (const char *name : required)
         EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());

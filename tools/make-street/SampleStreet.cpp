@@ -17,6 +17,7 @@
 #include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
 #include "objects/RazmerItem.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RoadWallItem.h"
@@ -240,6 +241,7 @@ public:
         Drainage();
         Decor();
         IslandsAndCrossings();
+        RoadPaint();
         MainAxis();
         Signs();
         Stops();
@@ -336,6 +338,26 @@ public:
         note->SetColor(MakeD3DColor(160, 20, 20, 255));
         note->SetOutline(true);
         label(24, -3, 1, "Водоканал", 8);
+    }
+
+    // "СТОП" before a crossing and a speed limit painted on the right carriageway, a road number on the left
+    // one, each reading the right way up to the drivers coming towards it (the glyphs' x runs to the
+    // drivers' right).
+    void RoadPaint() {
+        if (!Has(RazmetTextTypeCode) || !Has(RazmetZnakTypeCode))
+            return;
+        const auto text = [&](double along, double from, double to, const char *utf8) {
+            auto *item = dynamic_cast<TRazmetTextItem *>(Street_.Lists(RazmetTextTypeCode).AddNew());
+            item->Points.InsertNewPoint(0, At(along, from));
+            item->Points.InsertNewPoint(1, At(along, to));
+            item->SetText(Cp(utf8));
+        };
+        text(30, -2, -7, "СТОП");
+        text(60, 2.5, 7.5, "М-10");
+        auto *sign = dynamic_cast<TRazmetZnakItem *>(Street_.Lists(RazmetZnakTypeCode).AddNew());
+        sign->Points.InsertNewPoint(0, At(90, -4.5));
+        sign->Points.InsertNewPoint(1, At(90, -5.5));
+        sign->SetSignName(Cp1251String("3.24-40"));
     }
 
     // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.
