@@ -261,11 +261,6 @@ bool AskValue(const TItemLineSpec &spec, TAbstractItem &focused, TFieldValue &ch
         const std::optional<double> number = ReadNumber(text, spec.Click);
         if (!number)
             return false;
-        if (spec.NonNegative && *number < 0) {
-            UserPrompts().ShowMessage(TPromptKind::Warning,
-                                      QStringLiteral("Значение не может быть отрицательным."));
-            return false;
-        }
         chosen = *number;
         return true;
     }

@@ -127,14 +127,10 @@ struct TItemLineSpec {
     QString QuestionText = ApplyToOthersQuestion;
     // Stores the value on one item.
     std::function<void(TAbstractItem &, const TFieldValue &)> Set{};
-    // A number typed below 0 is refused with a message (as Cancel).
-    bool NonNegative = false;
     // The entries of a SelectString click.
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
     std::function<void()> OnClick{};
-    // The selected are compared by their shown texts rather than by value.
-    bool CompareShown = false;
     // The message refusing a value that was read (empty: taken); a refused value counts as Cancel.
     std::function<QString(const TFieldValue &)> Refuse{};
 };

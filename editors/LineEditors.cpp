@@ -71,6 +71,12 @@ std::vector<Cp1251String> AxisCells(TAbstractItem &item, double length) {
             known ? StationText(place.Span.Last) : Cp1251String(), StationText(length)};
 }
 
+// A width below 0 (the dialogs read only finite numbers).
+QString RefuseNegative(const TFieldValue &v) {
+    const double *x = std::get_if<double>(&v);
+    return x != nullptr && *x < 0 ? QStringLiteral("Недопустимая ширина.") : QString();
+}
+
 TActionRow ReportRow(const char *name, const QString &hint, TReportSpec (*spec)(), TFloatingAction **slot,
                      TRule rule) {
     return {.Name = name,
@@ -133,7 +139,7 @@ std::vector<TItemLineSpec> TBortEditorModule::LineSpecs() {
     // The width is kept as a single: the dialog shows it as one.
     width.Click = TClickKind::EditSingle;
     width.DialogCaption = [](TAbstractItem &) { return QStringLiteral("Ширина нарисовки борта"); };
-    width.NonNegative = true;
+    width.Refuse = RefuseNegative;
     return {kind, gost, colour, width};
 }
 
@@ -273,6 +279,6 @@ std::vector<TItemLineSpec> TTramWayEditorDataModule::LineSpecs() {
     width.CompareShown = true;
     width.Click = TClickKind::EditSingle;
     width.DialogCaption = [](TAbstractItem &) { return QStringLiteral("Ширина путей"); };
-    width.NonNegative = true;
+    width.Refuse = RefuseNegative;
     return {width};
 }

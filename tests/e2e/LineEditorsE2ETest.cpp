@@ -11,10 +11,8 @@
 #include "shell/ContextModules.h"
 #include "shell/DrawBox.h"
 #include "shell/ItemsControl.h"
-#include "shell/MainPlan.h"
 #include "shell/StreetTableForm.h"
 
-#include <cmath>
 
 namespace {
 
@@ -88,23 +86,17 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     auto *marking = dynamic_cast<TLineRazmetItem *>(street.Lists(LineRazmetTypeCode).Items(0));
     auto *tram = dynamic_cast<TTramWayItem *>(street.Lists(TramWayTypeCode).Items(0));
     ASSERT_TRUE(lower && upper && marking && tram);
-    TMainPlanDrawer &plan = form.MainPlanDrawer();
-    auto pixel = [&](float x, float y) {
-        const TXYZ p = plan.GroundToScreen({x, y, 0});
-        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
-    };
 
     // L and a right click on the lower curb: its four lines.
     QTest::keyClick(drawBox, Qt::Key_L);
-    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, pixel(122, 50));
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, PlanPixel(form, {122, 50, 0}));
     ASSERT_EQ(TItemsControlModule::Instance()->Selection(), std::vector<TAbstractItem *>{lower});
     ASSERT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.30.15"); }))
         << InfoValue(form, QStringLiteral("Марка")).toStdString();
     EXPECT_EQ(InfoValue(form, QStringLiteral("Тип борта")), QString());
     EXPECT_EQ(InfoValue(form, QStringLiteral("Цвет")), QStringLiteral("R   0; G 128; B   0;"));
     EXPECT_EQ(InfoValue(form, QStringLiteral("Ширина нарисовки")), QStringLiteral("0.20"));
-    TBortEditorModule *curbs = Live<TBortEditorModule>();
-    ASSERT_NE(curbs, nullptr);
+    ASSERT_NE(Live<TBortEditorModule>(), nullptr);
 
     // A grade of the dictionary: the line and the table show it, the area follows its width.
     const auto before = [&] {
@@ -115,7 +107,7 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_EQ(before.size(), 1u);
     EXPECT_EQ(before[0][7], Cp1251String("  9.0"));
     prompts_.EnterText(QStringLiteral("БР 100.60.20"));
-    curbs->BortGost->DoClick();
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Марка")));
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.60.20"); }));
     Live<TBortEditorModule>()->SaveReport->Click();
     const auto after = TakeTable(QStringLiteral("Таблица борта"));
@@ -126,7 +118,7 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
 
     // The painted width.
     prompts_.EnterText(QStringLiteral("0.35"));
-    Live<TBortEditorModule>()->BortDrawWidth->DoClick();
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина нарисовки")));
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина нарисовки")) == QStringLiteral("0.35"); }));
     EXPECT_EQ(lower->Width(), 0.35f);
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
@@ -135,7 +127,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     // Both curbs, one kind through the question.
     SelectOnly(form, {lower, upper});
     prompts_.EnterText(QStringLiteral("Садовый")).Answer(TPromptAnswer::Yes);
-    Live<TBortEditorModule>()->BortKind->DoClick();
+    ASSERT_TRUE(WaitUntil([&] { return InfoCell(form, QStringLiteral("Тип борта")) != nullptr; }));
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Тип борта")));
     EXPECT_EQ(lower->Kind(), Cp("Садовый"));
     EXPECT_EQ(upper->Kind(), Cp("Садовый"));
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Тип борта")) == QStringLiteral("Садовый"); }));
@@ -162,7 +155,7 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_NE(Live<TTramWayEditorDataModule>(), nullptr);
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.40"); }));
     prompts_.EnterText(QStringLiteral("1.524"));
-    Live<TTramWayEditorDataModule>()->TramWidthAction->DoClick();
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина")));
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.52"); }));
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-done.png")));
