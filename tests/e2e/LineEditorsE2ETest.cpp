@@ -1,5 +1,5 @@
 // The curb, line-marking and tram-line editors in the real window: L and a right click on a curb show its
-// lines in the info grid; a new grade shows there and in the curb table with its area; a painted width;
+// lines in the info grid; a new grade shows there and in the curb table with its area; a wider painted strip;
 // two curbs given one kind through the question; E on a marking chooses its code, which the marking table
 // shows; the mirror; a tram line's rut width; F2 saves a file that reads back to the street.
 #include "e2e/E2ESupport.h"
@@ -86,6 +86,17 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     auto *marking = dynamic_cast<TLineRazmetItem *>(street.Lists(LineRazmetTypeCode).Items(0));
     auto *tram = dynamic_cast<TTramWayItem *>(street.Lists(TramWayTypeCode).Items(0));
     ASSERT_TRUE(lower && upper && marking && tram);
+    // The pixels of the curb's own green across the lower curb.
+    const auto curbPixels = [&] {
+        const TPlanPicture picture(form);
+        const QPoint at = picture.Pixel(130, 50);
+        int n = 0;
+        for (int dy = -12; dy <= 12; ++dy)
+            n += picture.At(at + QPoint(0, dy)) == 0x008000u ? 1 : 0;
+        return n;
+    };
+    const int thin = curbPixels();
+    EXPECT_GT(thin, 0);
 
     // L and a right click on the lower curb: its four lines.
     QTest::keyClick(drawBox, Qt::Key_L);
@@ -121,7 +132,9 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина нарисовки")));
     EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина нарисовки")) == QStringLiteral("0.35"); }));
     EXPECT_EQ(lower->Width(), 0.35f);
+    SelectOnly(form, {});
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_GT(curbPixels(), thin);
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-curb.png")));
 
     // Both curbs, one kind through the question.
