@@ -40,7 +40,8 @@ double NumberOf(const TFieldValue &v) {
 // A line over a field of T: the value read through T, the line valid when all selected are T.
 template <class T>
 TItemLineSpec FieldLine(const char *name, const QString &category, const QString &caption,
-                        std::function<TFieldValue(T &)> get, std::function<void(T &, const TFieldValue &)> set) {
+                        std::function<TFieldValue(T &)> get,
+                        std::function<void(T &, const TFieldValue &)> set) {
     TItemLineSpec spec;
     spec.Name = name;
     spec.Category = category;
@@ -246,17 +247,17 @@ std::vector<TItemLineSpec> TLineRazmetEditorModule::LineSpecs() {
 }
 
 TReportSpec TLineRazmetEditorModule::ReportSpec() {
-    return {QStringLiteral("Таблица линий разметки"),
-            {Cp("Ось"), Cp("Сторона"), Cp("Начало"), Cp("Конец"), Cp("Длина"), Cp("Тип линии"),
-             Cp("Примечание")},
-            [](TAbstractItem &i) { return IsA<TLineRazmetItem>(i) && i.Active; },
-            [](TAbstractItem &i) {
-                auto &marking = dynamic_cast<TLineRazmetItem &>(i);
-                std::vector<Cp1251String> row = AxisCells(i, marking.Points.DenseLength());
-                row.push_back(marking.Gost());
-                row.push_back(i.GetCaption());
-                return row;
-            }};
+    return {
+        QStringLiteral("Таблица линий разметки"),
+        {Cp("Ось"), Cp("Сторона"), Cp("Начало"), Cp("Конец"), Cp("Длина"), Cp("Тип линии"), Cp("Примечание")},
+        [](TAbstractItem &i) { return IsA<TLineRazmetItem>(i) && i.Active; },
+        [](TAbstractItem &i) {
+            auto &marking = dynamic_cast<TLineRazmetItem &>(i);
+            std::vector<Cp1251String> row = AxisCells(i, marking.Points.DenseLength());
+            row.push_back(marking.Gost());
+            row.push_back(i.GetCaption());
+            return row;
+        }};
 }
 
 // ---- Tram lines

@@ -10,7 +10,8 @@ public:
     static bool CheckContext(const IContextSelection &selection);
     static std::vector<TItemLineSpec> LineSpecs();
     static TReportSpec ReportSpec();
-    TInfoStringAction *BortKind = nullptr, *BortGost = nullptr, *BortColor = nullptr, *BortDrawWidth = nullptr;
+    TInfoStringAction *BortKind = nullptr, *BortGost = nullptr, *BortColor = nullptr,
+                      *BortDrawWidth = nullptr;
     TFloatingAction *SaveReport = nullptr;
 };
 

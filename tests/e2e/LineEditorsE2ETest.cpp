@@ -13,7 +13,6 @@
 #include "shell/ItemsControl.h"
 #include "shell/StreetTableForm.h"
 
-
 namespace {
 
 using namespace e2etest;
@@ -102,8 +101,9 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     QTest::keyClick(drawBox, Qt::Key_L);
     QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, PlanPixel(form, {122, 50, 0}));
     ASSERT_EQ(TItemsControlModule::Instance()->Selection(), std::vector<TAbstractItem *>{lower});
-    ASSERT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.30.15"); }))
-        << InfoValue(form, QStringLiteral("Марка")).toStdString();
+    ASSERT_TRUE(WaitUntil([&] {
+        return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.30.15");
+    })) << InfoValue(form, QStringLiteral("Марка")).toStdString();
     EXPECT_EQ(InfoValue(form, QStringLiteral("Тип борта")), QString());
     EXPECT_EQ(InfoValue(form, QStringLiteral("Цвет")), QStringLiteral("R   0; G 128; B   0;"));
     EXPECT_EQ(InfoValue(form, QStringLiteral("Ширина нарисовки")), QStringLiteral("0.20"));
@@ -119,7 +119,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     EXPECT_EQ(before[0][7], Cp1251String("  9.0"));
     prompts_.EnterText(QStringLiteral("БР 100.60.20"));
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Марка")));
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.60.20"); }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.60.20"); }));
     Live<TBortEditorModule>()->SaveReport->Click();
     const auto after = TakeTable(QStringLiteral("Таблица борта"));
     ASSERT_EQ(after.size(), 1u);
@@ -130,7 +131,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     // The painted width.
     prompts_.EnterText(QStringLiteral("0.35"));
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина нарисовки")));
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина нарисовки")) == QStringLiteral("0.35"); }));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return InfoValue(form, QStringLiteral("Ширина нарисовки")) == QStringLiteral("0.35"); }));
     EXPECT_EQ(lower->Width(), 0.35f);
     SelectOnly(form, {});
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
@@ -144,7 +146,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Тип борта")));
     EXPECT_EQ(lower->Kind(), Cp("Садовый"));
     EXPECT_EQ(upper->Kind(), Cp("Садовый"));
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Тип борта")) == QStringLiteral("Садовый"); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("Тип борта")) == QStringLiteral("Садовый"); }));
 
     // The marking: E and "1.2.1" from the chooser, the table, the mirror.
     SelectOnly(form, {marking});
@@ -154,7 +157,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     prompts_.Select(index);
     QTest::keyClick(drawBox, Qt::Key_E);
     EXPECT_EQ(marking->Gost(), Cp("1.2.1"));
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("ГОСТ")) == QStringLiteral("1.2.1"); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("ГОСТ")) == QStringLiteral("1.2.1"); }));
     Live<TLineRazmetEditorModule>()->LnRazmetRep->Click();
     const auto markings = TakeTable(QStringLiteral("Таблица линий разметки"));
     ASSERT_EQ(markings.size(), 1u);
@@ -166,10 +170,12 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     // The tram line's rut width.
     SelectOnly(form, {tram});
     ASSERT_NE(Live<TTramWayEditorDataModule>(), nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.40"); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.40"); }));
     prompts_.EnterText(QStringLiteral("1.524"));
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина")));
-    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.52"); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.52"); }));
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-done.png")));
 

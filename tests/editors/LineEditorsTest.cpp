@@ -64,7 +64,9 @@ protected:
         SetDirectoryDialog({});
         EditorTest::TearDown();
     }
-    TBortItem *Curb(std::initializer_list<TXYZ> p) { return dynamic_cast<TBortItem *>(Make(BortTypeCode, p)); }
+    TBortItem *Curb(std::initializer_list<TXYZ> p) {
+        return dynamic_cast<TBortItem *>(Make(BortTypeCode, p));
+    }
     TLineRazmetItem *Marking(std::initializer_list<TXYZ> p) {
         return dynamic_cast<TLineRazmetItem *>(Make(LineRazmetTypeCode, p));
     }
@@ -180,28 +182,49 @@ TEST_F(LineEditorsTest, WhatEachLineShows) {
         QColor Colour;
     };
     const TCase cases[] = {
-        {"BortKind", [&] { curb1->SetKind(Cp("Бортовой")), curb2->SetKind(Cp("Бортовой")); },
-         {curb1, curb2}, QStringLiteral("Бортовой"), black},
-        {"BortKind", [&] { curb2->SetKind(Cp("Садовый")); }, {curb1, curb2}, QStringLiteral("***"),
+        {"BortKind",
+         [&] { curb1->SetKind(Cp("Бортовой")), curb2->SetKind(Cp("Бортовой")); },
+         {curb1, curb2},
+         QStringLiteral("Бортовой"),
+         black},
+        {"BortKind",
+         [&] { curb2->SetKind(Cp("Садовый")); },
+         {curb1, curb2},
+         QStringLiteral("***"),
          DifferentColour},
         {"BortGost", [&] { curb1->SetGost(Cp("гп-1")); }, {curb1}, QStringLiteral("гп-1"), black},
-        {"BortColor", [&] { curb1->SetColor(MakeD3DColor(255, 8, 128, 255)); }, {curb1},
-         QStringLiteral("R 255; G   8; B 128;"), black},
+        {"BortColor",
+         [&] { curb1->SetColor(MakeD3DColor(255, 8, 128, 255)); },
+         {curb1},
+         QStringLiteral("R 255; G   8; B 128;"),
+         black},
         {"BortColor", [] {}, {curb1, curb2}, QStringLiteral("***"), DifferentColour},
         {"BortDrawWidth", [&] { curb1->SetWidth(0.35f); }, {curb1}, QStringLiteral("0.35"), black},
         // Painted widths are compared as stored: equal digits are not enough.
-        {"BortDrawWidth", [&] { curb1->SetWidth(0.201f), curb2->SetWidth(0.2f); }, {curb1, curb2},
-         QStringLiteral("***"), DifferentColour},
+        {"BortDrawWidth",
+         [&] { curb1->SetWidth(0.201f), curb2->SetWidth(0.2f); },
+         {curb1, curb2},
+         QStringLiteral("***"),
+         DifferentColour},
         // The marking without a code is red once all agree; another code makes them differ.
         {"GostInfo", [] {}, {mark1, mark2}, QString(), UndefinedColour},
-        {"GostInfo", [&] { mark2->SetGost(Cp("1.1")); }, {mark1, mark2}, QStringLiteral("***"),
+        {"GostInfo",
+         [&] { mark2->SetGost(Cp("1.1")); },
+         {mark1, mark2},
+         QStringLiteral("***"),
          DifferentColour},
         {"GostInfo", [&] { mark1->SetGost(Cp("1.1")); }, {mark1, mark2}, QStringLiteral("1.1"), black},
         // Rut widths are compared by their shown text; 0 is the standard width.
         {"TramWidthAction", [] {}, {tram1, tram2}, QStringLiteral("1.40"), black},
-        {"TramWidthAction", [&] { tram1->SetRutWidth(1.524f), tram2->SetRutWidth(1.521f); }, {tram1, tram2},
-         QStringLiteral("1.52"), black},
-        {"TramWidthAction", [&] { tram1->SetRutWidth(1.526f); }, {tram1, tram2}, QStringLiteral("***"),
+        {"TramWidthAction",
+         [&] { tram1->SetRutWidth(1.524f), tram2->SetRutWidth(1.521f); },
+         {tram1, tram2},
+         QStringLiteral("1.52"),
+         black},
+        {"TramWidthAction",
+         [&] { tram1->SetRutWidth(1.526f); },
+         {tram1, tram2},
+         QStringLiteral("***"),
          DifferentColour},
     };
     for (const TCase &c : cases) {
@@ -232,20 +255,41 @@ TEST_F(LineEditorsTest, ClicksOverOkCancelOneOrSeveralYesNo) {
     };
     auto bort = [](TAbstractItem *i) { return dynamic_cast<TBortItem *>(i); };
     const TLine lines[] = {
-        {"BortKind", {curb1, curb2, curb3}, [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("Садовый")); },
-         [&](TAbstractItem *i) { return ToQString(bort(i)->Kind()); }, QString(), QStringLiteral("Садовый"),
+        {"BortKind",
+         {curb1, curb2, curb3},
+         [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("Садовый")); },
+         [&](TAbstractItem *i) { return ToQString(bort(i)->Kind()); },
+         QString(),
+         QStringLiteral("Садовый"),
          true},
-        {"BortGost", {curb1, curb2}, [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("гп-1")); },
-         [&](TAbstractItem *i) { return ToQString(bort(i)->Gost()); }, QString(), QStringLiteral("гп-1"), false},
-        {"BortColor", {curb1, curb2}, [](TScriptedPrompts &p) { p.Colour(QColor(10, 20, 30)); },
-         [&](TAbstractItem *i) { return ColourText(bort(i)->Color()); }, ColourText(TBortItem::DefaultColor),
-         QStringLiteral("R  10; G  20; B  30;"), false},
-        {"BortDrawWidth", {curb1, curb2}, [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("0.35")); },
-         [&](TAbstractItem *i) { return QString::number(bort(i)->Width()); }, QStringLiteral("0.2"),
-         QStringLiteral("0.35"), false},
-        {"TramWidthAction", {tram1, tram2}, [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("1.524")); },
+        {"BortGost",
+         {curb1, curb2},
+         [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("гп-1")); },
+         [&](TAbstractItem *i) { return ToQString(bort(i)->Gost()); },
+         QString(),
+         QStringLiteral("гп-1"),
+         false},
+        {"BortColor",
+         {curb1, curb2},
+         [](TScriptedPrompts &p) { p.Colour(QColor(10, 20, 30)); },
+         [&](TAbstractItem *i) { return ColourText(bort(i)->Color()); },
+         ColourText(TBortItem::DefaultColor),
+         QStringLiteral("R  10; G  20; B  30;"),
+         false},
+        {"BortDrawWidth",
+         {curb1, curb2},
+         [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("0.35")); },
+         [&](TAbstractItem *i) { return QString::number(bort(i)->Width()); },
+         QStringLiteral("0.2"),
+         QStringLiteral("0.35"),
+         false},
+        {"TramWidthAction",
+         {tram1, tram2},
+         [](TScriptedPrompts &p) { p.EnterText(QStringLiteral("1.524")); },
          [](TAbstractItem *i) { return QString::number(dynamic_cast<TTramWayItem *>(i)->RutWidth()); },
-         QStringLiteral("0"), QStringLiteral("1.524"), false},
+         QStringLiteral("0"),
+         QStringLiteral("1.524"),
+         false},
     };
     for (const TLine &line : lines)
         for (bool several : {false, true})
@@ -349,7 +393,8 @@ TEST_F(LineEditorsTest, TheCodeChooserOffersTheRecordsInOrder) {
         Live<TLineRazmetEditorModule>()->GostName->Click();
         EXPECT_TRUE(script.Done());
         EXPECT_TRUE(script.Log().contains(QStringLiteral("select: ГОСТ разметки")));
-        EXPECT_EQ(script.LastSelectItems(), QStringList({QStringLiteral("1.5"), QStringLiteral("1.1"), QStringLiteral("1.2.1")}));
+        EXPECT_EQ(script.LastSelectItems(),
+                  QStringList({QStringLiteral("1.5"), QStringLiteral("1.1"), QStringLiteral("1.2.1")}));
         EXPECT_EQ(script.LastSelectIndex(), c.Preselected);
         EXPECT_EQ(mark1->Gost(), Cp(c.First));
         EXPECT_EQ(mark2->Gost(), Cp(c.Second));
@@ -367,8 +412,8 @@ TEST_F(LineEditorsTest, TheCodeChooserOffersTheRecordsInOrder) {
 
     // A street without records of its own offers the default table.
     TStreetStructure bare;
-    TLineRazmetItem *m = dynamic_cast<TLineRazmetItem *>(sptest::MakeItem(bare, LineRazmetTypeCode,
-                                                                          {{0, 0, 0}, {5, 0, 0}}));
+    TLineRazmetItem *m =
+        dynamic_cast<TLineRazmetItem *>(sptest::MakeItem(bare, LineRazmetTypeCode, {{0, 0, 0}, {5, 0, 0}}));
     current = &bare;
     bare.Selection().AddItem(m);
     const QStringList names = TLineRazmetEditorModule::GostNames();
@@ -403,19 +448,19 @@ TEST_F(LineEditorsTest, TheCurbTable) {
     curb3->Active = false;
     const std::vector<TAbstractItem *> selected{edge, curb3, curb1, curb2, mark1};
     const TReportTable t = MakeItemReport(TBortEditorModule::ReportSpec(), selected);
-    const std::vector<Cp1251String> header{Cp("Ось"),    Cp("Сторона"), Cp("Начало"),
-                                           Cp("Конец"),  Cp("Длина"),   Cp("Тип"),
+    const std::vector<Cp1251String> header{Cp("Ось"),   Cp("Сторона"),         Cp("Начало"),
+                                           Cp("Конец"), Cp("Длина"),           Cp("Тип"),
                                            Cp("Марка"), Cp("Площадь в плане"), Cp("Примечание")};
     EXPECT_EQ(t.Columns(), header);
     // The switched-off curb and the marking are left out.
     ASSERT_EQ(t.RowCount(), 3);
     EXPECT_EQ(t.RowObject(0), ItemRowObject(*edge));
     const std::vector<Cp1251String> rows[] = {
-        {axis->GetItemName(), LeftOf(axis), Cp1251String(" 10.0"), Cp1251String(" 20.0"), Cp1251String(" 10.0"),
-         Cp("Бортовой"), Cp("БР 100.30.15"), Cp1251String("  1.5"), Cp("ПЧ;трот.")},
+        {axis->GetItemName(), LeftOf(axis), Cp1251String(" 10.0"), Cp1251String(" 20.0"),
+         Cp1251String(" 10.0"), Cp("Бортовой"), Cp("БР 100.30.15"), Cp1251String("  1.5"), Cp("ПЧ;трот.")},
         // An unknown grade leaves the area empty; the comment, ";" and the second comment.
-        {axis->GetItemName(), LeftOf(axis), Cp1251String(" 10.0"), Cp1251String(" 20.0"), Cp1251String(" 10.0"),
-         Cp1251String(), Cp("нет такой"), Cp1251String(), Cp("к;<<к2>>")},
+        {axis->GetItemName(), LeftOf(axis), Cp1251String(" 10.0"), Cp1251String(" 20.0"),
+         Cp1251String(" 10.0"), Cp1251String(), Cp("нет такой"), Cp1251String(), Cp("к;<<к2>>")},
         // Without an axis: no side, no stations, never 3.4e38.
         {Cp1251String("nil"), Cp1251String(), Cp1251String(), Cp1251String(), Cp1251String(" 10.0"),
          Cp1251String(), Cp("гп-1"), Cp1251String("  2.0"), Cp1251String()},
@@ -453,8 +498,7 @@ TEST_F(LineEditorsTest, TheMarkingTable) {
     auto &guide = dynamic_cast<TGuideAxisInfo &>(*axis);
     EXPECT_EQ(Texts(t.RowFields(0)),
               Texts({axis->GetItemName(), guide.GetRightSideName(), Cp1251String(" 10.0"),
-                                         Cp1251String(" 20.0"), Cp1251String(" 10.0"), Cp("1.1"),
-                                         Cp("осевая<<вторая>>")}));
+                     Cp1251String(" 20.0"), Cp1251String(" 10.0"), Cp("1.1"), Cp("осевая<<вторая>>")}));
     mark2->Active = true;
     const TReportTable both = MakeItemReport(TLineRazmetEditorModule::ReportSpec(), selected);
     ASSERT_EQ(both.RowCount(), 2);
