@@ -3,6 +3,7 @@
 #include "objects/ArcCoordsItem.h"
 #include "objects/AxisItem.h"
 #include "objects/BortItem.h"
+#include "objects/CalcAreaItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
@@ -45,6 +46,7 @@ void RegisterObjects() {
         RegisterKernItem();
         RegisterAxisItem();
         RegisterKMSignItem();
+        RegisterCalcAreaItem();
         return true;
     }();
     (void)done;

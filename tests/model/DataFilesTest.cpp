@@ -130,6 +130,7 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\Hatch.bmp",
         "Текстуры\\RoadWall.bmp",
         "Текстуры\\Tramway.bmp",
+        "Текстуры\\CalcAreaTex.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
         "DefaultDirs\\Каталог словарей\\Тип опоры знака.txt",
         "DefaultDirs\\Каталог библиотеки метафайлов\\5-19-1.emf",
