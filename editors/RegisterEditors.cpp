@@ -1,5 +1,6 @@
 #include "editors/RegisterEditors.h"
 
+#include "editors/CalcAreaEditors.h"
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
 #include "editors/SurfaceEditors.h"
@@ -25,6 +26,7 @@ void RegisterEditorModules() {
         RegisterContextModule<TTrotuarEditorModule>();
         RegisterContextModule<TGazonEditorModule>();
         RegisterContextModule<TPolygonEditorModule>();
+        RegisterContextModule<TCalcAreaEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;
