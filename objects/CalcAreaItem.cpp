@@ -401,6 +401,8 @@ TTextureSurface *TCalcAreaItem::HatchTexture() {
             throw std::runtime_error("file not found in " + DataFilesDir().string());
         auto texture = std::make_unique<TTextureSurface>();
         texture->LoadFromFile(file->string());
+        // One texel per pixel: sampled as it is, so that the hatch stays sharp and its key stays clear.
+        texture->MinFilter = texture->MagFilter = 0;
         h.Texture = std::move(texture);
     } catch (const std::exception &e) {
         ReportDrawProblemOnce("CalcAreaTex.bmp",
