@@ -2,12 +2,14 @@
 // What the end-to-end tests of the real window share: settings and a view-sync socket of the test's own
 // (a hub of the user's must not steer the window under test), scripted prompts, the fixture streets, and
 // waiting for the window without fixed sleeps.
+#include "engine/DxRenderer.h"
 #include "engine/Reg_Shell.h"
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
+#include "shell/InfoGrid.h"
 #include "shell/MainForm.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/ShellTestSupport.h"
@@ -34,6 +36,47 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
 
 using sptest::MakeItem;
 using sptest::SaveBytes;
+
+// The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
+inline QString InfoValue(TMainForm &form, const QString &caption) {
+    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
+    const QString head = caption + QStringLiteral(" = ");
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
+                return cell->Text.mid(head.size());
+    return {};
+}
+
+// The view's picture as the device holds it.
+struct TViewPicture {
+    int Width = 0, Height = 0;
+    std::vector<uint8_t> Rows;
+    // 0xRRGGBB; white outside the picture.
+    uint32_t At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= Width || y >= Height)
+            return 0xFFFFFF;
+        const uint8_t *p = &Rows[(static_cast<std::size_t>(y) * Width + x) * 4];
+        return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    }
+};
+inline TViewPicture ViewPicture(TMainForm &form) {
+    TdxRenderer &r = *form.Renderer();
+    TViewPicture p{r.Width(), r.Height(),
+                   std::vector<uint8_t>(static_cast<std::size_t>(r.Width()) * r.Height() * 4)};
+    r.Device().GetRenderTargetData(p.Rows.data(), r.Width() * 4);
+    return p;
+}
+
+// Shows the window, opens the street as the command line would and waits for its first picture.
+inline bool OpenStreetInWindow(TStartUp &startUp, const std::string &file) {
+    TMainForm &form = startUp.MainForm();
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return false;
+    startUp.ProcessCommandLine({QString::fromStdString(file)});
+    return WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); });
+}
 
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
@@ -77,15 +120,7 @@ protected:
         WriteSharedEdgeStreet(street_);
     }
 
-    // Shows the window, opens the street as the command line would and waits for its first picture.
-    bool OpenInWindow(TStartUp &startUp) const {
-        TMainForm &form = startUp.MainForm();
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            return false;
-        startUp.ProcessCommandLine({QString::fromStdString(street_)});
-        return WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); });
-    }
+    bool OpenInWindow(TStartUp &startUp) const { return OpenStreetInWindow(startUp, street_); }
 
     std::string street_;
 };
