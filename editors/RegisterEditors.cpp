@@ -1,5 +1,6 @@
 #include "editors/RegisterEditors.h"
 
+#include "editors/CalcAreaEditors.h"
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
 #include "editors/LineEditors.h"
@@ -36,6 +37,7 @@ void RegisterEditorModules() {
         RegisterContextModule<TTramWayEditorDataModule>();
         RegisterContextModule<TZnakEditorModule>();
         RegisterContextModule<TRoadSignEditorModule>();
+        RegisterContextModule<TCalcAreaEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;

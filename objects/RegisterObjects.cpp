@@ -3,6 +3,7 @@
 #include "objects/ArcCoordsItem.h"
 #include "objects/AxisItem.h"
 #include "objects/BortItem.h"
+#include "objects/CalcAreaItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
@@ -66,6 +67,7 @@ void RegisterObjects() {
         RegisterRazmerItem();
         RegisterRazmetTextItem();
         RegisterRazmetZnakItem();
+        RegisterCalcAreaItem();
         return true;
     }();
     (void)done;

@@ -362,6 +362,15 @@ const std::vector<TActionPicture> &ActionPictures() {
                  p.drawLine(QPointF(2, y), QPointF(22, y));
              p.drawLine(QPointF(9, 3), QPointF(9, 21));
          }},
+        {"CalcAreaView", nullptr,
+         [](QPainter &p) {
+             p.setPen(QPen(QColor(150, 50, 50), 1.2));
+             p.setBrush(QColor(240, 220, 220));
+             p.drawPolygon(Pts({{2, 6}, {14, 2}, {22, 10}, {16, 22}, {4, 18}}));
+             p.setPen(QPen(Ink, 1));
+             for (int y = 9; y < 19; y += 3)
+                 p.drawLine(QPointF(8, y), QPointF(16, y));
+         }},
         {"ClearSelection", "edit-clear",
          [](QPainter &p) {
              Area(p, QColor(150, 190, 240));

@@ -179,6 +179,7 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\Tramway.bmp",
         "Текстуры\\Kolod.bmp",
         "Текстуры\\Reshet.bmp",
+        "Текстуры\\CalcAreaTex.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
         "DefaultDirs\\Каталог словарей\\Тип опоры знака.txt",
         "DefaultDirs\\Каталог библиотеки метафайлов\\5-19-1.emf",

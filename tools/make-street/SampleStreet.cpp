@@ -246,6 +246,9 @@ public:
         Signs();
         Stops();
         Dimensions();
+    }
+
+        CalcArea();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
@@ -358,6 +361,16 @@ public:
         sign->Points.InsertNewPoint(0, At(90, -4.5));
         sign->Points.InsertNewPoint(1, At(90, -5.5));
         sign->SetSignName(Cp1251String("3.24-40"));
+    }
+
+    // A calculation area over the second block of the avenue, from sidewalk to sidewalk.
+    void CalcArea() {
+        if (!Has(CalcAreaTypeCode))
+            return;
+        TAbstractItem *area = Street_.Lists(CalcAreaTypeCode).AddNew();
+        for (const auto &[along, across] : {std::pair{42.0, -16.0}, {78.0, -16.0}, {78.0, 16.0}, {42.0, 16.0}})
+            area->Points.InsertNewPoint(area->Points.Count(), At(along, across));
+        area->SetComment(Cp("квартал 2"));
     }
 
     // The main axis along the centre line with its pickets and ticks, and a kilometre sign beside it.

@@ -124,6 +124,7 @@ public:
         // Last, so that the items before come out as they always did.
         MakeDecor();
         MakeMarkingFigures();
+        MakeCalcAreas();
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
         Street_.SetFinish(Cp("до конца"));
@@ -440,6 +441,26 @@ private:
                 const float y = static_cast<float>((Rows - 1) * RowWidth - 0.3);
                 NewItemAt(stop, {{x0 + 29, y, 0}, {x0 + 19, y, 0}});
             }
+        }
+    }
+
+    // Calculation areas over three blocks of the street, across every row and beyond it, cutting through
+    // the surfaces, lines and markings at both ends; one per this many blocks.
+    static constexpr int BlocksPerCalcArea = 10;
+    void MakeCalcAreas() {
+        if (!ItemClasses[CalcAreaTypeCode])
+            return;
+        const double blockLength = BlockSegments * Spacing;
+        for (int b = 0; b < Blocks_; ++b) {
+            if (Pattern(b) % BlocksPerCalcArea != BlocksPerCalcArea / 2)
+                continue;
+            const float x0 = static_cast<float>((b + 0.3) * blockLength);
+            const float x1 = static_cast<float>((b + 3.1) * blockLength);
+            const float y0 = -3, y1 = static_cast<float>(Rows * RowWidth + 4);
+            TAbstractItem *area = Street_.Lists(CalcAreaTypeCode).AddNew();
+            for (const TXYZ &p : {TXYZ{x0, y0, 0}, TXYZ{x1, y0, 0}, TXYZ{x1 + 5, (y0 + y1) / 2, 0},
+                                  TXYZ{x1, y1, 0}, TXYZ{x0, y1, 0}})
+                area->Points.InsertNewPoint(area->Points.Count(), p);
         }
     }
 
