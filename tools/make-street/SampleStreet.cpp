@@ -259,8 +259,8 @@ public:
             for (int scheme = 0; scheme <= 5; ++scheme) {
                 auto *island = dynamic_cast<TOstrovokItem *>(Street_.Lists(OstrovokTypeCode).AddNew());
                 const double along = 44 + 12 * scheme, across = -6.25;
-                for (const TXYZ &p : {At(along + 7, across + 1.2), At(along, across), At(along + 7, across - 1.2),
-                                      At(along + 9, across)})
+                for (const TXYZ &p : {At(along + 7, across + 1.2), At(along, across),
+                                      At(along + 7, across - 1.2), At(along + 9, across)})
                     island->Points.InsertNewPoint(island->Points.Count(), p);
                 island->MainPoint = 1;
                 if (scheme < 5)
