@@ -2,6 +2,7 @@
 
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
+#include "editors/KolodEditors.h"
 #include "editors/SurfaceEditors.h"
 #include "shell/StartUp.h"
 
@@ -25,6 +26,8 @@ void RegisterEditorModules() {
         RegisterContextModule<TTrotuarEditorModule>();
         RegisterContextModule<TGazonEditorModule>();
         RegisterContextModule<TPolygonEditorModule>();
+        RegisterContextModule<TKolodEditorModule>();
+        RegisterContextModule<TReshetEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;
