@@ -16,16 +16,6 @@ namespace {
 
 using namespace e2etest;
 
-QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 class CurvesMarkingsE2E : public WindowTest {
 protected:
     void SetUp() override {

@@ -23,16 +23,6 @@ namespace {
 
 using namespace e2etest;
 
-QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 TBitmap Filled(int width, int height, uint32_t rgb) {
     TBitmap b(width, height, TPixelFormat::pf24bit);
     b.Fill(0xFF000000u | rgb);

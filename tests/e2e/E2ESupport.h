@@ -8,6 +8,7 @@
 #include "model/ItemTypeCodes.h"
 #include "model/StreetStructure.h"
 #include "platform/settings/SettingsStore.h"
+#include "shell/InfoGrid.h"
 #include "shell/MainForm.h"
 #include "shell/ScriptedPrompts.h"
 #include "shell/ShellTestSupport.h"
@@ -30,6 +31,17 @@ namespace e2etest {
 // A window under Xvfb and the sanitizers takes its time.
 inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10000) {
     return shelltest::WaitUntil(condition, timeoutMs);
+}
+
+// The value of the info line with the caption ("" when it is not shown).
+inline QString InfoValue(TMainForm &form, const QString &caption) {
+    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
+    const QString head = caption + QStringLiteral(" = ");
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
+                return cell->Text.mid(head.size());
+    return {};
 }
 
 using sptest::MakeItem;
