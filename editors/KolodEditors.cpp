@@ -133,6 +133,7 @@ TKolodEditorModule::TKolodEditorModule(QObject *parent) : TContextDataModule(par
     const TActionRow rows[] = {
         {.Name = "TextAlign",
          .Key = QKeySequence(Qt::CTRL | Qt::Key_T),
+         .Image = "TextAlign",
          .Enabled = firstIsManhole,
          .Visible = firstIsManhole,
          .Execute =
@@ -146,6 +147,7 @@ TKolodEditorModule::TKolodEditorModule(QObject *parent) : TContextDataModule(par
         {.Name = "OwnerFromText",
          .Hint = QStringLiteral("Ввести принадлежность из текста"),
          .Key = QKeySequence(Qt::Key_2),
+         .Image = "OwnerFromText",
          .Enabled =
              [] {
                  const std::vector<TAbstractItem *> s = EditorSelection();
@@ -156,11 +158,13 @@ TKolodEditorModule::TKolodEditorModule(QObject *parent) : TContextDataModule(par
          .Slot = &OwnerFromTextAction},
         {.Name = "AutoOwner",
          .Hint = QStringLiteral("Автоматическое назначение принадлежности"),
+         .Image = "AutoOwner",
          .Enabled = AllManholes,
          .Execute = [] { AutoOwner(); },
          .Slot = &AutoOwnerAction},
         {.Name = "Check_Owner",
          .Hint = QStringLiteral("Проверка назначения принадлежности"),
+         .Image = "Check_Owner",
          .Enabled = AllManholes,
          .Execute = [] { CheckOwner(); },
          .Slot = &Check_Owner},
