@@ -6,6 +6,7 @@
 #include "editors/LineEditors.h"
 #include "editors/StopEditor.h"
 #include "editors/SignEditors.h"
+#include "editors/KolodEditors.h"
 #include "editors/SurfaceEditors.h"
 #include "editors/ZebraEditor.h"
 #include "shell/StartUp.h"
@@ -38,6 +39,8 @@ void RegisterEditorModules() {
         RegisterContextModule<TZnakEditorModule>();
         RegisterContextModule<TRoadSignEditorModule>();
         RegisterContextModule<TCalcAreaEditorModule>();
+        RegisterContextModule<TKolodEditorModule>();
+        RegisterContextModule<TReshetEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });
         return true;

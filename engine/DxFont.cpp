@@ -52,13 +52,17 @@ void ReadContours(const std::vector<TTPolygon> &polygons, TXYZArrays &out) {
     }
 }
 
+// The points moved by (dx, dy), then through the transform when there is one.
 void AppendVertices(std::vector<TDxVertex> &buffer, const TXYZArray &points, float dx, float dy,
-                    D3DCOLOR color) {
+                    D3DCOLOR color, const TDxMatrix *m) {
     for (const TXYZ &p : points) {
+        TXYZ q{p.x + dx, p.y + dy, p.z};
+        if (m)
+            q = TransformVector(*m, q);
         TDxVertex v;
-        v.x = p.x + dx;
-        v.y = p.y + dy;
-        v.z = p.z;
+        v.x = q.x;
+        v.y = q.y;
+        v.z = q.z;
         v.color = color;
         buffer.push_back(v);
     }
@@ -134,16 +138,8 @@ void TDxFont::DrawText(const TDxDrawParams &params, const Cp1251String &text, in
     // as a translation of World per glyph would move them.
     lineBuffer_.clear();
     triangleBuffer_.clear();
-    float x = 0, y = 0;
-    for (std::size_t i = 0; i < text.Size(); ++i) {
-        const TCharOutLine &g = chars_[text[i]];
-        if (outline)
-            AppendVertices(lineBuffer_, g.Lines, x, y, color);
-        if (fill)
-            AppendVertices(triangleBuffer_, g.Triangles, x, y, color);
-        x += g.Advance.x;
-        y += g.Advance.y;
-    }
+    AppendGlyphs(text, color, 0, 0, nullptr, outline ? &lineBuffer_ : nullptr,
+                 fill ? &triangleBuffer_ : nullptr);
     TdxRenderer &r = *params.Renderer;
     r.World().PushMatrix();
     r.World().Translate(false, dx, dy, 0);
@@ -152,4 +148,24 @@ void TDxFont::DrawText(const TDxDrawParams &params, const Cp1251String &text, in
     if (!triangleBuffer_.empty())
         r.DrawTriangleListV(triangleBuffer_);
     r.World().PopMatrix();
+}
+
+void TDxFont::AppendGlyphs(const Cp1251String &text, D3DCOLOR color, float dx, float dy, const TDxMatrix *m,
+                           std::vector<TDxVertex> *lines, std::vector<TDxVertex> *triangles) const {
+    float x = 0, y = 0;
+    for (std::size_t i = 0; i < text.Size(); ++i) {
+        const TCharOutLine &g = chars_[text[i]];
+        if (lines)
+            AppendVertices(*lines, g.Lines, x + dx, y + dy, color, m);
+        if (triangles)
+            AppendVertices(*triangles, g.Triangles, x + dx, y + dy, color, m);
+        x += g.Advance.x;
+        y += g.Advance.y;
+    }
+}
+
+void TDxFont::AppendText(const Cp1251String &text, int alignment, D3DCOLOR color, const TDxMatrix &m,
+                         std::vector<TDxVertex> *lines, std::vector<TDxVertex> *triangles) const {
+    const TTextAlignFactors f = TextAlignOffsets(alignment);
+    AppendGlyphs(text, color, f.X * float(TextWidth(text)), f.Y * float(Height()), &m, lines, triangles);
 }

@@ -66,7 +66,16 @@ public:
     void DrawText(const TDxDrawParams &params, const Cp1251String &text, int alignment, D3DCOLOR color,
                   bool outline, bool fill);
 
+    // The vertices DrawText draws (outlines into lines, filled glyphs into triangles, either may be null),
+    // put through the transform instead of World and appended: texts of many places gathered into one
+    // pair of draw calls.
+    void AppendText(const Cp1251String &text, int alignment, D3DCOLOR color, const TDxMatrix &m,
+                    std::vector<TDxVertex> *lines, std::vector<TDxVertex> *triangles) const;
+
 private:
+    void AppendGlyphs(const Cp1251String &text, D3DCOLOR color, float dx, float dy, const TDxMatrix *m,
+                      std::vector<TDxVertex> *lines, std::vector<TDxVertex> *triangles) const;
+
     std::array<TCharOutLine, 256> chars_{};
     std::string name_, family_;
     uint8_t style_ = 0;

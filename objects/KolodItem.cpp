@@ -105,9 +105,10 @@ void TKolodItem::RebuildGraphics() {
     if (TDxPrimCollection *squares = TypePrimCollection(*street, KolodTypeCode, 0)) {
         // A manhole of size 0 is drawn a metre wide.
         const float h = Size_ != 0 ? Size_ / 2 : 0.5f;
-        const std::array<TDxVertex, 6> quad =
-            TexturedQuad({{{p.x - h, p.y - h, p.z}, {p.x + h, p.y - h, p.z}, {p.x + h, p.y + h, p.z},
-                           {p.x - h, p.y + h, p.z}}});
+        const std::array<TDxVertex, 6> quad = TexturedQuad({{{p.x - h, p.y - h, p.z},
+                                                             {p.x + h, p.y - h, p.z},
+                                                             {p.x + h, p.y + h, p.z},
+                                                             {p.x - h, p.y + h, p.z}}});
         squares->SetLayerMask(PlanLayerMask);
         squares->AddPrimitives(Serial(), quad, 2);
     }
@@ -128,7 +129,8 @@ void TKolodItem::RebuildGraphics() {
         theta = axis->Points.DirectionAtParam(axis->Points.ParamOfPoint(p));
     TMatrixShell &m = labels->Transform();
     m.PushMatrix();
-    LabelTransform(m, p, theta, Size_, TextAlign_, float(atlas->TextWidth(Owner_)), float(atlas->TextHeight()));
+    LabelTransform(m, p, theta, Size_, TextAlign_, float(atlas->TextWidth(Owner_)),
+                   float(atlas->TextHeight()));
     labels->SetLayerMask(PlanLayerMask);
     labels->AddPrimitives(Serial(), quads, quads.size() / 3);
     m.PopMatrix();
@@ -153,8 +155,10 @@ std::array<TXYZ, 4> TReshetItem::Corners(const TXYZ &at, float angle) {
     // counter-clockwise by the angle: the long side follows the direction.
     const double c = std::cos(double(angle)), s = std::sin(double(angle));
     std::array<TXYZ, 4> out;
-    const float corners[4][2] = {
-        {-HalfLength, -HalfWidth}, {HalfLength, -HalfWidth}, {HalfLength, HalfWidth}, {-HalfLength, HalfWidth}};
+    const float corners[4][2] = {{-HalfLength, -HalfWidth},
+                                 {HalfLength, -HalfWidth},
+                                 {HalfLength, HalfWidth},
+                                 {-HalfLength, HalfWidth}};
     for (int i = 0; i < 4; ++i) {
         const double x = corners[i][0], y = corners[i][1];
         out[std::size_t(i)] = {float(at.x + x * c - y * s), float(at.y + x * s + y * c), at.z};

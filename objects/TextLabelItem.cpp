@@ -5,6 +5,7 @@
 #include "engine/DxRenderer.h"
 #include "engine/FontsDataForm.h"
 #include "engine/MatrixShell.h"
+#include "model/ItemList.h"
 #include "model/ItemTypes.h"
 #include "model/StreamTags.h"
 #include "model/StreetStructure.h"
@@ -26,8 +27,8 @@ std::array<TXYZ, 4> PlacedCorners(const TTextFrame &f, const TXYZ &at, double an
     const double xy[4][2] = {{f.X0, f.Y0}, {f.X1, f.Y0}, {f.X1, f.Y1}, {f.X0, f.Y1}};
     std::array<TXYZ, 4> out;
     for (int i = 0; i < 4; ++i)
-        out[std::size_t(i)] = {float(at.x + xy[i][0] * c - xy[i][1] * s), float(at.y + xy[i][0] * s + xy[i][1] * c),
-                               at.z};
+        out[std::size_t(i)] = {float(at.x + xy[i][0] * c - xy[i][1] * s),
+                               float(at.y + xy[i][0] * s + xy[i][1] * c), at.z};
     return out;
 }
 
@@ -168,39 +169,79 @@ void TTextLabelItem::GetTransformedPoints(const TMatrixShell &view, TXYZArray &p
 
 // ---- Drawing
 
-void TTextLabelItem::Draw(const TDxDrawParams &params, uint32_t) {
-    if (!params.Renderer)
-        return;
+bool TTextLabelItem::Gather(const TDxDrawParams &params, float pixelSize, TDxFont *font,
+                            TLabelVertices &out) {
     Points.EnsureGeometry();
-    if (Points.Count() < 1)
-        return;
-    TDxFont *font = Font();
-    if (!font)
-        return;
+    if (Points.Count() < 1 || !font)
+        return false;
     const double w = TextWidthMetres(font);
     const TXYZ at = Points.GetPoint(0);
     const double dx = double(at.x) - params.ViewCenter.x, dy = double(at.y) - params.ViewCenter.y;
     if (!(std::sqrt(dx * dx + dy * dy) - w <= double(params.ViewRadius)))
-        return;
-    TdxRenderer &r = *params.Renderer;
-    const double u = UnitMetres();
-    TMatrixShell &world = r.World();
-    world.PushMatrix();
-    world.Translate(false, at.x, at.y, at.z);
-    world.RotateZ(false, -GetAngle());
-    if (double(r.PixelSize()) / u >= FrameFromUnitsPerPixel) {
-        const TTextFrame f = FrameOfWidth(w, Size_, Align_);
-        const TXYZ frame[5] = {{float(f.X0), float(f.Y0), 0},
-                               {float(f.X1), float(f.Y0), 0},
-                               {float(f.X1), float(f.Y1), 0},
-                               {float(f.X0), float(f.Y1), 0},
-                               {float(f.X0), float(f.Y0), 0}};
-        r.DrawPolyline(frame, Color_);
-    } else {
-        world.Scale(false, float(u), float(u), float(u));
-        font->DrawText(params, Text_, Align_, Color_, Outline_ == 1, Outline_ == 0);
+        return false;
+    const double u = UnitMetres(), angle = GetAngle();
+    if (double(pixelSize) / u >= FrameFromUnitsPerPixel) {
+        const std::array<TXYZ, 4> c = PlacedCorners(FrameOfWidth(w, Size_, Align_), at, angle);
+        for (std::size_t k = 0; k < 4; ++k)
+            for (const TXYZ &p : {c[k], c[(k + 1) % 4]})
+                out.Lines.push_back({p.x, p.y, p.z, Color_, 0, 0});
+        return true;
     }
-    world.PopMatrix();
+    // Scaled to metres, turned with the direction and moved to the anchor (row vectors).
+    const double c = std::cos(angle) * u, s = std::sin(angle) * u;
+    TDxMatrix m{};
+    m.m[0][0] = float(c);
+    m.m[0][1] = float(s);
+    m.m[1][0] = float(-s);
+    m.m[1][1] = float(c);
+    m.m[2][2] = float(u);
+    m.m[3][0] = at.x;
+    m.m[3][1] = at.y;
+    m.m[3][2] = at.z;
+    m.m[3][3] = 1;
+    font->AppendText(Text_, Align_, Color_, m, Outline_ == 1 ? &out.Lines : nullptr,
+                     Outline_ == 0 ? &out.Triangles : nullptr);
+    return true;
+}
+
+void TTextLabelItem::DrawGathered(TdxRenderer &r, const TLabelVertices &v) {
+    if (!v.Lines.empty())
+        r.DrawLineListV(v.Lines);
+    if (!v.Triangles.empty())
+        r.DrawTriangleListV(v.Triangles);
+}
+
+void TTextLabelItem::Draw(const TDxDrawParams &params, uint32_t) {
+    if (!params.Renderer)
+        return;
+    TLabelVertices v;
+    if (Gather(params, params.Renderer->PixelSize(), Font(), v))
+        DrawGathered(*params.Renderer, v);
+}
+
+bool TTextLabelItem::ClassDrawItems(TItemList &list, const TDxDrawParams &params, uint32_t) {
+    if (!params.Renderer)
+        return true;
+    // Every label of the list in one line and one triangle draw: a draw call per label costs far more
+    // than its few dozen vertices.
+    static thread_local TLabelVertices v;
+    v.Lines.clear();
+    v.Triangles.clear();
+    const float pixelSize = params.Renderer->PixelSize();
+    // Labels mostly share one face: the font is looked up again only when it changes.
+    const TTextLabelItem *previous = nullptr;
+    TDxFont *font = nullptr;
+    for (const auto &item : list) {
+        auto *label = item->Active ? dynamic_cast<TTextLabelItem *>(item.get()) : nullptr;
+        if (!label)
+            continue;
+        if (!previous || label->Style_ != previous->Style_ || label->FontName_ != previous->FontName_)
+            font = label->Font();
+        previous = label;
+        label->Gather(params, pixelSize, font, v);
+    }
+    DrawGathered(*params.Renderer, v);
+    return true;
 }
 
 void RegisterTextLabelItem() {

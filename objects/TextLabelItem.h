@@ -4,14 +4,17 @@
 // to read. Sixteen size units make one metre of text height.
 #include "engine/Cp1251.h"
 #include "engine/DxCalc_0.h"
+#include "engine/DxVertex.h"
 #include "model/ItemTypeCodes.h"
 #include "objects/OrientPointItem.h"
-#include "engine/DxVertex.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TDxFont;
+class TItemList;
+class TdxRenderer;
 
 // A label's frame in metres about its anchor, in the text's own frame (x along the baseline).
 struct TTextFrame {
@@ -34,7 +37,11 @@ public:
     // "TXTLOUTL", all written; reading probes each (a record without "TXTLFONT" takes "Arial").
     void LoadFromStream(TStream &stream) override;
     void SaveToStream(TStream &stream) const override;
+    // The label as glyphs or, from 20 font units a pixel, as its frame; labels whose text lies beyond the
+    // view radius are not drawn.
     void Draw(const TDxDrawParams &params, uint32_t layer) override;
+    // The active labels of the list gathered into one line and one triangle draw.
+    static bool ClassDrawItems(TItemList &list, const TDxDrawParams &params, uint32_t layer);
     // The four frame corners moved to the anchor and turned with the direction, then through the view.
     void GetTransformedPoints(const TMatrixShell &view, TXYZArray &points) const override;
 
@@ -66,6 +73,13 @@ public:
     void SetOutline(bool outline);
 
 private:
+    struct TLabelVertices {
+        std::vector<TDxVertex> Lines, Triangles;
+    };
+    // Appends the frame or the glyphs in the font, in the coordinates of the World in force; false when
+    // nothing is drawn (no vertex, no font, out of view).
+    bool Gather(const TDxDrawParams &params, float pixelSize, TDxFont *font, TLabelVertices &out);
+    static void DrawGathered(TdxRenderer &r, const TLabelVertices &v);
     void Changed();
 
     Cp1251String Text_;

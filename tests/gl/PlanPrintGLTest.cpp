@@ -103,10 +103,11 @@ class PlanPrintGL : public TWithClasses {
 protected:
     PlanPrintGL() {
         GenerateStreet(Street, {.Vertices = 300, .Seed = 3});
-        // Textured strips sample their pictures a little differently in every tile's projection; the
-        // tiles are compared pixel for pixel, so the street keeps to untextured items.
+        // Textured strips and manholes sample their pictures a little differently in every tile's projection;
+        // the tiles are compared pixel for pixel, so the street keeps to untextured items.
         Street.Lists(RoadWallTypeCode).Clear();
         Street.Lists(TramWayTypeCode).Clear();
+        Street.Lists(KolodTypeCode).Clear();
         Sheet = &AddSheet(Street, {-5.3f, -7.1f, 0}, 0.2);
         Sheet->Format.Scale = 0.005;
         Sheet->Format.SheetWidth = 140;

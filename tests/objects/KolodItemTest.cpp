@@ -4,10 +4,10 @@
 #include "ObjectsTestUtil.h"
 
 #include "engine/DxDraw.h"
+#include "engine/DxTexture.h"
 #include "engine/FontsDataForm.h"
 #include "engine/MatrixShell.h"
 #include "model/ItemLayers.h"
-#include "engine/DxTexture.h"
 #include "objects/ItemTextures.h"
 #include "objects/KolodItem.h"
 
@@ -68,8 +68,9 @@ TEST_F(Manholes, RecordsWriteBackAndAlignmentsAboveEightReadAsSix) {
                  {"RESHET", {grating, Rec("RESHET", 2, {1})}}};
     auto n = LoadBytes(odd.Bytes());
     StreetFile expected = f;
-    expected.Lists = {{"KOLOD", {Manhole(1, 1, "Водоканал", 6), Manhole(2, 2, nullptr, 6), Manhole(3, 3, nullptr, 6)}},
-                      {"RESHET", {grating}}};
+    expected.Lists = {
+        {"KOLOD", {Manhole(1, 1, "Водоканал", 6), Manhole(2, 2, nullptr, 6), Manhole(3, 3, nullptr, 6)}},
+        {"RESHET", {grating}}};
     EXPECT_EQ(SaveBytes(*n), expected.Bytes());
     EXPECT_EQ(dynamic_cast<TKolodItem *>(n->Lists(KolodTypeCode).FindById(1))->TextAlign(), 6);
 }

@@ -94,8 +94,8 @@ TEST_F(TextLabels, FrameOfTheNineAlignments) {
     const struct {
         uint8_t Align;
         double X0, Y0;
-    } cases[] = {{0, 0, -1},  {1, -2, -1},   {2, -4, -1}, {3, 0, -0.5}, {4, -2, -0.5},
-                 {5, -4, -0.5}, {6, 0, 0}, {7, -2, 0}, {8, -4, 0}, {200, 0, 0}};
+    } cases[] = {{0, 0, -1},    {1, -2, -1}, {2, -4, -1}, {3, 0, -0.5}, {4, -2, -0.5},
+                 {5, -4, -0.5}, {6, 0, 0},   {7, -2, 0},  {8, -4, 0},   {200, 0, 0}};
     for (const auto &c : cases) {
         const TTextFrame f = TTextLabelItem::FrameOfWidth(4, 16, c.Align);
         EXPECT_DOUBLE_EQ(f.X0, c.X0) << int(c.Align);
@@ -138,6 +138,7 @@ struct TRig {
 TEST_F(TextLabels, GlyphsUnderTwentyFontUnitsAPixelAndTheFrameFromThere) {
     TFontsDataForm fonts;
     TTextLabelItem *l = Make({{1, 1, 0}, {1, 3, 0}});
+    l->SetText(Cp("ШШШ")); // nothing below the baseline
     l->SetSize(16);
     l->SetColor(0xFF2040A0u);
     const double u = 16.0 / 100 / 15.625; // metres per font unit
@@ -145,12 +146,13 @@ TEST_F(TextLabels, GlyphsUnderTwentyFontUnitsAPixelAndTheFrameFromThere) {
         const char *Name;
         double UnitsPerPixel;
         bool Outline;
-        int Triangles, LineLists, Strips;
+        int Triangles, LineLists;
+        bool Frame;
     } cases[] = {
-        {"filled glyphs", 19.5, false, 1, 0, 0},
-        {"outlined glyphs", 19.5, true, 0, 1, 0},
-        {"the frame", 20.5, false, 0, 0, 1},
-        {"the frame of an outlined label", 40, true, 0, 0, 1},
+        {"filled glyphs", 19.5, false, 1, 0, false},
+        {"outlined glyphs", 19.5, true, 0, 1, false},
+        {"the frame", 20.5, false, 0, 1, true},
+        {"the frame of an outlined label", 40, true, 0, 1, true},
     };
     for (const auto &c : cases) {
         l->SetOutline(c.Outline);
@@ -158,27 +160,37 @@ TEST_F(TextLabels, GlyphsUnderTwentyFontUnitsAPixelAndTheFrameFromThere) {
         l->Draw(rig.Params, PlanLayerMask);
         EXPECT_EQ(rig.Count(D3DPT_TRIANGLELIST), c.Triangles) << c.Name;
         EXPECT_EQ(rig.Count(D3DPT_LINELIST), c.LineLists) << c.Name;
-        EXPECT_EQ(rig.Count(D3DPT_LINESTRIP), c.Strips) << c.Name;
         EXPECT_EQ(rig.Renderer.World().StackTop(), -1) << c.Name;
+        ASSERT_FALSE(rig.Device->Draws().empty()) << c.Name;
         for (const TRecordedDraw &d : rig.Device->Draws())
             EXPECT_EQ(d.Vertices().front().Color, 0xFF2040A0u) << c.Name;
-        if (c.Strips == 1) {
-            // The frame turned to the label's direction (+y): its baseline runs up the plan.
-            const TRecordedDraw &d = rig.Device->Draws().front();
-            ASSERT_EQ(d.VertexCount, 5u);
-            const D3DMATRIX &m = d.State.World;
-            const std::vector<TRecordedVertex> v = d.Vertices();
-            const auto world = [&](const TRecordedVertex &p) {
-                return TXYZ{p.X * m.m[0][0] + p.Y * m.m[1][0] + m.m[3][0], p.X * m.m[0][1] + p.Y * m.m[1][1] + m.m[3][1],
-                            0};
-            };
-            const TXYZ a = world(v[0]), b = world(v[1]);
-            EXPECT_NEAR(a.x, 1, 1e-5) << c.Name;
-            EXPECT_NEAR(a.y, 1, 1e-5) << c.Name;
-            EXPECT_NEAR(b.x, 1, 1e-4) << c.Name;
-            EXPECT_NEAR(b.y - a.y, l->GetTextFrame().X1, 1e-4) << c.Name;
+        const std::vector<TRecordedVertex> v = rig.Device->Draws().front().Vertices();
+        if (c.Frame) {
+            // Four sides turned to the label's direction (+y): the baseline runs up the plan from the anchor.
+            ASSERT_EQ(v.size(), 8u) << c.Name;
+            EXPECT_NEAR(v[0].X, 1, 1e-5) << c.Name;
+            EXPECT_NEAR(v[0].Y, 1, 1e-5) << c.Name;
+            EXPECT_NEAR(v[1].X, 1, 1e-4) << c.Name;
+            EXPECT_NEAR(v[1].Y - v[0].Y, l->GetTextFrame().X1, 1e-4) << c.Name;
+            EXPECT_NEAR(v[3].X, 1 - 1, 1e-4) << c.Name << ": a metre high, towards -x";
+        } else {
+            // Glyphs lie up the plan from the anchor and left of it (their height towards -x).
+            EXPECT_GT(v.size(), 8u) << c.Name;
+            for (const TRecordedVertex &p : v) {
+                EXPECT_LE(p.X, 1 + 1e-4) << c.Name;
+                EXPECT_GE(p.Y, 1 - 0.05) << c.Name;
+            }
         }
     }
+
+    // A whole list draws in one call per kind, whatever the number of labels.
+    Make({{5, 5, 0}, {6, 5, 0}})->SetSize(16);
+    Make({{-5, 5, 0}, {-6, 5, 0}})->SetSize(16);
+    l->SetOutline(false);
+    TRig rig(float(1 / (10 * u)));
+    S_.Draw(rig.Params, TItemTypeSet{TextLabelTypeCode}, PlanLayerMask);
+    EXPECT_EQ(rig.Count(D3DPT_TRIANGLELIST), 1);
+    EXPECT_EQ(rig.Count(D3DPT_LINELIST), 0);
 }
 
 TEST_F(TextLabels, DrawnWhileTheTextReachesIntoTheView) {
