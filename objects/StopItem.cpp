@@ -206,7 +206,15 @@ bool TStopItem::HitTest(const TXYZ &point, double &distance, double maxDistance)
 
 bool TStopItem::GetHitBounds(TItemBounds &box) {
     bool any = TOrientPointItem::GetHitBounds(box);
-    for (const TXYZ &p : Outline()) {
+    std::vector<TXYZ> shape = Outline();
+    // The flag turns with the reference axis, which the picking index does not follow: its box is the
+    // square it may reach in any direction.
+    if (Pavilion_ != 1 && !shape.empty()) {
+        const TXYZ p0 = shape.front();
+        shape.push_back({p0.x - FlagReach, p0.y - FlagReach, p0.z});
+        shape.push_back({p0.x + FlagReach, p0.y + FlagReach, p0.z});
+    }
+    for (const TXYZ &p : shape) {
         if (!any) {
             box = {p.x, p.y, p.x, p.y};
             any = true;

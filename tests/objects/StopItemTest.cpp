@@ -186,6 +186,13 @@ TEST_F(Stops, HitOnTheOutlineVertices) {
     EXPECT_FALSE(stop->HitTest({2, 1, 0}, d, 0.5)) << "inside the rectangle, away from its corners";
     EXPECT_EQ(S.FindNearestItem({4, 2.2f, 0}, TItemTypeSet{StopTypeCode}, 0.5), stop)
         << "the picking index files the stop by its outline";
+
+    // A flag turns with an axis set after the index filed it: still picked at its plate.
+    TStopItem *pole = Stop({20, 0, 0}, {19, 0, 0});
+    pole->SetPavilion(0);
+    EXPECT_EQ(S.FindNearestItem({21.5f, 2.5f, 0}, TItemTypeSet{StopTypeCode}, 0.3), pole);
+    S.SetMainAxis(Axis({{100, 0, 0}, {0, 0, 0}}));
+    EXPECT_EQ(S.FindNearestItem({18.5f, -2.5f, 0}, TItemTypeSet{StopTypeCode}, 0.3), pole);
 }
 
 // The colours of the lines and triangles a street of stops draws.
