@@ -17,10 +17,17 @@ TStopItem *AsStop(TAbstractItem &item) {
 }
 
 const std::vector<Cp1251String> &ReportColumns() {
-    static const std::vector<Cp1251String> columns{
-        Cp("Ось"),      Cp("Сторона"),           Cp("Начало"),          Cp("Конец"),
-        Cp("Название"), Cp("Кол-во павильонов"), Cp("Расстояние от ПЧ"), Cp("Маршруты"),
-        Cp("Площадь пос.пл."), Cp("Площадь кармана"), Cp("Примечание")};
+    static const std::vector<Cp1251String> columns{Cp("Ось"),
+                                                   Cp("Сторона"),
+                                                   Cp("Начало"),
+                                                   Cp("Конец"),
+                                                   Cp("Название"),
+                                                   Cp("Кол-во павильонов"),
+                                                   Cp("Расстояние от ПЧ"),
+                                                   Cp("Маршруты"),
+                                                   Cp("Площадь пос.пл."),
+                                                   Cp("Площадь кармана"),
+                                                   Cp("Примечание")};
     return columns;
 }
 
@@ -76,7 +83,8 @@ TItemLineSpec SizeLine(const char *name, const QString &caption, const QString &
 }
 
 TItemLineSpec TextLine(const char *name, const QString &caption, const QString &dialog,
-                       const Cp1251String &(TStopItem::*get)() const, void (TStopItem::*set)(const Cp1251String &)) {
+                       const Cp1251String &(TStopItem::*get)() const,
+                       void (TStopItem::*set)(const Cp1251String &)) {
     TItemLineSpec spec = StopLine(name, caption, TLineValidity::ExactlyOne);
     spec.Get = StopValue<Cp1251String>([get](TStopItem &s) { return (s.*get)(); });
     spec.Click = TClickKind::EditString;
@@ -102,9 +110,9 @@ QString StopFigureText(double value, int width) {
 TStopEditorModule::TStopEditorModule(QObject *parent) : TContextDataModule(parent) {
     setObjectName(QStringLiteral("StopEditorModule"));
     const std::vector<TItemLineSpec> specs = LineSpecs();
-    TInfoStringAction **lineSlots[] = {&NameInfo,     &RootsInfo,      &HasPavInfo, &LengthInfo,
-                                   &WidthInfo,    &SqInfo,         &DistanceRWInfo, &AxSideInfo,
-                                   &AxStartInfo,  &AxFinInfo,      &KarmanSqInfo,   &OwnTrotSqInfo};
+    TInfoStringAction **lineSlots[] = {&NameInfo,    &RootsInfo, &HasPavInfo,     &LengthInfo,
+                                       &WidthInfo,   &SqInfo,    &DistanceRWInfo, &AxSideInfo,
+                                       &AxStartInfo, &AxFinInfo, &KarmanSqInfo,   &OwnTrotSqInfo};
     for (std::size_t i = 0; i < specs.size(); ++i)
         MakeInfoFromRow(this, InfoRowOf(specs[i], lineSlots[i]));
     MakeActionFromRow(this, StopCategory,
@@ -119,8 +127,9 @@ bool TStopEditorModule::CheckContext(const IContextSelection &selection) {
 }
 
 std::vector<TItemLineSpec> TStopEditorModule::LineSpecs() {
-    TItemLineSpec name = TextLine("NameInfo", QStringLiteral("Название"), QStringLiteral("Название остановки"),
-                                  &TStopItem::Name, &TStopItem::SetName);
+    TItemLineSpec name =
+        TextLine("NameInfo", QStringLiteral("Название"), QStringLiteral("Название остановки"),
+                 &TStopItem::Name, &TStopItem::SetName);
     TItemLineSpec routes = TextLine("RootsInfo", QStringLiteral("Маршруты"), QStringLiteral("Маршруты"),
                                     &TStopItem::Routes, &TStopItem::SetRoutes);
 
@@ -141,7 +150,8 @@ std::vector<TItemLineSpec> TStopEditorModule::LineSpecs() {
     TItemLineSpec width = SizeLine("WidthInfo", QStringLiteral("Ширина"), QStringLiteral("Ширина павильона"),
                                    &TStopItem::Width, &TStopItem::SetWidth);
 
-    TItemLineSpec area = StopLine("SqInfo", QStringLiteral("Площадь павильона(-ов)"), TLineValidity::AllOfClass);
+    TItemLineSpec area =
+        StopLine("SqInfo", QStringLiteral("Площадь павильона(-ов)"), TLineValidity::AllOfClass);
     area.Summary = [](std::span<TAbstractItem *const> s, QColor &) {
         double sum = 0;
         for (TAbstractItem *i : s)
@@ -176,7 +186,8 @@ std::vector<TItemLineSpec> TStopEditorModule::LineSpecs() {
             return QString();
         const QString text = StopFigureText(focused->PlatformArea());
         for (TAbstractItem *i : s.subspan(1))
-            if (TStopItem *stop = AsStop(*i); stop != nullptr && StopFigureText(stop->PlatformArea()) != text) {
+            if (TStopItem *stop = AsStop(*i);
+                stop != nullptr && StopFigureText(stop->PlatformArea()) != text) {
                 colour = DifferentColour;
                 return QStringLiteral("***");
             }
@@ -191,20 +202,18 @@ TReportSpec TStopEditorModule::ReportSpec() {
             [](TAbstractItem &i) {
                 TStopItem &stop = *AsStop(i);
                 const float distance = stop.RoadWayDistance();
-                const Cp1251String note =
-                    i.GetCaption() + Cp1251String(";") +
-                    Cp("Sп ") + CellText(double(stop.Width()) * stop.Length(), 3);
-                return std::vector<Cp1251String>{
-                    i.GetReferAxisName(),
-                    stop.GetAxisSideName(),
-                    MeasureText(stop.AxisStart()),
-                    MeasureText(stop.AxisEnd()),
-                    stop.Name(),
-                    Cp1251String(stop.Pavilion() == 1 ? "1" : "0"),
-                    distance == -1 ? Cp1251String() : CellText(distance, 2),
-                    stop.Routes(),
-                    CellText(stop.PlatformArea(), 2),
-                    MeasureText(stop.BusBayArea()),
-                    note};
+                const Cp1251String note = i.GetCaption() + Cp1251String(";") + Cp("Sп ") +
+                                          CellText(double(stop.Width()) * stop.Length(), 3);
+                return std::vector<Cp1251String>{i.GetReferAxisName(),
+                                                 stop.GetAxisSideName(),
+                                                 MeasureText(stop.AxisStart()),
+                                                 MeasureText(stop.AxisEnd()),
+                                                 stop.Name(),
+                                                 Cp1251String(stop.Pavilion() == 1 ? "1" : "0"),
+                                                 distance == -1 ? Cp1251String() : CellText(distance, 2),
+                                                 stop.Routes(),
+                                                 CellText(stop.PlatformArea(), 2),
+                                                 MeasureText(stop.BusBayArea()),
+                                                 note};
             }};
 }

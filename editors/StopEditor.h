@@ -14,9 +14,9 @@ public:
     static TReportSpec ReportSpec();
 
     TInfoStringAction *NameInfo = nullptr, *RootsInfo = nullptr, *HasPavInfo = nullptr, *LengthInfo = nullptr,
-                      *WidthInfo = nullptr, *SqInfo = nullptr, *DistanceRWInfo = nullptr, *AxSideInfo = nullptr,
-                      *AxStartInfo = nullptr, *AxFinInfo = nullptr, *KarmanSqInfo = nullptr,
-                      *OwnTrotSqInfo = nullptr;
+                      *WidthInfo = nullptr, *SqInfo = nullptr, *DistanceRWInfo = nullptr,
+                      *AxSideInfo = nullptr, *AxStartInfo = nullptr, *AxFinInfo = nullptr,
+                      *KarmanSqInfo = nullptr, *OwnTrotSqInfo = nullptr;
     TFloatingAction *SaveReport = nullptr;
 };
 

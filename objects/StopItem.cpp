@@ -192,8 +192,9 @@ void TStopItem::RebuildGraphics() {
         return;
     }
     lines->SetColor(Red);
-    DxAddLinesA(*lines, Serial(),
-                {o[0], o[1], o[0], o[2], o[2], o[3], o[3], o[4], o[4], o[5], o[5], o[2], o[2], o[4], o[3], o[5]});
+    DxAddLinesA(
+        *lines, Serial(),
+        {o[0], o[1], o[0], o[2], o[2], o[3], o[3], o[4], o[4], o[5], o[5], o[2], o[2], o[4], o[3], o[5]});
 }
 
 bool TStopItem::HitTest(const TXYZ &point, double &distance, double maxDistance) {
@@ -205,7 +206,15 @@ bool TStopItem::HitTest(const TXYZ &point, double &distance, double maxDistance)
 
 bool TStopItem::GetHitBounds(TItemBounds &box) {
     bool any = TOrientPointItem::GetHitBounds(box);
-    for (const TXYZ &p : Outline()) {
+    std::vector<TXYZ> shape = Outline();
+    // The flag turns with the reference axis, which the picking index does not follow: its box is the
+    // square it may reach in any direction.
+    if (Pavilion_ != 1 && !shape.empty()) {
+        const TXYZ p0 = shape.front();
+        shape.push_back({p0.x - FlagReach, p0.y - FlagReach, p0.z});
+        shape.push_back({p0.x + FlagReach, p0.y + FlagReach, p0.z});
+    }
+    for (const TXYZ &p : shape) {
         if (!any) {
             box = {p.x, p.y, p.x, p.y};
             any = true;
@@ -226,7 +235,8 @@ float TStopItem::FindRoadWay(TRoadWayItem *&roadWay) const {
     if (!street || Points.Count() < 2)
         return -1;
     const TXYZ p0 = Points.GetPoint(0), u = Direction();
-    const TXYZ far{float(p0.x + double(u.y) * RoadWaySearch), float(p0.y - double(u.x) * RoadWaySearch), p0.z};
+    const TXYZ far{float(p0.x + double(u.y) * RoadWaySearch), float(p0.y - double(u.x) * RoadWaySearch),
+                   p0.z};
     double best = -1;
     for (const auto &item : street->Lists(RoadWayTypeCode)) {
         auto *road = dynamic_cast<TRoadWayItem *>(item.get());

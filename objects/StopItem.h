@@ -21,6 +21,8 @@ public:
     static constexpr D3DCOLOR YellowFill = MakeD3DColor(255, 255, 80, 255);
     static constexpr D3DCOLOR DarkOutline = MakeD3DColor(5, 5, 5, 255);
     static constexpr D3DCOLOR Red = MakeD3DColor(255, 0, 0, 255);
+    // No point of the flag lies farther from vertex 0 (the plate's far corner at 2.5 and 1.5 m).
+    static constexpr float FlagReach = 3.0f;
 
     static int ClassMinPointCount() { return 2; }
     // Entry 0 triangles (the yellow pavilion), entry 1 lines.

@@ -59,10 +59,10 @@ TEST_F(StopEditorTest, WithoutAnAxisOrARoadWayTheFiguresAreRed) {
         bool Red;
     };
     const TLine lines[] = {
-        {m->AxSideInfo, "???", true},       {m->AxStartInfo, "-1.0", true},  {m->AxFinInfo, "-1.0", true},
-        {m->DistanceRWInfo, "-1.0", true},  {m->KarmanSqInfo, " 0.0", false}, {m->HasPavInfo, "Есть", false},
-        {m->LengthInfo, "4.0", false},      {m->WidthInfo, "2.0", false},    {m->SqInfo, "8.0", false},
-        {m->OwnTrotSqInfo, "0.0", false},   {m->NameInfo, "", false},
+        {m->AxSideInfo, "???", true},      {m->AxStartInfo, "-1.0", true},   {m->AxFinInfo, "-1.0", true},
+        {m->DistanceRWInfo, "-1.0", true}, {m->KarmanSqInfo, " 0.0", false}, {m->HasPavInfo, "Есть", false},
+        {m->LengthInfo, "4.0", false},     {m->WidthInfo, "2.0", false},     {m->SqInfo, "8.0", false},
+        {m->OwnTrotSqInfo, "0.0", false},  {m->NameInfo, "", false},
     };
     for (const TLine &l : lines) {
         EXPECT_TRUE(l.Line->IsValid()) << l.Text;
@@ -90,8 +90,9 @@ TEST_F(StopEditorTest, LinesOfOneStopAndOfSeveral) {
     Select({stop1, stop2});
     TStopEditorModule *m = Module();
     ASSERT_NE(m, nullptr);
-    for (TInfoStringAction *one : {m->NameInfo, m->RootsInfo, m->HasPavInfo, m->LengthInfo, m->WidthInfo,
-                                   m->DistanceRWInfo, m->AxSideInfo, m->AxStartInfo, m->AxFinInfo, m->KarmanSqInfo})
+    for (TInfoStringAction *one :
+         {m->NameInfo, m->RootsInfo, m->HasPavInfo, m->LengthInfo, m->WidthInfo, m->DistanceRWInfo,
+          m->AxSideInfo, m->AxStartInfo, m->AxFinInfo, m->KarmanSqInfo})
         EXPECT_FALSE(one->IsValid()) << one->objectName().toStdString();
     EXPECT_TRUE(m->SqInfo->IsValid());
     EXPECT_EQ(m->SqInfo->GetInfo(), QStringLiteral("16.0"));

@@ -20,8 +20,8 @@ namespace {
 
 constexpr double Pi = std::numbers::pi;
 
-ItemRec RazmerRec(int32_t id, std::vector<int32_t> points, std::pair<std::string, int32_t> contour, uint8_t flag,
-                  const std::optional<std::string> &texts = {}) {
+ItemRec RazmerRec(int32_t id, std::vector<int32_t> points, std::pair<std::string, int32_t> contour,
+                  uint8_t flag, const std::optional<std::string> &texts = {}) {
     ItemRec r = Rec("RAZMER", id, std::move(points));
     r.Extra.Tag("EXTCONTR").Append(ConnectdBytes({contour})).Tag("NO_TEXTS").U8(flag);
     if (texts)
@@ -47,13 +47,15 @@ TEST(RazmerRecords, WriteBackByteForByteAndNormaliseTheirTexts) {
         {"straight, 2 and 4 vertices",
          [] {
              StreetFile f = WithPoints();
-             f.Lists = {{"RAZMER", {RazmerRec(1, {1, 2}, EmptyRef(), 0), RazmerRec(2, {1, 2, 3, 4}, EmptyRef(), 0)}}};
+             f.Lists = {{"RAZMER",
+                         {RazmerRec(1, {1, 2}, EmptyRef(), 0), RazmerRec(2, {1, 2, 3, 4}, EmptyRef(), 0)}}};
              return f;
          }()},
         {"following a road way",
          [] {
              StreetFile f = WithPoints();
-             f.Lists = {{"ROADWAY", {RoadRec(3, {5, 6, 7})}}, {"RAZMER", {RazmerRec(1, {1, 2, 3, 4}, {"ROADWAY", 3}, 0)}}};
+             f.Lists = {{"ROADWAY", {RoadRec(3, {5, 6, 7})}},
+                        {"RAZMER", {RazmerRec(1, {1, 2, 3, 4}, {"ROADWAY", 3}, 0)}}};
              return f;
          }()},
         {"custom texts, an empty line among them, and an empty list",
@@ -81,8 +83,11 @@ TEST(RazmerRecords, WriteBackByteForByteAndNormaliseTheirTexts) {
 
     // Lines ending in LF alone or without a line break are written with CR LF; texts without the flag go.
     StreetFile in = WithPoints(), out = WithPoints();
-    in.Lists = {{"RAZMER", {RazmerRec(1, {1, 2}, EmptyRef(), 1, "a\nb"), RazmerRec(2, {2, 1}, EmptyRef(), 0, "x\r\n")}}};
-    out.Lists = {{"RAZMER", {RazmerRec(1, {1, 2}, EmptyRef(), 1, "a\r\nb\r\n"), RazmerRec(2, {2, 1}, EmptyRef(), 0)}}};
+    in.Lists = {
+        {"RAZMER",
+         {RazmerRec(1, {1, 2}, EmptyRef(), 1, "a\nb"), RazmerRec(2, {2, 1}, EmptyRef(), 0, "x\r\n")}}};
+    out.Lists = {
+        {"RAZMER", {RazmerRec(1, {1, 2}, EmptyRef(), 1, "a\r\nb\r\n"), RazmerRec(2, {2, 1}, EmptyRef(), 0)}}};
     s = LoadBytes(in.Bytes());
     EXPECT_EQ(SaveBytes(*s), out.Bytes());
 }
@@ -93,9 +98,9 @@ TEST(RazmerTexts, RoundedToTheStepWithoutBinaryNoise) {
         const char *Text;
     };
     const TCase cases[] = {
-        {3.0, 0.05, "3"},     {0.5, 0.05, "0.5"},   {0.15, 0.05, "0.15"},     {3.02, 0.05, "3"},
-        {2.36, 0.1, "2.4"},   {12.25, 0.5, "12"},   {0.3, 0.1, "0.3"},        {7.1, 0.01, "7.1"},
-        {1234.56, 0.05, "1234.55"}, {1.0, 0, "1"}, {2.5, std::nan(""), "2.5"},
+        {3.0, 0.05, "3"},           {0.5, 0.05, "0.5"}, {0.15, 0.05, "0.15"},       {3.02, 0.05, "3"},
+        {2.36, 0.1, "2.4"},         {12.25, 0.5, "12"}, {0.3, 0.1, "0.3"},          {7.1, 0.01, "7.1"},
+        {1234.56, 0.05, "1234.55"}, {1.0, 0, "1"},      {2.5, std::nan(""), "2.5"},
     };
     for (const TCase &c : cases)
         EXPECT_EQ(RazmerValueText(c.D, c.Step).Bytes(), c.Text) << c.D << " by " << c.Step;
@@ -109,7 +114,9 @@ TEST(RazmerTexts, SortSinglesAscending) {
 
 class Razmer : public TWithClasses {
 protected:
-    TRazmerItem *Dim(std::initializer_list<TXYZ> points) { return MakeAs<TRazmerItem>(S, RazmerTypeCode, points); }
+    TRazmerItem *Dim(std::initializer_list<TXYZ> points) {
+        return MakeAs<TRazmerItem>(S, RazmerTypeCode, points);
+    }
     TStreetStructure S;
 };
 

@@ -126,17 +126,35 @@ TEST_F(Stops, PavilionsAndFlagsAlongAndAgainstTheAxis) {
     const TCase cases[] = {
         {"pavilion along +x: on the left", {11, 20, 0}, 1, false, {{0, 0}, {0, 2}, {4, 2}, {4, 0}, {0, 0}}},
         {"pavilion along +y", {10, 25, 0}, 1, false, {{0, 0}, {-2, 0}, {-2, 4}, {0, 4}, {0, 0}}},
-        {"pavilion of coincident points takes angle 0", {10, 20, 0}, 1, false,
+        {"pavilion of coincident points takes angle 0",
+         {10, 20, 0},
+         1,
+         false,
          {{0, 0}, {0, 2}, {4, 2}, {4, 0}, {0, 0}}},
-        {"flag along +x without an axis", {12, 20, 0}, 0, false,
+        {"flag along +x without an axis",
+         {12, 20, 0},
+         0,
+         false,
          {{0, 0}, {0.5f, 0}, {0, 1.5f}, {0, 2.5f}, {1.5f, 1.5f}, {1.5f, 2.5f}}},
-        {"flag against +x without an axis turns to +x", {8, 20, 0}, 0, false,
+        {"flag against +x without an axis turns to +x",
+         {8, 20, 0},
+         0,
+         false,
          {{0, 0}, {0.5f, 0}, {0, 1.5f}, {0, 2.5f}, {1.5f, 1.5f}, {1.5f, 2.5f}}},
-        {"flag along an axis running +y", {10, 23, 0}, 0, true,
+        {"flag along an axis running +y",
+         {10, 23, 0},
+         0,
+         true,
          {{0, 0}, {0, 0.5f}, {-1.5f, 0}, {-2.5f, 0}, {-1.5f, 1.5f}, {-2.5f, 1.5f}}},
-        {"flag against an axis running +y follows the axis", {10, 17, 0}, 0, true,
+        {"flag against an axis running +y follows the axis",
+         {10, 17, 0},
+         0,
+         true,
          {{0, 0}, {0, 0.5f}, {-1.5f, 0}, {-2.5f, 0}, {-1.5f, 1.5f}, {-2.5f, 1.5f}}},
-        {"flag of coincident points without an axis", {10, 20, 0}, 0, false,
+        {"flag of coincident points without an axis",
+         {10, 20, 0},
+         0,
+         false,
          {{0, 0}, {0.5f, 0}, {0, 1.5f}, {0, 2.5f}, {1.5f, 1.5f}, {1.5f, 2.5f}}},
     };
     for (const TCase &c : cases) {
@@ -168,6 +186,13 @@ TEST_F(Stops, HitOnTheOutlineVertices) {
     EXPECT_FALSE(stop->HitTest({2, 1, 0}, d, 0.5)) << "inside the rectangle, away from its corners";
     EXPECT_EQ(S.FindNearestItem({4, 2.2f, 0}, TItemTypeSet{StopTypeCode}, 0.5), stop)
         << "the picking index files the stop by its outline";
+
+    // A flag turns with an axis set after the index filed it: still picked at its plate.
+    TStopItem *pole = Stop({20, 0, 0}, {19, 0, 0});
+    pole->SetPavilion(0);
+    EXPECT_EQ(S.FindNearestItem({21.5f, 2.5f, 0}, TItemTypeSet{StopTypeCode}, 0.3), pole);
+    S.SetMainAxis(Axis({{100, 0, 0}, {0, 0, 0}}));
+    EXPECT_EQ(S.FindNearestItem({18.5f, -2.5f, 0}, TItemTypeSet{StopTypeCode}, 0.3), pole);
 }
 
 // The colours of the lines and triangles a street of stops draws.
@@ -234,11 +259,19 @@ TEST_F(Stops, TheRoadWayToTheRightOverEveryCrossing) {
         // A C open to the side, its contour starting at the far bottom: crossed at -30, -25, -10 and -4,
         // in that contour order; the nearest is the fourth.
         {"a concave road way crossed four times",
-         {{{-5, -30, 0}, {5, -30, 0}, {5, -25, 0}, {-3, -25, 0}, {-3, -10, 0}, {5, -10, 0}, {5, -4, 0}, {-5, -4, 0}}},
+         {{{-5, -30, 0},
+           {5, -30, 0},
+           {5, -25, 0},
+           {-3, -25, 0},
+           {-3, -10, 0},
+           {5, -10, 0},
+           {5, -4, 0},
+           {-5, -4, 0}}},
          4,
          0},
         {"two road ways: the nearer",
-         {{{-5, -20, 0}, {5, -20, 0}, {5, -30, 0}, {-5, -30, 0}}, {{-5, -6, 0}, {5, -6, 0}, {5, -9, 0}, {-5, -9, 0}}},
+         {{{-5, -20, 0}, {5, -20, 0}, {5, -30, 0}, {-5, -30, 0}},
+          {{-5, -6, 0}, {5, -6, 0}, {5, -9, 0}, {-5, -9, 0}}},
          6,
          1},
     };
@@ -271,8 +304,8 @@ TEST_F(Stops, BusBaysAreTheNeighboursNamedAsStopBays) {
     auto *next = dynamic_cast<TRoadWayItem *>(MakeItemOn(
         S, RoadWayTypeCode, {b, a, S.Pool().AddPointRec({20, -9, 0}), S.Pool().AddPointRec({0, -9, 0})}));
     next->SetPasspCategory(Cp("КАРМАН ОСТ."));
-    auto *lane = dynamic_cast<TRoadWayItem *>(
-        MakeItemOn(S, RoadWayTypeCode, {a, S.Pool().AddPointRec({30, -6, 0}), S.Pool().AddPointRec({30, -3, 0})}));
+    auto *lane = dynamic_cast<TRoadWayItem *>(MakeItemOn(
+        S, RoadWayTypeCode, {a, S.Pool().AddPointRec({30, -6, 0}), S.Pool().AddPointRec({30, -3, 0})}));
     lane->SetPasspCategory(Cp("проезжая часть"));
     Road({{50, -3, 0}, {60, -3, 0}, {60, -6, 0}}, "карман ост");
     TStopItem *stop = Stop({5, 0, 0}, {6, 0, 0});
