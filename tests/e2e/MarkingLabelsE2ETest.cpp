@@ -3,11 +3,11 @@
 // move the label with it, and off the place the label goes; F2 saves a file that reads back to the same
 // street.
 #include "e2e/E2ESupport.h"
+#include "objects/LineRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
 #include "shell/DrawBox.h"
 #include "shell/ItemsControl.h"
 #include "shell/MainPlan.h"
-#include "objects/LineRazmetItem.h"
-#include "objects/RazmetLabelPlaceItem.h"
 
 #include <cmath>
 
@@ -21,8 +21,8 @@ protected:
         WindowTest::SetUp();
         file_ = dir_.File("Labels.zrv");
         TStreetStructure street;
-        auto *marking =
-            dynamic_cast<TLineRazmetItem *>(MakeItem(street, LineRazmetTypeCode, {{100, 45, 0}, {160, 45, 0}}));
+        auto *marking = dynamic_cast<TLineRazmetItem *>(
+            MakeItem(street, LineRazmetTypeCode, {{100, 45, 0}, {160, 45, 0}}));
         marking->SetGost(Cp1251String("1.1"));
         MakeItem(street, RazmetLabelPlaceTypeCode, {{130, 40, 0}, {130, 58, 0}});
         street.SaveToFile(file_);
@@ -36,10 +36,12 @@ protected:
         const TXYZ a = form.MainPlanDrawer().GroundToScreen({x0, y0, 0});
         const TXYZ b = form.MainPlanDrawer().GroundToScreen({x1, y1, 0});
         int n = 0;
-        for (int y = std::max(0, int(std::min(a.y, b.y))); y <= std::min(r.Height() - 1, int(std::max(a.y, b.y))); ++y)
-            for (int x = std::max(0, int(std::min(a.x, b.x))); x <= std::min(r.Width() - 1, int(std::max(a.x, b.x)));
-                 ++x) {
-                const uint8_t *px = &rows[(static_cast<std::size_t>(y) * r.Width() + static_cast<std::size_t>(x)) * 4];
+        for (int y = std::max(0, int(std::min(a.y, b.y)));
+             y <= std::min(r.Height() - 1, int(std::max(a.y, b.y))); ++y)
+            for (int x = std::max(0, int(std::min(a.x, b.x)));
+                 x <= std::min(r.Width() - 1, int(std::max(a.x, b.x))); ++x) {
+                const uint8_t *px =
+                    &rows[(static_cast<std::size_t>(y) * r.Width() + static_cast<std::size_t>(x)) * 4];
                 n += px[0] < 60 && px[1] < 60 && px[2] < 60;
             }
         return n;

@@ -77,7 +77,8 @@ std::string CheckMarkingFigures(TStreetStructure &street) {
     const auto good = [](double v) { return std::isfinite(v) && v >= 0; };
     for (const auto &item : street.Lists(RazmetStopTypeCode))
         if (auto *stop = dynamic_cast<TRazmetStopItem *>(item.get()))
-            if (!good(stop->GetMarkingLength()) || !good(stop->GetPaintArea()) || stop->GetMarkingLength() < 4)
+            if (!good(stop->GetMarkingLength()) || !good(stop->GetPaintArea()) ||
+                stop->GetMarkingLength() < 4)
                 return "stop zone " + std::to_string(stop->ID()) + ": bad paint figure";
     for (const auto &item : street.Lists(ArrowRazmetTypeCode))
         if (auto *arrow = dynamic_cast<TArrowRazmetItem *>(item.get()))
@@ -86,7 +87,8 @@ std::string CheckMarkingFigures(TStreetStructure &street) {
     for (const auto &item : street.Lists(RazmetLabelPlaceTypeCode))
         if (auto *place = dynamic_cast<TRazmetLabelPlaceItem *>(item.get()))
             for (const TLblCashRec &l : place->Labels())
-                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) || !std::isfinite(l.Cos))
+                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) ||
+                    !std::isfinite(l.Cos))
                     return "label place " + std::to_string(place->ID()) + ": label not finite";
     return {};
 }
