@@ -21,8 +21,9 @@ void Check(bool ok) {
 }
 
 bool Finite(const TXYZArray &points) {
-    return std::all_of(points.begin(), points.end(),
-                       [](const TXYZ &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); });
+    return std::all_of(points.begin(), points.end(), [](const TXYZ &p) {
+        return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    });
 }
 
 } // namespace

@@ -52,7 +52,8 @@ double TriangleAreaSum(const TXYZArray &t) {
 double ExtentX(const TXYZArray &p) {
     if (p.empty())
         return 0;
-    const auto [lo, hi] = std::minmax_element(p.begin(), p.end(), [](const TXYZ &a, const TXYZ &b) { return a.x < b.x; });
+    const auto [lo, hi] =
+        std::minmax_element(p.begin(), p.end(), [](const TXYZ &a, const TXYZ &b) { return a.x < b.x; });
     return double(hi->x) - double(lo->x);
 }
 
@@ -84,7 +85,6 @@ bool ReadOutline(const TIniSection &section, const char *key, TXYZArray &loop, T
     triangles = std::move(t.Triangles);
     return true;
 }
-
 
 } // namespace
 
@@ -155,10 +155,11 @@ void LoadArrowDefs() {
     const Cp1251String name = Cp1251String::FromUtf8(LibraryName);
     const std::optional<std::filesystem::path> file = FindDataFile(name);
     if (!file) {
-        warnings.push_back("Не найден файл библиотеки символов разметки \"" +
-                           (DataFilesDir() / std::filesystem::path(std::u8string(u8"Разметка")) / "ArrowRazmet.std")
-                               .string() +
-                           "\"; стрелки не рисуются");
+        warnings.push_back(
+            "Не найден файл библиотеки символов разметки \"" +
+            (DataFilesDir() / std::filesystem::path(std::u8string(u8"Разметка")) / "ArrowRazmet.std")
+                .string() +
+            "\"; стрелки не рисуются");
     } else {
         try {
             TMemoryStream m;
@@ -363,7 +364,8 @@ void TArrowRazmetItem::CenterBetweenLines() {
             for (auto [far, best] : {std::pair{&left, &tl}, std::pair{&right, &tr}}) {
                 // Every crossing of the marking, not only its first along the marking.
                 float start = 0, t = 0, s = 0;
-                for (int guard = 0; guard < 1 << 20 && m->Points.IntersectWithSegment(v, *far, t, s, start); ++guard) {
+                for (int guard = 0; guard < 1 << 20 && m->Points.IntersectWithSegment(v, *far, t, s, start);
+                     ++guard) {
                     *best = std::min(*best, double(s));
                     start = t;
                 }

@@ -247,7 +247,8 @@ void RegisterLineRazmetItem() {
                 else if (auto *m = dynamic_cast<TLineRazmetItem *>(item))
                     markings.push_back(m);
             }
-            if (markings.empty() || places >= static_cast<std::size_t>(street.Lists(RazmetLabelPlaceTypeCode).Count()))
+            if (markings.empty() ||
+                places >= static_cast<std::size_t>(street.Lists(RazmetLabelPlaceTypeCode).Count()))
                 return;
             for (TLineRazmetItem *m : markings)
                 m->TellLabelPlaces();

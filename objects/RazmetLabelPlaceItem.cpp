@@ -109,8 +109,9 @@ void TRazmetLabelPlaceItem::LayOutLabels() {
         found.clear();
         street->ItemIndex().InRect(box, TItemTypeSet{LineRazmetTypeCode}, found);
         // The markings in list order, so the labels come out in the same order whatever the index holds.
-        std::sort(found.begin(), found.end(),
-                  [](const TAbstractItem *x, const TAbstractItem *y) { return x->ListOrder() < y->ListOrder(); });
+        std::sort(found.begin(), found.end(), [](const TAbstractItem *x, const TAbstractItem *y) {
+            return x->ListOrder() < y->ListOrder();
+        });
         for (TAbstractItem *item : found) {
             auto *marking = dynamic_cast<TLineRazmetItem *>(item);
             float t = 0;

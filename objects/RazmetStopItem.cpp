@@ -10,8 +10,9 @@
 namespace {
 
 bool AllFinite(const TXYZArray &points) {
-    return std::all_of(points.begin(), points.end(),
-                       [](const TXYZ &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); });
+    return std::all_of(points.begin(), points.end(), [](const TXYZ &p) {
+        return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    });
 }
 
 } // namespace
@@ -50,7 +51,9 @@ void TRazmetStopItem::BuildZigzag() {
     const int teeth = static_cast<int>(k);
     Zigzag_.reserve(std::size_t(2 * teeth + 3));
     Zigzag_.push_back(dense.front());
-    const auto up = [&](double d) { return Points.OffsetPointAtParam(Points.ParamAtDistance(float(d)), 2.0f); };
+    const auto up = [&](double d) {
+        return Points.OffsetPointAtParam(Points.ParamAtDistance(float(d)), 2.0f);
+    };
     const auto on = [&](double d) { return Points.PointAtParam(Points.ParamAtDistance(float(d))); };
     for (int j = 0; j < teeth; ++j) {
         Zigzag_.push_back(up(4.0 * j));

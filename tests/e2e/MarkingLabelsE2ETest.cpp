@@ -3,11 +3,11 @@
 // move the label with it, and off the place the label goes; F2 saves a file that reads back to the same
 // street.
 #include "e2e/E2ESupport.h"
+#include "objects/LineRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
 #include "shell/DrawBox.h"
 #include "shell/ItemsControl.h"
 #include "shell/MainPlan.h"
-#include "objects/LineRazmetItem.h"
-#include "objects/RazmetLabelPlaceItem.h"
 
 #include <cmath>
 
@@ -21,8 +21,8 @@ protected:
         WindowTest::SetUp();
         file_ = dir_.File("Labels.zrv");
         TStreetStructure street;
-        auto *marking =
-            dynamic_cast<TLineRazmetItem *>(MakeItem(street, LineRazmetTypeCode, {{100, 45, 0}, {160, 45, 0}}));
+        auto *marking = dynamic_cast<TLineRazmetItem *>(
+            MakeItem(street, LineRazmetTypeCode, {{100, 45, 0}, {160, 45, 0}}));
         marking->SetGost(Cp1251String("1.1"));
         MakeItem(street, RazmetLabelPlaceTypeCode, {{130, 40, 0}, {130, 58, 0}});
         street.SaveToFile(file_);

@@ -1,8 +1,8 @@
 // The generated DataFiles: every file the program needs is present, and every file present is well
 // formed as the program reads it.
 #include "engine/DataFiles.h"
-#include "model/RazmetParams2.h"
 #include "engine/DxTess3.h"
+#include "model/RazmetParams2.h"
 #include "objects/ArrowRazmetItem.h"
 #include "objects/BortItem.h"
 #include "platform/gdi/Metafile.h"

@@ -72,18 +72,33 @@ TEST(ArrowLibrary, SectionsThatMakeASymbolAndThoseLeftOut) {
     const TCase cases[] = {
         {"a good section", "[A]\r\n" + good, {"A"}, {}},
         {"keys in any letter case, blanks trimmed, the first key wins",
-         "[A]\n  lineloop1 = 0&0#1&0#0&1#\nLINELOOP2=0&0#2&0#0&2#\nLineLoop1=bad\n", {"A"}, {}},
-        {"a bad number", "[B]\nLineLoop1=0&0#x&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n[A]\n" + good, {"A"},
+         "[A]\n  lineloop1 = 0&0#1&0#0&1#\nLINELOOP2=0&0#2&0#0&2#\nLineLoop1=bad\n",
+         {"A"},
+         {}},
+        {"a bad number",
+         "[B]\nLineLoop1=0&0#x&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n[A]\n" + good,
+         {"A"},
          {"[B], ключ LineLoop1"}},
-        {"a point without &", "[B]\nLineLoop1=0&0#1#0&1#\nLineLoop2=0&0#2&0#0&2#\n", {}, {"[B], ключ LineLoop1"}},
+        {"a point without &",
+         "[B]\nLineLoop1=0&0#1#0&1#\nLineLoop2=0&0#2&0#0&2#\n",
+         {},
+         {"[B], ключ LineLoop1"}},
         {"a missing key", "[B]\nLineLoop1=0&0#1&0#0&1#\n", {}, {"[B], ключ LineLoop2: нет ключа"}},
-        {"under three points", "[B]\nLineLoop1=0&0#1&0#\nLineLoop2=0&0#2&0#0&2#\n", {}, {"[B], ключ LineLoop1"}},
-        {"a number that is no finite value", "[B]\nLineLoop1=0&0#nan&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n", {},
+        {"under three points",
+         "[B]\nLineLoop1=0&0#1&0#\nLineLoop2=0&0#2&0#0&2#\n",
+         {},
+         {"[B], ключ LineLoop1"}},
+        {"a number that is no finite value",
+         "[B]\nLineLoop1=0&0#nan&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n",
+         {},
          {"[B], ключ LineLoop1"}},
         {"an outline with too many points", "[B]\n" + many, {}, {"[B], ключ LineLoop1"}},
         {"a repeated section", "[A]\n" + good + "[A]\n" + good, {"A"}, {"[A]"}},
         {"a Cyrillic name", "[" + W("Прямо") + "]\n" + good, {W("Прямо")}, {}},
-        {"commas as decimal separators", "[A]\nLineLoop1=0&0#1,5&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n", {"A"}, {}},
+        {"commas as decimal separators",
+         "[A]\nLineLoop1=0&0#1,5&0#0&1#\nLineLoop2=0&0#2&0#0&2#\n",
+         {"A"},
+         {}},
         {"a missing file's worth of nothing", "", {}, {}},
     };
     for (const TCase &c : cases) {
@@ -168,7 +183,7 @@ TEST_F(Arrows, SymbolsStandAtEveryVertexButTheLastTurnedAlongTheirEdge) {
     TArrowRazmetItem *m = Arrow(1, {{30, 0, 0}, {30, 10, 0}});
     S.UpdateGraphics(FullTypeSet());
     const auto tris = Owned(S, ArrowRazmetTypeCode, 0, *a);
-    EXPECT_EQ(tris.size(), 6u); // two symbols of one triangle, at V0 and V1 only
+    EXPECT_EQ(tris.size(), 6u);                            // two symbols of one triangle, at V0 and V1 only
     EXPECT_TRUE(Holds(tris, 10, 2) && Holds(tris, 9, 0));  // at V0: tip up, apex to the left (-x)
     EXPECT_TRUE(Holds(tris, 8, 10) && Holds(tris, 10, 9)); // at V1: tip along -x, apex to the left (-y)
     const auto lines = Owned(S, ArrowRazmetTypeCode, 1, *a);
@@ -201,7 +216,10 @@ TEST_F(Arrows, AnUnknownSymbolNameIsKeptAndWrittenBackDrawingNothing) {
     StreetFile f = StreetFile::Canonical();
     f.Points = {{1, 0, 0}, {2, 10, 0}};
     ItemRec r = Rec("ARRAZMET", 1, {1, 2});
-    r.Extra.Tag("ARRMNAME").Str(W("Нет такого")).Tag("ARRMCONN").Append(sptest::ConnectdBytes({sptest::EmptyRef()}));
+    r.Extra.Tag("ARRMNAME")
+        .Str(W("Нет такого"))
+        .Tag("ARRMCONN")
+        .Append(sptest::ConnectdBytes({sptest::EmptyRef()}));
     f.Lists = {{"ARRAZMET", {r}}};
     const auto bytes = f.Bytes();
     std::unique_ptr<TStreetStructure> s = LoadBytes(bytes);
@@ -226,8 +244,8 @@ protected:
 int ReadingDirection(const std::vector<TDxVertex> &label) {
     if (label.size() < 6)
         return 0;
-    const auto [lo, hi] = std::minmax_element(label.begin(), label.begin() + 6,
-                                              [](const TDxVertex &a, const TDxVertex &b) { return a.u < b.u; });
+    const auto [lo, hi] = std::minmax_element(
+        label.begin(), label.begin() + 6, [](const TDxVertex &a, const TDxVertex &b) { return a.u < b.u; });
     return hi->x > lo->x ? 1 : -1;
 }
 
@@ -325,7 +343,10 @@ TEST_F(StopZones, ZigzagAndPaintFigures) {
         TXYZArray Zigzag;
     };
     const TCase cases[] = {
-        {"9.5 m: two teeth, the rest unpainted", 9.5f, 15.2, 1.52,
+        {"9.5 m: two teeth, the rest unpainted",
+         9.5f,
+         15.2,
+         1.52,
          {{0, 0, 0}, {0, 2, 0}, {2, 0, 0}, {4, 2, 0}, {6, 0, 0}, {8, 2, 0}, {8, 0, 0}}},
         {"3 m: one stroke up and down at the start", 3, 4.0, 0.4, {{0, 0, 0}, {0, 2, 0}, {0, 0, 0}}},
         {"4 m: one tooth", 4, 9.6, 0.96, {{0, 0, 0}, {0, 2, 0}, {2, 0, 0}, {4, 2, 0}, {4, 0, 0}}},
@@ -370,13 +391,19 @@ TEST(MarkingLabels, TextAndOffsetByMirrorSideAndTurn) {
     struct TText {
         const char *Code, *Text;
     };
-    const TText texts[] = {{"1.4_1", "1.4(желтая)"}, {"1.4", "1.4(желтая)"}, {"1.10_a_b", "1.10(желтая)"},
-                           {"1.1", "1.1"},           {"1.5_x", "1.5"},       {"1.40", "1.40"},
-                           {"_1", ""},               {"", ""}};
+    const TText texts[] = {{"1.4_1", "1.4(желтая)"},
+                           {"1.4", "1.4(желтая)"},
+                           {"1.10_a_b", "1.10(желтая)"},
+                           {"1.1", "1.1"},
+                           {"1.5_x", "1.5"},
+                           {"1.40", "1.40"},
+                           {"_1", ""},
+                           {"", ""}};
     for (const TText &t : texts)
         EXPECT_EQ(MarkingLabelText(Cp(t.Code)), Cp(t.Text)) << t.Code;
 
-    // dmin -0.2, dmax 0.1: mirror + 2 side + 4 flipped gives 0, 5: dmax; 1, 4: -dmin; 2, 7: dmin; 3, 6: -dmax.
+    // dmin -0.2, dmax 0.1: mirror + 2 side + 4 flipped gives 0, 5: dmax; 1, 4: -dmin; 2, 7: dmin; 3, 6:
+    // -dmax.
     const float expected[8] = {0.1f, 0.2f, -0.2f, -0.1f, 0.2f, 0.1f, -0.1f, -0.2f};
     for (int k = 0; k < 8; ++k)
         EXPECT_FLOAT_EQ(MarkingLabelOffset(k & 1, k & 2, k & 4, -0.2f, 0.1f), expected[k]) << k;
@@ -416,12 +443,12 @@ protected:
 TEST_F(LabelPlaces, ALabelBesideEveryCrossedMarking) {
     struct TCase {
         const char *Name;
-        TXYZ From, To;     // the place
-        uint8_t Mirror;    // of the marking along +x
-        bool Axis;         // a guide axis along -x
-        float Offset;      // expected
+        TXYZ From, To;  // the place
+        uint8_t Mirror; // of the marking along +x
+        bool Axis;      // a guide axis along -x
+        float Offset;   // expected
         uint8_t Side;
-        float Direction;   // of the text
+        float Direction; // of the text
     };
     const float pi = float(std::numbers::pi);
     const TCase cases[] = {
@@ -567,7 +594,8 @@ TEST_F(MarkingFigureFiles, CanonicalRecordsWriteBackByteForByte) {
     f.Lists = {{"LNRAZMET", {marking}},
                {"ARRAZMET",
                 {ArrowRec(2, {1, 2, 3}, "T", std::vector{sptest::EmptyRef()}),
-                 ArrowRec(3, {6, 7}, W("Неизвестная"), std::vector<std::pair<std::string, int32_t>>{{"LNRAZMET", 1}}),
+                 ArrowRec(3, {6, 7}, W("Неизвестная"),
+                          std::vector<std::pair<std::string, int32_t>>{{"LNRAZMET", 1}}),
                  ArrowRec(4, {4, 5}, "", std::vector{sptest::EmptyRef()})}},
                {"RAZMSTOP", {Rec("RAZMSTOP", 5, {6, 7})}},
                {"RZLABLEP", {Rec("RZLABLEP", 6, {4, 5})}}};
@@ -607,7 +635,8 @@ TEST_F(MarkingFigureFiles, CanonicalRecordsWriteBackByteForByte) {
 
 TEST_F(MarkingFigureFiles, ArrowsWithoutTheirTagsGainThemOnce) {
     StreetFile f = WithPoints();
-    f.Lists = {{"ARRAZMET", {ArrowRec(1, {1, 2}, std::nullopt, std::nullopt), ArrowRec(2, {4, 5}, "M", std::nullopt)}}};
+    f.Lists = {{"ARRAZMET",
+                {ArrowRec(1, {1, 2}, std::nullopt, std::nullopt), ArrowRec(2, {4, 5}, "M", std::nullopt)}}};
     StreetFile expected = WithPoints();
     expected.Lists = {{"ARRAZMET",
                        {ArrowRec(1, {1, 2}, "", std::vector{sptest::EmptyRef()}),

@@ -292,7 +292,8 @@ public:
             return item;
         };
         if (Has(ArrowRazmetTypeCode)) {
-            const auto arrow = [&](const char *symbol, std::initializer_list<std::pair<double, double>> points) {
+            const auto arrow = [&](const char *symbol,
+                                   std::initializer_list<std::pair<double, double>> points) {
                 if (auto *a = dynamic_cast<TArrowRazmetItem *>(add(ArrowRazmetTypeCode, points)))
                     a->SetArrowIndex(ArrowDefIndex(Cp(symbol)));
             };

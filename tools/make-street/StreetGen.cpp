@@ -391,7 +391,9 @@ private:
                 Made_ = Pattern(b);
             }
             const float x0 = static_cast<float>((b * BlockSegments + 2) * Spacing);
-            const auto add = [this](int type, std::initializer_list<TXYZ> points) { return NewItemAt(type, points); };
+            const auto add = [this](int type, std::initializer_list<TXYZ> points) {
+                return NewItemAt(type, points);
+            };
             if (figures)
                 Refer(add(DesignFigureTypeCode, {{x0, y0, 0},
                                                  {x0 + 12, y0, 0},
@@ -434,7 +436,8 @@ private:
                 Refer(NewItemAt(arrow, {{x0 + 12, lane2, 0}, {x0, lane2, 0}}), b);
             }
             if (place >= 0) {
-                const float y0 = static_cast<float>(RowWidth - 1), y1 = static_cast<float>((Rows - 1) * RowWidth + 1);
+                const float y0 = static_cast<float>(RowWidth - 1),
+                            y1 = static_cast<float>((Rows - 1) * RowWidth + 1);
                 Refer(NewItemAt(place, {{x0 + 16, y0, 0}, {x0 + 16, y1, 0}}), b);
             }
             if (stop >= 0) {

@@ -99,7 +99,8 @@ std::string CheckPaintFigures(TStreetStructure &street) {
     for (const auto &item : street.Lists(RazmetLabelPlaceTypeCode))
         if (auto *place = dynamic_cast<TRazmetLabelPlaceItem *>(item.get()))
             for (const TLblCashRec &l : place->Labels())
-                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) || !std::isfinite(l.Cos))
+                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) ||
+                    !std::isfinite(l.Cos))
                     return "label place " + std::to_string(place->ID()) + ": label not finite";
     return {};
 }
