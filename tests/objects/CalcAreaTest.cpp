@@ -107,7 +107,8 @@ protected:
         return none;
     }
     static TLnParamRec Param(const char *name, float disp1, float disp2, float coeff, float period = 0,
-                             bool full = false, bool count = false, bool yellow = false, bool plastic = false) {
+                             bool full = false, bool count = false, bool yellow = false,
+                             bool plastic = false) {
         TLnParamRec r;
         r.Name = Cp(name);
         r.Description = Cp("линия");
@@ -150,7 +151,10 @@ TEST_F(CalcArea, RecordIsThePolygonOnlyAndOldTagsAreNormalised) {
     // An old record: its axis under "CALCCONN", its comment under "CALCCOMM".
     StreetFile old = canonical;
     ItemRec r = Rec("CALCAREA", 1, {1, 2, 3, 4});
-    r.Extra.Tag("CALCCONN").Append(sptest::ConnectdBytes({sptest::EmptyRef()})).Tag("CALCCOMM").Str(W("квартал"));
+    r.Extra.Tag("CALCCONN")
+        .Append(sptest::ConnectdBytes({sptest::EmptyRef()}))
+        .Tag("CALCCOMM")
+        .Str(W("квартал"));
     old.Lists = {{"CALCAREA", {r}}};
     StreetFile expected = canonical;
     ItemRec e = CalcRecord(1, {1, 2, 3, 4});
@@ -174,7 +178,7 @@ TEST_F(CalcArea, SurfacesByCategoryLinesAndCounts) {
     auto *walk = dynamic_cast<TTrotuarItem *>(Rect(TrotuarTypeCode, 18, 5, 22, 15));
     walk->SetPasspCategory(Cp("тротуар"));
     auto *walk2 = dynamic_cast<TTrotuarItem *>(Rect(TrotuarTypeCode, 1, 1, 2, 2));
-    walk2->SetPasspCategory(Cp("ТРОТУАР")); // same category, other letter case
+    walk2->SetPasspCategory(Cp("ТРОТУАР"));          // same category, other letter case
     Rect(GazonTypeCode, 5, 5, 6, 6)->Active = false; // inactive: not counted
     Rect(ObochTypeCode, 30, 0, 40, 10);              // outside
     // A curb crossing the edge: 5 m inside; a tram line wholly inside.
@@ -214,10 +218,14 @@ TEST_F(CalcArea, SurfacesByCategoryLinesAndCounts) {
     area->ReportRoadway(lines);
     area->ReportSidewalk(lines);
     area->ReportFences(lines);
-    const std::vector<Cp1251String> expected{
-        Cp("Проезжая часть по категориям:"), Cp("\t! без категории !\t200.0 кв.м."), Cp("\tII\t4.0 кв.м."),
-        Cp("Тротуар по категориям:"),        Cp("\tтротуар\t11.0 кв.м."),
-        Cp("Ограждения по типам:"),          Cp("\t! без типа !\t10.0 м."),        Cp("\tбарьер\t10.0 м.")};
+    const std::vector<Cp1251String> expected{Cp("Проезжая часть по категориям:"),
+                                             Cp("\t! без категории !\t200.0 кв.м."),
+                                             Cp("\tII\t4.0 кв.м."),
+                                             Cp("Тротуар по категориям:"),
+                                             Cp("\tтротуар\t11.0 кв.м."),
+                                             Cp("Ограждения по типам:"),
+                                             Cp("\t! без типа !\t10.0 м."),
+                                             Cp("\tбарьер\t10.0 м.")};
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(area->NotCounted.empty());
     EXPECT_TRUE(area->Unknowns.empty());
@@ -248,7 +256,7 @@ TEST_F(CalcArea, FewerThanThreeVerticesClearEveryResult) {
 // ---- Line markings
 
 TEST_F(CalcArea, LineMarkingsPerParameterRecord) {
-    street.SetLnRazmetParams({Param("1.1", 0.05f, -0.05f, 1),               // 0.1 m wide, solid
+    street.SetLnRazmetParams({Param("1.1", 0.05f, -0.05f, 1),                    // 0.1 m wide, solid
                               Param("1.5", 0.05f, -0.05f, 0.25f, 4, true, true), // whole periods, counted
                               Param("1.7", 0.1f, 0, 0.5f, 0, false, false, true, true)});
     TCalcAreaItem *area = Box();
@@ -284,7 +292,8 @@ TEST_F(CalcArea, ZebrasArrowsTextsAndSignsByTheirRules) {
     street.SetArrowBig(true);
     street.SetZebPlast(true);
     TCalcAreaItem *area = Box();
-    auto item = [&](int code, std::initializer_list<TXYZ> points, const char *comment, const char *number = "") {
+    auto item = [&](int code, std::initializer_list<TXYZ> points, const char *comment,
+                    const char *number = "") {
         TAbstractItem *i = MakeItem(street, code, points);
         i->SetComment(Cp(comment));
         i->SetComment2(Cp(number));
@@ -363,7 +372,8 @@ TEST_F(CalcArea, MaterialsFollowTheStreetFlags) {
         street.SetArrowBig(false);
         TCalcAreaItem *area = Box();
         area->CalcMarkings();
-        for (const char *white : {"1.14.1", "1.14.2", "1.16.1", "1.16.5*", "1.18.1", "1.21", "1.22", "1.24.4(*)"})
+        for (const char *white :
+             {"1.14.1", "1.14.2", "1.16.1", "1.16.5*", "1.18.1", "1.21", "1.22", "1.24.4(*)"})
             EXPECT_EQ(RowOf(*area, white).Material, c.White) << white;
         for (const char *yellow : {"1.14.1(ж)", "1.14.2(ж)", "1.17"})
             EXPECT_EQ(RowOf(*area, yellow).Material, c.Yellow) << yellow;
