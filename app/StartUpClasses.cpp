@@ -7,6 +7,7 @@
 #include "exchange/PlanDefineItem.h"
 #include "exchange/RegisterExchange.h"
 #include "objects/AxisItem.h"
+#include "objects/Kern.h"
 #include "objects/RegisterObjects.h"
 #include "objects/StandInItems.h"
 #include "shell/ItemsControl.h"
@@ -14,8 +15,29 @@
 
 namespace {
 
-// The plan's fonts, made after the main window and kept to the end.
+// The plan's fonts, made after the main window and kept to the end. Core labels are drawn with the
+// black atlas while they live.
 class TFontsHolder : public QObject {
+public:
+    TFontsHolder() {
+        TKernLabelFont font;
+        font.Texture = Fonts_.SmallArialTexture(false);
+        font.Triangles = [this](const Cp1251String &text, std::vector<TDxVertex> &triangles, float &width,
+                                float &height) {
+            TFontTexture *atlas = Fonts_.SmallArialTexture();
+            triangles.clear();
+            width = height = 0;
+            if (!atlas || atlas->AtlasSize() <= 0)
+                return;
+            atlas->TextQuads(text, triangles);
+            width = float(atlas->TextWidth(text));
+            height = float(atlas->TextHeight());
+        };
+        SetKernLabelFont(std::move(font));
+    }
+    ~TFontsHolder() override { SetKernLabelFont({}); }
+
+private:
     TFontsDataForm Fonts_;
 };
 

@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -70,6 +71,9 @@ int main(int argc, char **argv) {
     using namespace spbench;
     if (ProgramName().empty())
         ProgramName() = std::filesystem::path(argv[0]).filename().string();
+    // Pictures, tables and libraries are looked up beside the executable, and the programs are not there:
+    // without this the benches would measure the fallbacks of missing data files.
+    setenv("STREETPLAN_DATAFILES", SP_BENCH_BUILD_DATAFILES, 0);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -55,6 +55,10 @@ TEditorHost EditorHostOf(TMainForm &form) {
     };
     host.PopupPosition = [] { return QCursor::pos(); };
     host.WindowParent = [&form]() -> QWidget * { return &form; };
+    host.AddDrawListener = [&form](std::function<void(const TDxDrawParams &)> fn) {
+        return form.DrawListeners.Add(std::move(fn));
+    };
+    host.RemoveDrawListener = [&form](uint64_t token) { form.DrawListeners.Remove(token); };
     return host;
 }
 
@@ -141,7 +145,8 @@ TLineText LineText(const TItemLineSpec &spec, std::span<TAbstractItem *const> se
     const TFieldValue value = spec.Get(focused);
     out.Text = FormatValue(spec, value);
     for (std::size_t i = 1; i < selection.size(); ++i)
-        if (!SameFieldValue(spec.Get(*selection[i]), value)) {
+        if (spec.CompareShown ? FormatValue(spec, spec.Get(*selection[i])) != out.Text
+                              : !SameFieldValue(spec.Get(*selection[i]), value)) {
             out.Text = spec.AppendDifferent ? out.Text + QStringLiteral("(***)") : QStringLiteral("***");
             out.Colour = DifferentColour;
             return out;
@@ -256,6 +261,11 @@ bool AskValue(const TItemLineSpec &spec, TAbstractItem &focused, TFieldValue &ch
         const std::optional<double> number = ReadNumber(text, spec.Click);
         if (!number)
             return false;
+        if (spec.NonNegative && *number < 0) {
+            UserPrompts().ShowMessage(TPromptKind::Warning,
+                                      QStringLiteral("Значение не может быть отрицательным."));
+            return false;
+        }
         chosen = *number;
         return true;
     }
@@ -305,12 +315,19 @@ void EditLine(const TItemLineSpec &spec) {
         return;
     TAbstractItem &focused = *selection.front();
     TFieldValue chosen;
-    const bool ok = AskValue(spec, focused, chosen);
+    bool ok = AskValue(spec, focused, chosen);
+    if (ok && spec.Refuse) {
+        const QString refusal = spec.Refuse(chosen);
+        if (!refusal.isEmpty()) {
+            UserPrompts().ShowMessage(TPromptKind::Warning, refusal);
+            ok = false;
+        }
+    }
     if (ok)
         SetChanged(spec, focused, chosen);
     const bool ask = selection.size() > 1 && (spec.Question == TApplyQuestion::AfterOkOrCancel ||
                                               (spec.Question == TApplyQuestion::AfterOk && ok));
-    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, ApplyToOthersQuestion, TPromptButtons::YesNo) ==
+    if (ask && UserPrompts().Ask(TPromptKind::Confirmation, spec.QuestionText, TPromptButtons::YesNo) ==
                    TPromptAnswer::Yes) {
         // After Cancel the others get what the focused item holds, exactly as stored.
         const TFieldValue value = ok ? chosen : (spec.Get ? spec.Get(focused) : TFieldValue{});

@@ -35,6 +35,7 @@
 
 class QWidget;
 class TAbstractItem;
+struct TDxDrawParams;
 class TMainForm;
 class TStreetStructure;
 
@@ -53,6 +54,9 @@ struct TEditorHost {
     std::function<QPoint()> PopupPosition{};
     // The parent of table windows.
     std::function<QWidget *()> WindowParent{};
+    // A listener of every drawing of the views (after the street); the token takes it away again.
+    std::function<uint64_t(std::function<void(const TDxDrawParams &)>)> AddDrawListener{};
+    std::function<void(uint64_t)> RemoveDrawListener{};
 };
 TEditorHost EditorHostOf(TMainForm &form);
 // The host the modules use; an empty host (no street) until one is set.
@@ -105,6 +109,8 @@ struct TItemLineSpec {
     TLineValidity Validity = TLineValidity::Always;
     // Shows "(***)" after the focused value instead of replacing it when the selected differ.
     bool AppendDifferent = false;
+    // The selected differ only when their shown texts do (numbers equal to the shown digits agree).
+    bool CompareShown = false;
     // The focused value is defined but not to be trusted (shown in red).
     std::function<bool(TAbstractItem &)> Unreliable{};
     // A sum or count over the selection instead of the focused value (no comparison); sets red itself
@@ -117,12 +123,20 @@ struct TItemLineSpec {
     // The dialog's caption, from the focused item.
     std::function<QString(TAbstractItem &)> DialogCaption{};
     TApplyQuestion Question = TApplyQuestion::AfterOk;
+    // The question's text where a line words it its own way.
+    QString QuestionText = ApplyToOthersQuestion;
     // Stores the value on one item.
     std::function<void(TAbstractItem &, const TFieldValue &)> Set{};
+    // A number typed below 0 is refused with a message (as Cancel).
+    bool NonNegative = false;
     // The entries of a SelectString click.
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
     std::function<void()> OnClick{};
+    // The selected are compared by their shown texts rather than by value.
+    bool CompareShown = false;
+    // The message refusing a value that was read (empty: taken); a refused value counts as Cancel.
+    std::function<QString(const TFieldValue &)> Refuse{};
 };
 
 // What the line shows for the selection, with the colour it takes (invalid: the line's own).

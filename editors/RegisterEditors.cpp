@@ -3,7 +3,11 @@
 #include "editors/CalcAreaEditors.h"
 #include "editors/EditorKit.h"
 #include "editors/ItemEditor.h"
+#include "editors/LineEditors.h"
+#include "editors/StopEditor.h"
+#include "editors/SignEditors.h"
 #include "editors/SurfaceEditors.h"
+#include "editors/ZebraEditor.h"
 #include "shell/StartUp.h"
 
 #include <memory>
@@ -26,6 +30,13 @@ void RegisterEditorModules() {
         RegisterContextModule<TTrotuarEditorModule>();
         RegisterContextModule<TGazonEditorModule>();
         RegisterContextModule<TPolygonEditorModule>();
+        RegisterContextModule<TZebraEditorModule>();
+        RegisterContextModule<TStopEditorModule>();
+        RegisterContextModule<TBortEditorModule>();
+        RegisterContextModule<TLineRazmetEditorModule>();
+        RegisterContextModule<TTramWayEditorDataModule>();
+        RegisterContextModule<TZnakEditorModule>();
+        RegisterContextModule<TRoadSignEditorModule>();
         RegisterContextModule<TCalcAreaEditorModule>();
         RegisterStartUpObject(TStartUpSlot::CustomEditors,
                               [](TMainForm &form) { return std::make_unique<TEditorHostHolder>(form); });

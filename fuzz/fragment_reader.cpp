@@ -59,6 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             Require(r->Id() > maxPoint, "a pasted item uses a vertex of the street");
     }
 
+    // Every item pasted draws, and the marking items' paint figures come out as numbers.
+    street.UpdateGraphics(FullTypeSet());
+    fault = CheckPaintFigures(street);
+    Require(fault.empty(), fault);
+
     const std::vector<uint8_t> saved = Save(street);
     {
         TMemoryStream m(saved);

@@ -72,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     s->UpdateGraphics(FullTypeSet());
     RequireConsistent(*s);
+    const std::string figures = CheckPaintFigures(*s);
+    Require(figures.empty(), figures);
 
     // Copy every item, free every other one, paste the copy back, merge a second reading in.
     TConnectedItems all(false);

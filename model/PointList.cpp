@@ -697,6 +697,20 @@ bool TPointList::IntersectWithSegment(const TXYZ &p1, const TXYZ &p2, float &t, 
     return false;
 }
 
+std::vector<TPointList::TSegmentCrossing> TPointList::SegmentCrossings(const TXYZ &p1, const TXYZ &p2) {
+    EnsureGeometry();
+    std::vector<TSegmentCrossing> out;
+    for (std::size_t j = 0; j + 1 < Dense_.size(); ++j) {
+        float tt = 0, ss = 0;
+        if (!LinesIntersect(Dense_[j], Dense_[j + 1], p1, p2, tt, ss))
+            continue;
+        if (tt < 0 || tt > 1 || ss < 0 || ss > 1)
+            continue;
+        out.push_back({VectorLerp(Dense_[j], Dense_[j + 1], tt), float(j) + tt, ss});
+    }
+    return out;
+}
+
 // ---- Neighbours and outlines
 
 std::vector<TPointList::TEdgeNeighbour> TPointList::GetEdgeNeighbours(int i) const {

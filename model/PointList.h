@@ -144,6 +144,13 @@ public:
         float s = 0;
         return IntersectWithSegment(p1, p2, t, s, 0);
     }
+    // Every crossing of the dense line with the segment p1-p2, in dense order: the point, the parameter t
+    // on the list and s along the segment (0 at p1). A crossing at a dense vertex may come twice.
+    struct TSegmentCrossing {
+        TXYZ Point;
+        float T, S;
+    };
+    std::vector<TSegmentCrossing> SegmentCrossings(const TXYZ &p1, const TXYZ &p2);
 
     // ---- Neighbours and outlines
     std::vector<TEdgeNeighbour> GetEdgeNeighbours(int i) const;

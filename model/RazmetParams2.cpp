@@ -1,5 +1,7 @@
 #include "model/RazmetParams2.h"
 
+#include "model/IniSections.h"
+
 #include "engine/DataFiles.h"
 #include "engine/NumText.h"
 #include "engine/StreetError.h"
@@ -114,54 +116,16 @@ const TKey Keys[] = {
     {"Plastic", TKeyKind::Bool, nullptr, nullptr, &TLnParamRec::Plastic},
     {"CountItems", TKeyKind::Bool, nullptr, nullptr, &TLnParamRec::CountItems},
 };
-constexpr int KeyCount = static_cast<int>(std::size(Keys));
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-int FindKey(std::string_view key) {
-    for (int k = 0; k < KeyCount; ++k)
-        if (SameText(Cp1251String(std::string(key)), Cp1251String(Keys[k].name)))
-            return k;
-    return -1;
-}
-
-// A single written with "." or, by other programs, with "," as the decimal separator. Values beyond the
-// range of a single are malformed.
-bool ParseSingle(std::string_view text, float &out) {
-    std::string s(text);
-    if (s.find('.') == std::string::npos) {
-        const std::size_t comma = s.find(',');
-        if (comma != std::string::npos && s.find(',', comma + 1) == std::string::npos)
-            s[comma] = '.';
-    }
-    double v = 0;
-    if (!TryStrToFloat(s, v))
-        return false;
-    if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
-        return false;
-    out = static_cast<float>(v);
-    return true;
-}
 
 void AssignValue(TLnParamRec &rec, const TKey &key, std::string_view value) {
     switch (key.kind) {
     case TKeyKind::Text:
         // Cut, then trimmed again: a blank left at the cut would not survive the next reading.
-        rec.*key.text = Cp1251String(std::string(Trim(value.substr(0, LnParamTextMax))));
+        rec.*key.text = Cp1251String(std::string(TrimIniBlanks(value.substr(0, LnParamTextMax))));
         break;
     case TKeyKind::Single: {
         float v = 0;
-        if (ParseSingle(value, v))
+        if (ParseIniSingle(value, v))
             rec.*key.single = v;
         break;
     }
@@ -189,37 +153,13 @@ int32_t FindLnParam(const TLnParamArray &params, const Cp1251String &code) {
 
 TLnParamArray LnParamsFromIni(std::string_view bytes) {
     TLnParamArray params;
-    TLnParamRec *current = nullptr;
-    unsigned seen = 0; // keys already read in the current section: the first one counts
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = pos;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
-        const std::string_view line = Trim(bytes.substr(pos, end - pos));
-        pos = end + 1;
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.front() == '[') {
-            // The name runs to the last "]" of the line, so names holding "]" come back whole.
-            const std::size_t close = line.rfind(']');
-            const std::string_view name =
-                close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
-            TLnParamRec rec;
-            rec.Name = CutText(Cp1251String(std::string(name)));
-            params.push_back(std::move(rec));
-            current = &params.back();
-            seen = 0;
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (!current || eq == std::string_view::npos)
-            continue;
-        const int k = FindKey(Trim(line.substr(0, eq)));
-        if (k < 0 || (seen & (1u << k)))
-            continue;
-        seen |= 1u << k;
-        AssignValue(*current, Keys[k], Trim(line.substr(eq + 1)));
+    for (const TIniSection &section : ReadIniSections(bytes)) {
+        TLnParamRec rec;
+        rec.Name = CutText(section.Name);
+        for (const TKey &key : Keys)
+            if (const std::string *value = section.Find(key.name))
+                AssignValue(rec, key, *value);
+        params.push_back(std::move(rec));
     }
     return params;
 }

@@ -532,8 +532,11 @@ void TStreetStructure::SetStrOption(const Cp1251String &name, const Cp1251String
     // Options are saved with the street: a change is a change of the street.
     if (DrawOpts_.SetValue(name, value)) {
         SetModified();
-        if (SameText(name, Cp1251String("ZnakScale")))
+        if (SameText(name, Cp1251String("ZnakScale"))) {
             ZnakScaleCache_ = 0;
+            // Label places write at the sign scale.
+            InvalidateType(RazmetLabelPlaceTypeCode);
+        }
     }
 }
 
@@ -712,6 +715,8 @@ void TStreetStructure::SetZebraYop(int32_t v) {
     if (v != ZebraYop_) {
         ZebraYop_ = v;
         SetModified();
+        // The crossings' patch width follows it.
+        InvalidateType(ZebraTypeCode);
     }
 }
 

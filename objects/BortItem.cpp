@@ -171,6 +171,10 @@ bool LoadBortWidthFile(const std::filesystem::path &file, TNameValueList &lines)
     return true;
 }
 
+bool LoadDictionaryFile(const Cp1251String &fileName, TNameValueList &lines) {
+    return LoadBortWidthFile(FindInFolder(GetNamedDirectory(DictionaryDirName()), fileName), lines);
+}
+
 std::optional<float> BortWidthOf(const TNameValueList &lines, const Cp1251String &grade) {
     const int i = lines.IndexOfName(grade);
     if (i < 0)
@@ -193,8 +197,7 @@ void TBortWidthDictionary::Ensure() {
         return;
     Loaded_ = true;
     Version_ = version;
-    Found_ =
-        LoadBortWidthFile(FindInFolder(GetNamedDirectory(DictionaryDirName()), BortWidthFileName()), Lines_);
+    Found_ = LoadDictionaryFile(BortWidthFileName(), Lines_);
 }
 
 const TNameValueList &TBortWidthDictionary::Lines() {

@@ -54,6 +54,9 @@ private:
 Cp1251String BortWidthFileName();
 // Reads a dictionary file (at most 16 MB): False when it is missing, unreadable or too large.
 bool LoadBortWidthFile(const std::filesystem::path &file, TNameValueList &lines);
+// Reads the file of that name (matched in any letter case) from the folder of "Каталог словарей", as
+// LoadBortWidthFile does.
+bool LoadDictionaryFile(const Cp1251String &fileName, TNameValueList &lines);
 // The value of the first line whose name is the grade (any letter case): a finite width of 0 or more, or
 // nothing.
 std::optional<float> BortWidthOf(const TNameValueList &lines, const Cp1251String &grade);

@@ -7,6 +7,7 @@
 #include "model/StreetStructure.h"
 #include "platform/gdi/Bitmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -121,6 +122,8 @@ void TLineRazmetItem::LoadFromStream(TStream &stream) {
         Mirror_ = stream.ReadByte(what);
     // A street without records of its own takes the default table here.
     Bind();
+    // A record read over an item that was drawn: the places it crossed and crosses now hear of it.
+    TellLabelPlaces();
 }
 
 void TLineRazmetItem::SaveToStream(TStream &stream) const {
@@ -143,6 +146,7 @@ void TLineRazmetItem::SetGost(const Cp1251String &code) {
         return;
     NotifyModified();
     Points.InvalidateGraphics();
+    TellLabelPlaces();
 }
 
 void TLineRazmetItem::SetMirror(uint8_t mirror) {
@@ -151,6 +155,7 @@ void TLineRazmetItem::SetMirror(uint8_t mirror) {
     Mirror_ = mirror;
     NotifyModified();
     Points.InvalidateGraphics();
+    TellLabelPlaces();
 }
 
 void TLineRazmetItem::RebuildGraphics() {
@@ -189,23 +194,39 @@ void TLineRazmetItem::RebuildGraphics() {
 }
 
 void TLineRazmetItem::PointsChanged() {
-    if (Reading_ || !Street())
+    if (!Reading_)
+        TellLabelPlaces();
+}
+
+void TLineRazmetItem::TellLabelPlaces() {
+    if (!Street())
         return;
-    const TXYZArray vertices = Points.GetPoints();
-    MarkCrossingItems(*Street(), RazmetLabelPlaceTypeCode, vertices);
+    TXYZArray now = Points.GetPoints();
+    MarkCrossingItems(*Street(), RazmetLabelPlaceTypeCode, Told_);
+    if (now != Told_)
+        MarkCrossingItems(*Street(), RazmetLabelPlaceTypeCode, now);
+    Told_ = std::move(now);
 }
 
 void MarkCrossingItems(TStreetStructure &street, int typeCode, std::span<const TXYZ> polyline) {
-    TItemList &list = street.Lists(typeCode);
-    if (list.Count() == 0 || polyline.size() < 2)
+    if (street.Lists(typeCode).Count() == 0 || polyline.size() < 2)
         return;
-    for (const auto &item : list) {
+    TItemBounds box{polyline[0].x, polyline[0].y, polyline[0].x, polyline[0].y};
+    for (const TXYZ &p : polyline) {
+        box.MinX = std::min(box.MinX, double(p.x));
+        box.MinY = std::min(box.MinY, double(p.y));
+        box.MaxX = std::max(box.MaxX, double(p.x));
+        box.MaxY = std::max(box.MaxY, double(p.y));
+    }
+    std::vector<TAbstractItem *> near;
+    street.ItemIndex().InRect(box, TItemTypeSet{typeCode}, near);
+    for (TAbstractItem *item : near) {
         if (!item->Active)
             continue;
         for (std::size_t i = 0; i + 1 < polyline.size(); ++i) {
             float t = 0;
             if (item->Points.IntersectsSegment(polyline[i], polyline[i + 1], t)) {
-                item->Points.SetChanged(true);
+                item->Points.InvalidateGraphics();
                 break;
             }
         }
@@ -214,4 +235,24 @@ void MarkCrossingItems(TStreetStructure &street, int typeCode, std::span<const T
 
 void RegisterLineRazmetItem() {
     ItemClasses.Register(std::make_unique<TItemClassOf<TLineRazmetItem>>(LineRazmetTypeCode));
+    // A marking that goes takes its labels with it. When every label place goes too (the street is
+    // cleared) there is nobody to tell.
+    static const bool listening = [] {
+        AddItemsFreeingListener([](TStreetStructure &street, std::span<TAbstractItem *const> items) {
+            std::vector<TLineRazmetItem *> markings;
+            std::size_t places = 0;
+            for (TAbstractItem *item : items) {
+                if (item->GetTypeCode() == RazmetLabelPlaceTypeCode)
+                    ++places;
+                else if (auto *m = dynamic_cast<TLineRazmetItem *>(item))
+                    markings.push_back(m);
+            }
+            if (markings.empty() || places >= static_cast<std::size_t>(street.Lists(RazmetLabelPlaceTypeCode).Count()))
+                return;
+            for (TLineRazmetItem *m : markings)
+                m->TellLabelPlaces();
+        });
+        return true;
+    }();
+    (void)listening;
 }

@@ -31,8 +31,11 @@ public:
     // The record head, then "LNRMGOST" and "LNRMMIRR", always.
     void SaveToStream(TStream &stream) const override;
     void RebuildGraphics() override;
-    // Label places whose line crosses a segment of the marking are laid out again.
+    // Label places whose line crosses a segment of the marking, as it runs now or as it ran when they
+    // last heard of it, are laid out again.
     void PointsChanged() override;
+    // Tells those label places (a change of code or mirror, or the marking going).
+    void TellLabelPlaces();
 
     const Cp1251String &Gost() const { return Gost_; }
     // The code, and the record bound by it.
@@ -47,14 +50,17 @@ public:
 private:
     void Bind();
 
+    // The vertices as the label places last heard of them.
+    TXYZArray Told_;
     uint8_t Mirror_ = 0;
     Cp1251String Gost_;
     int32_t ParamIndex_ = -1;
     bool Reading_ = false;
 };
 
-// Marks changed the point list of every active item of the type whose line crosses a segment of the
-// polyline (the label places a marking runs through are laid out again).
+// Marks for a rebuild every active item of the type whose line crosses a segment of the polyline (the
+// label places a marking runs through are laid out again); they are found through the street's spatial
+// index. Nothing saved changes.
 void MarkCrossingItems(TStreetStructure &street, int typeCode, std::span<const TXYZ> polyline);
 
 // Where a marking texture that is missing or cannot be read is reported: once per file in a run (the

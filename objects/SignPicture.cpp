@@ -1,10 +1,13 @@
 #include "objects/SignPicture.h"
 
 #include "engine/DataFiles.h"
+#include "engine/FontTexture.h"
+#include "engine/FontsDataForm.h"
 #include "engine/StreetError.h"
 #include "model/NameValueList.h"
 #include "objects/MetafileLib.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -261,11 +264,138 @@ void FreeSignTables() {
 namespace {
 
 TSignLabelWriter &LabelWriter() {
-    static TSignLabelWriter writer;
+    static TSignLabelWriter writer = WriteSignLabelGlyphs;
     return writer;
 }
 
+struct TLineAt {
+    double X = 0, Y = 0; // glyph units from the picture's edge point
+};
+
+// Where each line starts (its bottom-left corner), by the post's rule or the second sign type's.
+std::vector<TLineAt> LayOutLines(const TSignLabel &label, const std::vector<double> &widths) {
+    const std::size_t n = widths.size();
+    std::vector<TLineAt> at(n);
+    if (n == 0)
+        return at;
+    double wMax = 0;
+    for (double w : widths)
+        wMax = std::max(wMax, w);
+    const uint8_t a = label.Alignment;
+    if (label.PostLayout) {
+        // The number, then the status line below it; a line is one unit high, one unit off the edge.
+        const double h2 = n > 1 ? 1 : 0, height = 1 + h2;
+        double x = 0, y = 0;
+        switch (a) {
+        case 1:
+            y = -1 + (h2 - height);
+            break;
+        case 3:
+            x = 1 + wMax / 2;
+            y = -height / 2 + h2;
+            break;
+        case 5:
+            x = -1 - wMax / 2;
+            y = -height / 2 + h2;
+            break;
+        case 7:
+            y = 1 + h2;
+            break;
+        default:
+            break;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            at[i] = {x - widths[i] / 2, y - (i == 0 ? 0 : h2)};
+        return at;
+    }
+    const double height = double(n), h = 1;
+    double x = 0, y = 0;
+    switch (a) {
+    case 1:
+        x = -wMax / 2;
+        y = -h;
+        break;
+    case 3:
+        y = height / 2 - h;
+        break;
+    case 5:
+        x = -wMax;
+        y = height / 2 - h;
+        break;
+    case 7:
+        x = -wMax / 2;
+        y = height - h;
+        break;
+    default:
+        break;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        at[i] = {x + (wMax - widths[i]) / 2, y - double(i) * h};
+    return at;
+}
+
 } // namespace
+
+std::vector<TDxVertex> SignLabelQuads(const TSignLabel &label, const TFontTexture &atlas) {
+    std::vector<TDxVertex> out;
+    const double unit = atlas.TextHeight();
+    if (atlas.AtlasSize() <= 0 || !(unit > 0) || label.Lines.empty())
+        return out;
+    std::vector<double> widths;
+    for (const Cp1251String &line : label.Lines)
+        widths.push_back(atlas.TextWidth(line) / unit);
+    const std::vector<TLineAt> at = LayOutLines(label, widths);
+    double ex = 0, ey = 0;
+    switch (label.Alignment) {
+    case 1:
+        ey = -label.Height / 2;
+        break;
+    case 3:
+        ex = label.Width / 2;
+        break;
+    case 5:
+        ex = -label.Width / 2;
+        break;
+    case 7:
+        ey = label.Height / 2;
+        break;
+    default:
+        break;
+    }
+    const double scale = label.Scale != 0 && std::isfinite(label.Scale) ? label.Scale : 1;
+    const double kx = 12 / scale, ky = 15 / scale;
+    const D3DCOLOR black = MakeD3DColor(0, 0, 0, 255);
+    std::vector<TDxVertex> quads;
+    for (std::size_t i = 0; i < label.Lines.size(); ++i) {
+        atlas.TextQuads(label.Lines[i], quads);
+        for (TDxVertex v : quads) {
+            const double px = ex + kx * (at[i].X + v.x / unit), py = ey + ky * (at[i].Y + v.y / unit);
+            v.x = float(label.Centre.x + px * label.AxisX.x + py * label.AxisY.x);
+            v.y = float(label.Centre.y + px * label.AxisX.y + py * label.AxisY.y);
+            v.z = label.Centre.z;
+            v.color = black;
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+void WriteSignLabelGlyphs(TItemBatch &glyphs, TBatchOwnerKey owner, const TSignLabel &label) {
+    TFontsDataForm *fonts = TFontsDataForm::Instance();
+    TFontTexture *atlas = fonts != nullptr ? fonts->SmallArialTexture() : nullptr;
+    TDxPrimCollection *prims = PrimCollection(&glyphs);
+    if (atlas == nullptr || prims == nullptr)
+        return;
+    const std::vector<TDxVertex> quads = SignLabelQuads(label, *atlas);
+    if (quads.empty())
+        return;
+    // The fonts object may have come after the batches were made.
+    if (prims->Texture() != atlas)
+        prims->SetTexture(atlas);
+    prims->SetColor(MakeD3DColor(0, 0, 0, 255));
+    prims->Transform().LoadIdentity();
+    prims->AddPrimitives(owner, quads, quads.size() / 3);
+}
 
 void SetSignLabelWriter(TSignLabelWriter writer) {
     LabelWriter() = std::move(writer);

@@ -91,4 +91,14 @@ struct TSignLabel {
 // glyph font's unit registers it; without it signs are drawn without labels.
 using TSignLabelWriter = std::function<void(TItemBatch &glyphs, TBatchOwnerKey owner, const TSignLabel &label)>;
 void SetSignLabelWriter(TSignLabelWriter writer);
+// The writer in use; until another is set, WriteSignLabelGlyphs.
 const TSignLabelWriter &SignLabelWriter();
+
+class TFontTexture;
+// The label's characters, two triangles each, in plan coordinates (black, textured from the atlas). A line
+// is one glyph unit high: the picture's edge on the alignment side, then 12 / scale picture units across
+// and 15 / scale up per glyph unit, in the layout rule of the label's sign type.
+std::vector<TDxVertex> SignLabelQuads(const TSignLabel &label, const TFontTexture &atlas);
+// The labels of the plan: the small atlas font of the fonts object, which the glyph batch then draws with;
+// nothing without that object (headless use).
+void WriteSignLabelGlyphs(TItemBatch &glyphs, TBatchOwnerKey owner, const TSignLabel &label);

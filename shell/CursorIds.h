@@ -15,6 +15,7 @@ enum TCursorId : int {
     MoveAllCursor = 20,
     RotateEdgeCursor = 24,
     RotateAllCursor = 25,
+    MoveSignCursor = 28,
     DropCursor = 29,
     ZoomCursor = 31,
     SelectAreaCursor = 32,

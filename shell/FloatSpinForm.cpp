@@ -5,9 +5,9 @@
 #include "shell/UserPrompts.h"
 #include "ui_FloatSpinForm.h"
 
-void TFloatSpinForm::Execute(const QPoint &pos, const QString &caption, const TCallback &callback,
+bool TFloatSpinForm::Execute(const QPoint &pos, const QString &caption, const TCallback &callback,
                              double value) {
-    UserPrompts().EditFloatLive(pos, caption, value, callback);
+    return UserPrompts().EditFloatLive(pos, caption, value, callback);
 }
 
 TFloatSpinForm::TFloatSpinForm(const QPoint &pos, const QString &caption, const TCallback &callback,

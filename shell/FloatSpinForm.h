@@ -16,7 +16,8 @@ class TFloatSpinForm : public QDialog {
 public:
     using TCallback = std::function<void(double)>;
 
-    static void Execute(const QPoint &pos, const QString &caption, const TCallback &callback, double value);
+    // True on Ok.
+    static bool Execute(const QPoint &pos, const QString &caption, const TCallback &callback, double value);
 
     // The start value is shown (and not reported); the callback is called from then on.
     TFloatSpinForm(const QPoint &pos, const QString &caption, const TCallback &callback, double value,

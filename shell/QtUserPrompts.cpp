@@ -176,10 +176,10 @@ int TQtUserPrompts::PopupEntries(const std::vector<TMenuEntry> &entries) {
     return chosen ? chosen->data().toInt() : -1;
 }
 
-void TQtUserPrompts::EditFloatLive(const QPoint &pos, const QString &caption, double value,
+bool TQtUserPrompts::EditFloatLive(const QPoint &pos, const QString &caption, double value,
                                    const std::function<void(double)> &callback) {
     TFloatSpinForm form(pos, caption, callback, value);
-    form.exec();
+    return form.exec() == QDialog::Accepted;
 }
 
 bool TQtUserPrompts::ChooseFiles(const TFileDialogRequest &request, QStringList &files) {

@@ -13,7 +13,7 @@ public:
     int PopupMenu(const QStringList &entries) override;
     int PopupEntries(const std::vector<TMenuEntry> &entries) override;
     bool ChooseColor(QColor &colour, std::vector<QColor> &customColours) override;
-    void EditFloatLive(const QPoint &pos, const QString &caption, double value,
+    bool EditFloatLive(const QPoint &pos, const QString &caption, double value,
                        const std::function<void(double)> &callback) override;
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;
     bool ChooseDirectory(const QString &caption, QString &dir) override;

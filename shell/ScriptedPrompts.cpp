@@ -145,6 +145,7 @@ bool TScriptedPrompts::EditString(const QString &caption, const QPoint &, QStrin
 bool TScriptedPrompts::SelectString(const QPoint &, const QString &caption, const QStringList &items,
                                     int &index) {
     lastItems_ = items;
+    lastSelectIndex_ = index;
     const auto a = Take(TKind::Select, QStringLiteral("select: ") + caption);
     if (!a)
         return false;
@@ -176,7 +177,7 @@ int TScriptedPrompts::PopupMenu(const QStringList &entries) {
     return a && a->Index >= 0 && a->Index < entries.size() ? a->Index : -1;
 }
 
-void TScriptedPrompts::EditFloatLive(const QPoint &, const QString &caption, double value,
+bool TScriptedPrompts::EditFloatLive(const QPoint &, const QString &caption, double value,
                                      const std::function<void(double)> &callback) {
     const auto a = Take(TKind::Floats, QStringLiteral("number: ") + caption);
     double last = value;
@@ -188,6 +189,7 @@ void TScriptedPrompts::EditFloatLive(const QPoint &, const QString &caption, dou
         }
     if (callback)
         callback(a && a->Ok ? last : value);
+    return a && a->Ok;
 }
 
 bool TScriptedPrompts::ChooseFiles(const TFileDialogRequest &request, QStringList &files) {

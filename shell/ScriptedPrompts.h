@@ -38,7 +38,7 @@ public:
     bool EditTypeSet(const QString &caption, const TItemTypeSet &fullSet, TItemTypeSet &set) override;
     int PopupMenu(const QStringList &entries) override;
     int PopupEntries(const std::vector<TMenuEntry> &entries) override;
-    void EditFloatLive(const QPoint &pos, const QString &caption, double value,
+    bool EditFloatLive(const QPoint &pos, const QString &caption, double value,
                        const std::function<void(double)> &callback) override;
     bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) override;
     bool ChooseDirectory(const QString &caption, QString &dir) override;
@@ -59,6 +59,8 @@ public:
     // Whether each entry of the last menu could be chosen (separators cannot).
     const std::vector<bool> &LastMenuEnabled() const { return lastMenuEnabled_; }
     const QStringList &LastSelectItems() const { return lastItems_; }
+    // The entry the last list started with selected (-1 none).
+    int LastSelectIndex() const { return lastSelectIndex_; }
     // The entries of the last check list and their ticks at start.
     const QStringList &LastCheckItems() const { return lastCheckItems_; }
     const QList<bool> &LastCheckTicks() const { return lastCheckTicks_; }
@@ -93,6 +95,7 @@ private:
     QStringList lastMenu_, lastItems_;
     std::vector<bool> lastMenuEnabled_;
     QString lastEditDefault_;
+    int lastSelectIndex_ = -1;
     TItemTypeSet lastFullSet_;
     QColor lastColour_;
     std::vector<QColor> lastCustom_;

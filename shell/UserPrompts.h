@@ -61,8 +61,8 @@ public:
     // captions through PopupMenu.
     virtual int PopupEntries(const std::vector<TMenuEntry> &entries);
     // A number that takes effect while it changes: callback gets each valid value typed, then the value
-    // at Ok or the start value at Cancel.
-    virtual void EditFloatLive(const QPoint &pos, const QString &caption, double value,
+    // at Ok or the start value at Cancel. True on Ok.
+    virtual bool EditFloatLive(const QPoint &pos, const QString &caption, double value,
                                const std::function<void(double)> &callback) = 0;
     // True when the user chose; files then holds the chosen names (one unless the mode is OpenMany).
     virtual bool ChooseFiles(const TFileDialogRequest &request, QStringList &files) = 0;

@@ -19,6 +19,9 @@ void WriteDataFile(const TContext &ctx, const std::string &relName, const std::s
 // "Разметка/Default.LnRazmet" and the marking textures it names (data/marking/).
 void GenerateLineMarkings(const TContext &ctx);
 
+// "Разметка/ArrowRazmet.std", the lane-arrow library (data/marking/arrows.tsv).
+void GenerateArrowSymbols(const TContext &ctx);
+
 // "DefaultDirs/Каталог словарей/Ширина борта.txt", the curb-width dictionary (data/curbs/).
 void GenerateCurbWidths(const TContext &ctx);
 
@@ -29,5 +32,9 @@ void GeneratePictures(const TContext &ctx);
 // "Знаки/Площади знаков.txt", "Знаки/OldLibTranslation.txt", the missing-sign picture and the support-kind
 // dictionary (data/signs/).
 void GenerateSigns(const TContext &ctx);
+
+// The glyph streets of painted road text and signs, "Разметка/RazmetFont.zrv" and "Знаки/ZnakRoadCopy.zrv"
+// (data/razmet/).
+void GenerateRoadGlyphs(const TContext &ctx);
 
 } // namespace datagen

@@ -27,6 +27,8 @@ const struct {
     {"curb widths", datagen::GenerateCurbWidths},
     {"pictures", datagen::GeneratePictures},
     {"signs", datagen::GenerateSigns},
+    {"arrow symbols", datagen::GenerateArrowSymbols},
+    {"road glyphs", datagen::GenerateRoadGlyphs},
 };
 
 } // namespace

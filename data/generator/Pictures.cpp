@@ -1,5 +1,5 @@
 // Small fixed pictures: the default design block, the built-in design-line textures, the kilometre plate,
-// the hatch laid over selected polygons.
+// the hatch laid over selected polygons, the manhole cover and the drain grating.
 #include "Bmp.h"
 #include "Generators.h"
 #include "Tables.h"
@@ -44,6 +44,32 @@ void ParseSpan(const TTable &t, std::size_t row, const std::string &text, int li
     }
 }
 
+// "disc:cx,cy,r:r,g,b": the pixels whose centres lie within r of (cx, cy).
+void PaintDisc(const TTable &t, std::size_t row, const std::vector<std::string> &parts, int w, int h,
+               std::vector<TRgb> &pixels) {
+    const auto numbers = Split(parts[1], ',');
+    double v[3] = {0, 0, 0};
+    try {
+        if (numbers.size() != 3)
+            throw std::invalid_argument("form");
+        for (int i = 0; i < 3; ++i) {
+            std::size_t n = 0;
+            v[i] = std::stod(numbers[std::size_t(i)], &n);
+            if (n != numbers[std::size_t(i)].size() || !(v[i] >= 0 && v[i] <= 4096))
+                throw std::invalid_argument("range");
+        }
+    } catch (const std::exception &) {
+        t.Fail(row, PicRects, "bad disc \"" + parts[1] + "\" (cx,cy,r)");
+    }
+    const TRgb c = ParseRgb(t, row, PicRects, parts[2]);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double dx = x + 0.5 - v[0], dy = y + 0.5 - v[1];
+            if (dx * dx + dy * dy <= v[2] * v[2])
+                pixels[std::size_t(y) * w + x] = c;
+        }
+}
+
 } // namespace
 
 void GeneratePictures(const TContext &ctx) {
@@ -55,6 +81,10 @@ void GeneratePictures(const TContext &ctx) {
             if (rect.empty())
                 continue;
             const auto parts = Split(rect, ':');
+            if (parts.size() == 3 && parts[0] == "disc") {
+                PaintDisc(t, row, parts, w, h, pixels);
+                continue;
+            }
             if (parts.size() != 3)
                 t.Fail(row, PicRects, "expected x0-x1:y0-y1:r,g,b in \"" + rect + "\"");
             int x0, x1, y0, y1;

@@ -34,23 +34,6 @@ protected:
         street.SaveToFile(street_);
     }
 
-    struct TPicture {
-        int Width = 0, Height = 0;
-        std::vector<uint8_t> Rows;
-        uint32_t At(int x, int y) const {
-            if (x < 0 || y < 0 || x >= Width || y >= Height)
-                return 0xFFFFFF;
-            const uint8_t *p = &Rows[(static_cast<std::size_t>(y) * Width + x) * 4];
-            return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
-        }
-    };
-    static TPicture Picture(TMainForm &form) {
-        TdxRenderer &r = *form.Renderer();
-        TPicture p{r.Width(), r.Height(),
-                   std::vector<uint8_t>(static_cast<std::size_t>(r.Width()) * r.Height() * 4)};
-        r.Device().GetRenderTargetData(p.Rows.data(), r.Width() * 4);
-        return p;
-    }
 
     std::string street_;
 };

@@ -16,16 +16,6 @@ namespace {
 
 using namespace e2etest;
 
-QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 class CurvesMarkingsE2E : public WindowTest {
 protected:
     void SetUp() override {
@@ -41,19 +31,6 @@ protected:
         marking->SetGost(Cp1251String("1.12"));
         street.SaveToFile(file_);
         RegWriteString(Cp1251String("ItemsControl"), Cp1251String("CreateSet"), TypeSetToNames({LineRazmetTypeCode}));
-    }
-
-    // The colour of the window's last picture at a plan point, as 0xRRGGBB.
-    static uint32_t Colour(TMainForm &form, const TXYZ &ground) {
-        TdxRenderer &r = *form.Renderer();
-        std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
-        r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
-        const TXYZ at = form.MainPlanDrawer().GroundToScreen(ground);
-        const int x = int(std::lround(at.x)), y = int(std::lround(at.y));
-        if (x < 0 || y < 0 || x >= r.Width() || y >= r.Height())
-            return 0xFFFFFFFF;
-        const uint8_t *px = &rows[(static_cast<std::size_t>(y) * r.Width() + static_cast<std::size_t>(x)) * 4];
-        return uint32_t(px[0]) | uint32_t(px[1]) << 8 | uint32_t(px[2]) << 16;
     }
 
     std::string file_;
@@ -74,12 +51,9 @@ TEST_F(CurvesMarkingsE2E, SelectBendCreateAndSave) {
     TAbstractItem *curve = street.Lists(ArcCoordsTypeCode).Items(0);
     TAbstractItem *curb = street.Lists(BortTypeCode).Items(0);
     TMainPlanDrawer &plan = form.MainPlanDrawer();
-    auto pixel = [&](float x, float y) {
-        const TXYZ p = plan.GroundToScreen({x, y, 0});
-        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
-    };
+    auto pixel = [&](float x, float y) { return PlanPixel(form, {x, y, 0}); };
     // The stop line's solid white paint.
-    EXPECT_EQ(Colour(form, {115, 45, 0}), 0xEBEBEBu);
+    EXPECT_EQ(PlanColour(form, {115, 45, 0}), 0xEBEBEBu);
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-markings-open.png")));
 
     // L and a right click on the marking.
@@ -131,7 +105,7 @@ TEST_F(CurvesMarkingsE2E, SelectBendCreateAndSave) {
     form.RefreshAll();
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
     const TXYZ a = made->Points.GetPoint(0), b = made->Points.GetPoint(1);
-    EXPECT_EQ(Colour(form, {(a.x + b.x) / 2, (a.y + b.y) / 2, 0}), 0xC80000u);
+    EXPECT_EQ(PlanColour(form, {(a.x + b.x) / 2, (a.y + b.y) / 2, 0}), 0xC80000u);
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-markings-done.png")));
 
     // F2, and the file reads back to the street in the window.

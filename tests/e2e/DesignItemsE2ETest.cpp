@@ -23,16 +23,6 @@ namespace {
 
 using namespace e2etest;
 
-QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 TBitmap Filled(int width, int height, uint32_t rgb) {
     TBitmap b(width, height, TPixelFormat::pf24bit);
     b.Fill(0xFF000000u | rgb);
@@ -88,19 +78,11 @@ TEST_F(DesignItemsE2E, OpenSelectCreateSaveAndReopen) {
     ASSERT_EQ(street.Lists(DesignFigureTypeCode).Count(), 1);
     TAbstractItem *figure = street.Lists(DesignFigureTypeCode).Items(0);
     TMainPlanDrawer &plan = form.MainPlanDrawer();
-    auto pixel = [&](float x, float y) {
-        const TXYZ p = plan.GroundToScreen({x, y, 0});
-        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
-    };
+    auto pixel = [&](float x, float y) { return PlanPixel(form, {x, y, 0}); };
 
     // Each shows where it lies: the tiles, the band and a block.
-    TdxRenderer &r = *form.Renderer();
-    std::vector<uint8_t> rows(std::size_t(r.Width()) * r.Height() * 4);
-    r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
-    const auto colour = [&](QPoint p) {
-        const uint8_t *b = &rows[(std::size_t(p.y()) * r.Width() + p.x()) * 4];
-        return uint32_t(b[0] | b[1] << 8 | b[2] << 16);
-    };
+    const TPicture picture = Picture(form);
+    const auto colour = [&](QPoint p) { return picture.At(p); };
     EXPECT_EQ(colour(pixel(115, 37)), 0x2040C0u) << "inside the tiled figure";
     EXPECT_EQ(colour(pixel(147, 35)), 0xC02020u) << "on the band";
     EXPECT_EQ(colour(pixel(141, 39)), 0x20A020u) << "on a block";

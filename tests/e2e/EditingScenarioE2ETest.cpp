@@ -34,17 +34,6 @@ namespace {
 
 using namespace e2etest;
 
-// The value of the info grid's cell "<caption> = <value>"; empty when no such cell is shown.
-QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 std::set<TStreetPointRec *> Vertices(const TAbstractItem &item) {
     return {item.Points.Refs().begin(), item.Points.Refs().end()};
 }
@@ -69,10 +58,7 @@ TEST_F(EditingScenarioE2E, SelectMoveCreateCopyPasteDeleteSaveAndReopen) {
     TAbstractItem *road = street.Lists(RoadWayTypeCode).Items(0);
     TAbstractItem *curb = street.Lists(BortTypeCode).Items(0);
     TMainPlanDrawer &plan = form.MainPlanDrawer();
-    auto pixel = [&](float x, float y) {
-        const TXYZ p = plan.GroundToScreen({x, y, 0});
-        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
-    };
+    auto pixel = [&](float x, float y) { return PlanPixel(form, {x, y, 0}); };
     TItemsControlModule *items = TItemsControlModule::Instance();
     ASSERT_NE(items, nullptr);
 

@@ -60,30 +60,6 @@ protected:
         WriteFixtureStreet(street_);
     }
 
-    // The view's picture as the device holds it.
-    struct TPicture {
-        int Width = 0, Height = 0;
-        std::vector<uint8_t> Rows;
-        // 0xRRGGBB.
-        uint32_t At(int x, int y) const {
-            const uint8_t *p = &Rows[(static_cast<std::size_t>(y) * Width + x) * 4];
-            return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
-        }
-        bool WhiteAround(int x, int y, int radius) const {
-            for (int dy = -radius; dy <= radius; ++dy)
-                for (int dx = -radius; dx <= radius; ++dx)
-                    if (At(x + dx, y + dy) != 0xFFFFFFu)
-                        return false;
-            return true;
-        }
-    };
-    static TPicture Picture(TMainForm &form) {
-        TdxRenderer &r = *form.Renderer();
-        TPicture p{r.Width(), r.Height(),
-                   std::vector<uint8_t>(static_cast<std::size_t>(r.Width()) * r.Height() * 4)};
-        r.Device().GetRenderTargetData(p.Rows.data(), r.Width() * 4);
-        return p;
-    }
     // Waits for the next picture of the view.
     static bool Drawn(TMainForm &form) {
         return WaitUntil([&] { return !form.NeedRedraw(); });

@@ -67,15 +67,7 @@ TEST_F(PointEditorE2E, DraggingASharedVertexMovesBothItems) {
 
     // The overlay draws the current vertex in red where it now is.
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
-    TdxRenderer &r = *form.Renderer();
-    std::vector<uint8_t> rows(static_cast<std::size_t>(r.Width()) * r.Height() * 4);
-    r.Device().GetRenderTargetData(rows.data(), r.Width() * 4);
-    const TXYZ at = plan.GroundToScreen(moved);
-    const uint8_t *px =
-        &rows[(static_cast<std::size_t>(at.y) * r.Width() + static_cast<std::size_t>(at.x)) * 4];
-    // Bytes B, G, R, A.
-    EXPECT_EQ(uint32_t(px[0]) | uint32_t(px[1]) << 8 | uint32_t(px[2]) << 16, 0xFF0000u)
-        << int(px[0]) << " " << int(px[1]) << " " << int(px[2]);
+    EXPECT_EQ(PlanColour(form, moved), 0xFF0000u);
     form.Holder().Streets(0).ClearModified();
 }
 

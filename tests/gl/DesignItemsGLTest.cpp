@@ -1,6 +1,8 @@
 // Design items drawn off-screen through the GL device: a block with its anchor on the vertex, turned with
 // its axis; solid bands with their centre lines; the start picture over the first metres of a library
 // line; tiles PeriodX apart along a turned axis.
+#include "PlanWindow.h"
+
 #include "engine/DxRenderer.h"
 #include "model/ItemLayers.h"
 #include "model/ItemList.h"
@@ -18,23 +20,8 @@
 
 namespace {
 
-constexpr int W = 400, H = 400;
-constexpr float PixelsPerMetre = 20;
-// The plan window shown: x from 0, y down from Top.
-constexpr float Top = 18;
+using namespace planwindow;
 constexpr uint32_t Background = 0x000000, Red = 0xFF0000, Blue = 0x0000FF, Green = 0x00C000;
-
-TDxMatrix PlanToClip() {
-    TDxMatrix m{};
-    m.m[0][0] = 2.0f * PixelsPerMetre / W;
-    m.m[1][1] = 2.0f * PixelsPerMetre / H;
-    m.m[2][2] = 1;
-    m.m[3][0] = -1;
-    m.m[3][1] = 1 - 2.0f * PixelsPerMetre * Top / H;
-    m.m[3][2] = 0.5f;
-    m.m[3][3] = 1;
-    return m;
-}
 
 // Left half red, right half blue: a picture whose sides cannot be mistaken.
 TBitmap OneSided(int width, int height) {

@@ -1,6 +1,8 @@
 // Fences, tram lines and reference points drawn off-screen: the pictures' rails, sleepers and symbols lie
 // where the strips put them, see-through where the picture is white, plain strips without the pictures,
 // and the crosses of reference points in their colour (black for colour 0).
+#include "PlanWindow.h"
+
 #include "engine/DxRenderer.h"
 #include "model/ItemLayers.h"
 #include "model/StreetStructure.h"
@@ -21,24 +23,8 @@
 
 namespace {
 
-constexpr int W = 400, H = 400;
-constexpr float PixelsPerMetre = 20;
-// The plan window shown: x from 0, y down from Top.
-constexpr float Top = 18;
+using namespace planwindow;
 constexpr D3DCOLOR Background = 0xFF808080;
-
-// Plan metres to pixels (y down, origin at the top-left pixel's centre), z at 0.5.
-TDxMatrix PlanToClip() {
-    TDxMatrix m{};
-    m.m[0][0] = 2.0f * PixelsPerMetre / W;
-    m.m[1][1] = 2.0f * PixelsPerMetre / H;
-    m.m[2][2] = 1;
-    m.m[3][0] = -1;
-    m.m[3][1] = 1 - 2.0f * PixelsPerMetre * Top / H;
-    m.m[3][2] = 0.5f;
-    m.m[3][3] = 1;
-    return m;
-}
 
 TBitmap Render(TStreetStructure &street, uint32_t layers) {
     TSurfaceRenderer r(W, H);

@@ -1,6 +1,8 @@
 // Line markings drawn off-screen: a dashed strip shows its dashes at the period, a yellow record's strip
 // is tinted, a marking without a record is a red strip 0.3 m wide, and a mirrored one lies on the other
 // side of its line.
+#include "PlanWindow.h"
+
 #include "engine/DxRenderer.h"
 #include "model/ItemLayers.h"
 #include "model/StreetStructure.h"
@@ -14,21 +16,7 @@
 
 namespace {
 
-constexpr int W = 400, H = 400;
-constexpr float PixelsPerMetre = 20;
-constexpr float Top = 18;
-
-TDxMatrix PlanToClip() {
-    TDxMatrix m{};
-    m.m[0][0] = 2.0f * PixelsPerMetre / W;
-    m.m[1][1] = 2.0f * PixelsPerMetre / H;
-    m.m[2][2] = 1;
-    m.m[3][0] = -1;
-    m.m[3][1] = 1 - 2.0f * PixelsPerMetre * Top / H;
-    m.m[3][2] = 0.5f;
-    m.m[3][3] = 1;
-    return m;
-}
+using namespace planwindow;
 
 TLnParamRec Record(const char *name, const char *texture, float period, float disp1, float disp2, bool yellow) {
     TLnParamRec r;

@@ -1,13 +1,19 @@
 // Plan text and the items that write it, drawn off-screen: vector and atlas text, an axis with its picket
-// marks and labels, and a kilometre sign's plates and their thinning.
+// marks and labels, a kilometre sign's plates and their thinning, lane arrows with their numbers, and the
+// labels a label place writes beside the markings it crosses.
 #include "engine/DxFont.h"
 #include "engine/DxRenderer.h"
 #include "engine/FontsDataForm.h"
 #include "model/ItemLayers.h"
 #include "model/StreetStructure.h"
+#include "model/RazmetParams2.h"
+#include "objects/ArrowRazmetItem.h"
 #include "objects/AxisItem.h"
 #include "objects/KMSignItem.h"
+#include "objects/LineRazmetItem.h"
+#include "objects/RazmerItem.h"
 #include "objects/RegisterObjects.h"
+#include "objects/StopItem.h"
 #include "platform/gdi/Bitmap.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +174,51 @@ TEST_F(PlanItemsGL, AxisPicketMarksAndLabels) {
     EXPECT_GT(ticks.Count(12.4f, 0.5f, 13.6f, 2, Dark), 3);
 }
 
+TEST_F(PlanItemsGL, StopPavilionsLieLeftOfTheirDirection) {
+    auto *stop = dynamic_cast<TStopItem *>(S.Lists(StopTypeCode).AddNew());
+    stop->Points.InsertNewPoint(0, {0, 0, 0});
+    stop->Points.InsertNewPoint(1, {1, 0, 0});
+    const TWindow window{-5, 5, 20}; // x -5 .. 15, y 5 .. -15
+    S.SetStrOption(Cp1251String("StopsYellow"), Cp1251String("1"));
+    const TPicture yellow = DrawStreet(window);
+    // The 4 x 2 m pavilion on the left (+y) of its direction, filled yellow with a dark outline.
+    EXPECT_EQ(yellow.At(2, 1), 0xFFFF50u);
+    EXPECT_EQ(yellow.At(3.5f, 1.7f), 0xFFFF50u);
+    EXPECT_EQ(yellow.At(2, -1), 0xFFFFFFu);
+    EXPECT_GT(yellow.Count(1, -0.1f, 3, 0.1f, Dark), 10);
+    EXPECT_GT(yellow.Count(1, 1.9f, 3, 2.1f, Dark), 10);
+
+    S.SetStrOption(Cp1251String("StopsYellow"), Cp1251String("0"));
+    S.InvalidateAllItems();
+    const TPicture red = DrawStreet(window);
+    EXPECT_EQ(red.At(2, 1.6f), 0xFFFFFFu) << "not filled";
+    const auto isRed = [](uint32_t c) { return c == 0xFF0000; };
+    EXPECT_GT(red.Count(0.8f, 0.3f, 1.2f, 0.7f, isRed), 0) << "a diagonal";
+    EXPECT_EQ(red.Count(0, -2, 4, -0.2f, isRed), 0);
+}
+
+TEST_F(PlanItemsGL, DimensionArrowsAndValues) {
+    auto *dim = dynamic_cast<TRazmerItem *>(S.Lists(RazmerTypeCode).AddNew());
+    for (const TXYZ &p : {TXYZ{0, 0, 0}, TXYZ{20, 0, 0}, TXYZ{2, 3, 0}, TXYZ{12, 3, 0}})
+        dim->Points.InsertNewPoint(dim->Points.Count(), p);
+    S.SetRazmerColor(int32_t(MakeD3DColor(0, 0, 255, 255)));
+    const TWindow window{-1, 4, 20}; // x -1 .. 19, y 4 .. -16
+    const TPicture p = DrawStreet(window);
+    const auto isBlue = [](uint32_t c) { return c == 0x0000FF; };
+    // The arrow at the first point: its tip there, its body towards the second.
+    EXPECT_TRUE(isBlue(p.At(2.8f, 0.1f)));
+    EXPECT_TRUE(isBlue(p.At(2.8f, -0.1f)));
+    EXPECT_EQ(p.At(1.2f, 0.1f), 0xFFFFFFu);
+    EXPECT_TRUE(isBlue(p.At(11.2f, 0.1f)));
+    EXPECT_EQ(p.At(12.8f, 0.1f), 0xFFFFFFu);
+    // The extension lines and the value "10" above the middle of the segment, reading along it.
+    EXPECT_TRUE(isBlue(p.At(2, 1.5f)));
+    const auto ink = [](uint32_t c) { return c != 0xFFFFFF; };
+    EXPECT_GT(p.Count(6, 0.3f, 8, 1.2f, ink), 10);
+    EXPECT_EQ(p.Count(6, -1.2f, 8, -0.3f, ink), 0);
+    EXPECT_EQ(p.Count(4, 0.3f, 5.5f, 1.2f, ink), 0);
+}
+
 TEST_F(PlanItemsGL, KilometreSignPlatesAndTheirThinning) {
     auto *k = dynamic_cast<TKMSignItem *>(S.Lists(KMSignTypeCode).AddNew());
     k->Points.InsertNewPoint(0, {0, 0, 0});
@@ -199,6 +250,59 @@ TEST_F(PlanItemsGL, KilometreSignPlatesAndTheirThinning) {
     EXPECT_EQ(
         DrawStreet(near, {500, 0, 0}, 100).Count(-40, -20, 40, 20, [](uint32_t c) { return c != 0xFFFFFF; }),
         0);
+}
+
+TEST_F(PlanItemsGL, LaneArrowsPointWhereTheirEdgeGoes) {
+    const int32_t straight = ArrowDefIndex(Cp("Прямо"));
+    ASSERT_GE(straight, 0) << "the generated arrow library";
+    const auto arrow = [&](TXYZ from, TXYZ to) {
+        auto *a = dynamic_cast<TArrowRazmetItem *>(S.Lists(ArrowRazmetTypeCode).AddNew());
+        a->Points.InsertNewPoint(0, from);
+        a->Points.InsertNewPoint(1, to);
+        a->SetArrowIndex(straight);
+    };
+    arrow({0, 0, 0}, {10, 0, 0});
+    arrow({10, 6, 0}, {0, 6, 0});
+    const TPicture p = DrawStreet({-3, 10, 20}); // x -3 .. 17, y 10 .. -10
+    // The symbol: a stem 0.15 m wide from the tail, its head 0.9 m wide over the last 1.5 m of 5 m.
+    const auto paint = [](uint32_t c) { return c == 0x050505; };
+    EXPECT_TRUE(paint(p.At(1, 0)));
+    EXPECT_TRUE(paint(p.At(4, 0.2f))) << "the head, 4 m along +x";
+    EXPECT_EQ(p.At(1, 0.3f), 0xFFFFFFu) << "beside the stem at the tail";
+    EXPECT_EQ(p.At(5.5f, 0), 0xFFFFFFu) << "beyond the tip";
+    EXPECT_TRUE(paint(p.At(6, 6.2f))) << "the head, 4 m along -x";
+    EXPECT_EQ(p.At(9, 6.3f), 0xFFFFFFu);
+    // The number "1.18" ends at the tail, behind the symbol.
+    EXPECT_GT(p.Count(-2.5f, -0.5f, -0.1f, 0.5f, Dark), 5);
+    EXPECT_GT(p.Count(10.1f, 5.5f, 12.5f, 6.5f, Dark), 5);
+}
+
+TEST_F(PlanItemsGL, LabelPlacesWriteBesideTheMarkingsTheyCross) {
+    TLnParamRec r;
+    r.Name = Cp("1.1");
+    r.Period = 4;
+    r.Disp1 = 0.05f;
+    r.Disp2 = -0.05f;
+    S.SetLnRazmetParams({r});
+    auto *m = dynamic_cast<TLineRazmetItem *>(S.Lists(LineRazmetTypeCode).AddNew());
+    m->Points.InsertNewPoint(0, {0, 0, 0});
+    m->Points.InsertNewPoint(1, {16, 0, 0});
+    m->SetGost(Cp("1.1"));
+    TAbstractItem *place = S.Lists(RazmetLabelPlaceTypeCode).AddNew();
+    place->Points.InsertNewPoint(0, {8, -3, 0});
+    place->Points.InsertNewPoint(1, {8, 3, 0});
+    const TWindow window{4, 4, 50}; // x 4 .. 12, y 4 .. -4
+    const TPicture p = DrawStreet(window);
+    // Crossing upwards: "1.1" centred on the crossing, standing above the strip; nothing below it.
+    EXPECT_GT(p.Count(7, 0.1f, 9, 1.5f, Dark), 20);
+    EXPECT_EQ(p.Count(7, -1.5f, 9, -0.1f, Dark), 0);
+    EXPECT_EQ(p.Count(10, 0.1f, 12, 1.5f, Dark), 0);
+    // Moved down by 2 m, the marking takes its label along.
+    m->Points.SetPoint(0, {0, -2, 0});
+    m->Points.SetPoint(1, {16, -2, 0});
+    const TPicture moved = DrawStreet(window);
+    EXPECT_EQ(moved.Count(7, 0.1f, 9, 1.5f, Dark), 0);
+    EXPECT_GT(moved.Count(7, -1.9f, 9, -0.5f, Dark), 20);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 // A generated street with surfaces and curbs drawn off-screen: the pixels inside a road way, inside a lawn
 // and on a curb have their types' colours.
+#include "PlanWindow.h"
+
 #include "engine/DxRenderer.h"
 #include "model/ItemLayers.h"
 #include "model/StreetStructure.h"
@@ -14,26 +16,10 @@
 
 namespace {
 
-constexpr int W = 400, H = 400;
-constexpr float PixelsPerMetre = 20;
-// The plan window shown: x from 0, y down from Top.
-constexpr float Top = 18;
+using namespace planwindow;
 
 TXYZ Pixel(float x, float y) {
     return {x * PixelsPerMetre, (Top - y) * PixelsPerMetre, 0};
-}
-
-// Plan metres to pixels (y down, one pixel per unit, origin at the top-left pixel's centre), z at 0.5.
-TDxMatrix PlanToClip() {
-    TDxMatrix m{};
-    m.m[0][0] = 2.0f * PixelsPerMetre / W;
-    m.m[1][1] = 2.0f * PixelsPerMetre / H;
-    m.m[2][2] = 1;
-    m.m[3][0] = -1;
-    m.m[3][1] = 1 - 2.0f * PixelsPerMetre * Top / H;
-    m.m[3][2] = 0.5f;
-    m.m[3][3] = 1;
-    return m;
 }
 
 TEST(SurfaceStreetGL, RoadWayLawnAndCurbShowTheirColours) {

@@ -2,6 +2,8 @@
 // formed as the program reads it.
 #include "engine/DataFiles.h"
 #include "model/RazmetParams2.h"
+#include "engine/DxTess3.h"
+#include "objects/ArrowRazmetItem.h"
 #include "objects/BortItem.h"
 #include "platform/gdi/Metafile.h"
 #include "support/TestSupport.h"
@@ -78,6 +80,43 @@ void CheckCurbWidths(const fs::path &file) {
     }
 }
 
+// The arrow library as the program reads it: no section left out, every outline triangulated whole with
+// the area its shoelace gives, the big outline larger than the normal one, every name once, every symbol
+// labelled and described.
+double Shoelace(const TXYZArray &p) {
+    double twice = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const TXYZ &a = p[i], &b = p[(i + 1) % p.size()];
+        twice += double(a.x) * b.y - double(b.x) * a.y;
+    }
+    return std::fabs(twice) / 2;
+}
+
+void CheckArrowLibrary(const fs::path &file) {
+    std::vector<std::string> warnings;
+    const TArrowLibrary lib = ArrowDefsFromIni(FileText(file), Utf8(file), warnings);
+    EXPECT_TRUE(warnings.empty()) << (warnings.empty() ? "" : warnings[0]);
+    EXPECT_GE(lib.Defs.size(), 6u);
+    for (std::size_t i = 0; i < lib.Defs.size(); ++i) {
+        const TArrowDef &d = lib.Defs[i];
+        SCOPED_TRACE(lib.Names[i].ToUtf8());
+        EXPECT_EQ(std::count(lib.Names.begin(), lib.Names.end(), lib.Names[i]), 1);
+        for (const TXYZArray *loop : {&d.LineLoop1, &d.LineLoop2}) {
+            const TTriangulation t = Triangulate(*loop);
+            EXPECT_TRUE(t.Complete) << t.Error;
+        }
+        EXPECT_NEAR(d.Area1, Shoelace(d.LineLoop1), 1e-5);
+        EXPECT_NEAR(d.Area2, Shoelace(d.LineLoop2), 1e-5);
+        EXPECT_GT(d.Area2, d.Area1);
+        EXPECT_GT(d.Length2, d.Length1);
+        EXPECT_NEAR(d.Length1, 5, 0.5);
+        EXPECT_NEAR(d.Length2, 7.5, 0.75);
+        EXPECT_TRUE(d.GostSubName == Cp1251String("1.18") || d.GostSubName == Cp1251String("1.19"));
+        EXPECT_FALSE(d.DescriptionLow.Empty());
+        EXPECT_FALSE(d.DescriptionHigh.Empty());
+    }
+}
+
 // Sign pictures read as metafiles of a size; the sign tables are name=value lines (the support kinds,
 // plain lines), each ending in CR LF. The sign library's own checks are in the objects' tests.
 void CheckMetafile(const fs::path &file) {
@@ -98,12 +137,19 @@ void CheckSignTable(const fs::path &file, bool pairs) {
     }
 }
 
+// Glyph streets: street files, whose glyphs the objects' tests read and check one by one.
+void CheckStreetFile(const fs::path &file) {
+    EXPECT_EQ(FileText(file).substr(0, 8), "TAGSSIZE");
+}
+
 // Every kind of file in DataFiles has its check; a file without one fails, so no file goes unchecked.
 // Files of a general extension are checked by their name.
 const std::map<std::string, std::function<void(const fs::path &)>> Checks = {
     {".lnrazmet", CheckLnRazmet},
     {".bmp", CheckBmp},
     {".emf", CheckMetafile},
+    {".std", CheckArrowLibrary},
+    {".zrv", CheckStreetFile},
 };
 const std::map<std::string, std::function<void(const fs::path &)>> NamedChecks = {
     {"Ширина борта.txt", CheckCurbWidths},
@@ -123,6 +169,7 @@ protected:
 TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
     const char *required[] = {
         "Разметка\\Default.LnRazmet",
+        "Разметка\\ArrowRazmet.std",
         "Текстуры\\DefaultBlock.bmp",
         "Текстуры\\LnStyle_Dash.bmp",
         "Текстуры\\LnStyle_Dash_Dot.bmp",
@@ -130,6 +177,8 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Текстуры\\Hatch.bmp",
         "Текстуры\\RoadWall.bmp",
         "Текстуры\\Tramway.bmp",
+        "Текстуры\\Kolod.bmp",
+        "Текстуры\\Reshet.bmp",
         "Текстуры\\CalcAreaTex.bmp",
         "DefaultDirs\\Каталог словарей\\Ширина борта.txt",
         "DefaultDirs\\Каталог словарей\\Тип опоры знака.txt",
@@ -138,6 +187,8 @@ TEST_F(GeneratedDataFiles, RequiredFilesArePresent) {
         "Знаки\\Описания знаков.txt",
         "Знаки\\Площади знаков.txt",
         "Знаки\\OldLibTranslation.txt",
+        "Разметка\\RazmetFont.zrv",
+        "Знаки\\ZnakRoadCopy.zrv",
     };
     for (const char *name : required)
         EXPECT_TRUE(FindDataFile(Cp(name))) << name << " in " << Utf8(DataFilesDir());
@@ -162,6 +213,33 @@ TEST_F(GeneratedDataFiles, EveryFileIsWellFormed) {
             check->second(entry.path());
     }
     EXPECT_GT(files, 0);
+}
+
+// The manhole cover is round on the colour key (its corners see through, its middle is painted); the
+// grating is twice as long as wide, with see-through slots between painted bars.
+TEST_F(GeneratedDataFiles, ManholeAndGratingTextures) {
+    const auto cover = FindDataFile(Cp("Текстуры\\Kolod.bmp"));
+    ASSERT_TRUE(cover);
+    const QImage round = LoadImage(*cover);
+    ASSERT_FALSE(round.isNull());
+    EXPECT_EQ(round.width(), round.height());
+    const int n = round.width() - 1;
+    for (const auto &[x, y] : {std::pair{0, 0}, {n, 0}, {0, n}, {n, n}})
+        EXPECT_TRUE(IsColourKey(round.pixel(x, y))) << x << "," << y;
+    for (const auto &[x, y] : {std::pair{n / 2, n / 2}, {n / 2, 1}, {1, n / 2}, {n / 4, n / 4}})
+        EXPECT_FALSE(IsColourKey(round.pixel(x, y))) << x << "," << y;
+
+    const auto grating = FindDataFile(Cp("Текстуры\\Reshet.bmp"));
+    ASSERT_TRUE(grating);
+    const QImage bars = LoadImage(*grating);
+    ASSERT_FALSE(bars.isNull());
+    EXPECT_EQ(bars.width(), 2 * bars.height());
+    int keyed = 0, painted = 0;
+    for (int x = 0; x < bars.width(); ++x)
+        (IsColourKey(bars.pixel(x, bars.height() / 2)) ? keyed : painted) += 1;
+    EXPECT_GT(keyed, 0);
+    EXPECT_GT(painted, keyed);
+    EXPECT_FALSE(IsColourKey(bars.pixel(0, 0)));
 }
 
 // The default table holds the common marking numbers, each with a texture whose painted share is the

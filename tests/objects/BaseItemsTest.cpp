@@ -38,7 +38,7 @@ TEST_F(BaseItems, RecordsWithTooFewVerticesAreDroppedAtLoad) {
     const TCase cases[] = {
         {"SLOPMEAS", TestFigure, {1, 2}, false}, {"SLOPMEAS", TestFigure, {1, 2, 3}, true},
         {"LNDEFECT", TestLine, {1}, false},      {"LNDEFECT", TestLine, {1, 2}, true},
-        {"KOLOD", TestPoint, {}, false},         {"KOLOD", TestPoint, {1}, true},
+        {"RAD_MEAS", TestPoint, {}, false},      {"RAD_MEAS", TestPoint, {1}, true},
     };
     for (const TCase &c : cases) {
         StreetFile f = StreetFile::Canonical();

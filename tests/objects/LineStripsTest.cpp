@@ -275,30 +275,6 @@ TEST_F(LineRecords, ARutWidthThatIsNoNumberFailsTheLoad) {
 
 // ---- Pictures
 
-// The data files pointed at a folder of the test's for its run.
-class WithDataFiles : public TWithClasses {
-protected:
-    void SetUp() override {
-        const char *old = std::getenv("STREETPLAN_DATAFILES");
-        Old_ = old ? std::optional<std::string>(old) : std::nullopt;
-        setenv("STREETPLAN_DATAFILES", Dir_.Path().string().c_str(), 1);
-        ForgetItemTextures();
-        SetItemTextureWarning([this](const std::string &m) { Warnings.push_back(m); });
-    }
-    void TearDown() override {
-        if (Old_)
-            setenv("STREETPLAN_DATAFILES", Old_->c_str(), 1);
-        else
-            unsetenv("STREETPLAN_DATAFILES");
-        SetItemTextureWarning({});
-        ForgetItemTextures();
-    }
-
-    sptest::TempDir Dir_;
-    std::optional<std::string> Old_;
-    std::vector<std::string> Warnings;
-};
-
 TEST_F(WithDataFiles, AMissingOrBrokenPictureIsReportedOnceAndTheStripDrawsPlain) {
     std::filesystem::create_directories(Dir_.Path() / std::u8string(u8"Текстуры"));
     sptest::WriteFileBytes((Dir_.Path() / std::u8string(u8"Текстуры") / "Tramway.bmp").string(),

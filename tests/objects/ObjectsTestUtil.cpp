@@ -1,6 +1,9 @@
 #include "ObjectsTestUtil.h"
 
+#include "objects/ItemTextures.h"
 #include "objects/RegisterObjects.h"
+
+#include <cstdlib>
 
 namespace objtest {
 
@@ -25,6 +28,23 @@ void RegisterClasses() {
         return true;
     }();
     (void)done;
+}
+
+void WithDataFiles::SetUp() {
+    const char *old = std::getenv("STREETPLAN_DATAFILES");
+    Old_ = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("STREETPLAN_DATAFILES", Dir_.Path().string().c_str(), 1);
+    ForgetItemTextures();
+    SetItemTextureWarning([this](const std::string &m) { Warnings.push_back(m); });
+}
+
+void WithDataFiles::TearDown() {
+    if (Old_)
+        setenv("STREETPLAN_DATAFILES", Old_->c_str(), 1);
+    else
+        unsetenv("STREETPLAN_DATAFILES");
+    SetItemTextureWarning({});
+    ForgetItemTextures();
 }
 
 } // namespace objtest

@@ -15,11 +15,13 @@
 #include "support/StreetBuild.h"
 
 #include "support/StreetBytes.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ using sptest::SaveBytes;
 
 // The codes the test classes take (their real classes are not built here).
 constexpr TItemTypeCode TestFigure = SlopeMeasureTypeCode, TestLine = LnDefectTypeCode,
-                        TestPoint = KolodTypeCode, TestOriented = ReshetTypeCode,
+                        TestPoint = RadiusMeasureTypeCode, TestOriented = SvetoforTypeCode,
                         TestCalcArea = CalcAreaTypeCode, TestAxis = AxisTypeCode,
                         TestDefect = SqDefectTypeCode;
 
@@ -69,6 +71,18 @@ void RegisterClasses();
 class TWithClasses : public ::testing::Test {
 protected:
     TWithClasses() { RegisterClasses(); }
+};
+
+// The data files pointed at a folder of the test's for its run (empty unless the test fills it), the
+// item textures' warnings collected.
+class WithDataFiles : public TWithClasses {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    sptest::TempDir Dir_;
+    std::optional<std::string> Old_;
+    std::vector<std::string> Warnings;
 };
 
 template <class T> T *MakeAs(TStreetStructure &s, int code, std::initializer_list<TXYZ> points) {

@@ -32,7 +32,7 @@ using sptest::SaveBytes;
 // The types the tests use by shape: outlines (road way, sidewalk), an open line (stand-in), a point
 // (stand-in) and an oriented point (test class).
 constexpr TItemTypeCode Outline = RoadWayTypeCode, Outline2 = TrotuarTypeCode, Line = LnDefectTypeCode,
-                        Point = KolodTypeCode, Oriented = ReshetTypeCode;
+                        Point = KolodTypeCode, Oriented = RadiusMeasureTypeCode;
 
 class TTestOriented : public TOrientPointItem {
 public:

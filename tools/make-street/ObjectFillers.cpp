@@ -3,20 +3,25 @@
 #include "objects/StandInItems.h"
 #include "StreetGen.h"
 
+#include "objects/ArrowRazmetItem.h"
+
 #include "objects/BortItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
 #include "objects/House.h"
 #include "objects/Kern.h"
+#include "objects/KolodItem.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/Oboch.h"
+#include "objects/OstrovokItem.h"
 #include "objects/RegisterObjects.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RoadWay.h"
 #include "objects/RulerItem.h"
 #include "objects/TramWayItem.h"
 #include "objects/Trotuar.h"
+#include "objects/ZebraItem.h"
 
 #include <string>
 #include <vector>
@@ -97,6 +102,11 @@ void UseObjectClasses() {
             marking->SetMirror(place == TStreetGenMarkingPlace::RoadLeft ? 1 : 0);
         }
     });
+    // Arrows take the library's symbols in turn (none when there is no library).
+    SetStreetGenFiller(ArrowRazmetTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *arrow = As<TArrowRazmetItem>(item); arrow && !ArrowDefNames().empty())
+            arrow->SetArrowIndex(static_cast<int32_t>(r % ArrowDefNames().size()));
+    });
     SetStreetGenFiller(ObochTypeCode,
                        [](TAbstractItem &item, uint32_t r) { item.SetComment2(Pick(shoulders, r)); });
     // Design items take the styles of the generated libraries, now and then a name no library holds.
@@ -137,11 +147,36 @@ void UseObjectClasses() {
             core->MatH2 = r % 2 ? 0.2f : 0.0f;
         }
     });
+    static const std::vector<Cp1251String> owners = {Cp("Водоканал"), Cp("МГТС"), Cp("Мосэнерго")};
+    SetStreetGenFiller(KolodTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *manhole = As<TKolodItem>(item); manhole && r % 3 != 0) {
+            manhole->SetOwner(Pick(owners, r / 3));
+            manhole->SetTextAlign(static_cast<uint8_t>(r % 9));
+        }
+    });
     SetStreetGenFiller(HouseTypeCode, [](TAbstractItem &item, uint32_t r) {
         if (auto *house = As<THouseItem>(item)) {
             house->SetAddress(Cp("ул. Генерированная, ") + Cp1251String(std::to_string(r % 200 + 1)));
             if (r % 2)
                 house->SetAddressSupplement(Cp("корп. 1"));
+        }
+    });
+    // Islands take every scheme and the nose hatch of older files, some without outline; crossings are
+    // narrow or wide, with and without the yellow background.
+    SetStreetGenFiller(OstrovokTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *island = As<TOstrovokItem>(item)) {
+            island->MainPoint = 1;
+            if (r % 6 < 5)
+                island->SetGostVariant(static_cast<int>(r % 6));
+            else
+                island->StandardScheme = 0;
+            island->NoOutline = r % 7 == 0 ? 1 : 0;
+        }
+    });
+    SetStreetGenFiller(ZebraTypeCode, [](TAbstractItem &item, uint32_t r) {
+        if (auto *zebra = As<TZebraItem>(item)) {
+            zebra->Width = r % 3 == 0 ? 8.0f : 4.0f + float(r % 3);
+            zebra->YellowBackground = r % 2 == 0 ? 1 : 0;
         }
     });
 }

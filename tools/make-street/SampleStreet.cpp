@@ -5,18 +5,27 @@
 #include "model/AbstractItem.h"
 #include "model/ItemList.h"
 #include "model/ItemTypeCodes.h"
+#include "objects/ArrowRazmetItem.h"
 #include "objects/AxisItem.h"
 #include "objects/DesignBlock.h"
 #include "objects/DesignFigure.h"
 #include "objects/DesignLine.h"
 #include "objects/KMSignItem.h"
+#include "objects/KolodItem.h"
 #include "objects/Kern.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/OstrovokItem.h"
 #include "objects/PictureItem.h"
+#include "objects/RazmerItem.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
+#include "objects/RoadWay.h"
 #include "objects/RoadWallItem.h"
 #include "objects/RulerItem.h"
+#include "objects/TextLabelItem.h"
+#include "objects/StopItem.h"
 #include "objects/ZnakItem.h"
+#include "objects/ZebraItem.h"
 
 #include <array>
 #include <cmath>
@@ -211,6 +220,7 @@ public:
         EdgeMarking(5, "1.2.2", false);
         LaneMarking(-4.5, "1.5");
         LaneMarking(4.5, "1.5");
+        MarkingFigures();
         FenceLine(0, TRoadWallItem::Left);
         FenceLine(7, TRoadWallItem::Right);
         OwnLine(TramLine, 6, 8);
@@ -228,13 +238,129 @@ public:
             Point(Manhole, along, -4.5);
             Point(Manhole, along + 20, 4.5);
         }
+        Drainage();
         Decor();
+        IslandsAndCrossings();
+        RoadPaint();
         MainAxis();
         Signs();
+        Stops();
+        Dimensions();
+    }
+
         CalcArea();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
         Street_.SetFinish(Cp("до моста"));
+    }
+
+    // Hatched islands on the right carriageway, one per scheme and one of an older file hatched from its
+    // nose, and crossings: a narrow one with yellow patches, a plain one and a wide one in two halves.
+    void IslandsAndCrossings() {
+        if (Has(OstrovokTypeCode))
+            for (int scheme = 0; scheme <= 5; ++scheme) {
+                auto *island = dynamic_cast<TOstrovokItem *>(Street_.Lists(OstrovokTypeCode).AddNew());
+                const double along = 44 + 12 * scheme, across = -6.25;
+                for (const TXYZ &p : {At(along + 7, across + 1.2), At(along, across), At(along + 7, across - 1.2),
+                                      At(along + 9, across)})
+                    island->Points.InsertNewPoint(island->Points.Count(), p);
+                island->MainPoint = 1;
+                if (scheme < 5)
+                    island->SetGostVariant(scheme);
+                else
+                    island->StandardScheme = 0;
+            }
+        if (!Has(ZebraTypeCode))
+            return;
+        const auto crossing = [&](double along, double from, double to, float width, bool yellow) {
+            auto *zebra = dynamic_cast<TZebraItem *>(Street_.Lists(ZebraTypeCode).AddNew());
+            zebra->Points.InsertNewPoint(0, At(along, from));
+            zebra->Points.InsertNewPoint(1, At(along, to));
+            zebra->Width = width;
+            zebra->YellowBackground = yellow ? 1 : 0;
+        };
+        crossing(20, 1, 8, 4, true);
+        crossing(140, -8, -1, 5, false);
+        crossing(152, -8, 8, 8, true);
+    }
+
+    // Lane arrows in all four lanes (those against the main axis label reading along it), a stop zone inside
+    // the right edge line and label places across the carriageways' markings.
+    void MarkingFigures() {
+        const auto add = [&](int type, std::initializer_list<std::pair<double, double>> points) {
+            TAbstractItem *item = Street_.Lists(type).AddNew();
+            for (const auto &[along, across] : points)
+                item->Points.InsertNewPoint(item->Points.Count(), At(along, across));
+            return item;
+        };
+        if (Has(ArrowRazmetTypeCode)) {
+            const auto arrow = [&](const char *symbol, std::initializer_list<std::pair<double, double>> points) {
+                if (auto *a = dynamic_cast<TArrowRazmetItem *>(add(ArrowRazmetTypeCode, points)))
+                    a->SetArrowIndex(ArrowDefIndex(Cp(symbol)));
+            };
+            arrow("Прямо", {{20, -6.25}, {28, -6.25}, {36, -6.25}});
+            arrow("Прямо или налево", {{60, -2.75}, {70, -2.75}});
+            arrow("Прямо или направо", {{104, 6.25}, {94, 6.25}});
+            arrow("Разворот", {{100, 2.75}, {90, 2.75}});
+        }
+        if (Has(RazmetStopTypeCode))
+            add(RazmetStopTypeCode, {{118, -7.7}, {134, -7.7}});
+        if (Has(RazmetLabelPlaceTypeCode)) {
+            add(RazmetLabelPlaceTypeCode, {{46, -9}, {46, 9}});
+            add(RazmetLabelPlaceTypeCode, {{142, -9}, {143, -0.5}});
+        }
+    }
+
+    // Owners on every other manhole, with their labels turned with the main axis; drain gratings along the
+    // curbs of the road ways, and text labels: the street's name along it and a note turned across it.
+    void Drainage() {
+        static const char *const owners[] = {"Водоканал", "МГТС"};
+        int n = 0;
+        for (const auto &item : Street_.Lists(Manhole))
+            if (auto *k = dynamic_cast<TKolodItem *>(item.get()); k && n++ % 2 == 0)
+                k->SetOwner(Cp(owners[(n / 2) % 2]));
+        if (Has(ReshetTypeCode))
+            for (double along = 10; along < Length; along += 30)
+                for (const double across : {-7.6, 7.6}) {
+                    TAbstractItem *g = Street_.Lists(ReshetTypeCode).AddNew();
+                    g->Points.InsertNewPoint(0, At(along, across));
+                    g->Points.InsertNewPoint(1, At(along + 1, across));
+                }
+        if (!Has(TextLabelTypeCode))
+            return;
+        const auto label = [&](double along, double across, double towards, const char *text, int32_t size) {
+            auto *l = dynamic_cast<TTextLabelItem *>(Street_.Lists(TextLabelTypeCode).AddNew());
+            l->Points.InsertNewPoint(0, At(along, across));
+            l->Points.InsertNewPoint(1, At(along + towards, across + (towards == 0 ? 1 : 0)));
+            l->SetText(Cp(text));
+            l->SetSize(size);
+            return l;
+        };
+        label(60, -13, 1, "Образцовый проспект", 24)->SetAlign(4);
+        TTextLabelItem *note = label(110, 12.5, 0, "Остановка", 12);
+        note->SetColor(MakeD3DColor(160, 20, 20, 255));
+        note->SetOutline(true);
+        label(24, -3, 1, "Водоканал", 8);
+    }
+
+    // "СТОП" before a crossing and a speed limit painted on the right carriageway, a road number on the left
+    // one, each reading the right way up to the drivers coming towards it (the glyphs' x runs to the
+    // drivers' right).
+    void RoadPaint() {
+        if (!Has(RazmetTextTypeCode) || !Has(RazmetZnakTypeCode))
+            return;
+        const auto text = [&](double along, double from, double to, const char *utf8) {
+            auto *item = dynamic_cast<TRazmetTextItem *>(Street_.Lists(RazmetTextTypeCode).AddNew());
+            item->Points.InsertNewPoint(0, At(along, from));
+            item->Points.InsertNewPoint(1, At(along, to));
+            item->SetText(Cp(utf8));
+        };
+        text(30, -2, -7, "СТОП");
+        text(60, 2.5, 7.5, "М-10");
+        auto *sign = dynamic_cast<TRazmetZnakItem *>(Street_.Lists(RazmetZnakTypeCode).AddNew());
+        sign->Points.InsertNewPoint(0, At(90, -4.5));
+        sign->Points.InsertNewPoint(1, At(90, -5.5));
+        sign->SetSignName(Cp1251String("3.24-40"));
     }
 
     // A calculation area over the second block of the avenue, from sidewalk to sidewalk.
@@ -319,6 +445,53 @@ public:
         picture->Points.InsertNewPoint(0, At(150, -20));
         picture->Points.InsertNewPoint(1, At(156, -20));
         picture->SetMetafile(OwnPicture());
+    }
+
+    // A stop with a pavilion in a bus bay off the right road way, and a plain stop on the left side.
+    void Stops() {
+        if (!Has(StopTypeCode))
+            return;
+        const auto stop = [&](double along, double across, double heading) {
+            auto *item = dynamic_cast<TStopItem *>(Street_.Lists(StopTypeCode).AddNew());
+            item->Points.InsertNewPoint(0, At(along, across));
+            item->Points.InsertNewPoint(1, At(along + heading, across));
+            return item;
+        };
+        if (auto *bay = dynamic_cast<TRoadWayItem *>(Street_.Lists(RoadWay).AddNew())) {
+            for (int k = 19; k >= 15; --k)
+                bay->Points.Insert(bay->Points.Count(), Grid_[2][static_cast<std::size_t>(k)]);
+            bay->Points.InsertNewPoint(bay->Points.Count(), At(63, -10.5));
+            bay->Points.InsertNewPoint(bay->Points.Count(), At(73, -10.5));
+            bay->SetPasspCategory(Cp("карман остановочный"));
+        }
+        // Facing against the avenue, the road lies to its right and the pavilion on the sidewalk.
+        TStopItem *market = stop(70, -11.5, -1);
+        market->SetName(Cp("Рынок"));
+        market->SetRoutes(Cp1251String("3, 17, 41"));
+        market->SetPlatformArea(12);
+        TStopItem *bridge = stop(110, 11.5, 1);
+        bridge->SetPavilion(0);
+        bridge->SetName(Cp("Мост"));
+        bridge->SetRoutes(Cp1251String("3"));
+    }
+
+    // A straight dimension across the avenue through every edge of its surfaces, and one along the main
+    // axis beside the right side.
+    void Dimensions() {
+        if (!Has(RazmerTypeCode))
+            return;
+        auto *across = dynamic_cast<TRazmerItem *>(Street_.Lists(RazmerTypeCode).AddNew());
+        across->Points.InsertNewPoint(0, At(30, -16));
+        across->Points.InsertNewPoint(1, At(30, 16));
+        across->MakeAutoDimention(TItemTypeSet{RoadWay, Sidewalk, DividingStrip});
+        TAbstractItem *axis = Street_.GetMainAxis();
+        if (!axis)
+            return;
+        auto *along = dynamic_cast<TRazmerItem *>(Street_.Lists(RazmerTypeCode).AddNew());
+        for (const auto &[a, c] : {std::pair{100.0, -20.0}, {150.0, -20.0}, {100.0, -19.0}, {118.0, -19.0},
+                                   {135.5, -19.0}, {150.0, -19.0}})
+            along->Points.InsertNewPoint(along->Points.Count(), At(a, c));
+        along->SetContour(axis);
     }
 
 private:

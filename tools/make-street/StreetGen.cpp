@@ -34,6 +34,9 @@ enum TRole {
     TramLine,
     RefPoints,
     Marking,
+    Arrow,
+    StopZone,
+    LabelPlace,
     RoleCount
 };
 
@@ -52,6 +55,9 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {TramWayTypeCode},                               // tram lines along the middle of the road way
     {RulerTypeCode},                                 // reference points beside the street now and then
     {LineRazmetTypeCode}, // line markings on the carriageway's edge lines and its lane line
+    {ArrowRazmetTypeCode},      // lane arrows between the markings
+    {RazmetStopTypeCode},       // stop zones by the far edge line
+    {RazmetLabelPlaceTypeCode}, // label places across the carriageway's markings
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -63,6 +69,7 @@ constexpr double GuideSpacing = 20.0; // metres between guide-line vertices
 constexpr int BlocksPerHouse = 4;     // one house beyond the sidewalk per this many blocks
 constexpr int BlocksPerRuler = 8;     // one reference-point item per this many blocks
 constexpr int BlocksPerDecor = 4;     // design items beyond the houses per this many blocks
+constexpr int BlocksPerFigure = 2;    // marking figures on the carriageway per this many blocks
 
 std::map<int, TStreetGenFiller> &Fillers() {
     static std::map<int, TStreetGenFiller> fillers;
@@ -116,6 +123,7 @@ public:
         }
         // Last, so that the items before come out as they always did.
         MakeDecor();
+        MakeMarkingFigures();
         MakeCalcAreas();
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
@@ -383,12 +391,7 @@ private:
                 Made_ = Pattern(b);
             }
             const float x0 = static_cast<float>((b * BlockSegments + 2) * Spacing);
-            const auto add = [this](int type, std::initializer_list<TXYZ> points) {
-                TAbstractItem *item = NewItem(type);
-                for (const TXYZ &p : points)
-                    item->Points.InsertNewPoint(item->Points.Count(), p);
-                return item;
-            };
+            const auto add = [this](int type, std::initializer_list<TXYZ> points) { return NewItemAt(type, points); };
             if (figures)
                 Refer(add(DesignFigureTypeCode, {{x0, y0, 0},
                                                  {x0 + 12, y0, 0},
@@ -402,6 +405,42 @@ private:
                 add(DesignBlockTypeCode, {{x0 + 16, y0, 0}, {x0 + 19, y0, 0}, {x0 + 22, y0, 0}});
             if (cores)
                 Refer(add(KernTypeCode, {{x0 + 25, y0 + 2, 0}}), b);
+        }
+    }
+
+    // An item on vertices of its own.
+    TAbstractItem *NewItemAt(int type, std::initializer_list<TXYZ> points) {
+        TAbstractItem *item = NewItem(type);
+        for (const TXYZ &p : points)
+            item->Points.InsertNewPoint(item->Points.Count(), p);
+        return item;
+    }
+
+    // Lane arrows along both lanes between the markings, a label place across the three markings and a
+    // stop zone inside the far edge line, its teeth towards the lane, on vertices of their own.
+    void MakeMarkingFigures() {
+        const int arrow = Types_[Arrow], stop = Types_[StopZone], place = Types_[LabelPlace];
+        if (arrow < 0 && stop < 0 && place < 0)
+            return;
+        const float lane1 = static_cast<float>(1.5 * RowWidth), lane2 = static_cast<float>(2.5 * RowWidth);
+        for (int b = 1; b < Blocks_; b += BlocksPerFigure) {
+            if (Repeat_ > 0) {
+                Reseed(5, Pattern(b));
+                Made_ = Pattern(b);
+            }
+            const float x0 = static_cast<float>((b * BlockSegments + 1) * Spacing);
+            if (arrow >= 0) {
+                Refer(NewItemAt(arrow, {{x0, lane1, 0}, {x0 + 6, lane1, 0}, {x0 + 12, lane1, 0}}), b);
+                Refer(NewItemAt(arrow, {{x0 + 12, lane2, 0}, {x0, lane2, 0}}), b);
+            }
+            if (place >= 0) {
+                const float y0 = static_cast<float>(RowWidth - 1), y1 = static_cast<float>((Rows - 1) * RowWidth + 1);
+                Refer(NewItemAt(place, {{x0 + 16, y0, 0}, {x0 + 16, y1, 0}}), b);
+            }
+            if (stop >= 0) {
+                const float y = static_cast<float>((Rows - 1) * RowWidth - 0.3);
+                NewItemAt(stop, {{x0 + 29, y, 0}, {x0 + 19, y, 0}});
+            }
         }
     }
 

@@ -1,6 +1,11 @@
 #include "StreetInvariants.h"
 
 #include "model/AbstractItem.h"
+#include "objects/OstrovokItem.h"
+#include "objects/ZebraItem.h"
+#include "objects/ArrowRazmetItem.h"
+#include "objects/RazmetLabelPlaceItem.h"
+#include "objects/RazmetStopItem.h"
 
 #include <cmath>
 #include <unordered_map>
@@ -67,5 +72,34 @@ std::string CheckStreetInvariants(TStreetStructure &street) {
     for (const TAbstractItem *item : street.Selection().Slots())
         if (item && !items.contains(item))
             return "the selection holds an item that is not in the street";
+    return {};
+}
+
+std::string CheckPaintFigures(TStreetStructure &street) {
+    const auto bad = [](double v) { return !std::isfinite(v) || v < 0; };
+    for (const auto &item : street.Lists(OstrovokTypeCode))
+        if (auto *island = dynamic_cast<TOstrovokItem *>(item.get()))
+            if (bad(island->GetPaintArea()) || bad(island->FillArea) || bad(island->OutlineLength))
+                return "island " + std::to_string(island->ID()) + ": paint area " +
+                       std::to_string(island->GetPaintArea());
+    for (const auto &item : street.Lists(ZebraTypeCode))
+        if (auto *zebra = dynamic_cast<TZebraItem *>(item.get()))
+            if (bad(zebra->GetWhiteArea()) || bad(zebra->GetYellowArea()))
+                return "crossing " + std::to_string(zebra->ID()) + ": white " +
+                       std::to_string(zebra->GetWhiteArea()) + ", yellow " +
+                       std::to_string(zebra->GetYellowArea());
+    for (const auto &item : street.Lists(RazmetStopTypeCode))
+        if (auto *stop = dynamic_cast<TRazmetStopItem *>(item.get()))
+            if (bad(stop->GetMarkingLength()) || bad(stop->GetPaintArea()) || stop->GetMarkingLength() < 4)
+                return "stop zone " + std::to_string(stop->ID()) + ": bad paint figure";
+    for (const auto &item : street.Lists(ArrowRazmetTypeCode))
+        if (auto *arrow = dynamic_cast<TArrowRazmetItem *>(item.get()))
+            if (const TArrowDef *def = arrow->Def(); def && (bad(def->Area1) || bad(def->Area2)))
+                return "arrow " + std::to_string(arrow->ID()) + ": bad symbol area";
+    for (const auto &item : street.Lists(RazmetLabelPlaceTypeCode))
+        if (auto *place = dynamic_cast<TRazmetLabelPlaceItem *>(item.get()))
+            for (const TLblCashRec &l : place->Labels())
+                if (!std::isfinite(l.X) || !std::isfinite(l.Y) || !std::isfinite(l.Offset) || !std::isfinite(l.Cos))
+                    return "label place " + std::to_string(place->ID()) + ": label not finite";
     return {};
 }

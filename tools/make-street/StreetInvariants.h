@@ -10,3 +10,7 @@
 
 // "" when the street is consistent, else what is wrong first.
 std::string CheckStreetInvariants(TStreetStructure &street);
+
+// Rebuilds every marking item and checks the paint figures and laid-out labels they keep: "" when every one
+// is a finite number not below 0, else the first that is not. New marking types add their figures here.
+std::string CheckPaintFigures(TStreetStructure &street);

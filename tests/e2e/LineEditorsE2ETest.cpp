@@ -1,0 +1,178 @@
+// The curb, line-marking and tram-line editors in the real window: L and a right click on a curb show its
+// lines in the info grid; a new grade shows there and in the curb table with its area; a painted width;
+// two curbs given one kind through the question; E on a marking chooses its code, which the marking table
+// shows; the mirror; a tram line's rut width; F2 saves a file that reads back to the street.
+#include "e2e/E2ESupport.h"
+#include "editors/LineEditors.h"
+#include "engine/Cp1251Qt.h"
+#include "objects/BortItem.h"
+#include "objects/LineRazmetItem.h"
+#include "objects/TramWayItem.h"
+#include "shell/ContextModules.h"
+#include "shell/DrawBox.h"
+#include "shell/ItemsControl.h"
+#include "shell/MainPlan.h"
+#include "shell/StreetTableForm.h"
+
+#include <cmath>
+
+namespace {
+
+using namespace e2etest;
+
+class LineEditorsE2E : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        file_ = dir_.File("Editors.zrv");
+        // A road way 60 x 12, curbs on its lower and upper edges, an axis along its middle, a marking
+        // below it and a tram line inside it.
+        TStreetStructure street;
+        TAbstractItem *road =
+            MakeItem(street, RoadWayTypeCode, {{100, 50, 0}, {160, 50, 0}, {160, 62, 0}, {100, 62, 0}});
+        for (auto [from, to] : {std::pair{0, 1}, std::pair{2, 3}}) {
+            auto *curb = dynamic_cast<TBortItem *>(sptest::MakeItemOn(
+                street, BortTypeCode, {road->Points.PointRec(from), road->Points.PointRec(to)}));
+            curb->SetGost(Cp("БР 100.30.15"));
+        }
+        TAbstractItem *axis = MakeItem(street, AxisTypeCode, {{90, 56, 0}, {170, 56, 0}});
+        street.SetMainAxis(axis);
+        MakeItem(street, LineRazmetTypeCode, {{100, 44, 0}, {160, 44, 0}});
+        MakeItem(street, TramWayTypeCode, {{100, 58, 0}, {160, 58, 0}});
+        street.SaveToFile(file_);
+    }
+
+    template <class T> static T *Live() {
+        for (TContextDataModule *m : LiveContextModules())
+            if (auto *t = qobject_cast<T *>(m))
+                return t;
+        return nullptr;
+    }
+
+    // The newest table window's rows, and closes it.
+    static std::vector<std::vector<Cp1251String>> TakeTable(const QString &caption) {
+        std::vector<std::vector<Cp1251String>> rows;
+        if (TStreetTableForm::All().empty())
+            return rows;
+        TStreetTableForm *window = TStreetTableForm::All().back();
+        EXPECT_EQ(window->windowTitle(), caption);
+        for (int r = 0; r < window->Table().RowCount(); ++r)
+            rows.push_back(window->Table().RowFields(r));
+        delete window;
+        return rows;
+    }
+
+    static void SelectOnly(TMainForm &form, std::initializer_list<TAbstractItem *> items) {
+        form.CurrentStreet().Selection().Clear();
+        for (TAbstractItem *i : items)
+            form.CurrentStreet().Selection().AddItem(i);
+        form.RefreshAll();
+    }
+
+    std::string file_;
+};
+
+TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
+    TStartUp startUp;
+    TMainForm &form = startUp.MainForm();
+    auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
+    ASSERT_NE(drawBox, nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    startUp.ProcessCommandLine({QString::fromStdString(file_)});
+    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    TStreetStructure &street = form.CurrentStreet();
+    ASSERT_EQ(street.Lists(BortTypeCode).Count(), 2);
+    auto *lower = dynamic_cast<TBortItem *>(street.Lists(BortTypeCode).Items(0));
+    auto *upper = dynamic_cast<TBortItem *>(street.Lists(BortTypeCode).Items(1));
+    auto *marking = dynamic_cast<TLineRazmetItem *>(street.Lists(LineRazmetTypeCode).Items(0));
+    auto *tram = dynamic_cast<TTramWayItem *>(street.Lists(TramWayTypeCode).Items(0));
+    ASSERT_TRUE(lower && upper && marking && tram);
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    auto pixel = [&](float x, float y) {
+        const TXYZ p = plan.GroundToScreen({x, y, 0});
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    };
+
+    // L and a right click on the lower curb: its four lines.
+    QTest::keyClick(drawBox, Qt::Key_L);
+    QTest::mouseClick(drawBox, Qt::RightButton, Qt::NoModifier, pixel(122, 50));
+    ASSERT_EQ(TItemsControlModule::Instance()->Selection(), std::vector<TAbstractItem *>{lower});
+    ASSERT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.30.15"); }))
+        << InfoValue(form, QStringLiteral("Марка")).toStdString();
+    EXPECT_EQ(InfoValue(form, QStringLiteral("Тип борта")), QString());
+    EXPECT_EQ(InfoValue(form, QStringLiteral("Цвет")), QStringLiteral("R   0; G 128; B   0;"));
+    EXPECT_EQ(InfoValue(form, QStringLiteral("Ширина нарисовки")), QStringLiteral("0.20"));
+    TBortEditorModule *curbs = Live<TBortEditorModule>();
+    ASSERT_NE(curbs, nullptr);
+
+    // A grade of the dictionary: the line and the table show it, the area follows its width.
+    const auto before = [&] {
+        form.RefreshAll();
+        Live<TBortEditorModule>()->SaveReport->Click();
+        return TakeTable(QStringLiteral("Таблица борта"));
+    }();
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_EQ(before[0][7], Cp1251String("  9.0"));
+    prompts_.EnterText(QStringLiteral("БР 100.60.20"));
+    curbs->BortGost->DoClick();
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Марка")) == QStringLiteral("БР 100.60.20"); }));
+    Live<TBortEditorModule>()->SaveReport->Click();
+    const auto after = TakeTable(QStringLiteral("Таблица борта"));
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0][6], Cp("БР 100.60.20"));
+    EXPECT_EQ(after[0][7], Cp1251String(" 12.0"));
+    EXPECT_EQ(after[0][8], Cp("ПЧ"));
+
+    // The painted width.
+    prompts_.EnterText(QStringLiteral("0.35"));
+    Live<TBortEditorModule>()->BortDrawWidth->DoClick();
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина нарисовки")) == QStringLiteral("0.35"); }));
+    EXPECT_EQ(lower->Width(), 0.35f);
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-curb.png")));
+
+    // Both curbs, one kind through the question.
+    SelectOnly(form, {lower, upper});
+    prompts_.EnterText(QStringLiteral("Садовый")).Answer(TPromptAnswer::Yes);
+    Live<TBortEditorModule>()->BortKind->DoClick();
+    EXPECT_EQ(lower->Kind(), Cp("Садовый"));
+    EXPECT_EQ(upper->Kind(), Cp("Садовый"));
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Тип борта")) == QStringLiteral("Садовый"); }));
+
+    // The marking: E and "1.2.1" from the chooser, the table, the mirror.
+    SelectOnly(form, {marking});
+    ASSERT_NE(Live<TLineRazmetEditorModule>(), nullptr);
+    const int index = int(TLineRazmetEditorModule::GostNames().indexOf(QStringLiteral("1.2.1")));
+    ASSERT_GE(index, 0);
+    prompts_.Select(index);
+    QTest::keyClick(drawBox, Qt::Key_E);
+    EXPECT_EQ(marking->Gost(), Cp("1.2.1"));
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("ГОСТ")) == QStringLiteral("1.2.1"); }));
+    Live<TLineRazmetEditorModule>()->LnRazmetRep->Click();
+    const auto markings = TakeTable(QStringLiteral("Таблица линий разметки"));
+    ASSERT_EQ(markings.size(), 1u);
+    EXPECT_EQ(markings[0][5], Cp("1.2.1"));
+    EXPECT_EQ(markings[0][4], Cp1251String(" 60.0"));
+    Live<TLineRazmetEditorModule>()->Mirror->Click();
+    EXPECT_EQ(marking->Mirror(), 1);
+
+    // The tram line's rut width.
+    SelectOnly(form, {tram});
+    ASSERT_NE(Live<TTramWayEditorDataModule>(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.40"); }));
+    prompts_.EnterText(QStringLiteral("1.524"));
+    Live<TTramWayEditorDataModule>()->TramWidthAction->DoClick();
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.52"); }));
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-done.png")));
+
+    // F2, and the file reads back to the street in the window.
+    QTest::keyClick(drawBox, Qt::Key_F2);
+    ASSERT_FALSE(street.Modified());
+    std::unique_ptr<TStreetStructure> back = LoadStreetFile(file_);
+    EXPECT_EQ(SaveBytes(*back), SaveBytes(street));
+    EXPECT_TRUE(prompts_.Done()) << prompts_.Unexpected().join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
