@@ -857,4 +857,5 @@ void TCalcAreaItem::ReportFences(std::vector<Cp1251String> &lines) const {
 
 void RegisterCalcAreaItem() {
     ItemClasses.Register(std::make_unique<TItemClassOf<TCalcAreaItem>>(CalcAreaTypeCode));
+    ConnectCalcAreaSources();
 }

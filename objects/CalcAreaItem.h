@@ -87,6 +87,8 @@ struct TCalcArrowDef {
 };
 // The library's symbols; without a source there are no arrow rows.
 void SetCalcArrowDefs(std::function<std::vector<TCalcArrowDef>()> source);
+// Connects the readers of the program's marking types and its arrow library (done at registration).
+void ConnectCalcAreaSources();
 
 class TCalcAreaItem : public TPolygonItem {
 public:

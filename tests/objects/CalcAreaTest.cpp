@@ -8,9 +8,12 @@
 #include "objects/CalcAreaItem.h"
 #include "objects/KMSignItem.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/RazmetStopItem.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWay.h"
 #include "objects/Trotuar.h"
+#include "objects/ZebraItem.h"
 #include "objects/ZnakItem.h"
 
 #include <cmath>
@@ -78,16 +81,14 @@ protected:
         };
         SetCalcMarkingReader(RazmetTextTypeCode, numbered);
         SetCalcMarkingReader(RazmetZnakTypeCode, numbered);
+        SetCalcMarkingReader(OstrovokTypeCode, {}); // a type without a reader
         SetCalcArrowDefs([] {
             return std::vector<TCalcArrowDef>{{Cp("1.18.1"), Cp("прямо"), Cp("прямо (бол.)"), 1.5, 3.25},
                                               {Cp("1.18.2"), Cp("направо"), Cp("направо (бол.)"), 1.25, 2.5}};
         });
     }
-    ~CalcArea() override {
-        for (int code : {ZebraTypeCode, ArrowRazmetTypeCode, RazmetTextTypeCode, RazmetZnakTypeCode})
-            SetCalcMarkingReader(code, {});
-        SetCalcArrowDefs({});
-    }
+    // The program's own readers again.
+    ~CalcArea() override { ConnectCalcAreaSources(); }
 
     TCalcAreaItem *Area(std::initializer_list<TXYZ> points) {
         return MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, points);
@@ -379,6 +380,47 @@ TEST_F(CalcArea, MaterialsFollowTheStreetFlags) {
             EXPECT_EQ(RowOf(*area, yellow).Material, c.Yellow) << yellow;
         EXPECT_EQ(RowOf(*area, "1.18.1").Description, Cp("прямо"));
     }
+}
+
+// The program's marking types give their own figures to their rows.
+class CalcAreaSources : public TWithClasses {};
+
+TEST_F(CalcAreaSources, MarkingTypesGiveTheirOwnFigures) {
+    TStreetStructure street;
+    street.SetLnRazmetParams({});
+    street.SetArrowBig(true);
+    auto *area =
+        MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+    auto *zebra = MakeAs<TZebraItem>(street, ZebraTypeCode, {{5, 2, 0}, {5, 8, 0}});
+    zebra->Width = 4;
+    zebra->YellowBackground = 1;
+    auto *stop = MakeAs<TRazmetStopItem>(street, RazmetStopTypeCode, {{1, 1, 0}, {13, 1, 0}});
+    auto *text = MakeAs<TRazmetTextItem>(street, RazmetTextTypeCode, {{10, 5, 0}, {11, 5, 0}});
+    text->SetText(Cp("СТОП"));
+    area->CalcMarkings();
+    auto row = [&](const char *name) -> const TRazmetSumRecord & {
+        for (const TRazmetSumRecord &r : area->MarkingRows)
+            if (r.Name == Cp(name))
+                return r;
+        static TRazmetSumRecord none;
+        ADD_FAILURE() << name;
+        return none;
+    };
+    EXPECT_EQ(row("1.14.1").Count, 1);
+    EXPECT_EQ(row("1.14.1").Area, zebra->GetWhiteArea());
+    EXPECT_GT(row("1.14.1").Area, 0);
+    EXPECT_EQ(row("1.14.1(ж)").Area, zebra->GetYellowArea());
+    EXPECT_EQ(row("1.17").Count, 1);
+    EXPECT_EQ(row("1.17").Length, stop->GetMarkingLength());
+    EXPECT_EQ(row("1.17").Area, stop->GetPaintArea());
+    EXPECT_EQ(row("1.21").Count, 1);
+    if (const std::optional<double> paint = text->GetPaintArea()) {
+        EXPECT_DOUBLE_EQ(row("1.21").Area, *paint * 2.5);
+        EXPECT_FALSE(row("1.21").AreaUnknown);
+    } else {
+        EXPECT_TRUE(row("1.21").AreaUnknown);
+    }
+    EXPECT_EQ(row("1.22").Count, 0);
 }
 
 // ---- Signs
