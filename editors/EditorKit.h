@@ -133,8 +133,6 @@ struct TItemLineSpec {
     std::function<QStringList(TAbstractItem &)> Choices{};
     // A click of its own (the kinds above ignored).
     std::function<void()> OnClick{};
-    // The selected are compared by their shown texts rather than by value.
-    bool CompareShown = false;
     // The message refusing a value that was read (empty: taken); a refused value counts as Cancel.
     std::function<QString(const TFieldValue &)> Refuse{};
 };

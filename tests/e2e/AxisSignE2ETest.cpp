@@ -34,7 +34,6 @@ protected:
         street.SaveToFile(street_);
     }
 
-
     std::string street_;
 };
 
@@ -44,10 +43,7 @@ TEST_F(AxisSignE2E, PicketsLabelsAndPlatesShowAndTheStreetSavesAsRead) {
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_TRUE(drawBox != nullptr);
     ASSERT_NE(TFontsDataForm::Instance(), nullptr) << "the start-up makes the fonts object";
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(street_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenStreetInWindow(startUp, street_));
     TMainPlanDrawer &plan = form.MainPlanDrawer();
     const TPicture picture = Picture(form);
 

@@ -44,6 +44,16 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
 using sptest::MakeItem;
 using sptest::SaveBytes;
 
+// Shows the window, opens the street as the command line would and waits for its first picture.
+inline bool OpenStreetInWindow(TStartUp &startUp, const std::string &file) {
+    TMainForm &form = startUp.MainForm();
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return false;
+    startUp.ProcessCommandLine({QString::fromStdString(file)});
+    return WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); });
+}
+
 // A road way 60 x 12 and a curb on its right edge, sharing the edge's two vertices.
 inline void WriteSharedEdgeStreet(const std::string &fileName) {
     TStreetStructure street;
@@ -189,15 +199,7 @@ protected:
         WriteSharedEdgeStreet(street_);
     }
 
-    // Shows the window, opens the street as the command line would and waits for its first picture.
-    bool OpenInWindow(TStartUp &startUp) const {
-        TMainForm &form = startUp.MainForm();
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            return false;
-        startUp.ProcessCommandLine({QString::fromStdString(street_)});
-        return WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); });
-    }
+    bool OpenInWindow(TStartUp &startUp) const { return OpenStreetInWindow(startUp, street_); }
 
     std::string street_;
 };

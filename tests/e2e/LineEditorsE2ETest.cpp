@@ -77,10 +77,7 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     TMainForm &form = startUp.MainForm();
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_NE(drawBox, nullptr);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(file_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenStreetInWindow(startUp, file_));
     TStreetStructure &street = form.CurrentStreet();
     ASSERT_EQ(street.Lists(BortTypeCode).Count(), 2);
     auto *lower = dynamic_cast<TBortItem *>(street.Lists(BortTypeCode).Items(0));

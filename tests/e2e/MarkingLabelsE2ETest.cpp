@@ -49,10 +49,7 @@ TEST_F(MarkingLabelsE2E, LabelsFollowTheMarkingAndLeaveWithIt) {
     TMainForm &form = startUp.MainForm();
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_NE(drawBox, nullptr);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(file_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenStreetInWindow(startUp, file_));
     TStreetStructure &street = form.CurrentStreet();
     ASSERT_EQ(street.Lists(LineRazmetTypeCode).Count(), 1);
     TAbstractItem *marking = street.Lists(LineRazmetTypeCode).Items(0);

@@ -46,10 +46,7 @@ TEST_F(SurfaceEditorsE2E, EditTwoRoadWaysTabulateThemAndSelectARow) {
     TMainForm &form = startUp.MainForm();
     auto *drawBox = form.findChild<TDrawBox *>(QStringLiteral("DrawBox"));
     ASSERT_NE(drawBox, nullptr);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    startUp.ProcessCommandLine({QString::fromStdString(street_)});
-    ASSERT_TRUE(WaitUntil([&] { return form.Renderer() != nullptr && !form.NeedRedraw(); }));
+    ASSERT_TRUE(OpenStreetInWindow(startUp, street_));
     TStreetStructure &street = form.CurrentStreet();
     auto *lower = dynamic_cast<TRoadWayItem *>(street.Lists(RoadWayTypeCode).Items(0));
     auto *upper = dynamic_cast<TRoadWayItem *>(street.Lists(RoadWayTypeCode).Items(1));
