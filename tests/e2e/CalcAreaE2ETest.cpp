@@ -80,9 +80,7 @@ TEST_F(CalcAreaE2E, ChooseTheAreaReadItsSummaryCopyAndSave) {
     TStreetStructure &street = form.CurrentStreet();
     ASSERT_EQ(street.Lists(CalcAreaTypeCode).Count(), 1);
     TAbstractItem *area = street.Lists(CalcAreaTypeCode).Items(0);
-    TMainPlanDrawer &plan = form.MainPlanDrawer();
-    const TXYZ inside = plan.GroundToScreen({115, 57, 0});
-    const QPoint at(int(std::lround(inside.x)), int(std::lround(inside.y)));
+    const QPoint at = PlanPixel(form, {115, 57, 0});
 
     // S, then Ctrl and a right click inside the area: the items there are offered; the area is chosen.
     TItemsControlModule *items = TItemsControlModule::Instance();
