@@ -108,11 +108,14 @@ void BM_Whole(benchmark::State &state) {
         Compute(*scene.Whole);
     const TRawSums raw = RawSums(scene.Street);
     const TCalcAreaItem &a = *scene.Whole;
-    const std::pair<double, double> pairs[] = {
-        {a.DividingStripArea.Value, raw.Area[RazdPolTypeCode]}, {a.RoadwayArea.Value, raw.Area[RoadWayTypeCode]},
-        {a.LawnArea.Value, raw.Area[GazonTypeCode]},            {a.SidewalkArea.Value, raw.Area[TrotuarTypeCode]},
-        {a.ShoulderArea.Value, raw.Area[ObochTypeCode]},        {a.DesignFigureArea.Value, raw.Area[DesignFigureTypeCode]},
-        {a.CurbLength.Value, raw.Length[BortTypeCode]},         {a.TramLineLength.Value, raw.Length[TramWayTypeCode]}};
+    const std::pair<double, double> pairs[] = {{a.DividingStripArea.Value, raw.Area[RazdPolTypeCode]},
+                                               {a.RoadwayArea.Value, raw.Area[RoadWayTypeCode]},
+                                               {a.LawnArea.Value, raw.Area[GazonTypeCode]},
+                                               {a.SidewalkArea.Value, raw.Area[TrotuarTypeCode]},
+                                               {a.ShoulderArea.Value, raw.Area[ObochTypeCode]},
+                                               {a.DesignFigureArea.Value, raw.Area[DesignFigureTypeCode]},
+                                               {a.CurbLength.Value, raw.Length[BortTypeCode]},
+                                               {a.TramLineLength.Value, raw.Length[TramWayTypeCode]}};
     int mismatches = 0;
     for (const auto &[ours, expected] : pairs)
         mismatches += Near(ours, expected) ? 0 : 1;

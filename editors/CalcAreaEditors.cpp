@@ -84,7 +84,8 @@ void FillGrid(QTableWidget &grid, const std::vector<std::vector<Cp1251String>> &
     grid.setRowCount(static_cast<int>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r)
         for (std::size_t c = 0; c < rows[r].size() && static_cast<int>(c) < grid.columnCount(); ++c)
-            grid.setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(ToQString(rows[r][c])));
+            grid.setItem(static_cast<int>(r), static_cast<int>(c),
+                         new QTableWidgetItem(ToQString(rows[r][c])));
     grid.resizeColumnsToContents();
 }
 
@@ -125,8 +126,8 @@ std::vector<Cp1251String> CalcAreaCommonLines(TCalcAreaItem &area) {
     lines.push_back(FigureLine("Площадь обочин            ", area.ShoulderArea, " кв. м."));
     lines.push_back(FigureLine("Площадь оф.фигур          ", area.DesignFigureArea, " кв. м."));
     TCalcFigure total;
-    for (const TCalcFigure *f : {&area.DividingStripArea, &area.RoadwayArea, &area.LawnArea, &area.SidewalkArea,
-                                 &area.ShoulderArea, &area.DesignFigureArea}) {
+    for (const TCalcFigure *f : {&area.DividingStripArea, &area.RoadwayArea, &area.LawnArea,
+                                 &area.SidewalkArea, &area.ShoulderArea, &area.DesignFigureArea}) {
         total.Value += f->Value;
         total.Unknown = total.Unknown || f->Unknown;
     }
@@ -145,14 +146,15 @@ std::vector<Cp1251String> CalcAreaCommonLines(TCalcAreaItem &area) {
 
 std::vector<std::vector<Cp1251String>> CalcAreaMarkingGrid(const TCalcAreaItem &area) {
     std::vector<std::vector<Cp1251String>> rows;
-    rows.push_back({Cp("ГОСТ"), Cp("Кол-во, шт"), Cp("Длина, м"), Cp("Площадь, кв.м."), Cp("Материал"),
-                    Cp("Описание")});
+    rows.push_back(
+        {Cp("ГОСТ"), Cp("Кол-во, шт"), Cp("Длина, м"), Cp("Площадь, кв.м."), Cp("Материал"), Cp("Описание")});
     for (const TRazmetSumRecord &r : area.MarkingRows)
         rows.push_back({r.Name, CountText(r), LengthText(r), AreaText2(r), r.Material, r.Description});
-    const std::pair<const TCalcFigure *, const char *> totals[] = {{&area.WhitePlasticArea, "Пластик белый"},
-                                                                   {&area.WhitePaintArea, "Краска белая"},
-                                                                   {&area.YellowPlasticArea, "Пластик жёлтый"},
-                                                                   {&area.YellowPaintArea, "Краска желтая"}};
+    const std::pair<const TCalcFigure *, const char *> totals[] = {
+        {&area.WhitePlasticArea, "Пластик белый"},
+        {&area.WhitePaintArea, "Краска белая"},
+        {&area.YellowPlasticArea, "Пластик жёлтый"},
+        {&area.YellowPaintArea, "Краска желтая"}};
     for (const auto &[f, name] : totals)
         rows.push_back({Cp("Итого"), {}, {}, Fixed(f->Value, f->Unknown, 5, 2), Cp(name), {}});
     return rows;
@@ -174,8 +176,9 @@ std::vector<Cp1251String> CalcAreaMarkingExport(const TCalcAreaItem &area, char 
     for (const TRazmetSumRecord &r : area.MarkingRows) {
         if (r.Area == 0 && !r.AreaUnknown)
             continue;
-        lines.push_back(Joined({Cp1251String(" ") + r.Name, r.Description, CountText(r), LengthText(r), AreaText2(r)},
-                               separator));
+        lines.push_back(
+            Joined({Cp1251String(" ") + r.Name, r.Description, CountText(r), LengthText(r), AreaText2(r)},
+                   separator));
     }
     return lines;
 }
@@ -197,7 +200,8 @@ Cp1251String CalcAreaOwnAreaLabel(TCalcAreaItem &area) {
 
 // ---- The window
 
-TCalcAreaViewForm::TCalcAreaViewForm(QWidget *parent) : QDialog(parent), ui_(std::make_unique<Ui::CalcAreaViewForm>()) {
+TCalcAreaViewForm::TCalcAreaViewForm(QWidget *parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CalcAreaViewForm>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("CalcAreaViewForm"));
     ui_->CommonMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -287,8 +291,9 @@ bool TCalcAreaViewForm::SaveLines(const std::vector<Cp1251String> &lines) {
     try {
         SaveBytesToFile(file.toStdString(), bytes.data(), bytes.size());
     } catch (const std::exception &e) {
-        UserPrompts().ShowMessage(TPromptKind::Error, QStringLiteral("Не удалось сохранить файл %1: %2")
-                                                          .arg(file, QString::fromUtf8(e.what())));
+        UserPrompts().ShowMessage(
+            TPromptKind::Error,
+            QStringLiteral("Не удалось сохранить файл %1: %2").arg(file, QString::fromUtf8(e.what())));
         return false;
     }
     Cp1251String stored;

@@ -39,7 +39,8 @@ void Check(TCalcAreaItem &area) {
     area.CalcAreas();
     area.CountSigns();
     if (!area.CanCalculate()) {
-        Require(area.MarkingRows.empty() && area.RoadwayArea.Value == 0, "results left beside a refused area");
+        Require(area.MarkingRows.empty() && area.RoadwayArea.Value == 0,
+                "results left beside a refused area");
         return;
     }
     TCalcFigure totals[4];
@@ -59,12 +60,14 @@ void Check(TCalcAreaItem &area) {
                                     &area.YellowPaintArea};
     for (int i = 0; i < 4; ++i) {
         RequireFigure(*fields[i], "a material total");
-        Require((fields[i]->Value == totals[i].Value || (std::isnan(fields[i]->Value) && std::isnan(totals[i].Value))) &&
+        Require((fields[i]->Value == totals[i].Value ||
+                 (std::isnan(fields[i]->Value) && std::isnan(totals[i].Value))) &&
                     fields[i]->Unknown == totals[i].Unknown,
                 "a material total differs from its rows");
     }
-    for (const TCalcFigure *f : {&area.DividingStripArea, &area.RoadwayArea, &area.LawnArea, &area.SidewalkArea,
-                                 &area.ShoulderArea, &area.DesignFigureArea, &area.CurbLength, &area.TramLineLength})
+    for (const TCalcFigure *f :
+         {&area.DividingStripArea, &area.RoadwayArea, &area.LawnArea, &area.SidewalkArea, &area.ShoulderArea,
+          &area.DesignFigureArea, &area.CurbLength, &area.TramLineLength})
         RequireFigure(*f, "a surface area or length");
     RequireSums(area.RoadwayCategories, "a road way category");
     RequireSums(area.SidewalkCategories, "a sidewalk category");

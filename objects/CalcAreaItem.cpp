@@ -280,7 +280,8 @@ THatch &Hatch() {
     return h;
 }
 
-TRazmetSumRecord Row(const char *name, const char *description, const Cp1251String &material, int32_t count = 0) {
+TRazmetSumRecord Row(const char *name, const char *description, const Cp1251String &material,
+                     int32_t count = 0) {
     TRazmetSumRecord r;
     r.Name = Cp(name);
     r.Description = Cp(description);
@@ -522,15 +523,18 @@ void TCalcAreaItem::CalcMarkings() {
     const bool zebPlast = street->ZebPlast() != 0;
     const Cp1251String &zebWhite = zebPlast ? WhitePlasticName() : WhitePaintName();
     const Cp1251String &zebYellow = zebPlast ? YellowPlasticName() : YellowPaintName();
-    MarkingRows.push_back(Row("1.14.1", "Разметка пешеходного перехода. Линии шириной 40 см. с шагом 1 м.", zebWhite));
-    MarkingRows.push_back(Row("1.14.1(ж)", "Разметка пешеходного перехода. Желтый фон", zebYellow));
     MarkingRows.push_back(
-        Row("1.14.2", "Разметка пешеходного перехода со стрелками. Линии шириной 40 см. с шагом 1 м.", zebWhite));
-    MarkingRows.push_back(Row("1.14.2(ж)", "Разметка пешеходного перехода со стрелками. Желтый фон", zebYellow));
+        Row("1.14.1", "Разметка пешеходного перехода. Линии шириной 40 см. с шагом 1 м.", zebWhite));
+    MarkingRows.push_back(Row("1.14.1(ж)", "Разметка пешеходного перехода. Желтый фон", zebYellow));
+    MarkingRows.push_back(Row(
+        "1.14.2", "Разметка пешеходного перехода со стрелками. Линии шириной 40 см. с шагом 1 м.", zebWhite));
+    MarkingRows.push_back(
+        Row("1.14.2(ж)", "Разметка пешеходного перехода со стрелками. Желтый фон", zebYellow));
 
     const std::size_t islandRow = MarkingRows.size();
     const Cp1251String &ostWhite = street->OstPlast() ? WhitePlasticName() : WhitePaintName();
-    MarkingRows.push_back(Row("1.16.1", "Островок. Разделение тр. потоков противоположных направлений", ostWhite));
+    MarkingRows.push_back(
+        Row("1.16.1", "Островок. Разделение тр. потоков противоположных направлений", ostWhite));
     MarkingRows.push_back(Row("1.16.2", "Островок. Разделение тр. потоков одного направления", ostWhite));
     MarkingRows.push_back(Row("1.16.3", "Островок. Слияние тр. потоков ", ostWhite));
     MarkingRows.push_back(Row("1.16.4*", "Островок. Наклонные параллельные штрихи (нестандарт.)", ostWhite));
@@ -589,7 +593,7 @@ void TCalcAreaItem::CalcMarkings() {
         }
         return true;
     };
-    const TItemTypeSet readTypes{ArrowRazmetTypeCode, OstrovokTypeCode, RazmetStopTypeCode,
+    const TItemTypeSet readTypes{ArrowRazmetTypeCode, OstrovokTypeCode,   RazmetStopTypeCode,
                                  ZebraTypeCode,       RazmetTextTypeCode, RazmetZnakTypeCode};
     for (TAbstractItem *item : clip.Candidates(readTypes)) {
         const int n = item->Points.Count();
@@ -643,7 +647,8 @@ void TCalcAreaItem::CalcMarkings() {
             const int k = vertexInside(*item, n - 2);
             if (k == 0 || !figures(*item, f))
                 break;
-            if (!f.ArrowSymbol || *f.ArrowSymbol < 0 || static_cast<std::size_t>(*f.ArrowSymbol) >= arrows.size()) {
+            if (!f.ArrowSymbol || *f.ArrowSymbol < 0 ||
+                static_cast<std::size_t>(*f.ArrowSymbol) >= arrows.size()) {
                 Note(NotCounted, *item, Cp("символ стрелки вне библиотеки"));
                 break;
             }
@@ -712,9 +717,9 @@ void TCalcAreaItem::CalcAreas() {
     const Cp1251String notPolygon = Cp("элемент не является многоугольником");
     static const Cp1251String fenceGroup = Cp("Ограждения-линии");
 
-    const TItemTypeSet types{RazdPolTypeCode, RoadWayTypeCode, TrotuarTypeCode, GazonTypeCode,
-                             ObochTypeCode,   DesignFigureTypeCode, BortTypeCode, TramWayTypeCode,
-                             DesignLineTypeCode, KolodTypeCode, ReshetTypeCode, StopTypeCode};
+    const TItemTypeSet types{RazdPolTypeCode,    RoadWayTypeCode,      TrotuarTypeCode, GazonTypeCode,
+                             ObochTypeCode,      DesignFigureTypeCode, BortTypeCode,    TramWayTypeCode,
+                             DesignLineTypeCode, KolodTypeCode,        ReshetTypeCode,  StopTypeCode};
     for (TAbstractItem *item : clip.Candidates(types)) {
         const int code = item->GetTypeCode();
         TCalcFigure *sum = code == RazdPolTypeCode        ? &DividingStripArea
@@ -748,7 +753,8 @@ void TCalcAreaItem::CalcAreas() {
                 category = tr->PasspCategory();
             }
             if (categories) {
-                TSortedSumRec &c = FindOrAddSortedSum(*categories, category.Empty() ? NoCategory() : category);
+                TSortedSumRec &c =
+                    FindOrAddSortedSum(*categories, category.Empty() ? NoCategory() : category);
                 c.Value += v.Value;
                 c.Unknown = c.Unknown || v.Unknown;
             }
@@ -769,7 +775,8 @@ void TCalcAreaItem::CalcAreas() {
         if (v.Unknown)
             Note(Unknowns, *item, lengthUnknown);
         if (fence) {
-            TSortedSumRec &t = FindOrAddSortedSum(FenceTypes, item->Comment2().Empty() ? NoType() : item->Comment2());
+            TSortedSumRec &t =
+                FindOrAddSortedSum(FenceTypes, item->Comment2().Empty() ? NoType() : item->Comment2());
             t.Value += v.Value;
             t.Unknown = t.Unknown || v.Unknown;
         } else {
@@ -850,4 +857,5 @@ void TCalcAreaItem::ReportFences(std::vector<Cp1251String> &lines) const {
 
 void RegisterCalcAreaItem() {
     ItemClasses.Register(std::make_unique<TItemClassOf<TCalcAreaItem>>(CalcAreaTypeCode));
+    ConnectCalcAreaSources();
 }

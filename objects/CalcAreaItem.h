@@ -31,8 +31,8 @@ struct TCalcFigure {
 struct TRazmetSumRecord {
     Cp1251String Name;
     Cp1251String Description;
-    int32_t Count = -1;  // -1: not counted
-    double Length = -1;  // below 0: not applicable
+    int32_t Count = -1; // -1: not counted
+    double Length = -1; // below 0: not applicable
     double Area = 0;
     Cp1251String Material;
     bool LengthUnknown = false;
@@ -63,15 +63,15 @@ struct TCalcNote {
 // The figures an item of one of those types gives; what it cannot give stays empty (the row it feeds is
 // then marked unknown, or the item is listed as not counted when no row can take it).
 struct TCalcMarkingFigures {
-    std::optional<double> PaintArea;  // zebra stripes, island, stop marking, road text, painted sign
-    std::optional<double> YellowArea; // zebra: the yellow background (empty without one)
-    bool HasYellow = false;           // zebra
-    std::optional<double> Width;      // zebra
-    std::optional<int> Variant;       // island: the standard variant, 0..4
+    std::optional<double> PaintArea;     // zebra stripes, island, stop marking, road text, painted sign
+    std::optional<double> YellowArea;    // zebra: the yellow background (empty without one)
+    bool HasYellow = false;              // zebra
+    std::optional<double> Width;         // zebra
+    std::optional<int> Variant;          // island: the standard variant, 0..4
     std::optional<double> MarkingLength; // stop marking
-    std::optional<int> ArrowSymbol;   // arrow line: index into the arrow symbols
-    Cp1251String GostNumber;          // road text, painted sign
-    Cp1251String Problem;             // why a figure is missing (a glyph file by name, ...)
+    std::optional<int> ArrowSymbol;      // arrow line: index into the arrow symbols
+    Cp1251String GostNumber;             // road text, painted sign
+    Cp1251String Problem;                // why a figure is missing (a glyph file by name, ...)
 };
 // Fills the figures of an item of the type; false when the item is not one it knows.
 using TCalcMarkingReader = std::function<bool(TAbstractItem &item, TCalcMarkingFigures &figures)>;
@@ -87,6 +87,8 @@ struct TCalcArrowDef {
 };
 // The library's symbols; without a source there are no arrow rows.
 void SetCalcArrowDefs(std::function<std::vector<TCalcArrowDef>()> source);
+// Connects the readers of the program's marking types and its arrow library (done at registration).
+void ConnectCalcAreaSources();
 
 class TCalcAreaItem : public TPolygonItem {
 public:

@@ -23,9 +23,7 @@ namespace {
 
 class CalcAreaSummary : public EditorTest {
 protected:
-    TCalcAreaItem *Area() {
-        return dynamic_cast<TCalcAreaItem *>(Box(CalcAreaTypeCode, 0, 0, 20, 10));
-    }
+    TCalcAreaItem *Area() { return dynamic_cast<TCalcAreaItem *>(Box(CalcAreaTypeCode, 0, 0, 20, 10)); }
     static TRazmetSumRecord Row(const char *name, const char *description, int32_t count, double length,
                                 double area, bool unknown = false) {
         TRazmetSumRecord r;
@@ -46,8 +44,8 @@ protected:
 
 TEST_F(CalcAreaSummary, MarkingGridAndExportsFormatEveryCase) {
     TCalcAreaItem *area = Area();
-    area->MarkingRows = {Row("1.1", "сплошная", -1, -1, 0),        // nothing: shown, not exported
-                         Row("1.5", "a#b\tc", 0, 0, 1.5),          // separators inside the description
+    area->MarkingRows = {Row("1.1", "сплошная", -1, -1, 0),             // nothing: shown, not exported
+                         Row("1.5", "a#b\tc", 0, 0, 1.5),               // separators inside the description
                          Row("1.7", "пунктир", 3, 12.34, 12.35, true)}; // partly unknown
     area->WhitePaintArea = {13.86, true};
     area->YellowPlasticArea = {2.5, false};
@@ -73,7 +71,8 @@ TEST_F(CalcAreaSummary, MarkingGridAndExportsFormatEveryCase) {
     EXPECT_EQ(std::vector<std::vector<Cp1251String>>(grid.end() - 4, grid.end()), totals);
 
     EXPECT_EQ(CalcAreaMarkingExport(*area, '#'),
-              (std::vector<Cp1251String>{Cp(" 1.5#\"a#b\tc\"#  0#  0.0# 1.50"), Cp(" 1.7#пунктир#  3# 12.3#12.35+?")}));
+              (std::vector<Cp1251String>{Cp(" 1.5#\"a#b\tc\"#  0#  0.0# 1.50"),
+                                         Cp(" 1.7#пунктир#  3# 12.3#12.35+?")}));
     EXPECT_EQ(CalcAreaMarkingExport(*area, '\t'),
               (std::vector<Cp1251String>{Cp(" 1.5\t\"a#b\tc\"\t  0\t  0.0\t 1.50"),
                                          Cp(" 1.7\tпунктир\t  3\t 12.3\t12.35+?")}));
@@ -112,12 +111,17 @@ TEST_F(CalcAreaSummary, WindowComputesShowsAndExports) {
     TCalcAreaViewForm form;
     ASSERT_TRUE(form.Fill(*area));
     const QString text = form.findChild<QPlainTextEdit *>(QStringLiteral("CommonMemo"))->toPlainText();
-    EXPECT_TRUE(text.contains(QStringLiteral("Площадь проезжей части    200.0 кв. м.\n"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("Проезжая часть по категориям:\n\t! без категории !\t200.0 кв.м.")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Площадь проезжей части    200.0 кв. м.\n")))
+        << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Проезжая часть по категориям:\n\t! без категории !\t200.0 кв.м.")));
     EXPECT_TRUE(text.contains(QStringLiteral("Количество колодцев           0 шт.")));
-    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("SumTable"))->rowCount(), static_cast<int>(area->MarkingRows.size()) + 5);
-    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("ZnakGrid"))->item(1, 0)->text(), QStringLiteral("2.1"));
-    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("ZnakGrid"))->item(1, 2)->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("SumTable"))->rowCount(),
+              static_cast<int>(area->MarkingRows.size()) + 5);
+    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("ZnakGrid"))->item(1, 0)->text(),
+              QStringLiteral("2.1"));
+    EXPECT_EQ(form.findChild<QTableWidget *>(QStringLiteral("ZnakGrid"))->item(1, 2)->text(),
+              QStringLiteral("1"));
 
     // Copy: the TAB text of the rows with paint.
     form.CopyRazmet();

@@ -8,9 +8,12 @@
 #include "objects/CalcAreaItem.h"
 #include "objects/KMSignItem.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/RazmetStopItem.h"
+#include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
 #include "objects/RoadWay.h"
 #include "objects/Trotuar.h"
+#include "objects/ZebraItem.h"
 #include "objects/ZnakItem.h"
 
 #include <cmath>
@@ -78,16 +81,14 @@ protected:
         };
         SetCalcMarkingReader(RazmetTextTypeCode, numbered);
         SetCalcMarkingReader(RazmetZnakTypeCode, numbered);
+        SetCalcMarkingReader(OstrovokTypeCode, {}); // a type without a reader
         SetCalcArrowDefs([] {
             return std::vector<TCalcArrowDef>{{Cp("1.18.1"), Cp("прямо"), Cp("прямо (бол.)"), 1.5, 3.25},
                                               {Cp("1.18.2"), Cp("направо"), Cp("направо (бол.)"), 1.25, 2.5}};
         });
     }
-    ~CalcArea() override {
-        for (int code : {ZebraTypeCode, ArrowRazmetTypeCode, RazmetTextTypeCode, RazmetZnakTypeCode})
-            SetCalcMarkingReader(code, {});
-        SetCalcArrowDefs({});
-    }
+    // The program's own readers again.
+    ~CalcArea() override { ConnectCalcAreaSources(); }
 
     TCalcAreaItem *Area(std::initializer_list<TXYZ> points) {
         return MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, points);
@@ -107,7 +108,8 @@ protected:
         return none;
     }
     static TLnParamRec Param(const char *name, float disp1, float disp2, float coeff, float period = 0,
-                             bool full = false, bool count = false, bool yellow = false, bool plastic = false) {
+                             bool full = false, bool count = false, bool yellow = false,
+                             bool plastic = false) {
         TLnParamRec r;
         r.Name = Cp(name);
         r.Description = Cp("линия");
@@ -150,7 +152,10 @@ TEST_F(CalcArea, RecordIsThePolygonOnlyAndOldTagsAreNormalised) {
     // An old record: its axis under "CALCCONN", its comment under "CALCCOMM".
     StreetFile old = canonical;
     ItemRec r = Rec("CALCAREA", 1, {1, 2, 3, 4});
-    r.Extra.Tag("CALCCONN").Append(sptest::ConnectdBytes({sptest::EmptyRef()})).Tag("CALCCOMM").Str(W("квартал"));
+    r.Extra.Tag("CALCCONN")
+        .Append(sptest::ConnectdBytes({sptest::EmptyRef()}))
+        .Tag("CALCCOMM")
+        .Str(W("квартал"));
     old.Lists = {{"CALCAREA", {r}}};
     StreetFile expected = canonical;
     ItemRec e = CalcRecord(1, {1, 2, 3, 4});
@@ -174,7 +179,7 @@ TEST_F(CalcArea, SurfacesByCategoryLinesAndCounts) {
     auto *walk = dynamic_cast<TTrotuarItem *>(Rect(TrotuarTypeCode, 18, 5, 22, 15));
     walk->SetPasspCategory(Cp("тротуар"));
     auto *walk2 = dynamic_cast<TTrotuarItem *>(Rect(TrotuarTypeCode, 1, 1, 2, 2));
-    walk2->SetPasspCategory(Cp("ТРОТУАР")); // same category, other letter case
+    walk2->SetPasspCategory(Cp("ТРОТУАР"));          // same category, other letter case
     Rect(GazonTypeCode, 5, 5, 6, 6)->Active = false; // inactive: not counted
     Rect(ObochTypeCode, 30, 0, 40, 10);              // outside
     // A curb crossing the edge: 5 m inside; a tram line wholly inside.
@@ -214,10 +219,14 @@ TEST_F(CalcArea, SurfacesByCategoryLinesAndCounts) {
     area->ReportRoadway(lines);
     area->ReportSidewalk(lines);
     area->ReportFences(lines);
-    const std::vector<Cp1251String> expected{
-        Cp("Проезжая часть по категориям:"), Cp("\t! без категории !\t200.0 кв.м."), Cp("\tII\t4.0 кв.м."),
-        Cp("Тротуар по категориям:"),        Cp("\tтротуар\t11.0 кв.м."),
-        Cp("Ограждения по типам:"),          Cp("\t! без типа !\t10.0 м."),        Cp("\tбарьер\t10.0 м.")};
+    const std::vector<Cp1251String> expected{Cp("Проезжая часть по категориям:"),
+                                             Cp("\t! без категории !\t200.0 кв.м."),
+                                             Cp("\tII\t4.0 кв.м."),
+                                             Cp("Тротуар по категориям:"),
+                                             Cp("\tтротуар\t11.0 кв.м."),
+                                             Cp("Ограждения по типам:"),
+                                             Cp("\t! без типа !\t10.0 м."),
+                                             Cp("\tбарьер\t10.0 м.")};
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(area->NotCounted.empty());
     EXPECT_TRUE(area->Unknowns.empty());
@@ -248,7 +257,7 @@ TEST_F(CalcArea, FewerThanThreeVerticesClearEveryResult) {
 // ---- Line markings
 
 TEST_F(CalcArea, LineMarkingsPerParameterRecord) {
-    street.SetLnRazmetParams({Param("1.1", 0.05f, -0.05f, 1),               // 0.1 m wide, solid
+    street.SetLnRazmetParams({Param("1.1", 0.05f, -0.05f, 1),                    // 0.1 m wide, solid
                               Param("1.5", 0.05f, -0.05f, 0.25f, 4, true, true), // whole periods, counted
                               Param("1.7", 0.1f, 0, 0.5f, 0, false, false, true, true)});
     TCalcAreaItem *area = Box();
@@ -284,7 +293,8 @@ TEST_F(CalcArea, ZebrasArrowsTextsAndSignsByTheirRules) {
     street.SetArrowBig(true);
     street.SetZebPlast(true);
     TCalcAreaItem *area = Box();
-    auto item = [&](int code, std::initializer_list<TXYZ> points, const char *comment, const char *number = "") {
+    auto item = [&](int code, std::initializer_list<TXYZ> points, const char *comment,
+                    const char *number = "") {
         TAbstractItem *i = MakeItem(street, code, points);
         i->SetComment(Cp(comment));
         i->SetComment2(Cp(number));
@@ -363,12 +373,54 @@ TEST_F(CalcArea, MaterialsFollowTheStreetFlags) {
         street.SetArrowBig(false);
         TCalcAreaItem *area = Box();
         area->CalcMarkings();
-        for (const char *white : {"1.14.1", "1.14.2", "1.16.1", "1.16.5*", "1.18.1", "1.21", "1.22", "1.24.4(*)"})
+        for (const char *white :
+             {"1.14.1", "1.14.2", "1.16.1", "1.16.5*", "1.18.1", "1.21", "1.22", "1.24.4(*)"})
             EXPECT_EQ(RowOf(*area, white).Material, c.White) << white;
         for (const char *yellow : {"1.14.1(ж)", "1.14.2(ж)", "1.17"})
             EXPECT_EQ(RowOf(*area, yellow).Material, c.Yellow) << yellow;
         EXPECT_EQ(RowOf(*area, "1.18.1").Description, Cp("прямо"));
     }
+}
+
+// The program's marking types give their own figures to their rows.
+class CalcAreaSources : public TWithClasses {};
+
+TEST_F(CalcAreaSources, MarkingTypesGiveTheirOwnFigures) {
+    TStreetStructure street;
+    street.SetLnRazmetParams({});
+    street.SetArrowBig(true);
+    auto *area =
+        MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+    auto *zebra = MakeAs<TZebraItem>(street, ZebraTypeCode, {{5, 2, 0}, {5, 8, 0}});
+    zebra->Width = 4;
+    zebra->YellowBackground = 1;
+    auto *stop = MakeAs<TRazmetStopItem>(street, RazmetStopTypeCode, {{1, 1, 0}, {13, 1, 0}});
+    auto *text = MakeAs<TRazmetTextItem>(street, RazmetTextTypeCode, {{10, 5, 0}, {11, 5, 0}});
+    text->SetText(Cp("СТОП"));
+    area->CalcMarkings();
+    auto row = [&](const char *name) -> const TRazmetSumRecord & {
+        for (const TRazmetSumRecord &r : area->MarkingRows)
+            if (r.Name == Cp(name))
+                return r;
+        static TRazmetSumRecord none;
+        ADD_FAILURE() << name;
+        return none;
+    };
+    EXPECT_EQ(row("1.14.1").Count, 1);
+    EXPECT_EQ(row("1.14.1").Area, zebra->GetWhiteArea());
+    EXPECT_GT(row("1.14.1").Area, 0);
+    EXPECT_EQ(row("1.14.1(ж)").Area, zebra->GetYellowArea());
+    EXPECT_EQ(row("1.17").Count, 1);
+    EXPECT_EQ(row("1.17").Length, stop->GetMarkingLength());
+    EXPECT_EQ(row("1.17").Area, stop->GetPaintArea());
+    EXPECT_EQ(row("1.21").Count, 1);
+    if (const std::optional<double> paint = text->GetPaintArea()) {
+        EXPECT_DOUBLE_EQ(row("1.21").Area, *paint * 2.5);
+        EXPECT_FALSE(row("1.21").AreaUnknown);
+    } else {
+        EXPECT_TRUE(row("1.21").AreaUnknown);
+    }
+    EXPECT_EQ(row("1.22").Count, 0);
 }
 
 // ---- Signs

@@ -1,0 +1,69 @@
+// The marking types whose figures the calculation areas read: each type's reader and the arrow library.
+#include "objects/CalcAreaItem.h"
+
+#include "objects/ArrowRazmetItem.h"
+#include "objects/OstrovokItem.h"
+#include "objects/RazmetStopItem.h"
+#include "objects/RazmetText.h"
+#include "objects/ZebraItem.h"
+
+namespace {
+
+template <class T>
+bool Read(TAbstractItem &item, TCalcMarkingFigures &f, void (*fill)(T &, TCalcMarkingFigures &)) {
+    auto *t = dynamic_cast<T *>(&item);
+    if (!t)
+        return false;
+    fill(*t, f);
+    return true;
+}
+
+template <class T> void Connect(int code, void (*fill)(T &, TCalcMarkingFigures &)) {
+    SetCalcMarkingReader(code,
+                         [fill](TAbstractItem &item, TCalcMarkingFigures &f) { return Read(item, f, fill); });
+}
+
+const Cp1251String &GlyphProblem() {
+    static const Cp1251String s =
+        Cp("площадь глифов неизвестна: файл глифов не прочитан или в нем нет глифа");
+    return s;
+}
+
+} // namespace
+
+void ConnectCalcAreaSources() {
+    Connect<TArrowRazmetItem>(ArrowRazmetTypeCode, [](TArrowRazmetItem &a, TCalcMarkingFigures &f) {
+        if (a.ArrowIndex() >= 0)
+            f.ArrowSymbol = a.ArrowIndex();
+    });
+    Connect<TOstrovokItem>(OstrovokTypeCode, [](TOstrovokItem &o, TCalcMarkingFigures &f) {
+        f.Variant = o.GostVariant();
+        f.PaintArea = o.GetPaintArea();
+    });
+    Connect<TRazmetStopItem>(RazmetStopTypeCode, [](TRazmetStopItem &s, TCalcMarkingFigures &f) {
+        f.MarkingLength = s.GetMarkingLength();
+        f.PaintArea = s.GetPaintArea();
+    });
+    Connect<TZebraItem>(ZebraTypeCode, [](TZebraItem &z, TCalcMarkingFigures &f) {
+        f.Width = z.Width;
+        f.PaintArea = z.GetWhiteArea();
+        f.HasYellow = z.YellowBackground != 0;
+        f.YellowArea = z.GetYellowArea();
+    });
+    Connect<TRazmetTextItem>(RazmetTextTypeCode, [](TRazmetTextItem &t, TCalcMarkingFigures &f) {
+        f.GostNumber = t.GetGostNumber();
+        f.PaintArea = t.GetPaintArea();
+        f.Problem = GlyphProblem();
+    });
+    Connect<TRazmetZnakItem>(RazmetZnakTypeCode, [](TRazmetZnakItem &z, TCalcMarkingFigures &f) {
+        f.GostNumber = z.GetGostNumber();
+        f.PaintArea = z.GetPaintArea();
+        f.Problem = GlyphProblem();
+    });
+    SetCalcArrowDefs([] {
+        std::vector<TCalcArrowDef> defs;
+        for (const TArrowDef &d : ArrowDefs())
+            defs.push_back({d.GostSubName, d.DescriptionLow, d.DescriptionHigh, d.Area1, d.Area2});
+        return defs;
+    });
+}
