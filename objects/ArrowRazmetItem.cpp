@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <limits>
 #include <numbers>
 #include <optional>
 
