@@ -47,7 +47,6 @@ TEST_F(CurvesMarkingsE2E, SelectBendCreateAndSave) {
     TAbstractItem *marking = street.Lists(LineRazmetTypeCode).Items(0);
     TAbstractItem *curve = street.Lists(ArcCoordsTypeCode).Items(0);
     TAbstractItem *curb = street.Lists(BortTypeCode).Items(0);
-    TMainPlanDrawer &plan = form.MainPlanDrawer();
     auto pixel = [&](float x, float y) { return PlanPixel(form, {x, y, 0}); };
     // The stop line's solid white paint.
     EXPECT_EQ(PlanColour(form, {115, 45, 0}), 0xEBEBEBu);

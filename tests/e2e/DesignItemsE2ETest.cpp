@@ -77,7 +77,6 @@ TEST_F(DesignItemsE2E, OpenSelectCreateSaveAndReopen) {
     TStreetStructure &street = form.CurrentStreet();
     ASSERT_EQ(street.Lists(DesignFigureTypeCode).Count(), 1);
     TAbstractItem *figure = street.Lists(DesignFigureTypeCode).Items(0);
-    TMainPlanDrawer &plan = form.MainPlanDrawer();
     auto pixel = [&](float x, float y) { return PlanPixel(form, {x, y, 0}); };
 
     // Each shows where it lies: the tiles, the band and a block.

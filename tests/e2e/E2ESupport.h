@@ -41,17 +41,6 @@ inline bool WaitUntil(const std::function<bool()> &condition, int timeoutMs = 10
     return shelltest::WaitUntil(condition, timeoutMs);
 }
 
-// The value of the info line with the caption ("" when it is not shown).
-inline QString InfoValue(TMainForm &form, const QString &caption) {
-    const TInfoGrid &grid = *form.findChild<TInfoGrid *>(QStringLiteral("InfoGrid"));
-    const QString head = caption + QStringLiteral(" = ");
-    for (int r = 0; r < grid.rowCount(); ++r)
-        for (int c = 0; c < grid.columnCount(); ++c)
-            if (const TInfoGrid::TCell *cell = grid.Cell(r, c); cell && cell->Text.startsWith(head))
-                return cell->Text.mid(head.size());
-    return {};
-}
-
 using sptest::MakeItem;
 using sptest::SaveBytes;
 

@@ -1,13 +1,15 @@
 // The curb, line-marking and tram-line editors in the real window: L and a right click on a curb show its
 // lines in the info grid; a new grade shows there and in the curb table with its area; a wider painted strip;
 // two curbs given one kind through the question; E on a marking chooses its code, which the marking table
-// shows; the mirror; a tram line's rut width; F2 saves a file that reads back to the street.
+// shows; the mirror; a tram line's rut width; a zebra made wider and given its yellow background; F2 saves a
+// file that reads back to the street.
 #include "e2e/E2ESupport.h"
 #include "editors/LineEditors.h"
 #include "engine/Cp1251Qt.h"
 #include "objects/BortItem.h"
 #include "objects/LineRazmetItem.h"
 #include "objects/TramWayItem.h"
+#include "objects/ZebraItem.h"
 #include "shell/ContextModules.h"
 #include "shell/DrawBox.h"
 #include "shell/ItemsControl.h"
@@ -36,6 +38,8 @@ protected:
         street.SetMainAxis(axis);
         MakeItem(street, LineRazmetTypeCode, {{100, 44, 0}, {160, 44, 0}});
         MakeItem(street, TramWayTypeCode, {{100, 58, 0}, {160, 58, 0}});
+        auto *zebra = dynamic_cast<TZebraItem *>(MakeItem(street, ZebraTypeCode, {{140, 51, 0}, {140, 61, 0}}));
+        zebra->Width = 4;
         street.SaveToFile(file_);
     }
 
@@ -81,7 +85,8 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     auto *upper = dynamic_cast<TBortItem *>(street.Lists(BortTypeCode).Items(1));
     auto *marking = dynamic_cast<TLineRazmetItem *>(street.Lists(LineRazmetTypeCode).Items(0));
     auto *tram = dynamic_cast<TTramWayItem *>(street.Lists(TramWayTypeCode).Items(0));
-    ASSERT_TRUE(lower && upper && marking && tram);
+    auto *zebra = dynamic_cast<TZebraItem *>(street.Lists(ZebraTypeCode).Items(0));
+    ASSERT_TRUE(lower && upper && marking && tram && zebra);
     // The pixels of the curb's own green across the lower curb.
     const auto curbPixels = [&] {
         const TPlanPicture picture(form);
@@ -173,7 +178,37 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина")));
     EXPECT_TRUE(
         WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина")) == QStringLiteral("1.52"); }));
+
+    // The zebra: 8 m wide, then a yellow background; both show on the plan.
+    SelectOnly(form, {zebra});
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина зебры")) == QStringLiteral("4.0"); }));
+    const auto zebraPixels = [&](uint32_t rgb) {
+        const TPlanPicture picture(form);
+        const QPoint a = picture.Pixel(133, 62), b = picture.Pixel(147, 50);
+        int n = 0;
+        for (int y = a.y(); y <= b.y(); ++y)
+            for (int x = a.x(); x <= b.x(); ++x)
+                n += picture.At(QPoint(x, y)) == rgb ? 1 : 0;
+        return n;
+    };
     ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    const int narrow = zebraPixels(0x000000);
+    EXPECT_GT(narrow, 0);
+    EXPECT_EQ(zebraPixels(0xF0F000), 0);
+    prompts_.EnterText(QStringLiteral("8"));
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Ширина зебры")));
+    EXPECT_EQ(zebra->Width, 8.0f);
+    EXPECT_TRUE(
+        WaitUntil([&] { return InfoValue(form, QStringLiteral("Ширина зебры")) == QStringLiteral("8.0"); }));
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_GT(zebraPixels(0x000000), narrow * 3 / 2) << "the wide crossing's halves and arrows";
+    prompts_.Select(1);
+    ASSERT_TRUE(ClickInfoLine(form, QStringLiteral("Желтый фон")));
+    EXPECT_NE(zebra->YellowBackground, 0);
+    EXPECT_TRUE(WaitUntil([&] { return InfoValue(form, QStringLiteral("Желтый фон")) == QStringLiteral("Да"); }));
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_GT(zebraPixels(0xF0F000), 0) << "yellow patches";
     EXPECT_TRUE(form.grab().save(BuildFile("e2e-editors-done.png")));
 
     // F2, and the file reads back to the street in the window.
