@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -46,6 +47,7 @@ public:
     void Add(char *record) {
         ASSERT_EQ(emf_append(reinterpret_cast<PU_ENHMETARECORD>(record), et_, U_REC_FREE), 0);
     }
+    EMFHANDLES *Handles() { return eht_; }
     void Brush(uint8_t r, uint8_t g, uint8_t b) {
         uint32_t ih = 0;
         Add(createbrushindirect_set(&ih, eht_, logbrush_set(U_BS_SOLID, colorref3_set(r, g, b), 0)));
@@ -335,6 +337,177 @@ TEST(Metafile, BrokenFilesAreRefusedAndLeaveTheMetafileAsItWas) {
     }
     EXPECT_EQ(TMetafile::MeasureLength(truncated.data(), 10), 0u);
     EXPECT_EQ(TMetafile::MeasureLength(broken[2].data(), broken[2].size()), 0u);
+}
+
+// ---- records beyond lines and text: each fixture draws on a white 100 x 100 picture.
+
+constexpr QRgb Black = 0xFF000000, Yellow = 0xFFFFFF00, Magenta = 0xFFFF00FF;
+
+U_RECTL Box(int l, int t, int r, int b) {
+    return rectl_set(point32_set(l, t), point32_set(r, b));
+}
+
+// A bitmap and its pixels as the records carry them: 24 bits for colours given top row first, or
+// 1 bit (bits given top row first, black for 0 and white for 1 in the colour table).
+struct TDib {
+    PU_BITMAPINFO Bmi = nullptr;
+    std::vector<char> Px;
+    TDib(const std::vector<std::vector<QRgb>> &rows) {
+        const int w = static_cast<int>(rows[0].size()), h = static_cast<int>(rows.size()), stride = (w * 3 + 3) / 4 * 4;
+        Bmi = bitmapinfo_set(bitmapinfoheader_set(w, h, 1, 24, U_BI_RGB, 0, 0, 0, 0, 0), nullptr);
+        Px.assign(static_cast<std::size_t>(stride * h), 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                char *p = &Px[static_cast<std::size_t>((h - 1 - y) * stride + x * 3)];
+                p[0] = static_cast<char>(qBlue(rows[y][x]));
+                p[1] = static_cast<char>(qGreen(rows[y][x]));
+                p[2] = static_cast<char>(qRed(rows[y][x]));
+            }
+    }
+    explicit TDib(const std::vector<uint8_t> &monoRows) { // one byte a row, 8 pixels wide
+        U_RGBQUAD colours[2] = {U_BGR(0, 0, 0), U_BGR(255, 255, 255)};
+        const int h = static_cast<int>(monoRows.size());
+        Bmi = bitmapinfo_set(bitmapinfoheader_set(8, h, 1, 1, U_BI_RGB, 0, 0, 0, 2, 0), colours);
+        Px.assign(static_cast<std::size_t>(4 * h), 0);
+        for (int y = 0; y < h; ++y)
+            Px[static_cast<std::size_t>(4 * (h - 1 - y))] = static_cast<char>(monoRows[y]);
+    }
+    ~TDib() { std::free(Bmi); }
+    TDib(const TDib &) = delete;
+    TDib &operator=(const TDib &) = delete;
+    uint32_t Size() const { return static_cast<uint32_t>(Px.size()); }
+    char *Data() { return Px.data(); }
+};
+
+// Plays a picture the test adds records to (after a transparent background and a null pen).
+template <typename F> QImage PlayRecords(F &&records) {
+    sptest::TempDir dir;
+    TEmfBuilder b(dir.File("rec.emf"));
+    b.Add(U_EMRSETBKMODE_set(U_TRANSPARENT));
+    b.Add(selectobject_set(U_NULL_PEN, b.Handles()));
+    records(b);
+    const std::vector<uint8_t> bytes = b.Finish();
+    TMetafile m;
+    m.LoadFromBytes(bytes.data(), bytes.size());
+    return Play(m);
+}
+
+uint32_t SolidBrush(TEmfBuilder &b, uint8_t r, uint8_t g, uint8_t bl) {
+    uint32_t ih = 0;
+    b.Add(createbrushindirect_set(&ih, b.Handles(), logbrush_set(U_BS_SOLID, colorref3_set(r, g, bl), 0)));
+    return ih;
+}
+
+TEST(MetafileRecords, PatternBrushesFillAsPatternsAndEveryCreatedObjectKeepsItsSlot) {
+    const QImage img = PlayRecords([](TEmfBuilder &b) {
+        // A red brush whose slot, once freed, the colour pattern brush takes: the fill must not come out red.
+        uint32_t red = SolidBrush(b, 255, 0, 0);
+        b.Add(selectobject_set(red, b.Handles()));
+        b.Add(deleteobject_set(&red, b.Handles()));
+        TDib checker({{Blue, Green}, {Green, Blue}});
+        uint32_t pattern = 0;
+        b.Add(createdibpatternbrushpt_set(&pattern, b.Handles(), U_DIB_RGB_COLORS, checker.Bmi, checker.Size(),
+                                          checker.Data()));
+        b.Add(selectobject_set(pattern, b.Handles()));
+        b.Add(U_EMRRECTANGLE_set(Box(0, 0, 40, 40)));
+        // A handle naming nothing selects nothing: the pattern stays.
+        b.Add(U_EMRSELECTOBJECT_set(77));
+        b.Add(U_EMRRECTANGLE_set(Box(50, 0, 90, 40)));
+        // A monochrome brush paints its 0 bits in the text colour and its 1 bits in the background's.
+        TDib stripes(std::vector<uint8_t>{0x0F, 0x0F});
+        uint32_t mono = 0;
+        b.Add(createmonobrush_set(&mono, b.Handles(), U_DIB_RGB_COLORS, stripes.Bmi, stripes.Size(), stripes.Data()));
+        b.Add(U_EMRSETTEXTCOLOR_set(colorref3_set(255, 0, 0)));
+        b.Add(U_EMRSETBKCOLOR_set(colorref3_set(255, 255, 0)));
+        b.Add(selectobject_set(mono, b.Handles()));
+        b.Add(U_EMRRECTANGLE_set(Box(0, 50, 40, 90)));
+        // A palette made in the slot of a blue brush takes it over: selecting it leaves the mono brush.
+        const uint32_t blue = SolidBrush(b, 0, 0, 255);
+        U_LOGPLTNTRY entry = logpltntry_set(0, 1, 2, 3);
+        PU_LOGPLTNTRY entries = &entry;
+        PU_LOGPALETTE palette = logpalette_set(1, &entries);
+        b.Add(U_EMRCREATEPALETTE_set(blue, *palette));
+        std::free(palette);
+        b.Add(U_EMRSELECTOBJECT_set(blue));
+        b.Add(U_EMRRECTANGLE_set(Box(50, 50, 90, 90)));
+    });
+    for (const QPoint origin : {QPoint(10, 10), QPoint(60, 10)}) {
+        SCOPED_TRACE(origin.x());
+        const QRgb a = img.pixel(origin), right = img.pixel(origin + QPoint(1, 0)), down = img.pixel(origin + QPoint(0, 1));
+        EXPECT_TRUE((a == Blue && right == Green) || (a == Green && right == Blue)) << std::hex << a << " " << right;
+        EXPECT_EQ(down, right);
+        EXPECT_EQ(img.pixel(origin + QPoint(1, 1)), a);
+    }
+    for (const QPoint origin : {QPoint(8, 60), QPoint(58, 60)}) {
+        SCOPED_TRACE(origin.x());
+        std::vector<QRgb> row;
+        for (int x = 0; x < 8; ++x)
+            row.push_back(img.pixel(origin + QPoint(x, 0)));
+        EXPECT_EQ(std::set<QRgb>(row.begin(), row.end()), (std::set<QRgb>{Red, Yellow}));
+        EXPECT_EQ(std::count(row.begin(), row.end(), Red), 4);
+        EXPECT_EQ(img.pixel(origin), img.pixel(origin + QPoint(0, 1))); // the rows of stripes agree
+    }
+}
+
+TEST(MetafileRecords, BitmapsArePlacedStretchedAndCombined) {
+    const QImage img = PlayRecords([](TEmfBuilder &b) {
+        TDib quad({{Red, Green}, {Blue, Black}});
+        const U_XFORM same = {1, 0, 0, 1, 0, 0};
+        b.Add(U_EMRSTRETCHDIBITS_set(Box(10, 10, 49, 49), point32_set(10, 10), point32_set(40, 40), point32_set(0, 0),
+                                     point32_set(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(),
+                                     quad.Data()));
+        b.Add(U_EMRSTRETCHBLT_set(Box(60, 10, 79, 29), point32_set(60, 10), point32_set(20, 20), point32_set(0, 0),
+                                  point32_set(2, 2), same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS,
+                                  U_SRCCOPY, quad.Bmi, quad.Size(), quad.Data()));
+        b.Add(U_EMRBITBLT_set(Box(60, 60, 61, 61), point32_set(60, 60), point32_set(2, 2), point32_set(0, 0), same,
+                              colorref3_set(255, 255, 255), U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(),
+                              quad.Data()));
+        // A blit without a picture paints the brush; an inverting blit of the same picture over it.
+        b.Add(selectobject_set(SolidBrush(b, 255, 0, 255), b.Handles()));
+        b.Add(U_EMRBITBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20), point32_set(0, 0), same,
+                              colorref3_set(255, 255, 255), U_DIB_RGB_COLORS, U_PATCOPY, nullptr, 0, nullptr));
+        b.Add(U_EMRSTRETCHBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20), point32_set(0, 0),
+                                  point32_set(2, 2), same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS,
+                                  U_SRCINVERT, quad.Bmi, quad.Size(), quad.Data()));
+        b.Add(U_EMRSETPIXELV_set(point32_set(95, 95), colorref3_set(0, 0, 255)));
+    });
+    EXPECT_EQ(img.pixel(15, 15), Red);
+    EXPECT_EQ(img.pixel(45, 15), Green);
+    EXPECT_EQ(img.pixel(15, 45), Blue);
+    EXPECT_EQ(img.pixel(45, 45), Black);
+    EXPECT_EQ(img.pixel(9, 9), White);
+    EXPECT_EQ(img.pixel(62, 12), Red);
+    EXPECT_EQ(img.pixel(77, 27), Black);
+    EXPECT_EQ(img.pixel(60, 60), Red);
+    EXPECT_EQ(img.pixel(61, 61), Black);
+    EXPECT_EQ(img.pixel(62, 62), White);
+    EXPECT_EQ(img.pixel(12, 62), Blue); // magenta xor red
+    EXPECT_EQ(img.pixel(27, 62), 0xFFFF00FFu ^ 0x0000FF00u);
+    EXPECT_EQ(img.pixel(27, 77), Magenta);     // xor black
+    EXPECT_EQ(img.pixel(95, 95), Blue);
+    EXPECT_EQ(Count(img, Blue, QRect(90, 90, 10, 10)), 1);
+}
+
+TEST(MetafileRecords, MixModesCombineTheBrushWithWhatLiesBelow) {
+    const struct {
+        uint32_t Mode;
+        QRgb Expected; // blue drawn over magenta
+    } cases[] = {
+        {U_R2_COPYPEN, Blue}, {U_R2_XORPEN, Red},     {U_R2_NOT, Green},  {U_R2_MASKPEN, Blue},
+        {U_R2_NOP, Magenta},  {U_R2_MERGEPEN, Magenta}, {U_R2_BLACK, Black}, {U_R2_WHITE, White},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Mode);
+        const QImage img = PlayRecords([&](TEmfBuilder &b) {
+            b.Add(selectobject_set(SolidBrush(b, 255, 0, 255), b.Handles()));
+            b.Add(U_EMRRECTANGLE_set(Box(0, 0, 100, 100)));
+            b.Add(U_EMRSETROP2_set(c.Mode));
+            b.Add(selectobject_set(SolidBrush(b, 0, 0, 255), b.Handles()));
+            b.Add(U_EMRRECTANGLE_set(Box(20, 20, 60, 60)));
+        });
+        EXPECT_EQ(img.pixel(40, 40), c.Expected) << std::hex << img.pixel(40, 40);
+        EXPECT_EQ(img.pixel(80, 80), Magenta);
+    }
 }
 
 } // namespace
