@@ -634,7 +634,9 @@ void PlayEmf(const uint8_t *data, std::size_t size, QPainter &painter, const QRe
             break;
         if (Painted(type)) {
             const TRecordBytes r(data + at, n, at, type);
-            if (!LibraryCheck(data + at, n, scratch))
+            // The library's check of the small text record refuses well-formed records without a
+            // rectangle; that record is read through TRecordBytes alone.
+            if (type != U_EMR_SMALLTEXTOUT && !LibraryCheck(data + at, n, scratch))
                 r.Fail("its sizes and counts do not fit");
             PlayRecord(r, type, player);
         }

@@ -510,4 +510,149 @@ TEST(MetafileRecords, MixModesCombineTheBrushWithWhatLiesBelow) {
     }
 }
 
+TEST(MetafileRecords, GradientsShadeBetweenTheirCornerColours) {
+    const QImage img = PlayRecords([](TEmfBuilder &b) {
+        U_TRIVERTEX v[] = {{0, 0, 0xFF00, 0, 0, 0},          {100, 40, 0, 0, 0xFF00, 0},
+                           {10, 50, 0xFF00, 0, 0, 0},        {90, 50, 0, 0xFF00, 0, 0},
+                           {10, 98, 0, 0, 0xFF00, 0}};
+        const uint32_t rect[] = {0, 1}, triangle[] = {0, 1, 2};
+        b.Add(U_EMRGRADIENTFILL_set(Box(0, 0, 99, 39), 2, 1, U_GRADIENT_FILL_RECT_H, v, rect));
+        b.Add(U_EMRGRADIENTFILL_set(Box(10, 50, 90, 98), 3, 1, U_GRADIENT_FILL_TRIANGLE, v + 2, triangle));
+    });
+    const auto near = [&](int x, int y, int r, int g, int bl) {
+        const QColor c = img.pixelColor(x, y);
+        EXPECT_LE(std::abs(c.red() - r) + std::abs(c.green() - g) + std::abs(c.blue() - bl), 40)
+            << x << "," << y << " is " << c.name().toStdString();
+    };
+    near(1, 20, 255, 0, 0);
+    near(98, 20, 0, 0, 255);
+    near(50, 20, 128, 0, 128);
+    near(11, 51, 255, 0, 0);
+    near(86, 51, 0, 255, 0);
+    near(11, 95, 0, 0, 255);
+    EXPECT_EQ(img.pixel(80, 90), White); // beyond the triangle's long side
+    EXPECT_EQ(img.pixel(50, 45), White);
+}
+
+TEST(MetafileRecords, ArcsTextMiterLimitAndBrushOrigin) {
+    const QImage arc = PlayRecords([](TEmfBuilder &b) {
+        b.Add(selectobject_set(U_BLACK_PEN, b.Handles()));
+        b.Add(U_EMRMOVETOEX_set(point32_set(10, 50)));
+        // A line to the arc's start, the upper half counter-clockwise, then on from the arc's end.
+        b.Add(U_EMRARCTO_set(Box(30, 30, 70, 70), point32_set(80, 50), point32_set(20, 50)));
+        b.Add(U_EMRLINETO_set(point32_set(50, 90)));
+    });
+    EXPECT_GT(Count(arc, Black, QRect(18, 48, 4, 4)), 0);
+    EXPECT_GT(Count(arc, Black, QRect(45, 28, 10, 4)), 0);
+    EXPECT_EQ(Count(arc, Black, QRect(55, 60, 15, 15)), 0); // no lower half
+    EXPECT_GT(Count(arc, Black, QRect(38, 68, 6, 4)), 0); // the line from the arc's end
+
+    const QImage text = PlayRecords([](TEmfBuilder &b) {
+        std::vector<uint16_t> face = Utf16("Arial");
+        U_LOGFONT lf = logfont_set(-20, 0, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
+                                   U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH, face.data());
+        uint32_t font = 0;
+        b.Add(extcreatefontindirectw_set(&font, b.Handles(), reinterpret_cast<const char *>(&lf), nullptr));
+        b.Add(selectobject_set(font, b.Handles()));
+        b.Add(U_EMRSETTEXTCOLOR_set(colorref3_set(0, 255, 0)));
+        // Written by hand: 8-bit characters, then 16-bit ones, neither with a rectangle.
+        const auto small = [&](int y, uint32_t options, std::string_view text) {
+            const std::vector<uint8_t> rec = sptest::ByteBuilder()
+                                                 .U32(U_EMR_SMALLTEXTOUT)
+                                                 .U32(40)
+                                                 .I32(10)
+                                                 .I32(y)
+                                                 .U32(2)
+                                                 .U32(options)
+                                                 .U32(U_GM_COMPATIBLE)
+                                                 .F32(1)
+                                                 .F32(1)
+                                                 .Bytes(text)
+                                                 .Data();
+            char *copy = static_cast<char *>(std::malloc(rec.size()));
+            std::memcpy(copy, rec.data(), rec.size());
+            b.Add(copy);
+        };
+        small(10, U_ETO_SMALL_CHARS | U_ETO_NO_RECT, std::string_view("HH\0\0", 4));
+        small(60, U_ETO_NO_RECT, std::string_view("H\0H\0", 4));
+    });
+    EXPECT_GT(Count(text, Green, QRect(8, 8, 40, 28)), 20);
+    EXPECT_GT(Count(text, Green, QRect(8, 58, 40, 28)), 20);
+    EXPECT_EQ(Count(text, Green, QRect(0, 38, 100, 18)), 0);
+
+    // A sharp join of a wide mitred pen reaches far past the corner unless the limit cuts it.
+    for (const uint32_t limit : {0u, 1u}) {
+        SCOPED_TRACE(limit);
+        const QImage join = PlayRecords([&](TEmfBuilder &b) {
+            if (limit != 0)
+                b.Add(U_EMRSETMITERLIMIT_set(limit));
+            uint32_t pen = 0;
+            b.Add(createpen_set(&pen, b.Handles(),
+                                logpen_set(U_PS_SOLID | U_PS_GEOMETRIC | U_PS_JOIN_MITER, point32_set(10, 0),
+                                           colorref3_set(0, 0, 0))));
+            b.Add(selectobject_set(pen, b.Handles()));
+            const U_POINT16 v[] = {point16_set(40, 98), point16_set(50, 30), point16_set(60, 98)};
+            b.Add(U_EMRPOLYLINE16_set(Box(40, 30, 60, 98), 3, v));
+        });
+        EXPECT_EQ(join.pixel(50, 12), limit == 0 ? Black : White);
+        EXPECT_EQ(join.pixel(50, 30), Black);
+    }
+
+    // The origin moves where a pattern starts.
+    QRgb at10[2];
+    for (const int origin : {0, 1}) {
+        const QImage fill = PlayRecords([&](TEmfBuilder &b) {
+            TDib pair(std::vector<std::vector<QRgb>>{{Red, Blue}});
+            uint32_t brush = 0;
+            b.Add(createdibpatternbrushpt_set(&brush, b.Handles(), U_DIB_RGB_COLORS, pair.Bmi, pair.Size(), pair.Data()));
+            b.Add(selectobject_set(brush, b.Handles()));
+            b.Add(U_EMRSETBRUSHORGEX_set(point32_set(origin, 0)));
+            b.Add(U_EMRRECTANGLE_set(Box(0, 0, 50, 50)));
+        });
+        at10[origin] = fill.pixel(10, 10);
+        EXPECT_NE(fill.pixel(10, 10), fill.pixel(11, 10));
+    }
+    EXPECT_EQ(at10[0], Red);
+    EXPECT_EQ(at10[1], Blue);
+}
+
+TEST(MetafileRecords, RegionsAreFilledFramedPaintedInvertedAndTheClipMoves) {
+    const QImage img = PlayRecords([](TEmfBuilder &b) {
+        const auto region = [](std::vector<U_RECTL> rects) {
+            U_RECTL bound = rects[0];
+            return rgndata_set(rgndataheader_set(static_cast<uint32_t>(rects.size()), bound), rects.data());
+        };
+        const uint32_t blue = SolidBrush(b, 0, 0, 255), red = SolidBrush(b, 255, 0, 0);
+        PU_RGNDATA two = region({Box(10, 10, 30, 30), Box(20, 20, 40, 40)});
+        b.Add(U_EMRFILLRGN_set(Box(10, 10, 40, 40), blue, two));
+        PU_RGNDATA square = region({Box(50, 10, 90, 50)});
+        b.Add(U_EMRFRAMERGN_set(Box(50, 10, 90, 50), red, sizel_set(3, 3), square));
+        b.Add(selectobject_set(SolidBrush(b, 0, 255, 0), b.Handles()));
+        PU_RGNDATA painted = region({Box(10, 60, 30, 80)});
+        b.Add(U_EMRPAINTRGN_set(painted));
+        PU_RGNDATA inverted = region({Box(20, 70, 40, 90)});
+        b.Add(U_EMRINVERTRGN_set(inverted));
+        // A clip moved right by 20: the fill shows at 70 .. 90, not at 50 .. 70.
+        b.Add(U_EMRINTERSECTCLIPRECT_set(Box(50, 60, 70, 80)));
+        b.Add(U_EMROFFSETCLIPRGN_set(point32_set(20, 0)));
+        b.Add(selectobject_set(blue, b.Handles()));
+        b.Add(U_EMRRECTANGLE_set(Box(50, 60, 100, 100)));
+        for (PU_RGNDATA r : {two, square, painted, inverted})
+            std::free(r);
+    });
+    EXPECT_EQ(img.pixel(15, 15), Blue);
+    EXPECT_EQ(img.pixel(35, 35), Blue);
+    EXPECT_EQ(img.pixel(35, 15), White);
+    EXPECT_EQ(img.pixel(51, 30), Red);
+    EXPECT_EQ(img.pixel(88, 30), Red);
+    EXPECT_EQ(img.pixel(70, 11), Red);
+    EXPECT_EQ(img.pixel(70, 30), White);
+    EXPECT_EQ(img.pixel(15, 65), Green);
+    EXPECT_EQ(img.pixel(25, 75), Magenta); // green inverted
+    EXPECT_EQ(img.pixel(35, 85), Black);   // white inverted
+    EXPECT_EQ(img.pixel(60, 70), White);
+    EXPECT_EQ(img.pixel(80, 70), Blue);
+    EXPECT_EQ(img.pixel(80, 85), White);
+}
+
 } // namespace
