@@ -155,7 +155,8 @@ QImage BlitImage(const TRecordBytes &r, std::size_t offBmiAt) {
     const uint32_t cbBmi = r.Get<uint32_t>(offBmiAt + 4);
     if (cbBmi == 0)
         return QImage();
-    return DibImage(r, r.Get<uint32_t>(offBmiAt), cbBmi, r.Get<uint32_t>(offBmiAt + 8), r.Get<uint32_t>(offBmiAt + 12));
+    return DibImage(r, r.Get<uint32_t>(offBmiAt), cbBmi, r.Get<uint32_t>(offBmiAt + 8),
+                    r.Get<uint32_t>(offBmiAt + 12));
 }
 
 void PatternBrush(const TRecordBytes &r, TGdiPlayer &player, bool mono) {
@@ -204,8 +205,9 @@ void GradientFill(const TRecordBytes &r, TGdiPlayer &player) {
         if (k >= nVert)
             r.Fail("a gradient names vertex " + std::to_string(k) + " of " + std::to_string(nVert));
         const std::size_t at = 36 + std::size_t(k) * 16;
-        return TGdiPlayer::TVertex{PointAt(r, at), QColor(r.Get<uint16_t>(at + 8) >> 8, r.Get<uint16_t>(at + 10) >> 8,
-                                                       r.Get<uint16_t>(at + 12) >> 8)};
+        return TGdiPlayer::TVertex{PointAt(r, at),
+                                   QColor(r.Get<uint16_t>(at + 8) >> 8, r.Get<uint16_t>(at + 10) >> 8,
+                                          r.Get<uint16_t>(at + 12) >> 8)};
     };
     for (uint32_t i = 0; i < nObj; ++i) {
         const std::size_t at = objAt + std::size_t(i) * objSize;
@@ -344,7 +346,8 @@ void PlayRecord(const TRecordBytes &r, uint32_t type, TGdiPlayer &player) {
     }
     case U_EMR_CREATEBRUSHINDIRECT:
         object.Kind = TGdiObject::Brush;
-        object.BrushValue = {r.Get<uint32_t>(12), ColorFromRef(r.Get<uint32_t>(16)), r.Get<uint32_t>(20), QImage(), false};
+        object.BrushValue = {r.Get<uint32_t>(12), ColorFromRef(r.Get<uint32_t>(16)), r.Get<uint32_t>(20),
+                             QImage(), false};
         player.CreateObject(r.Get<uint32_t>(8), object);
         break;
     case U_EMR_EXTCREATEFONTINDIRECTW:
@@ -446,7 +449,8 @@ void PlayRecord(const TRecordBytes &r, uint32_t type, TGdiPlayer &player) {
         GradientFill(r, player);
         break;
     case U_EMR_STRETCHDIBITS: {
-        const QPointF dest = PointAt(r, 24), src = PointAt(r, 32), cSrc = PointAt(r, 40), cDest = PointAt(r, 72);
+        const QPointF dest = PointAt(r, 24), src = PointAt(r, 32), cSrc = PointAt(r, 40),
+                      cDest = PointAt(r, 72);
         bool bottomUp = true;
         const uint32_t cbBmi = r.Get<uint32_t>(52);
         const QImage image = cbBmi == 0 ? QImage()

@@ -4,8 +4,8 @@
 #include "platform/gdi/GdiFont.h"
 
 #include <QFontMetricsF>
-#include <QPaintDevice>
 #include <QLinearGradient>
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -842,9 +842,10 @@ void TGdiPlayer::DrawBitmap(const QRectF &dest, const QImage &image, const QRect
     default:
         break; // copy, and the mixes with the brush drawn as a copy
     }
-    const QTransform place = QTransform::fromTranslate(-source.left(), -source.top()) *
-                             QTransform::fromScale(dest.width() / source.width(), dest.height() / source.height()) *
-                             QTransform::fromTranslate(dest.left(), dest.top()) * t;
+    const QTransform place =
+        QTransform::fromTranslate(-source.left(), -source.top()) *
+        QTransform::fromScale(dest.width() / source.width(), dest.height() / source.height()) *
+        QTransform::fromTranslate(dest.left(), dest.top()) * t;
     if (!Finite(place))
         return;
     painter_.save();
@@ -872,7 +873,7 @@ void TGdiPlayer::GradientRect(const TVertex &a, const TVertex &b, bool vertical)
     QPainterPath area;
     area.addRect(QRectF(a.Point, b.Point).normalized());
     QLinearGradient g(t.map(a.Point), t.map(vertical ? QPointF(a.Point.x(), b.Point.y())
-                                                      : QPointF(b.Point.x(), a.Point.y())));
+                                                     : QPointF(b.Point.x(), a.Point.y())));
     g.setColorAt(0, a.Color);
     g.setColorAt(1, b.Color);
     FillDevice(t.map(area), QBrush(g), QPainter::CompositionMode_SourceOver);
@@ -889,7 +890,8 @@ void TGdiPlayer::GradientTriangle(const TVertex &a, const TVertex &b, const TVer
     if (const QPaintDevice *d = painter_.device())
         box = box.intersected(QRectF(0, 0, d->width(), d->height()));
     const QRect pixels = box.toAlignedRect();
-    const double area = (p[1].x() - p[0].x()) * (p[2].y() - p[0].y()) - (p[2].x() - p[0].x()) * (p[1].y() - p[0].y());
+    const double area =
+        (p[1].x() - p[0].x()) * (p[2].y() - p[0].y()) - (p[2].x() - p[0].x()) * (p[1].y() - p[0].y());
     if (pixels.isEmpty() || area == 0 || pixels.width() > 16384 || pixels.height() > 16384)
         return;
     QImage shade(pixels.size(), QImage::Format_ARGB32);
@@ -940,7 +942,8 @@ TGdiBrush TGdiPlayer::BrushObject(uint32_t index) {
 void TGdiPlayer::FillRegion(const std::vector<QRectF> &deviceRects, uint32_t brushIndex) {
     if (inPath_)
         return;
-    FillDevice(RegionPath(deviceRects), BrushOf(BrushObject(brushIndex)), QPainter::CompositionMode_SourceOver);
+    FillDevice(RegionPath(deviceRects), BrushOf(BrushObject(brushIndex)),
+               QPainter::CompositionMode_SourceOver);
 }
 
 // The frame is the part of the region that a shift by the stroke size in any of the four directions

@@ -47,8 +47,8 @@ QString DecodeAnsi(const char *bytes, std::size_t n, uint8_t charSet) {
     return decoder.decode(QByteArrayView(bytes, static_cast<qsizetype>(n)));
 }
 
-QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::size_t offBits, uint64_t cbBits,
-                bool mono, bool *bottomUp) {
+QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::size_t offBits,
+                uint64_t cbBits, bool mono, bool *bottomUp) {
     r.Need(offBmi, cbBmi, 1);
     r.Need(offBits, cbBits, 1);
     const uint32_t headerSize = r.Get<uint32_t>(offBmi);
@@ -73,7 +73,8 @@ QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::
     std::memcpy(&file[10], &offset32, 4);
     std::memcpy(&file[14], r.Data() + offBmi, static_cast<std::size_t>(cbBmi));
     if (cbBits > 0)
-        std::memcpy(&file[14 + static_cast<std::size_t>(cbBmi)], r.Data() + offBits, static_cast<std::size_t>(cbBits));
+        std::memcpy(&file[14 + static_cast<std::size_t>(cbBmi)], r.Data() + offBits,
+                    static_cast<std::size_t>(cbBits));
     TBitmap bitmap;
     try {
         bitmap.LoadFromBytes(file.data(), file.size(), "bitmap");

@@ -51,8 +51,8 @@ QString DecodeAnsi(const char *bytes, std::size_t n, uint8_t charSet);
 // its pixels (cbBits bytes at offBits), both checked against the record. Compressed forms (run lengths,
 // embedded JPEG or PNG) give a null picture. mono: the picture holds the indices 0 and 1 of a two-colour
 // bitmap in place of its colours. bottomUp tells whether the rows are stored from the bottom.
-QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::size_t offBits, uint64_t cbBits,
-                bool mono = false, bool *bottomUp = nullptr);
+QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::size_t offBits,
+                uint64_t cbBits, bool mono = false, bool *bottomUp = nullptr);
 // The same for a packed bitmap (header, colours and pixels one after the other) from at to the record's end.
 QImage PackedDibImage(const TRecordBytes &r, std::size_t at, bool mono = false, bool *bottomUp = nullptr);
 

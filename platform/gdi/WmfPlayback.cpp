@@ -247,7 +247,8 @@ void PlayRecord(const TRecordBytes &r, uint16_t function, TGdiPlayer &player) {
         break;
     case META_CREATEBRUSHINDIRECT:
         object.Kind = TGdiObject::Brush;
-        object.BrushValue = {r.Get<uint16_t>(6), ColorFromRef(r.Get<uint32_t>(8)), r.Get<uint16_t>(12), QImage(), false};
+        object.BrushValue = {r.Get<uint16_t>(6), ColorFromRef(r.Get<uint32_t>(8)), r.Get<uint16_t>(12),
+                             QImage(), false};
         player.CreateObjectInFreeSlot(object);
         break;
     case META_CREATEFONTINDIRECT: {

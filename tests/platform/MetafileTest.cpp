@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <set>
 
 namespace {
@@ -293,6 +293,131 @@ TEST(Metafile, MalformedRecordsEndPlaybackWithAnError) {
                             .Data()},
         // A rectangle record too short for its rectangle.
         {"short rectangle", sptest::ByteBuilder().U32(43).U32(16).I32(0).I32(0).Data()},
+        // A gradient rectangle naming a corner beyond its one vertex.
+        {"gradient vertex", sptest::ByteBuilder()
+                                .U32(118)
+                                .U32(60)
+                                .I32(0)
+                                .I32(0)
+                                .I32(9)
+                                .I32(9)
+                                .U32(1)
+                                .U32(1)
+                                .U32(0)
+                                .I32(0)
+                                .I32(0)
+                                .U16(0)
+                                .U16(0)
+                                .U16(0)
+                                .U16(0)
+                                .U32(0)
+                                .U32(5)
+                                .Data()},
+        // Small text of more characters than it holds.
+        {"small text count", sptest::ByteBuilder()
+                                 .U32(108)
+                                 .U32(40)
+                                 .I32(0)
+                                 .I32(0)
+                                 .U32(100)
+                                 .U32(0x300)
+                                 .U32(1)
+                                 .F32(1)
+                                 .F32(1)
+                                 .U32(0x48484848)
+                                 .Data()},
+        // A picture whose pixels lie past the record, and one with too few pixels for its size.
+        {"bitmap offset", sptest::ByteBuilder()
+                              .U32(81)
+                              .U32(124)
+                              .I32(0)
+                              .I32(0)
+                              .I32(9)
+                              .I32(9)
+                              .I32(0)
+                              .I32(0)
+                              .I32(0)
+                              .I32(0)
+                              .I32(1)
+                              .I32(1)
+                              .U32(80)
+                              .U32(40)
+                              .U32(120)
+                              .U32(0x1000)
+                              .U32(0)
+                              .U32(0x00CC0020)
+                              .I32(1)
+                              .I32(1)
+                              .U32(40)
+                              .I32(1)
+                              .I32(1)
+                              .U16(1)
+                              .U16(24)
+                              .U32(0)
+                              .U32(0)
+                              .I32(0)
+                              .I32(0)
+                              .U32(0)
+                              .U32(0)
+                              .U32(0)
+                              .Data()},
+        {"bitmap pixels", sptest::ByteBuilder()
+                              .U32(81)
+                              .U32(124)
+                              .I32(0)
+                              .I32(0)
+                              .I32(9)
+                              .I32(9)
+                              .I32(0)
+                              .I32(0)
+                              .I32(0)
+                              .I32(0)
+                              .I32(1)
+                              .I32(1)
+                              .U32(80)
+                              .U32(40)
+                              .U32(120)
+                              .U32(4)
+                              .U32(0)
+                              .U32(0x00CC0020)
+                              .I32(1)
+                              .I32(1)
+                              .U32(40)
+                              .I32(1)
+                              .I32(100)
+                              .U16(1)
+                              .U16(24)
+                              .U32(0)
+                              .U32(0)
+                              .I32(0)
+                              .I32(0)
+                              .U32(0)
+                              .U32(0)
+                              .U32(0)
+                              .Data()},
+        // A filled region claiming more rectangles than it holds.
+        {"region count", sptest::ByteBuilder()
+                             .U32(71)
+                             .U32(80)
+                             .I32(0)
+                             .I32(0)
+                             .I32(9)
+                             .I32(9)
+                             .U32(48)
+                             .U32(0x80000000)
+                             .U32(32)
+                             .U32(1)
+                             .U32(5)
+                             .U32(80)
+                             .I32(0)
+                             .I32(0)
+                             .I32(9)
+                             .I32(9)
+                             .I32(0)
+                             .I32(0)
+                             .I32(9)
+                             .I32(9)
+                             .Data()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -353,7 +478,8 @@ struct TDib {
     PU_BITMAPINFO Bmi = nullptr;
     std::vector<char> Px;
     TDib(const std::vector<std::vector<QRgb>> &rows) {
-        const int w = static_cast<int>(rows[0].size()), h = static_cast<int>(rows.size()), stride = (w * 3 + 3) / 4 * 4;
+        const int w = static_cast<int>(rows[0].size()), h = static_cast<int>(rows.size()),
+                  stride = (w * 3 + 3) / 4 * 4;
         Bmi = bitmapinfo_set(bitmapinfoheader_set(w, h, 1, 24, U_BI_RGB, 0, 0, 0, 0, 0), nullptr);
         Px.assign(static_cast<std::size_t>(stride * h), 0);
         for (int y = 0; y < h; ++y)
@@ -406,8 +532,8 @@ TEST(MetafileRecords, PatternBrushesFillAsPatternsAndEveryCreatedObjectKeepsItsS
         b.Add(deleteobject_set(&red, b.Handles()));
         TDib checker({{Blue, Green}, {Green, Blue}});
         uint32_t pattern = 0;
-        b.Add(createdibpatternbrushpt_set(&pattern, b.Handles(), U_DIB_RGB_COLORS, checker.Bmi, checker.Size(),
-                                          checker.Data()));
+        b.Add(createdibpatternbrushpt_set(&pattern, b.Handles(), U_DIB_RGB_COLORS, checker.Bmi,
+                                          checker.Size(), checker.Data()));
         b.Add(selectobject_set(pattern, b.Handles()));
         b.Add(U_EMRRECTANGLE_set(Box(0, 0, 40, 40)));
         // A handle naming nothing selects nothing: the pattern stays.
@@ -416,7 +542,8 @@ TEST(MetafileRecords, PatternBrushesFillAsPatternsAndEveryCreatedObjectKeepsItsS
         // A monochrome brush paints its 0 bits in the text colour and its 1 bits in the background's.
         TDib stripes(std::vector<uint8_t>{0x0F, 0x0F});
         uint32_t mono = 0;
-        b.Add(createmonobrush_set(&mono, b.Handles(), U_DIB_RGB_COLORS, stripes.Bmi, stripes.Size(), stripes.Data()));
+        b.Add(createmonobrush_set(&mono, b.Handles(), U_DIB_RGB_COLORS, stripes.Bmi, stripes.Size(),
+                                  stripes.Data()));
         b.Add(U_EMRSETTEXTCOLOR_set(colorref3_set(255, 0, 0)));
         b.Add(U_EMRSETBKCOLOR_set(colorref3_set(255, 255, 0)));
         b.Add(selectobject_set(mono, b.Handles()));
@@ -433,8 +560,10 @@ TEST(MetafileRecords, PatternBrushesFillAsPatternsAndEveryCreatedObjectKeepsItsS
     });
     for (const QPoint origin : {QPoint(10, 10), QPoint(60, 10)}) {
         SCOPED_TRACE(origin.x());
-        const QRgb a = img.pixel(origin), right = img.pixel(origin + QPoint(1, 0)), down = img.pixel(origin + QPoint(0, 1));
-        EXPECT_TRUE((a == Blue && right == Green) || (a == Green && right == Blue)) << std::hex << a << " " << right;
+        const QRgb a = img.pixel(origin), right = img.pixel(origin + QPoint(1, 0)),
+                   down = img.pixel(origin + QPoint(0, 1));
+        EXPECT_TRUE((a == Blue && right == Green) || (a == Green && right == Blue))
+            << std::hex << a << " " << right;
         EXPECT_EQ(down, right);
         EXPECT_EQ(img.pixel(origin + QPoint(1, 1)), a);
     }
@@ -453,22 +582,23 @@ TEST(MetafileRecords, BitmapsArePlacedStretchedAndCombined) {
     const QImage img = PlayRecords([](TEmfBuilder &b) {
         TDib quad({{Red, Green}, {Blue, Black}});
         const U_XFORM same = {1, 0, 0, 1, 0, 0};
-        b.Add(U_EMRSTRETCHDIBITS_set(Box(10, 10, 49, 49), point32_set(10, 10), point32_set(40, 40), point32_set(0, 0),
-                                     point32_set(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(),
-                                     quad.Data()));
-        b.Add(U_EMRSTRETCHBLT_set(Box(60, 10, 79, 29), point32_set(60, 10), point32_set(20, 20), point32_set(0, 0),
-                                  point32_set(2, 2), same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS,
-                                  U_SRCCOPY, quad.Bmi, quad.Size(), quad.Data()));
-        b.Add(U_EMRBITBLT_set(Box(60, 60, 61, 61), point32_set(60, 60), point32_set(2, 2), point32_set(0, 0), same,
-                              colorref3_set(255, 255, 255), U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(),
-                              quad.Data()));
+        b.Add(U_EMRSTRETCHDIBITS_set(Box(10, 10, 49, 49), point32_set(10, 10), point32_set(40, 40),
+                                     point32_set(0, 0), point32_set(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
+                                     quad.Bmi, quad.Size(), quad.Data()));
+        b.Add(U_EMRSTRETCHBLT_set(Box(60, 10, 79, 29), point32_set(60, 10), point32_set(20, 20),
+                                  point32_set(0, 0), point32_set(2, 2), same, colorref3_set(255, 255, 255),
+                                  U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(), quad.Data()));
+        b.Add(U_EMRBITBLT_set(Box(60, 60, 61, 61), point32_set(60, 60), point32_set(2, 2), point32_set(0, 0),
+                              same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi,
+                              quad.Size(), quad.Data()));
         // A blit without a picture paints the brush; an inverting blit of the same picture over it.
         b.Add(selectobject_set(SolidBrush(b, 255, 0, 255), b.Handles()));
-        b.Add(U_EMRBITBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20), point32_set(0, 0), same,
-                              colorref3_set(255, 255, 255), U_DIB_RGB_COLORS, U_PATCOPY, nullptr, 0, nullptr));
-        b.Add(U_EMRSTRETCHBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20), point32_set(0, 0),
-                                  point32_set(2, 2), same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS,
-                                  U_SRCINVERT, quad.Bmi, quad.Size(), quad.Data()));
+        b.Add(U_EMRBITBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20),
+                              point32_set(0, 0), same, colorref3_set(255, 255, 255), U_DIB_RGB_COLORS,
+                              U_PATCOPY, nullptr, 0, nullptr));
+        b.Add(U_EMRSTRETCHBLT_set(Box(10, 60, 29, 79), point32_set(10, 60), point32_set(20, 20),
+                                  point32_set(0, 0), point32_set(2, 2), same, colorref3_set(255, 255, 255),
+                                  U_DIB_RGB_COLORS, U_SRCINVERT, quad.Bmi, quad.Size(), quad.Data()));
         b.Add(U_EMRSETPIXELV_set(point32_set(95, 95), colorref3_set(0, 0, 255)));
     });
     EXPECT_EQ(img.pixel(15, 15), Red);
@@ -483,7 +613,7 @@ TEST(MetafileRecords, BitmapsArePlacedStretchedAndCombined) {
     EXPECT_EQ(img.pixel(62, 62), White);
     EXPECT_EQ(img.pixel(12, 62), Blue); // magenta xor red
     EXPECT_EQ(img.pixel(27, 62), 0xFFFF00FFu ^ 0x0000FF00u);
-    EXPECT_EQ(img.pixel(27, 77), Magenta);     // xor black
+    EXPECT_EQ(img.pixel(27, 77), Magenta); // xor black
     EXPECT_EQ(img.pixel(95, 95), Blue);
     EXPECT_EQ(Count(img, Blue, QRect(90, 90, 10, 10)), 1);
 }
@@ -493,7 +623,7 @@ TEST(MetafileRecords, MixModesCombineTheBrushWithWhatLiesBelow) {
         uint32_t Mode;
         QRgb Expected; // blue drawn over magenta
     } cases[] = {
-        {U_R2_COPYPEN, Blue}, {U_R2_XORPEN, Red},     {U_R2_NOT, Green},  {U_R2_MASKPEN, Blue},
+        {U_R2_COPYPEN, Blue}, {U_R2_XORPEN, Red},       {U_R2_NOT, Green},   {U_R2_MASKPEN, Blue},
         {U_R2_NOP, Magenta},  {U_R2_MERGEPEN, Magenta}, {U_R2_BLACK, Black}, {U_R2_WHITE, White},
     };
     for (const auto &c : cases) {
@@ -512,8 +642,10 @@ TEST(MetafileRecords, MixModesCombineTheBrushWithWhatLiesBelow) {
 
 TEST(MetafileRecords, GradientsShadeBetweenTheirCornerColours) {
     const QImage img = PlayRecords([](TEmfBuilder &b) {
-        U_TRIVERTEX v[] = {{0, 0, 0xFF00, 0, 0, 0},          {100, 40, 0, 0, 0xFF00, 0},
-                           {10, 50, 0xFF00, 0, 0, 0},        {90, 50, 0, 0xFF00, 0, 0},
+        U_TRIVERTEX v[] = {{0, 0, 0xFF00, 0, 0, 0},
+                           {100, 40, 0, 0, 0xFF00, 0},
+                           {10, 50, 0xFF00, 0, 0, 0},
+                           {90, 50, 0, 0xFF00, 0, 0},
                            {10, 98, 0, 0, 0xFF00, 0}};
         const uint32_t rect[] = {0, 1}, triangle[] = {0, 1, 2};
         b.Add(U_EMRGRADIENTFILL_set(Box(0, 0, 99, 39), 2, 1, U_GRADIENT_FILL_RECT_H, v, rect));
@@ -545,7 +677,7 @@ TEST(MetafileRecords, ArcsTextMiterLimitAndBrushOrigin) {
     EXPECT_GT(Count(arc, Black, QRect(18, 48, 4, 4)), 0);
     EXPECT_GT(Count(arc, Black, QRect(45, 28, 10, 4)), 0);
     EXPECT_EQ(Count(arc, Black, QRect(55, 60, 15, 15)), 0); // no lower half
-    EXPECT_GT(Count(arc, Black, QRect(38, 68, 6, 4)), 0); // the line from the arc's end
+    EXPECT_GT(Count(arc, Black, QRect(38, 68, 6, 4)), 0);   // the line from the arc's end
 
     const QImage text = PlayRecords([](TEmfBuilder &b) {
         std::vector<uint16_t> face = Utf16("Arial");
@@ -604,7 +736,8 @@ TEST(MetafileRecords, ArcsTextMiterLimitAndBrushOrigin) {
         const QImage fill = PlayRecords([&](TEmfBuilder &b) {
             TDib pair(std::vector<std::vector<QRgb>>{{Red, Blue}});
             uint32_t brush = 0;
-            b.Add(createdibpatternbrushpt_set(&brush, b.Handles(), U_DIB_RGB_COLORS, pair.Bmi, pair.Size(), pair.Data()));
+            b.Add(createdibpatternbrushpt_set(&brush, b.Handles(), U_DIB_RGB_COLORS, pair.Bmi, pair.Size(),
+                                              pair.Data()));
             b.Add(selectobject_set(brush, b.Handles()));
             b.Add(U_EMRSETBRUSHORGEX_set(point32_set(origin, 0)));
             b.Add(U_EMRRECTANGLE_set(Box(0, 0, 50, 50)));
@@ -653,6 +786,68 @@ TEST(MetafileRecords, RegionsAreFilledFramedPaintedInvertedAndTheClipMoves) {
     EXPECT_EQ(img.pixel(60, 70), White);
     EXPECT_EQ(img.pixel(80, 70), Blue);
     EXPECT_EQ(img.pixel(80, 85), White);
+}
+
+TEST(MetafileRecords, WindowsFormPicturesPatternsMixModesAndPixels) {
+    sptest::TempDir dir;
+    const std::string file = dir.File("rec.wmf");
+    WMFTRACK *wt = nullptr;
+    WMFHANDLES *wht = nullptr;
+    wmf_start(file.c_str(), 4096, 4096, &wt);
+    wmf_htable_create(128, 128, &wht);
+    wmf_header_append(reinterpret_cast<U_METARECORD *>(U_WMRHEADER_set(nullptr, 96)), wt, 1);
+    const auto add = [&](char *record) {
+        wmf_append(reinterpret_cast<U_METARECORD *>(record), wt, U_REC_FREE);
+    };
+    add(U_WMRSETWINDOWORG_set(point16_set(0, 0)));
+    add(U_WMRSETWINDOWEXT_set(point16_set(100, 100)));
+    add(U_WMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+    uint32_t pen = 0, pattern = 0, red = 0;
+    add(wcreatepenindirect_set(&pen, wht, U_PEN_set(U_PS_NULL, 1, colorref3_set(0, 0, 0))));
+    add(wselectobject_set(pen, wht));
+    // A solid brush deleted first: the pattern brush takes its slot and its selection must not fill red.
+    add(wcreatebrushindirect_set(&red, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(255, 0, 0), 0)));
+    add(wselectobject_set(red, wht));
+    add(wdeleteobject_set(&red, wht));
+    TDib checker({{Blue, Green}, {Green, Blue}});
+    add(wcreatedibpatternbrush_srcdib_set(&pattern, wht, U_DIB_RGB_COLORS, checker.Bmi, checker.Size(),
+                                          checker.Data()));
+    add(wselectobject_set(pattern, wht));
+    add(U_WMRRECTANGLE_set(U_RECT16_set(point16_set(0, 0), point16_set(40, 40))));
+    TDib quad({{Red, Green}, {Blue, Black}});
+    add(U_WMRSTRETCHDIB_set(point16_set(50, 0), point16_set(40, 40), point16_set(0, 0), point16_set(2, 2),
+                            U_DIB_RGB_COLORS, U_SRCCOPY, quad.Bmi, quad.Size(), quad.Data()));
+    add(U_WMRDIBSTRETCHBLT_set(point16_set(0, 50), point16_set(20, 20), point16_set(0, 0), point16_set(2, 2),
+                               U_SRCCOPY, quad.Bmi, quad.Size(), quad.Data()));
+    add(U_WMRDIBBITBLT_set(point16_set(30, 50), point16_set(2, 2), point16_set(0, 0), U_SRCCOPY, quad.Bmi,
+                           quad.Size(), quad.Data()));
+    add(U_WMRSETPIXEL_set(colorref3_set(0, 0, 255), point16_set(95, 95)));
+    // A yellow square painted in the inverting mix over white comes out blue.
+    uint32_t yellow = 0;
+    add(wcreatebrushindirect_set(&yellow, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(255, 255, 0), 0)));
+    add(wselectobject_set(yellow, wht));
+    add(U_WMRSETROP2_set(U_R2_XORPEN));
+    add(U_WMRRECTANGLE_set(U_RECT16_set(point16_set(50, 60), point16_set(70, 80))));
+    add(U_WMREOF_set());
+    ASSERT_EQ(wmf_finish(wt), 0);
+    wmf_free(&wt);
+    wmf_htable_free(&wht);
+    const std::vector<uint8_t> bytes = sptest::ReadFileBytes(file);
+    TMetafile m;
+    m.LoadFromBytes(bytes.data(), bytes.size());
+    const QImage img = Play(m);
+    const QRgb a = img.pixel(10, 10), right = img.pixel(11, 10);
+    EXPECT_TRUE((a == Blue && right == Green) || (a == Green && right == Blue)) << std::hex << a;
+    EXPECT_EQ(img.pixel(11, 11), a);
+    EXPECT_EQ(img.pixel(55, 5), Red);
+    EXPECT_EQ(img.pixel(85, 35), Black);
+    EXPECT_EQ(img.pixel(85, 5), Green);
+    EXPECT_EQ(img.pixel(2, 52), Red);
+    EXPECT_EQ(img.pixel(2, 68), Blue);
+    EXPECT_EQ(img.pixel(30, 50), Red);
+    EXPECT_EQ(img.pixel(31, 51), Black);
+    EXPECT_EQ(Count(img, Blue, QRect(90, 90, 10, 10)), 1);
+    EXPECT_EQ(img.pixel(60, 70), Blue);
 }
 
 } // namespace
