@@ -842,18 +842,22 @@ void TGdiPlayer::DrawBitmap(const QRectF &dest, const QImage &image, const QRect
     default:
         break; // copy, and the mixes with the brush drawn as a copy
     }
+    // The part of the source inside the picture, filled as a texture over where it lands: the raster
+    // engine's own stretched blits fail on far-off or extreme placements a texture fill clips cleanly.
+    const QRect inside = source.normalized().toAlignedRect().intersected(image.rect());
+    if (inside.isEmpty())
+        return;
     const QTransform place =
-        QTransform::fromTranslate(-source.left(), -source.top()) *
+        QTransform::fromTranslate(inside.left() - source.left(), inside.top() - source.top()) *
         QTransform::fromScale(dest.width() / source.width(), dest.height() / source.height()) *
         QTransform::fromTranslate(dest.left(), dest.top()) * t;
-    if (!Finite(place))
+    if (!Finite(place) || !place.isInvertible())
         return;
-    painter_.save();
-    ApplyClip();
-    painter_.setCompositionMode(mode);
-    painter_.setWorldTransform(place);
-    painter_.drawImage(source, image, source);
-    painter_.restore();
+    QPainterPath covered;
+    covered.addRect(QRectF(0, 0, inside.width(), inside.height()));
+    QBrush texture(image.copy(inside));
+    texture.setTransform(place);
+    FillDevice(place.map(covered), texture, mode);
 }
 
 void TGdiPlayer::SetPixel(QPointF p, uint32_t colorRef) {
