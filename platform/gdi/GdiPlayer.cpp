@@ -4,6 +4,7 @@
 #include "platform/gdi/GdiFont.h"
 
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPainter>
 
@@ -221,9 +222,9 @@ void TGdiPlayer::SelectObject(uint32_t index) {
         const uint32_t stock = index & 0x7FFFFFFFu;
         static const int grey[] = {255, 192, 128, 64, 0};
         if (stock <= 4)
-            state_.Brush = {0, QColor(grey[stock], grey[stock], grey[stock]), 0};
+            state_.Brush = {0, QColor(grey[stock], grey[stock], grey[stock]), 0, QImage(), false};
         else if (stock == 5)
-            state_.Brush = {BS_NULL, Qt::white, 0};
+            state_.Brush = {BS_NULL, Qt::white, 0, QImage(), false};
         else if (stock == 6 || stock == 7)
             state_.Pen = {0, 0, stock == 6 ? Qt::white : Qt::black};
         else if (stock == 8)
@@ -231,7 +232,7 @@ void TGdiPlayer::SelectObject(uint32_t index) {
         else if (stock >= 10 && stock <= 17)
             state_.Font = TGdiFont{0, 0, 0, 400, false, false, false, 1, QStringLiteral("Arial")};
         else if (stock == 18)
-            state_.Brush = {0, Qt::white, 0};
+            state_.Brush = {0, Qt::white, 0, QImage(), false};
         else if (stock == 19)
             state_.Pen = {0, 0, Qt::black};
         return;
@@ -306,6 +307,7 @@ QPen TGdiPlayer::MakePen() const {
         break;
     case 0x2000:
         pen.setJoinStyle(Qt::MiterJoin);
+        pen.setMiterLimit(state_.MiterLimit);
         break;
     default:
         pen.setJoinStyle(Qt::RoundJoin);
@@ -315,16 +317,58 @@ QPen TGdiPlayer::MakePen() const {
 }
 
 QBrush TGdiPlayer::MakeBrush() const {
-    const TGdiBrush &b = state_.Brush;
+    return BrushOf(state_.Brush);
+}
+
+QBrush TGdiPlayer::BrushOf(const TGdiBrush &b) const {
     if (b.Style == BS_NULL)
         return Qt::NoBrush;
+    if (!b.Pattern.isNull()) {
+        QImage pattern = b.Pattern;
+        if (b.Mono)
+            pattern.setColorTable({state_.TextColor.rgb(), state_.BkColor.rgb()});
+        QBrush brush(pattern);
+        const QPointF origin = frame_.map(state_.BrushOrg);
+        brush.setTransform(QTransform::fromTranslate(std::round(origin.x()), std::round(origin.y())));
+        return brush;
+    }
     if (b.Style == BS_HATCHED) {
         static const Qt::BrushStyle hatch[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
                                                Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
-        if (b.Hatch < 6)
-            return QBrush(b.Color, hatch[b.Hatch]);
+        if (b.Hatch < 6) {
+            QBrush brush(b.Color, hatch[b.Hatch]);
+            const QPointF origin = frame_.map(state_.BrushOrg);
+            brush.setTransform(QTransform::fromTranslate(std::round(origin.x()), std::round(origin.y())));
+            return brush;
+        }
     }
     return QBrush(b.Color);
+}
+
+bool TGdiPlayer::ApplyRop2() {
+    using M = QPainter::CompositionMode;
+    static const M modes[] = {
+        M::RasterOp_ClearDestination,           // 1 black
+        M::RasterOp_NotSourceAndNotDestination, // 2 not (pen or dest)
+        M::RasterOp_NotSourceAndDestination,    // 3 dest and not pen
+        M::RasterOp_NotSource,                  // 4 not pen
+        M::RasterOp_SourceAndNotDestination,    // 5 pen and not dest
+        M::RasterOp_NotDestination,             // 6 not dest
+        M::RasterOp_SourceXorDestination,       // 7 pen xor dest
+        M::RasterOp_NotSourceOrNotDestination,  // 8 not (pen and dest)
+        M::RasterOp_SourceAndDestination,       // 9 pen and dest
+        M::RasterOp_NotSourceXorDestination,    // 10 not (pen xor dest)
+        M::CompositionMode_SourceOver,          // 11 nothing (not drawn)
+        M::RasterOp_NotSourceOrDestination,     // 12 dest or not pen
+        M::CompositionMode_SourceOver,          // 13 pen
+        M::RasterOp_SourceOrNotDestination,     // 14 pen or not dest
+        M::RasterOp_SourceOrDestination,        // 15 pen or dest
+        M::RasterOp_SetDestination,             // 16 white
+    };
+    if (state_.Rop2 == 11)
+        return false;
+    painter_.setCompositionMode(modes[state_.Rop2 - 1]);
+    return true;
 }
 
 void TGdiPlayer::ApplyClip() {
@@ -338,6 +382,10 @@ void TGdiPlayer::Paint(const QPainterPath &device, bool fill, bool stroke) {
     if (brush.style() == Qt::NoBrush && pen.style() == Qt::NoPen)
         return;
     painter_.save();
+    if (!ApplyRop2()) {
+        painter_.restore();
+        return;
+    }
     ApplyClip();
     QPainterPath path = device;
     path.setFillRule(state_.PolyFillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
@@ -473,23 +521,33 @@ void TGdiPlayer::Ellipse(const QRectF &box) {
 
 // The arc runs on the ellipse of the box from where the ray towards start meets it to where the ray
 // towards end meets it, counter-clockwise unless the arc direction says otherwise.
-void TGdiPlayer::ArcShape(TArcKind kind, const QRectF &box, QPointF start, QPointF end) {
-    const QRectF r = box.normalized();
+static bool ArcAngles(const QRectF &r, QPointF start, QPointF end, uint32_t direction, double &a0,
+                      double &sweep) {
     if (r.width() <= 0 || r.height() <= 0)
-        return;
+        return false;
     const QPointF c = r.center();
     const double rx = r.width() / 2, ry = r.height() / 2;
     const auto angle = [&](QPointF p) {
         return Degrees(std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx));
     };
-    const double a0 = angle(start), a1 = angle(end);
-    double sweep = std::fmod(a1 - a0 + 720.0, 360.0);
+    a0 = angle(start);
+    const double a1 = angle(end);
+    sweep = std::fmod(a1 - a0 + 720.0, 360.0);
     if (sweep <= 0)
         sweep = 360.0;
-    if (state_.ArcDirection == AD_CLOCKWISE)
+    if (direction == AD_CLOCKWISE)
         sweep -= 360.0;
     if (sweep == 0)
         sweep = -360.0;
+    return true;
+}
+
+void TGdiPlayer::ArcShape(TArcKind kind, const QRectF &box, QPointF start, QPointF end) {
+    const QRectF r = box.normalized();
+    double a0, sweep;
+    if (!ArcAngles(r, start, end, state_.ArcDirection, a0, sweep))
+        return;
+    const QPointF c = r.center();
     QPainterPath shape;
     if (kind == TArcKind::Pie) {
         shape.moveTo(c);
@@ -502,6 +560,27 @@ void TGdiPlayer::ArcShape(TArcKind kind, const QRectF &box, QPointF start, QPoin
             shape.closeSubpath();
     }
     Shape(shape, kind != TArcKind::Arc, true);
+}
+
+void TGdiPlayer::ArcTo(const QRectF &box, QPointF start, QPointF end) {
+    const QRectF r = box.normalized();
+    double a0, sweep;
+    if (!ArcAngles(r, start, end, state_.ArcDirection, a0, sweep))
+        return;
+    QPainterPath arc(state_.Position);
+    arc.arcTo(r, a0, sweep);
+    const QPointF last = arc.currentPosition();
+    const QTransform t = Full();
+    if (inPath_) {
+        if (Finite(t)) {
+            if (path_.elementCount() == 0)
+                path_.moveTo(t.map(state_.Position));
+            path_.connectPath(t.map(arc));
+        }
+    } else {
+        Paint(ToDevice(arc), false, true);
+    }
+    state_.Position = last;
 }
 
 QFont TGdiPlayer::MakeFont(double &escapementDegrees) const {
@@ -688,4 +767,218 @@ void TGdiPlayer::SelectClipRegion(const std::vector<QRectF> &deviceRects, uint32
         region.addRect(r.normalized());
     region.setFillRule(Qt::WindingFill);
     CombineClip(frame_.map(region), mode);
+}
+
+// ---- pictures, gradients and regions
+
+void TGdiPlayer::FillDevice(const QPainterPath &device, const QBrush &brush, QPainter::CompositionMode mode) {
+    if (brush.style() == Qt::NoBrush)
+        return;
+    painter_.save();
+    ApplyClip();
+    painter_.setBackgroundMode(state_.BkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter_.setBackground(state_.BkColor);
+    painter_.setCompositionMode(mode);
+    painter_.fillPath(device, brush);
+    painter_.restore();
+}
+
+void TGdiPlayer::DrawBitmap(const QRectF &dest, const QImage &image, const QRectF &source, uint32_t rop) {
+    using M = QPainter::CompositionMode;
+    const QTransform t = Full();
+    if (!Finite(t) || inPath_)
+        return;
+    const uint32_t op = (rop >> 16) & 0xFF;
+    if (op == 0xAA)
+        return; // the destination as it is
+    QPainterPath area;
+    area.addRect(dest);
+    area = t.map(area);
+    if (image.isNull() || op == 0x00 || op == 0xFF || op == 0x55 || op == 0xF0 || op == 0x5A) {
+        switch (op) {
+        case 0x00:
+            FillDevice(area, QBrush(Qt::black), M::CompositionMode_SourceOver);
+            break;
+        case 0xFF:
+            FillDevice(area, QBrush(Qt::white), M::CompositionMode_SourceOver);
+            break;
+        case 0x55:
+            FillDevice(area, QBrush(Qt::black), M::RasterOp_NotDestination);
+            break;
+        case 0x5A:
+            FillDevice(area, MakeBrush(), M::RasterOp_SourceXorDestination);
+            break;
+        default:
+            FillDevice(area, MakeBrush(), M::CompositionMode_SourceOver);
+            break;
+        }
+        return;
+    }
+    if (source.width() == 0 || source.height() == 0)
+        return;
+    M mode = M::CompositionMode_SourceOver;
+    switch (op) {
+    case 0x88:
+        mode = M::RasterOp_SourceAndDestination;
+        break;
+    case 0xEE:
+        mode = M::RasterOp_SourceOrDestination;
+        break;
+    case 0x66:
+        mode = M::RasterOp_SourceXorDestination;
+        break;
+    case 0x33:
+        mode = M::RasterOp_NotSource;
+        break;
+    case 0x44:
+        mode = M::RasterOp_SourceAndNotDestination;
+        break;
+    case 0x11:
+        mode = M::RasterOp_NotSourceAndNotDestination;
+        break;
+    case 0xBB:
+        mode = M::RasterOp_NotSourceOrDestination;
+        break;
+    default:
+        break; // copy, and the mixes with the brush drawn as a copy
+    }
+    // The part of the source inside the picture, filled as a texture over where it lands: the raster
+    // engine's own stretched blits fail on far-off or extreme placements a texture fill clips cleanly.
+    const QRect inside = source.normalized().toAlignedRect().intersected(image.rect());
+    if (inside.isEmpty())
+        return;
+    const QTransform place =
+        QTransform::fromTranslate(inside.left() - source.left(), inside.top() - source.top()) *
+        QTransform::fromScale(dest.width() / source.width(), dest.height() / source.height()) *
+        QTransform::fromTranslate(dest.left(), dest.top()) * t;
+    if (!Finite(place) || !place.isInvertible())
+        return;
+    QPainterPath covered;
+    covered.addRect(QRectF(0, 0, inside.width(), inside.height()));
+    QBrush texture(image.copy(inside));
+    texture.setTransform(place);
+    FillDevice(place.map(covered), texture, mode);
+}
+
+void TGdiPlayer::SetPixel(QPointF p, uint32_t colorRef) {
+    const QTransform t = Full();
+    if (!Finite(t) || inPath_)
+        return;
+    const QPointF d = t.map(p);
+    QPainterPath dot;
+    dot.addRect(QRectF(std::round(d.x()), std::round(d.y()), 1, 1));
+    FillDevice(dot, QBrush(ColorFromRef(colorRef)), QPainter::CompositionMode_SourceOver);
+}
+
+void TGdiPlayer::GradientRect(const TVertex &a, const TVertex &b, bool vertical) {
+    const QTransform t = Full();
+    if (!Finite(t) || inPath_)
+        return;
+    QPainterPath area;
+    area.addRect(QRectF(a.Point, b.Point).normalized());
+    QLinearGradient g(t.map(a.Point), t.map(vertical ? QPointF(a.Point.x(), b.Point.y())
+                                                     : QPointF(b.Point.x(), a.Point.y())));
+    g.setColorAt(0, a.Color);
+    g.setColorAt(1, b.Color);
+    FillDevice(t.map(area), QBrush(g), QPainter::CompositionMode_SourceOver);
+}
+
+// Each pixel takes the colours of the corners weighted by where its centre lies in the triangle.
+void TGdiPlayer::GradientTriangle(const TVertex &a, const TVertex &b, const TVertex &c) {
+    const QTransform t = Full();
+    if (!Finite(t) || inPath_)
+        return;
+    const QPointF p[] = {t.map(a.Point), t.map(b.Point), t.map(c.Point)};
+    const QColor col[] = {a.Color, b.Color, c.Color};
+    QRectF box = QPolygonF({p[0], p[1], p[2]}).boundingRect();
+    if (const QPaintDevice *d = painter_.device())
+        box = box.intersected(QRectF(0, 0, d->width(), d->height()));
+    const QRect pixels = box.toAlignedRect();
+    const double area =
+        (p[1].x() - p[0].x()) * (p[2].y() - p[0].y()) - (p[2].x() - p[0].x()) * (p[1].y() - p[0].y());
+    if (pixels.isEmpty() || area == 0 || pixels.width() > 16384 || pixels.height() > 16384)
+        return;
+    QImage shade(pixels.size(), QImage::Format_ARGB32);
+    shade.fill(Qt::transparent);
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(shade.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            const QPointF q(pixels.left() + x + 0.5, pixels.top() + y + 0.5);
+            double w[3];
+            for (int k = 0; k < 3; ++k) {
+                const QPointF &u = p[(k + 1) % 3], &v = p[(k + 2) % 3];
+                w[k] = ((v.x() - u.x()) * (q.y() - u.y()) - (q.x() - u.x()) * (v.y() - u.y())) / area;
+            }
+            if (w[0] < 0 || w[1] < 0 || w[2] < 0)
+                continue;
+            const auto mix = [&](int (QColor::*channel)() const) {
+                return std::clamp(
+                    static_cast<int>(std::lround(w[0] * (col[0].*channel)() + w[1] * (col[1].*channel)() +
+                                                 w[2] * (col[2].*channel)())),
+                    0, 255);
+            };
+            row[x] = qRgb(mix(&QColor::red), mix(&QColor::green), mix(&QColor::blue));
+        }
+    }
+    painter_.save();
+    ApplyClip();
+    painter_.drawImage(pixels.topLeft(), shade);
+    painter_.restore();
+}
+
+QPainterPath TGdiPlayer::RegionPath(const std::vector<QRectF> &deviceRects) const {
+    QPainterPath region;
+    for (const QRectF &r : deviceRects)
+        region.addRect(r.normalized());
+    region.setFillRule(Qt::WindingFill);
+    return frame_.map(region).simplified();
+}
+
+TGdiBrush TGdiPlayer::BrushObject(uint32_t index) {
+    const TState kept = state_;
+    state_.Brush = TGdiBrush{BS_NULL, Qt::white, 0, QImage(), false};
+    SelectObject(index);
+    const TGdiBrush brush = state_.Brush;
+    state_ = kept;
+    return brush;
+}
+
+void TGdiPlayer::FillRegion(const std::vector<QRectF> &deviceRects, uint32_t brushIndex) {
+    if (inPath_)
+        return;
+    FillDevice(RegionPath(deviceRects), BrushOf(BrushObject(brushIndex)),
+               QPainter::CompositionMode_SourceOver);
+}
+
+// The frame is the part of the region that a shift by the stroke size in any of the four directions
+// moves out of it.
+void TGdiPlayer::FrameRegion(const std::vector<QRectF> &deviceRects, uint32_t brushIndex, QSizeF stroke) {
+    const QTransform t = Full();
+    if (inPath_ || !Finite(t))
+        return;
+    const double w = std::min(std::abs(stroke.width() * std::hypot(t.m11(), t.m12())), 1e6);
+    const double h = std::min(std::abs(stroke.height() * std::hypot(t.m21(), t.m22())), 1e6);
+    const QPainterPath region = RegionPath(deviceRects);
+    QPainterPath inner = region;
+    for (const QPointF shift : {QPointF(w, 0), QPointF(-w, 0), QPointF(0, h), QPointF(0, -h)})
+        inner = inner.intersected(region.translated(shift));
+    FillDevice(region.subtracted(inner), BrushOf(BrushObject(brushIndex)),
+               QPainter::CompositionMode_SourceOver);
+}
+
+void TGdiPlayer::PaintRegion(const std::vector<QRectF> &deviceRects) {
+    if (!inPath_)
+        FillDevice(RegionPath(deviceRects), MakeBrush(), QPainter::CompositionMode_SourceOver);
+}
+
+void TGdiPlayer::InvertRegion(const std::vector<QRectF> &deviceRects) {
+    if (!inPath_)
+        FillDevice(RegionPath(deviceRects), QBrush(Qt::black), QPainter::RasterOp_NotDestination);
+}
+
+void TGdiPlayer::OffsetClip(QPointF logical) {
+    const QTransform t = Full();
+    if (!state_.HasClip || !Finite(t))
+        return;
+    state_.Clip.translate(t.map(logical) - t.map(QPointF(0, 0)));
 }

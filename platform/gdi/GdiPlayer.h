@@ -4,6 +4,7 @@
 // without anti-aliasing. The record readers (EmfPlayback.cpp, WmfPlayback.cpp) decode the records; this
 // class only ever sees decoded values.
 #include <QColor>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-class QPainter;
+#include <QPainter>
 
 // A colour as the records carry it: 0x00BBGGRR.
 QColor ColorFromRef(uint32_t colorRef);
@@ -28,9 +29,13 @@ struct TGdiPen {
 };
 
 struct TGdiBrush {
-    uint32_t Style = 0; // 0 solid, 1 none, 2 hatched; others draw solid
+    uint32_t Style = 0; // 0 solid, 1 none, 2 hatched; others draw solid unless a pattern is given
     QColor Color = Qt::white;
     uint32_t Hatch = 0;
+    // A pattern brush: its picture in device pixels. A monochrome one holds indices 0 and 1 and paints
+    // them in the text and the background colour current when it fills.
+    QImage Pattern;
+    bool Mono = false;
 };
 
 struct TGdiFont {
@@ -82,6 +87,17 @@ public:
     void SetTextAlign(uint32_t align) { state_.TextAlign = align; }
     void SetPolyFillMode(uint32_t mode) { state_.PolyFillMode = mode; }
     void SetArcDirection(uint32_t dir) { state_.ArcDirection = dir; }
+    // How pens and brushes combine with what lies below (1 black ... 13 copy ... 16 white).
+    void SetRop2(uint32_t mode) {
+        if (mode >= 1 && mode <= 16)
+            state_.Rop2 = mode;
+    }
+    void SetMiterLimit(double limit) {
+        if (limit >= 1)
+            state_.MiterLimit = limit;
+    }
+    // Where hatches and patterns start, in reference device pixels.
+    void SetBrushOrg(QPointF origin) { state_.BrushOrg = origin; }
     // The character set of the selected font: the code page of 8-bit text.
     uint8_t FontCharSet() const { return state_.Font.CharSet; }
 
@@ -111,6 +127,28 @@ public:
     // (2 opaque background in rect, 4 clipped to rect); dx: advances in logical units, or empty.
     void TextOut(QPointF ref, const QString &text, uint32_t options, const QRectF *rect,
                  const std::vector<double> &dx);
+    // The arc of ArcShape drawn on from the current position, which moves to the arc's end.
+    void ArcTo(const QRectF &box, QPointF start, QPointF end);
+
+    // Pictures: source (picture pixels) stretched onto dest (logical), combined with what lies below by
+    // a ternary raster operation; a null picture paints the brush (or black, white, the inverse).
+    void DrawBitmap(const QRectF &dest, const QImage &image, const QRectF &source, uint32_t rop);
+    void SetPixel(QPointF p, uint32_t colorRef);
+    // Triangles or rectangles shaded between the colours of their corners (logical points).
+    struct TVertex {
+        QPointF Point;
+        QColor Color;
+    };
+    void GradientTriangle(const TVertex &a, const TVertex &b, const TVertex &c);
+    void GradientRect(const TVertex &a, const TVertex &b, bool vertical);
+
+    // Regions in reference device units: filled with a brush object, framed, painted with the current
+    // brush, inverted; the clip moved by a logical offset.
+    void FillRegion(const std::vector<QRectF> &deviceRects, uint32_t brushIndex);
+    void FrameRegion(const std::vector<QRectF> &deviceRects, uint32_t brushIndex, QSizeF stroke);
+    void PaintRegion(const std::vector<QRectF> &deviceRects);
+    void InvertRegion(const std::vector<QRectF> &deviceRects);
+    void OffsetClip(QPointF logical);
 
     // Paths.
     void BeginPath();
@@ -138,7 +176,9 @@ private:
         TGdiPen Pen;
         TGdiBrush Brush;
         TGdiFont Font;
-        uint32_t BkMode = 2, TextAlign = 0, PolyFillMode = 1, ArcDirection = 1;
+        uint32_t BkMode = 2, TextAlign = 0, PolyFillMode = 1, ArcDirection = 1, Rop2 = 13;
+        double MiterLimit = 10;
+        QPointF BrushOrg{0, 0};
         QColor BkColor = Qt::white, TextColor = Qt::black;
         bool HasClip = false;
         QPainterPath Clip; // painter coordinates
@@ -154,6 +194,13 @@ private:
     void Paint(const QPainterPath &device, bool fill, bool stroke);
     QPen MakePen() const;
     QBrush MakeBrush() const;
+    QBrush BrushOf(const TGdiBrush &b) const;
+    // Sets the painter's composition for the current mix mode; false when nothing is to be drawn.
+    bool ApplyRop2();
+    QPainterPath RegionPath(const std::vector<QRectF> &deviceRects) const;
+    // The brush an object handle names (stock or created); none when it names no brush.
+    TGdiBrush BrushObject(uint32_t index);
+    void FillDevice(const QPainterPath &device, const QBrush &brush, QPainter::CompositionMode mode);
     void ApplyClip();
     void CombineClip(const QPainterPath &shape, uint32_t mode);
     QFont MakeFont(double &escapementDegrees) const;

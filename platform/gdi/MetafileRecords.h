@@ -3,6 +3,7 @@
 // form. Every value is read through TRecordBytes, which refuses any read beyond the record.
 #include "platform/PlatformError.h"
 
+#include <QImage>
 #include <QRectF>
 #include <QString>
 
@@ -45,6 +46,15 @@ int32_t MulDiv(int64_t a, int64_t b, int64_t c);
 
 // Text of a code page named by a font's character set (1251 for the default and Cyrillic sets).
 QString DecodeAnsi(const char *bytes, std::size_t n, uint8_t charSet);
+
+// A device-independent bitmap inside a record: its info header and colours (cbBmi bytes at offBmi) and
+// its pixels (cbBits bytes at offBits), both checked against the record. Compressed forms (run lengths,
+// embedded JPEG or PNG) give a null picture. mono: the picture holds the indices 0 and 1 of a two-colour
+// bitmap in place of its colours. bottomUp tells whether the rows are stored from the bottom.
+QImage DibImage(const TRecordBytes &r, std::size_t offBmi, uint64_t cbBmi, std::size_t offBits,
+                uint64_t cbBits, bool mono = false, bool *bottomUp = nullptr);
+// The same for a packed bitmap (header, colours and pixels one after the other) from at to the record's end.
+QImage PackedDibImage(const TRecordBytes &r, std::size_t at, bool mono = false, bool *bottomUp = nullptr);
 
 struct TEmfHeader {
     int32_t Bounds[4]; // left, top, right, bottom, reference device pixels (inclusive)

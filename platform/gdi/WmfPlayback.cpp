@@ -57,6 +57,11 @@ enum : uint16_t {
     META_CREATEBITMAPINDIRECT = 0x02FD,
     META_CREATEBITMAP = 0x06FE,
     META_CREATEREGION = 0x06FF,
+    META_SETROP2 = 0x0104,
+    META_SETPIXEL = 0x041F,
+    META_DIBBITBLT = 0x0940,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_STRETCHDIB = 0x0F43,
 };
 
 uint16_t U16(const uint8_t *p) {
@@ -242,7 +247,8 @@ void PlayRecord(const TRecordBytes &r, uint16_t function, TGdiPlayer &player) {
         break;
     case META_CREATEBRUSHINDIRECT:
         object.Kind = TGdiObject::Brush;
-        object.BrushValue = {r.Get<uint16_t>(6), ColorFromRef(r.Get<uint32_t>(8)), r.Get<uint16_t>(12)};
+        object.BrushValue = {r.Get<uint16_t>(6), ColorFromRef(r.Get<uint32_t>(8)), r.Get<uint16_t>(12),
+                             QImage(), false};
         player.CreateObjectInFreeSlot(object);
         break;
     case META_CREATEFONTINDIRECT: {
@@ -263,10 +269,47 @@ void PlayRecord(const TRecordBytes &r, uint16_t function, TGdiPlayer &player) {
         player.CreateObjectInFreeSlot(object);
         break;
     }
+    case META_DIBCREATEPATTERNBRUSH:
+        object.Kind = TGdiObject::Brush;
+        object.BrushValue.Style = 3;
+        object.BrushValue.Pattern = PackedDibImage(r, 10);
+        if (object.BrushValue.Pattern.isNull())
+            object.BrushValue.Color = Qt::black; // a compressed pattern fills plain
+        player.CreateObjectInFreeSlot(object);
+        break;
+    case META_SETROP2:
+        player.SetRop2(r.Get<uint16_t>(6));
+        break;
+    case META_SETPIXEL:
+        player.SetPixel(QPointF(W(r, 3), W(r, 2)), r.Get<uint32_t>(6));
+        break;
+    // Blits: the raster operation, then the source and destination (y before x, height before width),
+    // then the picture; a blit with no picture has one more reserved word and paints the brush.
+    case META_DIBBITBLT: {
+        const bool picture = r.Size() > 24;
+        const std::size_t k = picture ? 4 : 5;
+        const QRectF dest(W(r, k + 3), W(r, k + 2), W(r, k + 1), W(r, k));
+        player.DrawBitmap(dest, picture ? PackedDibImage(r, 22) : QImage(),
+                          QRectF(W(r, 3), W(r, 2), dest.width(), dest.height()), r.Get<uint32_t>(6));
+        break;
+    }
+    case META_DIBSTRETCHBLT:
+    case META_STRETCHDIB: {
+        const std::size_t k = function == META_STRETCHDIB ? 3 : 2, at = 6 + 2 * (k + 8);
+        const bool picture = r.Size() > at + (function == META_STRETCHDIB ? 0 : 2);
+        const std::size_t kk = picture || function == META_STRETCHDIB ? k : k + 1;
+        bool bottomUp = false;
+        const QImage image = picture ? PackedDibImage(r, 6 + 2 * (kk + 8), false, &bottomUp) : QImage();
+        QRectF source(W(r, kk + 3), W(r, kk + 2), W(r, kk + 1), W(r, kk));
+        if (function == META_STRETCHDIB && bottomUp && !image.isNull())
+            source.moveTop(image.height() - source.top() - source.height());
+        player.DrawBitmap(QRectF(W(r, kk + 7), W(r, kk + 6), W(r, kk + 5), W(r, kk + 4)), image, source,
+                          r.Get<uint32_t>(6));
+        break;
+    }
     // Objects we do not paint with still take their place in the object table.
     case META_CREATEPALETTE:
     case META_CREATEPATTERNBRUSH:
-    case META_DIBCREATEPATTERNBRUSH:
     case META_CREATEBITMAPINDIRECT:
     case META_CREATEBITMAP:
     case META_CREATEREGION:
