@@ -246,8 +246,6 @@ public:
         Signs();
         Stops();
         Dimensions();
-    }
-
         CalcArea();
         Street_.SetName(Cp("Образцовый проспект"));
         Street_.SetStart(Cp("от площади"));
