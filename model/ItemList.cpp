@@ -1,5 +1,6 @@
 #include "model/ItemList.h"
 
+#include "engine/DxRenderer.h"
 #include "engine/StreetError.h"
 #include "model/AbstractItem.h"
 #include "model/StreamTags.h"
@@ -7,6 +8,7 @@
 
 #include "engine/UndefinedValue.h"
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <unordered_set>
@@ -244,9 +246,27 @@ void TItemList::DrawAll(const TDxDrawParams &params, uint32_t layerMask) {
     // more than drawing a view of it, so a class whose items draw nothing of their own is not walked.
     if (ItemClass_ && (ItemClass_->DrawItems(*this, params, layerMask) || !ItemClass_->DrawsEachFrame()))
         return;
+    for (TAbstractItem *item : ItemsToDraw(params))
+        item->Draw(params, layerMask);
+}
+
+std::span<TAbstractItem *const> TItemList::ItemsToDraw(const TDxDrawParams &params) {
+    ToDraw_.clear();
+    const double r = params.ViewRadius;
+    if (ItemClass_ && ItemClass_->DrawsNearHitBounds() && Street_ && std::isfinite(r) && r >= 0) {
+        // The square around the view's circle, a little wider so that rounding cannot lose an item the
+        // item's own test would keep; the items' own tests decide.
+        const double reach = r * (1 + 1e-6) + 1e-3;
+        const TItemBounds rect{params.ViewCenter.x - reach, params.ViewCenter.y - reach,
+                               params.ViewCenter.x + reach, params.ViewCenter.y + reach};
+        Street_->ItemsNearRect(rect, TItemTypeSet{TypeCode_}, ToDraw_);
+        std::erase_if(ToDraw_, [](const TAbstractItem *item) { return !item->Active; });
+        return ToDraw_;
+    }
     for (const auto &item : Items_)
         if (item->Active)
-            item->Draw(params, layerMask);
+            ToDraw_.push_back(item.get());
+    return ToDraw_;
 }
 
 void TItemList::InvalidateAll() {

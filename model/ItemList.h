@@ -96,6 +96,11 @@ public:
     // Immediate drawing of every active item: by the class in one pass when it draws its items itself
     // (TItemClass::DrawItems), else item by item.
     void DrawAll(const TDxDrawParams &params, uint32_t layerMask);
+    // The active items that may draw something in the view, in list order: for a class whose items draw
+    // nothing unless their hit box comes within the view's radius of its centre
+    // (TItemClass::DrawsNearHitBounds), those the street's index finds there; else every active item.
+    // The span lives until the next call.
+    std::span<TAbstractItem *const> ItemsToDraw(const TDxDrawParams &params);
     // Every item is rebuilt at the next drawing.
     void InvalidateAll();
 
@@ -126,4 +131,5 @@ private:
     std::unordered_map<int32_t, TAbstractItem *> ById_;
     int32_t MaxId_ = 0;
     uint64_t LastOrder_ = 0;
+    std::vector<TAbstractItem *> ToDraw_;
 };

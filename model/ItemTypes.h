@@ -151,6 +151,10 @@ public:
     // The immediate drawing of a whole list in one pass, for types that gather their items into few draw
     // calls; False leaves it to each active item's Draw.
     virtual bool DrawItems(TItemList &, const TDxDrawParams &, uint32_t) const { return false; }
+    // Whether an item draws nothing each frame while its hit box (TAbstractItem::GetHitBounds) stays
+    // farther than the view's radius from the view's centre along x or y: the list then walks only the
+    // items the street's index finds near the view (TItemList::ItemsToDraw).
+    virtual bool DrawsNearHitBounds() const { return false; }
 
 private:
     int TypeCode_;
@@ -172,6 +176,12 @@ public:
     bool DrawItems(TItemList &list, const TDxDrawParams &params, uint32_t layer) const override {
         if constexpr (requires { TItem::ClassDrawItems(list, params, layer); })
             return TItem::ClassDrawItems(list, params, layer);
+        else
+            return false;
+    }
+    bool DrawsNearHitBounds() const override {
+        if constexpr (requires { TItem::ClassDrawsNearHitBounds; })
+            return TItem::ClassDrawsNearHitBounds;
         else
             return false;
     }

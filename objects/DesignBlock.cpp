@@ -168,13 +168,14 @@ void TDesignBlockItem::Draw(const TDxDrawParams &params, uint32_t) {
     const int n = Points.Count();
     if (!r || n < 1)
         return;
-    TDsnBlockDef &def = GetBlockDef();
-    if (!(double(def.Width) + def.Height >= r->PixelSize()))
-        return;
+    // The view test first: it is the cheap one, and it turns away nearly every block of a long street.
     bool seen = false;
     for (int i = 0; i < n && !seen; ++i)
         seen = VectorDistance(Points.GetPoint(i), params.ViewCenter) <= params.ViewRadius;
     if (!seen)
+        return;
+    TDsnBlockDef &def = GetBlockDef();
+    if (!(double(def.Width) + def.Height >= r->PixelSize()))
         return;
     TBlockCorner corners[6];
     if (!BlockCorners(def, corners))

@@ -9,6 +9,8 @@ class TDesignBlockItem : public TAbstractItem {
 public:
     static int ClassMinPointCount() { return 1; }
     static bool ClassHasControlPoints() { return true; }
+    // Draw shows nothing unless a vertex lies within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return DesignBlockTypeCode; }
 
     // The record head, then "DSNBNAME" always, "DSNBCOLR" when the colour is not 0 and "DSNBAXIS" always;

@@ -285,12 +285,14 @@ void TDesignLineItem::RebuildGraphics() {
 }
 
 void TDesignLineItem::Draw(const TDxDrawParams &params, uint32_t) {
-    if (!params.Renderer || FindLineDef())
+    if (!params.Renderer)
         return;
-    if (Finite(Width_) != 0 && EffectiveStyle(Style_) != Solid)
-        return;
+    // The view test before the look-up of the line's definition by name: most lines of a long street are
+    // out of view.
     const float cx = params.ViewCenter.x, cy = params.ViewCenter.y, r = params.ViewRadius;
     if (!(MaxX + r >= cx && MaxY + r >= cy && MinX - r < cx && MinY - r < cy))
+        return;
+    if (FindLineDef() || (Finite(Width_) != 0 && EffectiveStyle(Style_) != Solid))
         return;
     const float disp = Finite(Disp_);
     if (disp == 0)

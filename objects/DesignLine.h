@@ -21,6 +21,8 @@ public:
     // Entries 0 to 3 of the batch array as above; entries that are there already stay (the street reader
     // publishes the library's entries before the first line is made).
     static void ClassInitDrawBatches(TStreetStructure &street);
+    // Draw shows nothing unless the box of the dense line comes within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return DesignLineTypeCode; }
 
     // The line record, then the six fields of SaveFields.

@@ -116,10 +116,8 @@ bool TRulerItem::ClassDrawItems(TItemList &list, const TDxDrawParams &params, ui
         return true;
     static thread_local std::vector<TDxVertex> vertices;
     vertices.clear();
-    for (const auto &item : list) {
-        if (!item->Active)
-            continue;
-        if (const auto *ruler = dynamic_cast<const TRulerItem *>(item.get()))
+    for (TAbstractItem *item : list.ItemsToDraw(params)) {
+        if (const auto *ruler = dynamic_cast<const TRulerItem *>(item))
             ruler->AddCrosses(params.ViewCenter, params.ViewRadius, vertices);
         else
             item->Draw(params, layer);

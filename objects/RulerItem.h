@@ -21,6 +21,8 @@ public:
     static void ClassInitDrawBatches(TStreetStructure &street);
     // The crosses of every active item of the list in few draw calls (what each item's Draw would draw).
     static bool ClassDrawItems(TItemList &list, const TDxDrawParams &params, uint32_t layer);
+    // Crosses are drawn only at vertices within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
 
     int GetTypeCode() const override { return RulerTypeCode; }
 

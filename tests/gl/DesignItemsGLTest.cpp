@@ -48,12 +48,12 @@ template <class T> T *Add(TStreetStructure &s, int code, std::initializer_list<T
 class DesignItemsGL : public ::testing::Test {
 protected:
 
-    void Render() {
+    void Render(TXYZ viewCenter = {10, 8, 0}, float viewRadius = 30) {
         TSurfaceRenderer r(W, H);
         r.BeginDraw();
         r.Clear(0xFF000000 | Background, true, false, false);
         r.Projection().SetMatrix(PlanToClip());
-        Street.Draw({&r, {10, 8, 0}, 30}, FullTypeSet(), PlanLayerMask);
+        Street.Draw({&r, viewCenter, viewRadius}, FullTypeSet(), PlanLayerMask);
         r.EndDraw();
         r.CopyToBitmap(Image);
         ASSERT_EQ(Image.Width(), W);
@@ -102,6 +102,39 @@ TEST_F(DesignItemsGL, BlocksStandOnTheirAnchorTurnedWithTheAxis) {
     EXPECT_EQ(At(11.5f, 11.5f), Blue);
     EXPECT_EQ(At(12.5f, 8.5f), Background);
     EXPECT_EQ(At(9.5f, 8.5f), Background);
+}
+
+// The view's circle decides what is drawn, not where its centre lies: a view centred far above the items
+// draws those it reaches and no others, and follows a line moved since the last frame.
+TEST_F(DesignItemsGL, TheViewCircleDecidesWhichBlocksAndLinesAreDrawn) {
+    TDsnBlockDef *def = Street.BlockDefs().Add();
+    def->Name = Cp1251String("plain");
+    def->Bitmap.Assign(Plain(4, 4, Blue));
+    def->Width = def->Height = 2;
+    def->AnchorY = 4; // the picture's lower-left corner on the vertex
+    auto *block = Add<TDesignBlockItem>(Street, DesignBlockTypeCode, {{2, 2, 0}});
+    block->SetBlockName(def->Name);
+    auto *line = Add<TDesignLineItem>(Street, DesignLineTypeCode, {{1, 14, 0}, {19, 14, 0}});
+    line->SetColor(0xFF000000u | Red);
+    const TXYZ far{10, 60, 0};
+    const float toLine = 46, toBlock = std::hypot(8.0f, 58.0f);
+    const struct {
+        float Radius;
+        bool Line, Block;
+    } cases[] = {{toLine - 0.5f, false, false}, {toLine + 0.5f, true, false}, {toBlock + 0.5f, true, true}};
+    for (const auto &c : cases) {
+        Render(far, c.Radius);
+        EXPECT_EQ(At(10, 14) == Red, c.Line) << "radius " << c.Radius;
+        EXPECT_EQ(At(3, 3) == Blue, c.Block) << "radius " << c.Radius;
+    }
+    // Moved down out of the circle that reached it.
+    line->Points.SetPoint(0, {1, 6, 0});
+    line->Points.SetPoint(1, {19, 6, 0});
+    Render(far, toLine + 0.5f);
+    EXPECT_EQ(At(10, 14), Background);
+    EXPECT_EQ(At(10, 6), Background);
+    Render(far, 54.5f);
+    EXPECT_EQ(At(10, 6), Red);
 }
 
 TEST_F(DesignItemsGL, SolidBandsShowWithTheirCentreLine) {
