@@ -78,6 +78,40 @@ void BM_InfoRefresh(benchmark::State &state) {
     state.counters["items"] = double(s.All.size());
 }
 
+// The worst case of a refresh: every selected item agrees on every line, so no line stops at a first
+// difference and each reads the whole selection. The items get their own values back afterwards.
+void BM_InfoRefreshAgreeing(benchmark::State &state) {
+    TScene &s = Scene();
+    struct TSaved {
+        Cp1251String Group, Comment, Comment2;
+        TAbstractItem *Axis;
+    };
+    std::vector<TSaved> saved;
+    saved.reserve(s.All.size());
+    for (TAbstractItem *i : s.All) {
+        saved.push_back({i->GroupName(), i->Comment(), i->Comment2(), i->GetReferAxis()});
+        i->SetGroupName({});
+        i->SetComment({});
+        i->SetComment2({});
+        i->SetReferAxis(nullptr);
+    }
+    const std::vector<TItemLineSpec> lines = Lines();
+    for (auto _ : state) {
+        const std::vector<TAbstractItem *> selection = EditorSelection();
+        for (const TItemLineSpec &line : lines)
+            if (LineValid(line, selection))
+                benchmark::DoNotOptimize(LineText(line, selection));
+    }
+    for (std::size_t k = 0; k < s.All.size(); ++k) {
+        TAbstractItem *i = s.All[k];
+        i->SetGroupName(saved[k].Group);
+        i->SetComment(saved[k].Comment);
+        i->SetComment2(saved[k].Comment2);
+        i->SetReferAxis(saved[k].Axis);
+    }
+    state.counters["items"] = double(s.All.size());
+}
+
 void BM_InfoRaw(benchmark::State &state) {
     TScene &s = Scene();
     for (auto _ : state) {
@@ -127,7 +161,7 @@ void BM_SelectRows(benchmark::State &state) {
     App();
     TScene &s = Scene();
     const std::vector<TAbstractItem *> rows(s.All.begin(),
-                                            s.All.begin() + std::min<std::size_t>(TableRows, s.All.size()));
+                                            s.All.begin() + std::min<std::size_t>(state.range(0), s.All.size()));
     TStreetTableHost host;
     host.ActivateStreet = [&s](uint64_t) -> TStreetStructure * { return &s.Street; };
     host.ClearSelection = [&s] { s.Street.Selection().Clear(); };
@@ -157,16 +191,20 @@ void BM_FillVector(benchmark::State &state) {
 }
 
 BENCHMARK(BM_InfoRefresh)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InfoRefreshAgreeing)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InfoRaw)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AreaTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AxisMeasures)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SelectRows)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Two table sizes: "Выбрать" must take time in proportion to the rows.
+BENCHMARK(BM_SelectRows)->Arg(TableRows / 10)->Arg(TableRows)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FillVector)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 const bool Paired = [] {
     spbench::ResultPair("info_refresh", "BM_InfoRefresh/real_time", "BM_InfoRaw/real_time");
+    spbench::ResultPair("info_refresh_agreeing", "BM_InfoRefreshAgreeing/real_time", "BM_InfoRaw/real_time");
     spbench::ResultPair("area_table", "BM_AreaTable/real_time", "BM_AxisMeasures/real_time");
-    spbench::ResultPair("select_rows", "BM_SelectRows/real_time", "BM_FillVector/real_time");
+    spbench::ResultPair("select_rows", "BM_SelectRows/10000/real_time", "BM_FillVector/real_time");
+    spbench::ResultPair("select_rows_10000_vs_1000", "BM_SelectRows/10000/real_time", "BM_SelectRows/1000/real_time");
     return true;
 }();
 
