@@ -2,6 +2,7 @@
 
 #include "engine/DataFiles.h"
 #include "engine/DrawProblems.h"
+#include "objects/ItemTextures.h"
 #include "engine/DxOverlay.h"
 #include "engine/DxTexture.h"
 #include "engine/NumText.h"
@@ -395,20 +396,10 @@ TTextureSurface *TCalcAreaItem::HatchTexture() {
     if (h.Tried)
         return h.Texture.get();
     h.Tried = true;
-    const Cp1251String name = Cp("Текстуры\\CalcAreaTex.bmp");
-    try {
-        const std::optional<std::filesystem::path> file = FindDataFile(name);
-        if (!file)
-            throw std::runtime_error("file not found in " + DataFilesDir().string());
-        auto texture = std::make_unique<TTextureSurface>();
-        texture->LoadFromFile(file->string());
-        // One texel per pixel: sampled as it is, so that the hatch stays sharp and its key stays clear.
-        texture->MinFilter = texture->MagFilter = 0;
-        h.Texture = std::move(texture);
-    } catch (const std::exception &e) {
-        ReportDrawProblemOnce("CalcAreaTex.bmp",
-                              "the calculation area hatch " + name.ToUtf8() + " cannot be read: " + e.what());
-    }
+    h.Texture = LoadDataTexture(Cp("Текстуры\\CalcAreaTex.bmp"), "CalcAreaTex.bmp", "the calculation area hatch");
+    // One texel per pixel: sampled as it is, so that the hatch stays sharp and its key stays clear.
+    if (h.Texture)
+        h.Texture->MinFilter = h.Texture->MagFilter = 0;
     return h.Texture.get();
 }
 

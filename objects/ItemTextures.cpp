@@ -1,6 +1,8 @@
 #include "objects/ItemTextures.h"
 
 #include "engine/DataFiles.h"
+#include "engine/DrawProblems.h"
+#include "engine/DxTexture.h"
 
 #include <cstdio>
 #include <map>
@@ -75,4 +77,19 @@ void SetItemTextureWarning(TItemTextureWarning warning) {
 
 void ForgetItemTextures() {
     Cache().Pictures.clear();
+}
+
+std::unique_ptr<TTextureSurface> LoadDataTexture(const Cp1251String &name, const std::string &key,
+                                                 const std::string &what) {
+    try {
+        const std::optional<std::filesystem::path> file = FindDataFile(name);
+        if (!file)
+            throw std::runtime_error("file not found in " + DataFilesDir().string());
+        auto texture = std::make_unique<TTextureSurface>();
+        texture->LoadFromFile(file->string());
+        return texture;
+    } catch (const std::exception &e) {
+        ReportDrawProblemOnce(key, what + " " + name.ToUtf8() + " cannot be read: " + e.what());
+        return nullptr;
+    }
 }

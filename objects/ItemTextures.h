@@ -8,6 +8,7 @@
 #include "platform/gdi/Bitmap.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // The picture of the data file `folder`/`name`; nullptr when it is missing or unreadable (reported once).
@@ -16,6 +17,13 @@ const TBitmap *ItemTexturePicture(const Cp1251String &folder, const Cp1251String
 // Gives the batch the picture, repeating along u (the strip's length) and clamped across v, with texture
 // plus vertex colour; without a picture the batch stays untextured.
 void SetItemTexture(TItemBatch &batch, const Cp1251String &folder, const Cp1251String &name);
+
+class TTextureSurface;
+
+// A texture of the data file `name` for immediate drawing, or nullptr when the file is missing or
+// unreadable: then one draw problem under `key` says what `what` is and why.
+std::unique_ptr<TTextureSurface> LoadDataTexture(const Cp1251String &name, const std::string &key,
+                                                 const std::string &what);
 
 // Where the warnings go (standard error when none is set); an empty function restores that.
 using TItemTextureWarning = std::function<void(const std::string &message)>;

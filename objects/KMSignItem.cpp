@@ -2,6 +2,7 @@
 
 #include "engine/DataFiles.h"
 #include "engine/DrawProblems.h"
+#include "objects/ItemTextures.h"
 #include "engine/DxRenderer.h"
 #include "engine/DxTexture.h"
 #include "engine/FontsDataForm.h"
@@ -140,19 +141,9 @@ TTextureSurface *TKMSignItem::PlateTexture() {
     if (plate.Tried)
         return plate.Texture.get();
     plate.Tried = true;
-    const Cp1251String name = Cp("Знаки\\KM.bmp");
-    try {
-        const std::optional<std::filesystem::path> file = FindDataFile(name);
-        if (!file)
-            throw std::runtime_error("file not found in " + DataFilesDir().string());
-        auto texture = std::make_unique<TTextureSurface>();
-        texture->LoadFromFile(file->string());
-        texture->AddressU = texture->AddressV = 1;
-        plate.Texture = std::move(texture);
-    } catch (const std::exception &e) {
-        ReportDrawProblemOnce("KM.bmp",
-                              "the kilometre plate " + name.ToUtf8() + " cannot be read: " + e.what());
-    }
+    plate.Texture = LoadDataTexture(Cp("Знаки\\KM.bmp"), "KM.bmp", "the kilometre plate");
+    if (plate.Texture)
+        plate.Texture->AddressU = plate.Texture->AddressV = 1;
     return plate.Texture.get();
 }
 
