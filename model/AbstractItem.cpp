@@ -49,12 +49,41 @@ private:
 // ---- TRefHolders
 
 void TRefHolders::Add(TConnectedItems *c) {
+    if (c == nullptr)
+        return; // an empty entry is marked by a null holder
+    TEntry *free = nullptr;
+    for (TEntry &e : Near_) {
+        if (e.Holder == c) {
+            ++e.Slots;
+            return;
+        }
+        if (e.Holder == nullptr && free == nullptr)
+            free = &e;
+    }
+    if (Map_) {
+        if (const auto it = Map_->find(c); it != Map_->end()) {
+            ++it->second;
+            return;
+        }
+    }
+    if (free != nullptr) {
+        *free = {c, 1};
+        return;
+    }
     if (!Map_)
         Map_ = std::make_unique<std::unordered_map<TConnectedItems *, uint32_t>>();
-    ++(*Map_)[c];
+    Map_->emplace(c, 1);
 }
 
 void TRefHolders::Remove(TConnectedItems *c) {
+    if (c == nullptr)
+        return;
+    for (TEntry &e : Near_)
+        if (e.Holder == c) {
+            if (--e.Slots == 0)
+                e = {};
+            return;
+        }
     if (!Map_)
         return;
     auto it = Map_->find(c);
@@ -63,11 +92,21 @@ void TRefHolders::Remove(TConnectedItems *c) {
 }
 
 void TRefHolders::RemoveAll(TConnectedItems *c) {
+    if (c == nullptr)
+        return;
+    for (TEntry &e : Near_)
+        if (e.Holder == c) {
+            e = {};
+            return;
+        }
     if (Map_)
         Map_->erase(c);
 }
 
 uint32_t TRefHolders::Count(const TConnectedItems *c) const {
+    for (const TEntry &e : Near_)
+        if (e.Holder == c && c != nullptr)
+            return e.Slots;
     if (!Map_)
         return 0;
     const auto it = Map_->find(const_cast<TConnectedItems *>(c));
@@ -76,11 +115,13 @@ uint32_t TRefHolders::Count(const TConnectedItems *c) const {
 
 std::vector<TConnectedItems *> TRefHolders::Containers() const {
     std::vector<TConnectedItems *> out;
-    if (Map_) {
-        out.reserve(Map_->size());
+    out.reserve(2 + (Map_ ? Map_->size() : 0));
+    for (const TEntry &e : Near_)
+        if (e.Holder != nullptr)
+            out.push_back(e.Holder);
+    if (Map_)
         for (const auto &[c, n] : *Map_)
             out.push_back(c);
-    }
     return out;
 }
 

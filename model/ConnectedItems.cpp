@@ -173,6 +173,17 @@ void TConnectedItems::AddItem(TAbstractItem *item) {
     Changed();
 }
 
+void TConnectedItems::AddItems(std::span<TAbstractItem *const> items) {
+    if (Fixed_)
+        RaiseStreetError("TConnectedItems.AddItems", "Fixed length");
+    const std::size_t before = Slots_.size();
+    for (TAbstractItem *item : items)
+        if (item && item->Holders_.Count(this) == 0)
+            InsertSlot(Slots_.size(), item);
+    if (Slots_.size() != before)
+        Changed();
+}
+
 void TConnectedItems::Remove(TAbstractItem *item) {
     if (!item || item->Holders_.Count(this) == 0)
         return;

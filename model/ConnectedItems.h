@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -59,6 +60,8 @@ public:
     void SetCount(int n);
     // Growing containers only ("TConnectedItems.AddItem: Fixed length" otherwise); nothing when held.
     void AddItem(TAbstractItem *item);
+    // AddItem for each in order (held ones and nulls skipped), marking the container changed once.
+    void AddItems(std::span<TAbstractItem *const> items);
     // Fixed: every slot holding it becomes empty; growing: every occurrence is deleted.
     void Remove(TAbstractItem *item);
     // Growing: slot i is deleted; fixed: it becomes empty.

@@ -32,6 +32,20 @@ void Call(const std::function<void()> &f) {
         f();
 }
 
+// The type code and id a row object names (see ItemRowObject); false for a row that names no item. Read in
+// place: a table of thousands of rows copies no list per row.
+bool RowItemRef(const QVariant &object, int &code, int32_t &id) {
+    if (object.metaType() != QMetaType::fromType<QVariantList>())
+        return false;
+    const auto &o = *static_cast<const QVariantList *>(object.constData());
+    if (o.size() != 2)
+        return false;
+    bool codeOk = false, idOk = false;
+    code = o[0].toInt(&codeOk);
+    id = o[1].toInt(&idOk);
+    return codeOk && idOk;
+}
+
 } // namespace
 
 void SetStreetTableHost(TStreetTableHost host) {
@@ -86,8 +100,9 @@ void TStreetTableForm::ItemsFreeing(TStreetStructure &street, std::span<TAbstrac
     TReportTable &t = Table();
     bool changed = false;
     for (int row = t.RowCount() - 1; row >= 0; --row) {
-        const QVariantList o = t.RowObject(row).toList();
-        if (o.size() == 2 && gone.contains({o[0].toInt(), o[1].toInt()})) {
+        int code = 0;
+        int32_t id = 0;
+        if (RowItemRef(t.RowObject(row), code, id) && gone.contains({code, id})) {
             t.Lines.erase(t.Lines.begin() + 3 + row);
             changed = true;
         }
@@ -111,12 +126,15 @@ std::vector<TAbstractItem *> TStreetTableForm::SelectedRowItems() {
             rows.push_back(r);
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // The grid shows the table's rows in its order (sorting sorts the table and refills the grid).
+    const TReportTable &table = Table();
+    out.reserve(rows.size());
     for (int r : rows) {
-        const QTableWidgetItem *cell = Grid()->item(r, 0);
-        const QVariantList o = cell != nullptr ? cell->data(Qt::UserRole).toList() : QVariantList();
-        if (o.size() != 2 || !IsItemTypeCode(o[0].toInt()))
+        int code = 0;
+        int32_t id = 0;
+        if (r >= table.RowCount() || !RowItemRef(table.RowObject(r), code, id) || !IsItemTypeCode(code))
             continue;
-        if (TAbstractItem *item = street->Lists(o[0].toInt()).FindById(o[1].toInt()))
+        if (TAbstractItem *item = street->Lists(code).FindById(id))
             out.push_back(item);
     }
     return out;
@@ -125,10 +143,10 @@ std::vector<TAbstractItem *> TStreetTableForm::SelectedRowItems() {
 void TStreetTableForm::SelectRows() {
     const std::vector<TAbstractItem *> items = SelectedRowItems();
     const TStreetTableHost &h = HostSlot();
+    // The selection is replaced in one step, and the window refreshed once when it is complete.
     if (TStreetStructure *street = h.ActivateStreet ? h.ActivateStreet(streetSerial_) : nullptr) {
-        Call(h.ClearSelection);
-        for (TAbstractItem *item : items)
-            street->Selection().AddItem(item);
+        street->Selection().Clear();
+        street->Selection().AddItems(items);
     }
     Call(h.Refresh);
 }
@@ -137,9 +155,7 @@ void TStreetTableForm::AddRowsToSelection() {
     const std::vector<TAbstractItem *> items = SelectedRowItems();
     const TStreetTableHost &h = HostSlot();
     if (TStreetStructure *street = h.ActivateStreet ? h.ActivateStreet(streetSerial_) : nullptr)
-        for (TAbstractItem *item : items)
-            if (street->Selection().IndexOf(item) < 0)
-                street->Selection().AddItem(item);
+        street->Selection().AddItems(items);
     Call(h.Refresh);
     Call(h.ShowSelection);
 }

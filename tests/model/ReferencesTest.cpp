@@ -1,6 +1,8 @@
 // Reference containers, merging streets and item fragments (copy and paste).
 #include "StreetTestUtil.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <set>
 
@@ -81,6 +83,53 @@ TEST(ConnectedItems, TranslateMovesASharedVertexOnce) {
     EXPECT_EQ(c->Points.GetPoint(0), (TXYZ{1, 2, 0})); // moves with the shared vertex
     EXPECT_TRUE(c->Points.Changed());
     EXPECT_TRUE(s.Modified());
+}
+
+// An item keeps count of the containers holding it (the first few in the item itself, the rest in a
+// table): whatever the order containers take and release it, each holds it at most once, and a freed item
+// leaves every one of them.
+TEST(ConnectedItems, AnItemHeldByManyContainersLeavesEveryOneWhenFreed) {
+    TStreetStructure s;
+    TAbstractItem *a = MakeItem(s, BortTypeCode, {{0, 0, 0}, {1, 0, 0}});
+    TAbstractItem *b = MakeItem(s, BortTypeCode, {{0, 1, 0}, {1, 1, 0}});
+    std::vector<std::unique_ptr<TConnectedItems>> growing;
+    for (int k = 0; k < 5; ++k) {
+        growing.push_back(TConnectedItems::CreateGrowing(&s));
+        growing.back()->AddItem(a);
+    }
+    std::unique_ptr<TConnectedItems> fixed = TConnectedItems::CreateFixed(&s, 3);
+    fixed->Put(0, a);
+    fixed->Put(2, a);
+    // The first holders let go and take it again, the later ones ask for it again meanwhile.
+    struct TStep {
+        int Holder;
+        bool Add;
+        std::vector<TAbstractItem *> Expected;
+    };
+    const TStep steps[] = {{0, false, {}}, {1, false, {}}, {4, true, {a}}, {2, true, {a}}, {1, true, {a}},
+                           {0, true, {a}}, {3, false, {}}, {3, true, {a}}, {4, false, {}}, {4, true, {a}}};
+    for (const TStep &step : steps) {
+        TConnectedItems &c = *growing[static_cast<std::size_t>(step.Holder)];
+        if (step.Add)
+            c.AddItems(std::vector<TAbstractItem *>{a, b, a});
+        else
+            c.Remove(a);
+        std::vector<TAbstractItem *> held;
+        std::copy_if(c.Slots().begin(), c.Slots().end(), std::back_inserter(held),
+                     [&](TAbstractItem *i) { return i == a; });
+        EXPECT_EQ(held, step.Expected) << "holder " << step.Holder << (step.Add ? " adds" : " removes");
+    }
+    fixed->Remove(a);
+    EXPECT_EQ(fixed->Slots(), (std::vector<TAbstractItem *>{nullptr, nullptr, nullptr}));
+    fixed->Put(1, a);
+
+    TAbstractItem *const gone[] = {a};
+    s.DeleteItems(gone);
+    for (const auto &c : growing)
+        EXPECT_EQ(std::count(c->Slots().begin(), c->Slots().end(), a), 0);
+    EXPECT_EQ(fixed->Slots(), (std::vector<TAbstractItem *>{nullptr, nullptr, nullptr}));
+    EXPECT_EQ(growing[4]->Slots(), (std::vector<TAbstractItem *>{b}));
+    EXPECT_THROW(fixed->AddItems(std::vector<TAbstractItem *>{b}), EStreetError);
 }
 
 class MergeTest : public ::testing::Test {};

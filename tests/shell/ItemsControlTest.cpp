@@ -602,6 +602,29 @@ TEST_F(ItemsControlTest, TableRowsBecomeTheSelectionOfTheTablesStreet) {
     delete table;
 }
 
+// Rows that name one item twice select it once, where it first comes, and the window is refreshed once,
+// when the selection is complete; a row whose item is gone from the street selects nothing.
+TEST_F(ItemsControlTest, SelectedRowsBecomeTheSelectionInOneStep) {
+    TAbstractItem *a = Make(street, BortTypeCode, {{30, 0, 0}, {30, 5, 0}});
+    TAbstractItem *b = Make(street, BortTypeCode, {{31, 0, 0}, {31, 5, 0}});
+    TStreetTableForm *table =
+        TStreetTableForm::ShowStreetTable(QStringLiteral("Т"), MakeUnifiedTable({b, a, b, post, a}), street);
+    // A row naming an id nobody has.
+    TReportTable rows = table->Table();
+    rows.AddRow(rows.RowFields(0), QVariantList{BortTypeCode, 9999});
+    table->FillGrid(rows);
+    table->Grid()->selectAll();
+    street.Selection().AddItem(road);
+    refreshes = 0;
+    table->SelectRows();
+    EXPECT_EQ(Sel(), (std::vector<TAbstractItem *>{b, a, post}));
+    EXPECT_EQ(refreshes, 1);
+    // Joining rows already selected adds nothing.
+    table->AddRowsToSelection();
+    EXPECT_EQ(Sel().size(), 3u);
+    delete table;
+}
+
 TEST_F(ItemsControlTest, TwoNumberColumnsMakeADesignLine) {
     TReportTable rows = TReportTable::WithHeader({Cp("Пикет"), Cp("Имя"), Cp("Высота")});
     rows.AddRow({Cp("0"), Cp("а"), Cp("1.2")});
