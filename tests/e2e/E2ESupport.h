@@ -112,6 +112,23 @@ inline QPoint PlanPixel(TMainForm &form, const TXYZ &ground) {
     return {int(std::lround(p.x)), int(std::lround(p.y))};
 }
 
+// Shows `metres` of the plan across the view's width about the plan point and waits for that picture: thin
+// strokes of the fitted view become wide enough to tell one side of a line from the other.
+inline bool ShowAround(TMainForm &form, float x, float y, double metres) {
+    TMainPlanDrawer &plan = form.MainPlanDrawer();
+    if (!plan.SetCenter({x, y, 0}) || !plan.SetScale(2 / metres))
+        return false;
+    form.RefreshAll();
+    return WaitUntil([&] { return !form.NeedRedraw(); });
+}
+
+// The whole street again, as when it was opened.
+inline bool ShowWholeStreet(TMainForm &form) {
+    form.MainPlanDrawer().ShowAll();
+    form.RefreshAll();
+    return WaitUntil([&] { return !form.NeedRedraw(); });
+}
+
 // The view's last picture as the device holds it (rows of B, G, R, A).
 struct TPicture {
     int Width = 0, Height = 0;

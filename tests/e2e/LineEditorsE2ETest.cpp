@@ -1,8 +1,8 @@
 // The curb, line-marking and tram-line editors in the real window: L and a right click on a curb show its
 // lines in the info grid; a new grade shows there and in the curb table with its area; a wider painted strip;
 // two curbs given one kind through the question; E on a marking chooses its code, which the marking table
-// shows; the mirror; a tram line's rut width; a zebra made wider and given its yellow background; F2 saves a
-// file that reads back to the street.
+// shows; the mirror moves the marking's painted strip to the other side of its line; a tram line's rut
+// width; a zebra made wider and given its yellow background; F2 saves a file that reads back to the street.
 #include "e2e/E2ESupport.h"
 #include "editors/LineEditors.h"
 #include "engine/Cp1251Qt.h"
@@ -166,8 +166,33 @@ TEST_F(LineEditorsE2E, CurbsMarkingsAndTramLines) {
     ASSERT_EQ(markings.size(), 1u);
     EXPECT_EQ(markings[0][5], Cp("1.2.1"));
     EXPECT_EQ(markings[0][4], Cp1251String(" 60.0"));
+    // Zoomed in until the 0.2 m strip is tens of pixels wide, and with nothing selected (the selection's
+    // overlay covers what it marks): "1.2.1" paints right of the marking's direction (+x), below its line,
+    // and the mirror moves the paint above it.
+    const auto paintAcross = [&](float dy) {
+        const TPlanPicture picture(form);
+        std::vector<uint32_t> colours;
+        for (float x : {129.5f, 130.f, 130.5f})
+            for (float d : {0.05f, 0.1f, 0.15f})
+                colours.push_back(picture.At(x, 44 + dy * d));
+        return colours;
+    };
+    SelectOnly(form, {});
+    ASSERT_TRUE(ShowAround(form, 130, 44, 5));
+    ASSERT_GT(form.MainPlanDrawer().PixelsPerUnit() * 0.2, 20.0);
+    const std::vector<uint32_t> paintBelow = paintAcross(-1), whiteAbove = paintAcross(1);
+    const uint32_t paint = paintBelow.front();
+    EXPECT_NE(paint, 0xFFFFFFu);
+    EXPECT_EQ(paintBelow, std::vector<uint32_t>(paintBelow.size(), paint)) << "an unbroken strip below";
+    EXPECT_EQ(whiteAbove, std::vector<uint32_t>(whiteAbove.size(), 0xFFFFFFu)) << "nothing above yet";
+    SelectOnly(form, {marking});
     Live<TLineRazmetEditorModule>()->Mirror->Click();
     EXPECT_EQ(marking->Mirror(), 1);
+    SelectOnly(form, {});
+    ASSERT_TRUE(WaitUntil([&] { return !form.NeedRedraw(); }));
+    EXPECT_EQ(paintAcross(1), std::vector<uint32_t>(whiteAbove.size(), paint)) << "the strip moved above";
+    EXPECT_EQ(paintAcross(-1), std::vector<uint32_t>(paintBelow.size(), 0xFFFFFFu)) << "and left below";
+    ASSERT_TRUE(ShowWholeStreet(form));
 
     // The tram line's rut width.
     SelectOnly(form, {tram});
