@@ -454,12 +454,12 @@ private:
     }
 
     // Traffic islands in the blocks the other marking figures leave free, one a block, and a crossing
-    // across the carriageway beside every other one, on vertices of their own.
+    // across the carriageway beside every other one, on vertices of their own. The first block stays bare.
     void MakeIslandsAndCrossings() {
         const int island = Types_[Island], crossing = Types_[Crossing];
         if (island < 0 && crossing < 0)
             return;
-        for (int b = 0; b < Blocks_; b += BlocksPerFigure) {
+        for (int b = BlocksPerFigure; b < Blocks_; b += BlocksPerFigure) {
             if (Repeat_ > 0) {
                 Reseed(6, Pattern(b));
                 Made_ = Pattern(b);
