@@ -156,8 +156,8 @@ std::vector<TItemAround> ItemsAround(TStreetStructure &s, double at) {
     std::vector<TItemAround> items;
     for (int code = 0; code < ItemTypeCount; ++code)
         for (const auto &item : s.Lists(code)) {
-            TItemAround a{std::to_string(code) + " " + item->Comment().Bytes() + " " +
-                              item->GroupName().Bytes() + " " + std::to_string(item->Points.Spline()),
+            TItemAround a{std::to_string(code) + " " + item->Comment().Bytes() + " " + item->GroupName().Bytes() +
+                              " " + std::to_string(item->Points.Spline()),
                           {}};
             bool inside = item->Points.Count() > 0;
             for (int i = 0; i < item->Points.Count(); ++i) {

@@ -1,7 +1,7 @@
 #include "ObjectFillers.h"
 
-#include "StreetGen.h"
 #include "objects/StandInItems.h"
+#include "StreetGen.h"
 
 #include "objects/ArrowRazmetItem.h"
 
@@ -85,9 +85,8 @@ void UseObjectClasses() {
     });
     // Codes of the default marking table, one that no table has, and mirrored strips: the edge codes' strip
     // lies right of the line, so an edge line with the carriageway on its left is mirrored.
-    static const std::vector<Cp1251String> laneCodes = {Cp("1.5"),  Cp("1.1"), Cp("1.6"), Cp("1.3"),
-                                                        Cp("1.11"), Cp("1.7"), Cp("1.9"), Cp("1.10"),
-                                                        Cp("1.4"),  Cp("1.8")};
+    static const std::vector<Cp1251String> laneCodes = {Cp("1.5"), Cp("1.1"), Cp("1.6"), Cp("1.3"), Cp("1.11"),
+                                                        Cp("1.7"), Cp("1.9"), Cp("1.10"), Cp("1.4"), Cp("1.8")};
     static const std::vector<Cp1251String> edgeCodes = {Cp("1.2.1"), Cp("1.2.2")};
     SetStreetGenFiller(LineRazmetTypeCode, [](TAbstractItem &item, uint32_t r) {
         auto *marking = As<TLineRazmetItem>(item);

@@ -56,7 +56,7 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {RoadWallTypeCode},                              // fences beyond the sidewalks, every other block
     {TramWayTypeCode},                               // tram lines along the middle of the road way
     {RulerTypeCode},                                 // reference points beside the street now and then
-    {LineRazmetTypeCode},       // line markings on the carriageway's edge lines and its lane line
+    {LineRazmetTypeCode}, // line markings on the carriageway's edge lines and its lane line
     {ArrowRazmetTypeCode},      // lane arrows between the markings
     {RazmetStopTypeCode},       // stop zones by the far edge line
     {RazmetLabelPlaceTypeCode}, // label places across the carriageway's markings
