@@ -1,9 +1,9 @@
-// Marking figures (lane arrows, stop zones, label places; the other marking figure types join with a line
-// in FigureTypes) on a generated street of 10^5 vertices: rebuilding every such item, against adding the
-// same primitives, captured from one rebuild, to fresh batches (goal: ratio <= 8). And one drag step of a
-// line marking's vertex on a street of 10^4 markings and 10^3 label places, against rebuilding that
-// marking alone (goal: under 1 ms; only the label places it crossed or crosses are laid out again, the
-// "layouts" counter, found through the street's spatial index).
+// Marking figures (lane arrows, stop zones, label places, traffic islands and crossings; other marking
+// figure types join with a line in FigureTypes) on a generated street of 10^5 vertices: rebuilding every
+// such item, against adding the same primitives, captured from one rebuild, to fresh batches (goal: ratio
+// <= 8). And one drag step of a line marking's vertex on a street of 10^4 markings and 10^3 label places,
+// against rebuilding that marking alone (goal: under 1 ms; only the label places it crossed or crosses are
+// laid out again, the "layouts" counter, found through the street's spatial index).
 #include "BenchSupport.h"
 
 #include "engine/DxPrimCollection.h"
@@ -28,6 +28,8 @@ const int FigureTypes[] = {
     ArrowRazmetTypeCode,
     RazmetStopTypeCode,
     RazmetLabelPlaceTypeCode,
+    OstrovokTypeCode,
+    ZebraTypeCode,
 };
 
 TItemTypeSet FigureTypeSet() {

@@ -29,6 +29,27 @@ const Cp1251String &GlyphProblem() {
     return s;
 }
 
+Cp1251String IslandProblem(TOstrovokItem::TPaintDoubt why) {
+    using D = TOstrovokItem::TPaintDoubt;
+    switch (why) {
+    case D::FewVertices:
+        return Cp("площадь окраски островка неизвестна: меньше трех вершин");
+    case D::NotFinite:
+        return Cp("площадь окраски островка неизвестна: координаты не числа");
+    case D::DegenerateFrame:
+        return Cp("площадь окраски островка неизвестна: вырожденная ось, сторона или шаблон штриховки");
+    case D::StepLimit:
+        return Cp("площадь окраски островка неизвестна: штриховка длиннее предела шагов");
+    case D::NoNoseHatch:
+        return Cp("площадь окраски островка неизвестна: схема не штрихуется от носа");
+    case D::IncompleteFill:
+        return Cp("площадь окраски островка неизвестна: неполная триангуляция");
+    case D::None:
+        break;
+    }
+    return {};
+}
+
 } // namespace
 
 void ConnectCalcAreaSources() {
@@ -39,6 +60,8 @@ void ConnectCalcAreaSources() {
     Connect<TOstrovokItem>(OstrovokTypeCode, [](TOstrovokItem &o, TCalcMarkingFigures &f) {
         f.Variant = o.GostVariant();
         f.PaintArea = o.GetPaintArea();
+        if (!f.PaintArea)
+            f.Problem = IslandProblem(o.GetPaintDoubt());
     });
     Connect<TRazmetStopItem>(RazmetStopTypeCode, [](TRazmetStopItem &s, TCalcMarkingFigures &f) {
         f.MarkingLength = s.GetMarkingLength();

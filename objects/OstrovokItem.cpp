@@ -214,9 +214,15 @@ void TOstrovokItem::SetBatchColors(D3DCOLOR color) const {
         }
 }
 
-double TOstrovokItem::GetPaintArea() {
-    UpdateGraphics();
+std::optional<double> TOstrovokItem::GetPaintArea() {
+    if (GetPaintDoubt() != TPaintDoubt::None)
+        return std::nullopt;
     return FillArea + 0.1 * OutlineLength;
+}
+
+TOstrovokItem::TPaintDoubt TOstrovokItem::GetPaintDoubt() {
+    UpdateGraphics();
+    return PaintDoubt_;
 }
 
 void TOstrovokItem::RebuildGraphics() {
@@ -224,15 +230,28 @@ void TOstrovokItem::RebuildGraphics() {
     OutlineLength = 0;
     HatchQuads.clear();
     FillTriangles.clear();
+    PaintDoubt_ = TPaintDoubt::None;
     Points.EnsureGeometry();
-    if (Points.Count() < 3)
+    if (Points.Count() < 3) {
+        Doubt(TPaintDoubt::FewVertices);
         return;
+    }
+    for (int i = 0; i < Points.Count(); ++i)
+        if (const TXYZ p = Points.GetPoint(i); !std::isfinite(p.x) || !std::isfinite(p.y)) {
+            Doubt(TPaintDoubt::NotFinite);
+            break;
+        }
     if (StandardScheme != 0)
         BuildStandardHatch();
     else
         BuildMainPointHatch();
-    if (HatchQuads.empty() && FillTriangles.empty())
+    if (HatchQuads.empty() && FillTriangles.empty()) {
         AddFillTriangles(Triangles());
+        if (!TrianglesComplete())
+            Doubt(TPaintDoubt::IncompleteFill);
+    }
+    if (!std::isfinite(FillArea) || !std::isfinite(OutlineLength))
+        Doubt(TPaintDoubt::NotFinite);
 }
 
 void TOstrovokItem::AddOutline(std::span<const TXYZ> points, int from, int to) {
@@ -299,8 +318,10 @@ void TOstrovokItem::BuildStandardHatch() {
     const TXYZ m = d[static_cast<std::size_t>(di[static_cast<std::size_t>(mp)])];
     const TVec axis = Sub(Points.GetPoint(n - 1), m);
     const double length = Len(axis);
-    if (!(length > 0) || !std::isfinite(length))
+    if (!(length > 0) || !std::isfinite(length)) {
+        Doubt(TPaintDoubt::DegenerateFrame);
         return;
+    }
     const TAxisFrame frame{m, Scaled(axis, 1 / length)};
 
     std::vector<TVec> side1, side2;
@@ -321,8 +342,10 @@ void TOstrovokItem::BuildStandardHatch() {
     };
     double k = 1.5 * (lastSlope(side1) - lastSlope(side2));
     // A vertical last segment has no slope: no hatch.
-    if (!std::isfinite(k))
+    if (!std::isfinite(k)) {
+        Doubt(TPaintDoubt::DegenerateFrame);
         return;
+    }
     k = std::max(k, 0.5);
     const double c = std::sqrt(1 + 1 / (k * k));
     const double step = std::clamp(length / 4, 2.0, 4.0);
@@ -362,16 +385,20 @@ void TOstrovokItem::BuildCombHatch() {
     const TVec e0 = Sub(Points.GetPoint(0), v1), e1 = Sub(Points.GetPoint(2), v1);
     const double cross = Cross(e1, e0);
     // A template along its baseline cuts no stripe.
-    if (cross == 0 || !std::isfinite(cross))
+    if (cross == 0 || !std::isfinite(cross)) {
+        Doubt(TPaintDoubt::DegenerateFrame);
         return;
+    }
     const double step = std::clamp(2 * Len(e0) * Len(e1) / std::fabs(cross), 2.0, 4.0);
     const double start = double(len[static_cast<std::size_t>(first)]) + step / 2;
     const double end = len[static_cast<std::size_t>(last)];
     if (!(start < end))
         return;
     // An outline too long to comb is filled plainly.
-    if ((end - start) / step >= double(MaxHatchSteps))
+    if ((end - start) / step >= double(MaxHatchSteps)) {
+        Doubt(TPaintDoubt::StepLimit);
         return;
+    }
     const double angle0 = std::atan2(e1.y, e1.x);
 
     TXYZArray quads;
@@ -423,8 +450,11 @@ void TOstrovokItem::BuildEdgeStripes() {
         const TXYZ &a = v[static_cast<std::size_t>(j)], &b = v[static_cast<std::size_t>(j) + 1];
         const TVec e = Sub(b, a);
         TVec s0, s1;
-        if (!across(d0, e, s0) || !across(dEnd, e, s1))
+        // An end cut along the edge leaves the stripe out.
+        if (!across(d0, e, s0) || !across(dEnd, e, s1)) {
+            Doubt(TPaintDoubt::DegenerateFrame);
             continue;
+        }
         const TXYZ quad[4] = {Offset(a, s0, 0.2), Offset(b, s1, 0.2), Offset(a, s0, -0.2),
                               Offset(b, s1, -0.2)};
         if (std::all_of(std::begin(quad), std::end(quad), Finite))
@@ -455,6 +485,8 @@ void TOstrovokItem::BuildMainPointHatch() {
         return;
     const TXYZ m = d[static_cast<std::size_t>(nose)];
     const TVec axis = Sub(Points.GetPoint(n - 1), m);
+    if (!(Len(axis) > 0) || !std::isfinite(Len(axis)))
+        Doubt(TPaintDoubt::DegenerateFrame);
     const double f = VectorAngle({float(axis.x), float(axis.y), 0});
     const auto axisPoint = [&](double dist) {
         return TXYZ{float(m.x + dist * std::cos(f)), float(m.y + dist * std::sin(f)), m.z};
@@ -480,6 +512,7 @@ void TOstrovokItem::BuildMainPointHatch() {
         tilt1 = psi, tilt2 = -psi;
         break;
     default:
+        Doubt(TPaintDoubt::NoNoseHatch);
         return;
     }
     TXYZArray quads;

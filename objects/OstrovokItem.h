@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 class TDxPrimCollection;
@@ -69,8 +70,22 @@ public:
     // Three points per triangle.
     TXYZArray FillTriangles;
 
-    // Brings the hatch up to date; the stripes and fill plus the outline as a line 0.1 m wide.
-    double GetPaintArea();
+    // Why the last rebuild could not measure the paint: the hatch drawn (or the plain fill standing in for
+    // it) is not what the scheme paints, so its area is no quantity to sum.
+    enum class TPaintDoubt : uint8_t {
+        None,
+        FewVertices,     // under three vertices: no outline
+        NotFinite,       // a vertex or a figure is not a finite number
+        DegenerateFrame, // an axis of no length, a side across the axis, a template along its baseline
+        StepLimit,       // the comb would take more stations than allowed
+        NoNoseHatch,     // the nose hatch has no stripes for the scheme
+        IncompleteFill,  // the plain fill covers only part of a crossing outline
+    };
+    // Brings the hatch up to date; the stripes and fill plus the outline as a line 0.1 m wide, or nothing
+    // when the rebuild could not measure it (GetPaintDoubt says why).
+    std::optional<double> GetPaintArea();
+    // Brings the hatch up to date; None when the paint area is known.
+    TPaintDoubt GetPaintDoubt();
 
     // ---- Builders (public for the paint figures' tests)
     void BuildStandardHatch();
@@ -86,6 +101,12 @@ private:
     void SetBatchColors(D3DCOLOR color) const;
 
     uint8_t GostVariant_ = 0;
+    TPaintDoubt PaintDoubt_ = TPaintDoubt::None;
+    // The first doubt found by a rebuild stays.
+    void Doubt(TPaintDoubt why) {
+        if (PaintDoubt_ == TPaintDoubt::None)
+            PaintDoubt_ = why;
+    }
 };
 
 void RegisterOstrovokItem();

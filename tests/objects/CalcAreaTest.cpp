@@ -8,6 +8,7 @@
 #include "objects/CalcAreaItem.h"
 #include "objects/KMSignItem.h"
 #include "objects/LineRazmetItem.h"
+#include "objects/OstrovokItem.h"
 #include "objects/RazmetStopItem.h"
 #include "objects/RazmetText.h"
 #include "objects/RoadSignItem.h"
@@ -421,6 +422,57 @@ TEST_F(CalcAreaSources, MarkingTypesGiveTheirOwnFigures) {
         EXPECT_TRUE(row("1.21").AreaUnknown);
     }
     EXPECT_EQ(row("1.22").Count, 0);
+}
+
+TEST_F(CalcAreaSources, IslandsOfUnknownPaintAreMarkedAndListed) {
+    struct TCase {
+        const char *Name;
+        std::initializer_list<TXYZ> Points;
+        int Variant;
+        bool Known;
+    } cases[] = {
+        {"a kite", {{11, 9, 0}, {2, 5, 0}, {11, 1, 0}, {14, 5, 0}}, 0, true},
+        {"a comb", {{2, 6.5f, 0}, {2, 5, 0}, {10, 5, 0}, {10, 7, 0}}, 3, true},
+        {"two vertices", {{2, 5, 0}, {8, 5, 0}}, 1, false},
+        {"an axis of no length", {{11, 9, 0}, {2, 5, 0}, {11, 1, 0}, {2, 5, 0.5f}}, 0, false},
+        {"a comb template along its baseline", {{0, 5, 0}, {2, 5, 0}, {10, 5, 0}, {10, 7, 0}}, 3, false},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TStreetStructure street;
+        auto *area =
+            MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+        auto *island = MakeAs<TOstrovokItem>(street, OstrovokTypeCode, c.Points);
+        ASSERT_TRUE(island->SetGostVariant(c.Variant));
+        area->CalcMarkings();
+        // The island rows follow one another from "1.16.1" by variant.
+        const TRazmetSumRecord *row = nullptr;
+        for (std::size_t i = 0; i < area->MarkingRows.size(); ++i)
+            if (area->MarkingRows[i].Name == Cp("1.16.1"))
+                row = &area->MarkingRows.at(i + static_cast<std::size_t>(c.Variant));
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->Count, 1);
+        EXPECT_TRUE(area->NotCounted.empty());
+        const std::string text = CalcFigureText(row->Area, row->AreaUnknown, 0, 2).Bytes();
+        const TCalcFigure &total = area->WhitePaintArea; // islands are painted white by default
+        if (c.Known) {
+            EXPECT_GT(row->Area, 0);
+            EXPECT_EQ(row->Area, island->GetPaintArea().value_or(-1));
+            EXPECT_FALSE(row->AreaUnknown);
+            EXPECT_EQ(text.find('?'), std::string::npos) << text;
+            EXPECT_FALSE(total.Unknown);
+            EXPECT_TRUE(area->Unknowns.empty());
+        } else {
+            EXPECT_FALSE(island->GetPaintArea());
+            EXPECT_TRUE(row->AreaUnknown);
+            EXPECT_EQ(text, "0.00+?");
+            EXPECT_TRUE(total.Unknown) << "the material total it feeds";
+            ASSERT_EQ(area->Unknowns.size(), 1u);
+            EXPECT_EQ(area->Unknowns[0].Id, island->ID());
+            EXPECT_NE(area->Unknowns[0].Reason.ToUtf8().find("островка"), std::string::npos)
+                << area->Unknowns[0].Reason.ToUtf8();
+        }
+    }
 }
 
 // ---- Signs

@@ -3,11 +3,13 @@
 // back, hits on paint only, and the records written back byte for byte with bad scheme numbers refused.
 #include "ObjectsTestUtil.h"
 
+#include "engine/DxTess3.h"
 #include "model/ItemLayers.h"
 #include "objects/OstrovokItem.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
 
@@ -63,7 +65,8 @@ TEST_F(Ostrovok, StandardSchemesStripesAndAreasByHand) {
         EXPECT_NEAR(item->FillArea, c.FillArea, 1e-5);
         // Outline V0 - V1 - V2; the closing edges through V3 are not drawn.
         EXPECT_NEAR(item->OutlineLength, 2 * KiteSide, 1e-5);
-        EXPECT_NEAR(item->GetPaintArea(), c.FillArea + 0.2 * KiteSide, 1e-5);
+        ASSERT_TRUE(item->GetPaintArea());
+        EXPECT_NEAR(*item->GetPaintArea(), c.FillArea + 0.2 * KiteSide, 1e-5);
         // The first stripe's side-1 quad: the axis points at 2.75 and 3.25.
         const TXYZArray &q = item->HatchQuads;
         ExpectPoint(q[0], 2.75, 0, "axis edge 1");
@@ -96,13 +99,15 @@ TEST_F(Ostrovok, SchemesWithoutStripesFillTheWholeOutline) {
         const char *Name;
         std::initializer_list<TXYZ> Points;
         bool Fills = true;
+        // The fill of a degenerate frame stands in for a hatch it cannot draw: no quantity.
+        bool Known = true;
     } cases[] = {
         {"both far ends right of the axis", {{9, -1, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}},
         {"a side of one point (three vertices)", {{9, 4, 0}, {0, 0, 0}, {12, 0, 0}}},
         {"no stripe fits the axis", {{1, 0.5f, 0}, {0, 0, 0}, {1, -0.5f, 0}, {1.5f, 0, 0}}},
-        {"a last segment across the axis", {{0, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}},
+        {"a last segment across the axis", {{0, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}, true, false},
         // The outline folds back onto the nose: nothing to fill either.
-        {"an axis of no length", {{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {0, 0, 0.5f}}, false},
+        {"an axis of no length", {{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {0, 0, 0.5f}}, false, false},
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -111,7 +116,8 @@ TEST_F(Ostrovok, SchemesWithoutStripesFillTheWholeOutline) {
         EXPECT_TRUE(item->HatchQuads.empty());
         EXPECT_EQ(item->FillTriangles.empty(), !c.Fills);
         EXPECT_NEAR(item->FillArea, item->Area(), 1e-5);
-        EXPECT_TRUE(std::isfinite(item->GetPaintArea()));
+        EXPECT_EQ(item->GetPaintArea().has_value(), c.Known);
+        EXPECT_TRUE(std::isfinite(item->FillArea) && std::isfinite(item->OutlineLength));
         for (const TXYZ &p : item->FillTriangles)
             EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
     }
@@ -131,7 +137,8 @@ TEST_F(Ostrovok, CombHatchAlongTheBaseline) {
     ExpectPoint(q[17], 6.5, 1.2, "the template turned with it");
     EXPECT_NEAR(item->FillArea, 3.0, 1e-5);
     EXPECT_NEAR(item->OutlineLength, 10.0, 1e-5);
-    EXPECT_NEAR(item->GetPaintArea(), 4.0, 1e-5);
+    EXPECT_EQ(item->GetPaintArea().value_or(-1), item->FillArea + 0.1 * item->OutlineLength);
+    EXPECT_NEAR(item->GetPaintArea().value_or(-1), 4.0, 1e-5);
 
     // A baseline too long to comb in 10^5 steps: the plain fill, at once.
     TOstrovokItem *endless = Island({{0, 1.5f, 0}, {0, 0, 0}, {300000, 0, 0}, {300000, 2, 0}}, 3);
@@ -226,10 +233,10 @@ TEST_F(Ostrovok, OutlineRangesAndNoOutline) {
         SCOPED_TRACE(c.Variant);
         TOstrovokItem *item = Kite(c.Variant);
         EXPECT_NEAR(item->OutlineLength, c.Outline, 1e-5);
-        const double withOutline = item->GetPaintArea();
+        const double withOutline = item->GetPaintArea().value_or(-1);
         item->NoOutline = 1;
         item->Points.SetChanged(true);
-        EXPECT_NEAR(item->GetPaintArea(), withOutline - 0.1 * c.Outline, 1e-5);
+        EXPECT_NEAR(item->GetPaintArea().value_or(-1), withOutline - 0.1 * c.Outline, 1e-5);
         EXPECT_EQ(item->OutlineLength, 0);
     }
     // The outline's line segments: V0 - V1 - V2 for the standard schemes.
@@ -270,6 +277,79 @@ TEST_F(Ostrovok, HitsOnPaintOnly) {
     ASSERT_TRUE(edges->GetHitBounds(box));
     EXPECT_LE(box.MaxY, 0.0 + 0.2 + 1e-6);
     EXPECT_GE(box.MaxY, 0.2 - 1e-6);
+}
+
+TEST_F(Ostrovok, PaintAreaIsUnknownWhereTheHatchCannotBeMeasured) {
+    using D = TOstrovokItem::TPaintDoubt;
+    const float inf = std::numeric_limits<float>::infinity();
+    struct TCase {
+        const char *Name;
+        std::initializer_list<TXYZ> Points;
+        int Variant; // -1: hatched from the nose
+        D Doubt;
+    } cases[] = {
+        {"a kite", {{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}, 0, D::None},
+        {"a kite hatched from the nose", {{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}, -1, D::None},
+        {"a comb", {{0, 1.5f, 0}, {0, 0, 0}, {8, 0, 0}, {8, 2, 0}}, 3, D::None},
+        {"edge stripes", {{0, -1, 0}, {0, 0, 0}, {10, 0, 0}, {10, -1, 0}}, 4, D::None},
+        {"no stripe fits: the plain fill counts",
+         {{1, 0.5f, 0}, {0, 0, 0}, {1, -0.5f, 0}, {1.5f, 0, 0}},
+         0,
+         D::None},
+        {"two vertices", {{0, 0, 0}, {5, 0, 0}}, 0, D::FewVertices},
+        {"an axis of no length", {{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {0, 0, 0.5f}}, 1, D::DegenerateFrame},
+        {"a side across the axis", {{0, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}, 2, D::DegenerateFrame},
+        {"a comb template along its baseline",
+         {{-2, 0, 0}, {0, 0, 0}, {8, 0, 0}, {8, 2, 0}},
+         3,
+         D::DegenerateFrame},
+        {"an edge along its end cut", {{0, -1, 0}, {0, 0, 0}, {0, 5, 0}, {1, 5, 0}}, 4, D::DegenerateFrame},
+        {"a comb past the step limit",
+         {{0, 1.5f, 0}, {0, 0, 0}, {300000, 0, 0}, {300000, 2, 0}},
+         3,
+         D::StepLimit},
+        {"a vertex at infinity", {{9, 4, 0}, {0, 0, 0}, {inf, -4, 0}, {12, 0, 0}}, 0, D::NotFinite},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TOstrovokItem *item = Island(c.Points, c.Variant < 0 ? 0 : c.Variant);
+        if (c.Variant < 0) {
+            item->StandardScheme = 0;
+            item->Points.SetChanged(true);
+        }
+        EXPECT_EQ(item->GetPaintDoubt(), c.Doubt);
+        const std::optional<double> paint = item->GetPaintArea();
+        ASSERT_EQ(paint.has_value(), c.Doubt == D::None);
+        if (paint) {
+            EXPECT_NEAR(*paint, item->FillArea + 0.1 * item->OutlineLength, 1e-9);
+        }
+        EXPECT_TRUE(std::isfinite(item->FillArea) || c.Doubt == D::NotFinite);
+    }
+
+    // A nose past n - 2 leaves a side of one point: the plain fill, here of a star of more points than
+    // the triangulator's sweep takes, so it covers the outline only in part.
+    auto *star = MakeAs<TOstrovokItem>(S_, OstrovokTypeCode, {});
+    constexpr int n = 2 * (TDxTesselator3::MaxSweepPoints / 2 + 1);
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n, r = i % 2 ? 990 : 1000;
+        star->Points.InsertNewPoint(i, {float(r * std::cos(a)), float(r * std::sin(a)), 0});
+    }
+    star->MainPoint = n;
+    EXPECT_EQ(star->GetPaintDoubt(), D::IncompleteFill);
+    EXPECT_TRUE(star->HatchQuads.empty());
+    EXPECT_FALSE(star->TrianglesComplete());
+    EXPECT_FALSE(star->GetPaintArea());
+
+    // The nose hatch draws schemes 0 to 2 only; the doubt goes once the island is mended.
+    TOstrovokItem *nose = Island({{9, 4, 0}, {0, 0, 0}, {9, -4, 0}, {12, 0, 0}}, 3);
+    nose->StandardScheme = 0;
+    nose->Points.SetChanged(true);
+    EXPECT_EQ(nose->GetPaintDoubt(), D::NoNoseHatch);
+    EXPECT_FALSE(nose->GetPaintArea());
+    nose->StandardScheme = 1;
+    nose->Points.SetChanged(true);
+    EXPECT_EQ(nose->GetPaintDoubt(), D::None);
+    EXPECT_TRUE(nose->GetPaintArea());
 }
 
 TEST_F(Ostrovok, SchemeNumbersAndCaptions) {

@@ -161,17 +161,25 @@ void UseObjectClasses() {
                 house->SetAddressSupplement(Cp("корп. 1"));
         }
     });
-    // Islands take every scheme and the nose hatch of older files, some without outline; crossings are
-    // narrow or wide, with and without the yellow background.
+    // Islands take the schemes their shape is drawn for (a chevron every scheme hatched from the axis and,
+    // as in older files, from the nose), some without outline; crossings are narrow or wide, with and
+    // without the yellow background.
     SetStreetGenFiller(OstrovokTypeCode, [](TAbstractItem &item, uint32_t r) {
-        if (auto *island = As<TOstrovokItem>(item)) {
-            island->MainPoint = 1;
-            if (r % 6 < 5)
-                island->SetGostVariant(static_cast<int>(r % 6));
-            else
-                island->StandardScheme = 0;
-            island->NoOutline = r % 7 == 0 ? 1 : 0;
-        }
+        auto *island = As<TOstrovokItem>(item);
+        if (!island)
+            return;
+        const auto shape = static_cast<TStreetGenIslandShape>(r & 3u);
+        const uint32_t pick = r >> 2;
+        island->MainPoint = 1;
+        if (shape == TStreetGenIslandShape::Comb)
+            island->SetGostVariant(3);
+        else if (shape == TStreetGenIslandShape::EdgeStripe)
+            island->SetGostVariant(4);
+        else if (pick % 4 < 3)
+            island->SetGostVariant(static_cast<int>(pick % 4));
+        else
+            island->StandardScheme = 0;
+        island->NoOutline = pick % 7 == 0 ? 1 : 0;
     });
     SetStreetGenFiller(ZebraTypeCode, [](TAbstractItem &item, uint32_t r) {
         if (auto *zebra = As<TZebraItem>(item)) {

@@ -37,6 +37,8 @@ enum TRole {
     Arrow,
     StopZone,
     LabelPlace,
+    Island,
+    Crossing,
     RoleCount
 };
 
@@ -58,6 +60,8 @@ const std::array<std::vector<int>, RoleCount> RoleCandidates = {{
     {ArrowRazmetTypeCode},      // lane arrows between the markings
     {RazmetStopTypeCode},       // stop zones by the far edge line
     {RazmetLabelPlaceTypeCode}, // label places across the carriageway's markings
+    {OstrovokTypeCode},         // traffic islands in the blocks between the other figures
+    {ZebraTypeCode},            // crossings across the carriageway now and then
 }};
 
 constexpr int Rows = 4;               // surface rows; Rows + 1 vertex lines
@@ -70,6 +74,7 @@ constexpr int BlocksPerHouse = 4;     // one house beyond the sidewalk per this 
 constexpr int BlocksPerRuler = 8;     // one reference-point item per this many blocks
 constexpr int BlocksPerDecor = 4;     // design items beyond the houses per this many blocks
 constexpr int BlocksPerFigure = 2;    // marking figures on the carriageway per this many blocks
+constexpr int BlocksPerCrossing = 4;  // one crossing per this many blocks
 
 std::map<int, TStreetGenFiller> &Fillers() {
     static std::map<int, TStreetGenFiller> fillers;
@@ -124,6 +129,7 @@ public:
         // Last, so that the items before come out as they always did.
         MakeDecor();
         MakeMarkingFigures();
+        MakeIslandsAndCrossings();
         MakeCalcAreas();
         Street_.SetName(Cp("Генерированная улица"));
         Street_.SetStart(Cp("от начала"));
@@ -445,6 +451,65 @@ private:
                 NewItemAt(stop, {{x0 + 29, y, 0}, {x0 + 19, y, 0}});
             }
         }
+    }
+
+    // Traffic islands in the blocks the other marking figures leave free, one a block, and a crossing
+    // across the carriageway beside every other one, on vertices of their own. The first block stays bare.
+    void MakeIslandsAndCrossings() {
+        const int island = Types_[Island], crossing = Types_[Crossing];
+        if (island < 0 && crossing < 0)
+            return;
+        for (int b = BlocksPerFigure; b < Blocks_; b += BlocksPerFigure) {
+            if (Repeat_ > 0) {
+                Reseed(6, Pattern(b));
+                Made_ = Pattern(b);
+            }
+            const double x0 = b * BlockSegments * Spacing;
+            if (island >= 0)
+                MakeIsland(island, x0 + 3, b);
+            if (crossing >= 0 && Pattern(b) % BlocksPerCrossing == 0) {
+                // Stripes up to 8 m long centred on the crossing line, clear of the island before it.
+                const double x = x0 + 22 + Jitter();
+                Refer(NewItemAt(crossing, {{float(x), float(RowWidth), 0},
+                                           {float(x + Jitter()), float((Rows - 1) * RowWidth), 0}}),
+                      b);
+            }
+        }
+    }
+
+    // An island from x on, up to 12 m long, its shape drawn at random; the filler picks a scheme that fits.
+    void MakeIsland(int type, double x, int block) {
+        const uint32_t r = Next();
+        const auto shape = static_cast<TStreetGenIslandShape>(r % 3);
+        const double length = 8 + (r >> 2) % 4, across = 0.4 * ((r >> 4) % 3);
+        const auto at = [](double px, double py) { return TXYZ{float(px), float(py), 0}; };
+        std::array<TXYZ, 4> points;
+        switch (shape) {
+        case TStreetGenIslandShape::Chevron: {
+            // The side ends around the nose and, last, the axis end, on the lane line.
+            const double y = 2 * RowWidth, half = 0.8 + across;
+            points = {at(x + length - 2, y + half), at(x, y), at(x + length - 2, y - half),
+                      at(x + length, y)};
+            break;
+        }
+        case TStreetGenIslandShape::Comb: {
+            // The template's tip, then the baseline along the near edge line and up the far end.
+            const double y = RowWidth + 0.3, height = 1.2 + across / 2;
+            points = {at(x + across, y + height), at(x, y), at(x + length, y), at(x + length, y + height)};
+            break;
+        }
+        case TStreetGenIslandShape::EdgeStripe: {
+            // The stripe along the far edge line between end cuts towards the lane.
+            const double y = (Rows - 1) * RowWidth - 0.3, depth = 1.2;
+            points = {at(x + across, y - depth), at(x, y), at(x + length, y),
+                      at(x + length - across, y - depth)};
+            break;
+        }
+        }
+        TAbstractItem *item = NewItem(type, (Next() & ~3u) | static_cast<uint32_t>(shape));
+        for (const TXYZ &p : points)
+            item->Points.InsertNewPoint(item->Points.Count(), p);
+        Refer(item, block);
     }
 
     // Calculation areas over three blocks of the street, across every row and beyond it, cutting through

@@ -36,6 +36,12 @@ double StreetGenMiddlePeriodStart(const TStreetGenOptions &options);
 // or to its right (looking along the line).
 enum class TStreetGenMarkingPlace : uint32_t { Lane = 0, RoadLeft = 1, RoadRight = 2 };
 
+// The shape of a generated traffic island, given to its filler in the two low bits of the random number:
+// a chevron on the lane line, its nose against the street's direction (for the schemes hatched from the
+// axis or the nose), a comb along the near edge line (the comb scheme) or a stripe along the far edge line
+// (the edge-stripe scheme).
+enum class TStreetGenIslandShape : uint32_t { Chevron = 0, Comb = 1, EdgeStripe = 2 };
+
 // Sets the fields a generated item of its class should carry beyond the record head (nothing by default).
 using TStreetGenFiller = std::function<void(TAbstractItem &item, uint32_t random)>;
 void SetStreetGenFiller(int typeCode, TStreetGenFiller filler);

@@ -8,6 +8,7 @@
 #include "objects/RazmetStopItem.h"
 
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -79,9 +80,11 @@ std::string CheckPaintFigures(TStreetStructure &street) {
     const auto bad = [](double v) { return !std::isfinite(v) || v < 0; };
     for (const auto &item : street.Lists(OstrovokTypeCode))
         if (auto *island = dynamic_cast<TOstrovokItem *>(item.get()))
-            if (bad(island->GetPaintArea()) || bad(island->FillArea) || bad(island->OutlineLength))
+            if (const std::optional<double> paint = island->GetPaintArea();
+                (paint && bad(*paint)) || bad(island->FillArea) || bad(island->OutlineLength))
                 return "island " + std::to_string(island->ID()) + ": paint area " +
-                       std::to_string(island->GetPaintArea());
+                       (paint ? std::to_string(*paint) : std::string("unknown")) + ", fill " +
+                       std::to_string(island->FillArea);
     for (const auto &item : street.Lists(ZebraTypeCode))
         if (auto *zebra = dynamic_cast<TZebraItem *>(item.get()))
             if (bad(zebra->GetWhiteArea()) || bad(zebra->GetYellowArea()))
