@@ -19,6 +19,9 @@ std::vector<std::unique_ptr<TEMFTexture>> &CacheList() {
 
 uint64_t Created = 0;
 uint64_t Renders = 0;
+// The frame being drawn and the one before it (0: none).
+uint64_t CurrentFrame = 0;
+uint64_t PreviousFrame = 0;
 
 } // namespace
 
@@ -55,6 +58,33 @@ void TEMFTexture::FreeCache() {
     auto &list = CacheList();
     while (!list.empty())
         list.pop_back();
+    CurrentFrame = PreviousFrame = 0;
+}
+
+bool TEMFTexture::InUse() const {
+    return LastFrame_ != 0 && (LastFrame_ == CurrentFrame || LastFrame_ == PreviousFrame);
+}
+
+void TEMFTexture::Trim() {
+    auto &list = CacheList();
+    const auto count = static_cast<int32_t>(list.size());
+    if (count < MaxCached)
+        return;
+    // The least-used free entry (the first of equals) up to `last`.
+    const auto leastUsed = [&](int32_t last) {
+        int32_t victim = -1;
+        for (int32_t i = 0; i <= last; ++i) {
+            const TEMFTexture &t = *list[std::size_t(i)];
+            if (!t.InUse() && (victim < 0 || t.UseCount_ < list[std::size_t(victim)]->UseCount_))
+                victim = i;
+        }
+        return victim;
+    };
+    int32_t victim = leastUsed(count / 2);
+    if (victim < 0)
+        victim = leastUsed(count - 1);
+    if (victim >= 0)
+        list.erase(list.begin() + victim);
 }
 
 bool TEMFTexture::SameBytes(const TBytes &bytes) const {
@@ -64,41 +94,43 @@ bool TEMFTexture::SameBytes(const TBytes &bytes) const {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
 }
 
-TEMFTexture *TEMFTexture::Acquire(const TMetafile &metafile, int32_t &hint) {
-    return Acquire(metafile.SharedBytes(), hint);
+TEMFTexture *TEMFTexture::Acquire(const TMetafile &metafile, int32_t &hint, uint64_t frame) {
+    return Acquire(metafile.SharedBytes(), hint, frame);
 }
 
-TEMFTexture *TEMFTexture::Acquire(const TBytes &given, int32_t &hint) {
+TEMFTexture *TEMFTexture::Acquire(const TBytes &given, int32_t &hint, uint64_t frame) {
     static const TBytes none = std::make_shared<const std::vector<uint8_t>>();
     const TBytes &bytes = given ? given : none;
+    if (frame != 0 && frame != CurrentFrame) {
+        PreviousFrame = CurrentFrame;
+        CurrentFrame = frame;
+    }
+    Trim();
     auto &list = CacheList();
     const auto count = [&] { return static_cast<int32_t>(list.size()); };
-    if (count() >= MaxCached) {
-        const int32_t last = count() / 2;
-        int32_t victim = 0;
-        for (int32_t i = 1; i <= last; ++i)
-            if (list[std::size_t(i)]->UseCount_ < list[std::size_t(victim)]->UseCount_)
-                victim = i;
-        list.erase(list.begin() + victim);
-    }
+    const auto found = [frame](TEMFTexture *t) {
+        if (frame != 0)
+            t->LastFrame_ = frame;
+        return t;
+    };
     if (hint >= 0 && hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
-        return list[std::size_t(hint)].get();
+        return found(list[std::size_t(hint)].get());
     if (hint > 0) {
         --hint;
         if (hint < count() && list[std::size_t(hint)]->SameBytes(bytes))
-            return list[std::size_t(hint)].get();
+            return found(list[std::size_t(hint)].get());
     }
     for (int32_t i = count() - 1; i >= 0; --i) {
         TEMFTexture *t = list[std::size_t(i)].get();
         if (t->SameBytes(bytes)) {
             hint = i;
             ++t->UseCount_;
-            return t;
+            return found(t);
         }
     }
     TEMFTexture *fresh = Create(bytes);
     fresh->UseCount_ = 1;
-    return fresh;
+    return found(fresh);
 }
 
 void TEMFTexture::Render() {

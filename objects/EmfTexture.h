@@ -31,8 +31,14 @@ public:
     // less one (the hint stays lowered), else the last equal entry (the hint becomes its index and its use
     // count grows), else a new texture with a use count of 1. When the cache is full, the least-used of
     // its first half (count div 2 inclusive, the first of equals) is freed first.
-    static TEMFTexture *Acquire(const TBytes &bytes, int32_t &hint);
-    static TEMFTexture *Acquire(const TMetafile &metafile, int32_t &hint);
+    //
+    // Drawers pass the serial of the frame they draw (0 outside any frame). A texture acquired in the
+    // current or the previous frame is never freed by the trim: with more pictures in view than the cache
+    // keeps, freeing one that the same frame still draws would render every picture again every frame.
+    // Such a frame lets the cache grow past its size; later frames trim it back, taking the least-used
+    // free entry of the whole cache when its first half holds none.
+    static TEMFTexture *Acquire(const TBytes &bytes, int32_t &hint, uint64_t frame = 0);
+    static TEMFTexture *Acquire(const TMetafile &metafile, int32_t &hint, uint64_t frame = 0);
 
     // (Re)renders the picture: 256, 512 or 1024 pixels a side (above 1000 and above 3000 metafile units),
     // the metafile stretched into the inner rectangle (1,1)-(w-1,h-1) over a magenta background, a
@@ -57,9 +63,13 @@ public:
 private:
     explicit TEMFTexture(TBytes bytes);
     bool SameBytes(const TBytes &bytes) const;
+    // Acquired in the current or the previous frame of drawing.
+    bool InUse() const;
+    static void Trim();
 
     TBytes Bytes_;
     std::unique_ptr<TTextureSurface> Texture_;
     int32_t UseCount_ = 0;
     uint64_t Serial_ = 0;
+    uint64_t LastFrame_ = 0;
 };

@@ -306,7 +306,7 @@ void TRoadSignItem::Draw(const TDxDrawParams &params, uint32_t layer) {
     };
     const TDxVertex fan[4] = {corner(-hw, hh, 0, 0), corner(hw, hh, 1, 0), corner(hw, -hh, 1, 1),
                               corner(-hw, -hh, 0, 1)};
-    r.SetTexture(textured ? &TEMFTexture::Acquire(*m, TextureHint_)->Texture() : nullptr);
+    r.SetTexture(textured ? &TEMFTexture::Acquire(*m, TextureHint_, r.FrameSerial())->Texture() : nullptr);
     r.DrawTriangleFanV(fan);
     r.SetTexture(nullptr);
 }

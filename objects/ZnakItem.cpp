@@ -488,7 +488,7 @@ void TZnakItem::Draw(const TDxDrawParams &params, uint32_t layer) {
         const TDxVertex v[6] = {{c[0].x, c[0].y, c[0].z, color, 0, 0}, {c[1].x, c[1].y, c[1].z, color, 1, 0},
                                 {c[2].x, c[2].y, c[2].z, color, 1, 1}, {c[2].x, c[2].y, c[2].z, color, 1, 1},
                                 {c[3].x, c[3].y, c[3].z, color, 0, 1}, {c[0].x, c[0].y, c[0].z, color, 0, 0}};
-        r.SetTexture(textured ? &TEMFTexture::Acquire(*m, plate->TextureHint())->Texture() : nullptr);
+        r.SetTexture(textured ? &TEMFTexture::Acquire(*m, plate->TextureHint(), r.FrameSerial())->Texture() : nullptr);
         r.DrawTriangleListV(v);
     }
     r.SetTexture(nullptr);

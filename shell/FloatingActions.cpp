@@ -1,5 +1,7 @@
 #include "shell/FloatingActions.h"
 
+#include "shell/ContextModules.h"
+
 #include "shell/ImageData.h"
 #include "shell/Keyboard.h"
 
@@ -209,6 +211,17 @@ TFloatingAction *TFloatingAction::Make(QObject *owner, const QString &category, 
 
 TFloatingAction *TFloatingAction::FindByShortCut(const QKeyCombination &pressed, bool includeDisabled,
                                                  bool includeHidden) {
+    // Editor modules come and go with the selection: an enabled action of one takes its key before the
+    // window's own actions holding the same key, which are there whatever is selected.
+    for (TFloatingAction *a : Lists().All) {
+        const QKeySequence sc = a->shortcut();
+        if (sc.isEmpty() || !ShortcutMatches(sc[0], pressed) || !a->Enabled() ||
+            !(includeHidden || a->Visible()))
+            continue;
+        const auto *module = qobject_cast<const TContextDataModule *>(a->parent());
+        if (module != nullptr && !module->IsRetired())
+            return a;
+    }
     for (TFloatingAction *a : Lists().All) {
         const QKeySequence sc = a->shortcut();
         if (sc.isEmpty() || !ShortcutMatches(sc[0], pressed))

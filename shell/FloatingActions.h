@@ -4,7 +4,8 @@
 // (or when their module retires), so the panel always shows the actions of the living modules.
 //
 // The main window routes keys: FindByShortCut finds the first action whose shortcut is the physical key
-// pressed and clicks it, whether or not its button is visible.
+// pressed and clicks it, whether or not its button is visible; an enabled action of an editor module
+// comes before the others.
 #include "shell/MouseEvents.h"
 
 #include <QAction>
@@ -79,7 +80,7 @@ public:
     // size of the widest row and the rows' total height. Returns that size.
     static QSize LayoutButtons(QWidget *panel);
     // The first action whose shortcut is the key pressed, that is enabled (or includeDisabled) and visible
-    // (or includeHidden); nullptr when none.
+    // (or includeHidden), the enabled actions of live editor modules first; nullptr when none.
     static TFloatingAction *FindByShortCut(const QKeyCombination &pressed, bool includeDisabled,
                                            bool includeHidden);
 

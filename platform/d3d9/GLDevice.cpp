@@ -18,6 +18,7 @@
 #include <bit>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,6 +64,7 @@ public:
 
     ~TGLContext() {
         QObject::disconnect(lost_);
+        FreeSpares();
         if (owned_ && !QGuiApplication::instance()) {
             // Past the application's end the platform cannot release them any more.
             (void)owned_.release();
@@ -71,6 +73,48 @@ public:
     }
 
     bool Alive() const { return alive_ && context_ && (!IsWidget() || widget_); }
+
+    // Names of dead textures kept with their storage, so that the next texture of the same size is filled
+    // in place: fresh storage costs the driver an allocation and a page fault per page, more than the
+    // upload itself. Kept up to SpareBytes; freed with the context.
+    static constexpr std::size_t SpareBytes = std::size_t(32) << 20;
+    GLuint TakeSpare(UINT width, UINT height) {
+        for (std::size_t i = spares_.size(); i-- > 0;)
+            if (spares_[i].Width == width && spares_[i].Height == height) {
+                const GLuint name = spares_[i].Name;
+                spareBytes_ -= TextureBytes(width, height);
+                spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+                return name;
+            }
+        return 0;
+    }
+    // False when the spares are full: the caller deletes the name.
+    bool KeepSpare(UINT width, UINT height, GLuint name) {
+        const std::size_t bytes = TextureBytes(width, height);
+        if (spareBytes_ + bytes > SpareBytes)
+            return false;
+        spares_.push_back({width, height, name});
+        spareBytes_ += bytes;
+        return true;
+    }
+    void FreeSpares();
+
+    // Rows lent to one lock at a time: the pixels go up from them on unlock and are not kept, so a
+    // texture costs no copy of its own in memory. nullptr when lent already or too large to keep around.
+    uint8_t *LendScratch(std::size_t bytes) {
+        if (scratchLent_ || bytes > SpareBytes / 4)
+            return nullptr;
+        if (scratch_.size() < bytes)
+            scratch_.resize(bytes);
+        scratchLent_ = true;
+        return scratch_.data();
+    }
+    void ReturnScratch(const uint8_t *rows) {
+        if (rows == scratch_.data())
+            scratchLent_ = false;
+    }
+
+    static std::size_t TextureBytes(UINT width, UINT height) { return std::size_t(width) * height * 4; }
     void Lose() { alive_ = false; }
     TGL &GL() { return *gl_; }
     QOpenGLContext *Context() const { return context_; }
@@ -116,6 +160,14 @@ private:
     TGL *gl_ = nullptr;
     bool alive_ = true;
     QMetaObject::Connection lost_;
+    struct TSpare {
+        UINT Width, Height;
+        GLuint Name;
+    };
+    std::vector<TSpare> spares_;
+    std::size_t spareBytes_ = 0;
+    std::vector<uint8_t> scratch_;
+    bool scratchLent_ = false;
 };
 
 // Makes a context current for one call and gives the previous one back afterwards, so that drawing
@@ -145,6 +197,19 @@ private:
     QSurface *prevSurface_ = nullptr;
 };
 
+void TGLContext::FreeSpares() {
+    if (!spares_.empty() && Alive() && QGuiApplication::instance()) {
+        try {
+            TCurrentScope scope(*this, "IDirect3DTexture9.Release");
+            for (const TSpare &s : spares_)
+                gl_->glDeleteTextures(1, &s.Name);
+        } catch (...) { // names that cannot be freed any more die with the context
+        }
+    }
+    spares_.clear();
+    spareBytes_ = 0;
+}
+
 void CheckGLError(TGL &gl, const char *call) {
     GLenum e = gl.glGetError(), first = e;
     while (e != GL_NO_ERROR)
@@ -158,16 +223,18 @@ void CheckGLError(TGL &gl, const char *call) {
 class TGLTexture final : public IDirect3DTexture9 {
 public:
     TGLTexture(std::shared_ptr<TGLContext> context, const void *owner, UINT width, UINT height)
-        : context_(std::move(context)), owner_(owner), width_(width), height_(height),
-          pixels_(static_cast<std::size_t>(width) * height * 4, 0) {
+        : context_(std::move(context)), owner_(owner), width_(width), height_(height) {
         const char *call = "IDirect3DDevice9.CreateTexture";
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
+        name_ = context_->TakeSpare(width, height);
+        if (name_ != 0)
+            return;
         gl.glGenTextures(1, &name_);
         gl.glBindTexture(GL_TEXTURE_2D, name_);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        // Storage only: the managed copy (zeros) goes up on first use unless a lock fills it before, so a
-        // texture made to be filled at once is uploaded once.
+        // Storage only: zeros go up on first use unless a lock fills it before, so a texture made to be
+        // filled at once is uploaded once.
         gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height),
                         0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
@@ -182,7 +249,11 @@ public:
     }
 
     ~TGLTexture() override {
+        if (locked_)
+            context_->ReturnScratch(lockedRows_);
         if (!context_->Alive() || !QGuiApplication::instance())
+            return;
+        if (context_->KeepSpare(width_, height_, name_))
             return;
         try {
             TCurrentScope scope(*context_, "IDirect3DTexture9.Release");
@@ -194,13 +265,33 @@ public:
     UINT Width() const override { return width_; }
     UINT Height() const override { return height_; }
 
+    // The lock shows the texels in place: read back from the texture once it holds any, zeros before.
     void LockRect(UINT level, D3DLOCKED_RECT &locked) override {
+        const char *call = "IDirect3DTexture9.LockRect";
         if (level != 0 || locked_)
-            RaiseD3DError("IDirect3DTexture9.LockRect", D3DERR_INVALIDCALL,
+            RaiseD3DError(call, D3DERR_INVALIDCALL,
                           locked_ ? "the texture is locked" : "only level 0 exists");
+        uint8_t *rows = BorrowRows();
+        try {
+            if (uploaded_) {
+                TCurrentScope scope(*context_, call);
+                TGL &gl = context_->GL();
+                gl.glBindTexture(GL_TEXTURE_2D, name_);
+                gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
+                gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows);
+                gl.glBindTexture(GL_TEXTURE_2D, 0);
+                CheckGLError(gl, call);
+            } else {
+                std::memset(rows, 0, TGLContext::TextureBytes(width_, height_));
+            }
+        } catch (...) {
+            GiveBackRows(rows);
+            throw;
+        }
         locked_ = true;
+        lockedRows_ = rows;
         locked.Pitch = static_cast<int32_t>(width_ * 4);
-        locked.pBits = pixels_.data();
+        locked.pBits = rows;
     }
 
     void UnlockRect(UINT level) override {
@@ -208,25 +299,54 @@ public:
         if (level != 0 || !locked_)
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the texture is not locked");
         locked_ = false;
-        Upload(call);
+        uint8_t *rows = std::exchange(lockedRows_, nullptr);
+        try {
+            Upload(call, rows);
+        } catch (...) {
+            GiveBackRows(rows);
+            throw;
+        }
+        GiveBackRows(rows);
     }
 
     const void *Owner() const { return owner_; }
-    // The texture's name, its pixels in place (the zeros it was made with, when no lock filled it yet).
+    // The texture's name, its pixels in place (zeros, when no lock filled it yet).
     GLuint Name() {
-        if (!uploaded_)
-            Upload("IDirect3DDevice9.DrawPrimitiveUP");
+        if (!uploaded_) {
+            uint8_t *rows = BorrowRows();
+            std::memset(rows, 0, TGLContext::TextureBytes(width_, height_));
+            try {
+                Upload("IDirect3DDevice9.DrawPrimitiveUP", rows);
+            } catch (...) {
+                GiveBackRows(rows);
+                throw;
+            }
+            GiveBackRows(rows);
+        }
         return name_;
     }
 
 private:
-    void Upload(const char *call) {
+    // The context's scratch rows when free, else a block of the texture's own for the time of one lock.
+    uint8_t *BorrowRows() {
+        const std::size_t bytes = TGLContext::TextureBytes(width_, height_);
+        if (uint8_t *rows = context_->LendScratch(bytes))
+            return rows;
+        own_.resize(bytes);
+        return own_.data();
+    }
+    void GiveBackRows(const uint8_t *rows) {
+        context_->ReturnScratch(rows);
+        own_ = {};
+    }
+
+    void Upload(const char *call, const uint8_t *rows) {
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         gl.glBindTexture(GL_TEXTURE_2D, name_);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_),
-                           static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, pixels_.data());
+                           static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, rows);
         gl.glBindTexture(GL_TEXTURE_2D, 0);
         CheckGLError(gl, call);
         uploaded_ = true;
@@ -236,7 +356,8 @@ private:
     const void *owner_;
     UINT width_, height_;
     GLuint name_ = 0;
-    std::vector<uint8_t> pixels_; // the managed copy; the texture's first row is its top row
+    std::vector<uint8_t> own_; // rows of a lock while the context's scratch is lent to another
+    uint8_t *lockedRows_ = nullptr;
     bool locked_ = false;
     bool uploaded_ = false;
 };
@@ -942,7 +1063,8 @@ private:
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
             if (maxAnisotropy_ > 1) {
-                const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+                const bool anisotropic =
+                    s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
                 gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
                                        anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
             }

@@ -105,6 +105,56 @@ void ArcRecord(const TRecordBytes &r, TGdiPlayer &player, TGdiPlayer::TArcKind k
     player.ArcShape(kind, RectFrom(r, 4), QPointF(W(r, 3), W(r, 2)), QPointF(W(r, 1), W(r, 0)));
 }
 
+// The old form of a pattern brush: a device-dependent bitmap's header (type, width, height, bytes a row,
+// planes, bits a pixel and a pointer of no use here), 18 reserved bytes, then the rows, top row first,
+// each padded to a whole 16-bit word. One bit a pixel is the usual hatch: 0 takes the text colour and 1
+// the background colour when it fills, as the mono brushes of the newer forms. 24 and 32 bits are blue,
+// green, red (and a byte to spare); other depths need the device's own palette and fill plain black, as a
+// compressed pattern of the newer form does.
+TGdiObject OldPatternBrush(const TRecordBytes &r) {
+    constexpr std::size_t BitsAt = 6 + 14 + 18;
+    const int16_t width = W(r, 1), height = W(r, 2);
+    const uint8_t planes = r.Get<uint8_t>(14), bitsPixel = r.Get<uint8_t>(15);
+    if (width <= 0 || height <= 0)
+        r.Fail("pattern of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+    if (planes != 1)
+        r.Fail("pattern of " + std::to_string(planes) + " planes");
+    TGdiObject object;
+    object.Kind = TGdiObject::Brush;
+    object.BrushValue.Style = 3;
+    object.BrushValue.Color = Qt::black;
+    if (bitsPixel != 1 && bitsPixel != 24 && bitsPixel != 32)
+        return object;
+    const std::size_t rowBytes = ((std::size_t(width) * bitsPixel + 15) >> 4) << 1;
+    r.Need(BitsAt, height, rowBytes);
+    const uint8_t *bits = r.Data() + BitsAt;
+    if (bitsPixel == 1) {
+        QImage image(width, height, QImage::Format_Indexed8);
+        image.setColorTable({0xFF000000u, 0xFFFFFFFFu});
+        for (int y = 0; y < height; ++y) {
+            const uint8_t *row = bits + std::size_t(y) * rowBytes;
+            uint8_t *out = image.scanLine(y);
+            for (int x = 0; x < width; ++x)
+                out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+        object.BrushValue.Pattern = image;
+        object.BrushValue.Mono = true;
+        return object;
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    const std::size_t step = bitsPixel / 8;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *row = bits + std::size_t(y) * rowBytes;
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const uint8_t *px = row + std::size_t(x) * step;
+            out[x] = qRgb(px[2], px[1], px[0]);
+        }
+    }
+    object.BrushValue.Pattern = image;
+    return object;
+}
+
 void PlayRecord(const TRecordBytes &r, uint16_t function, TGdiPlayer &player) {
     TGdiObject object;
     switch (function) {
@@ -307,9 +357,11 @@ void PlayRecord(const TRecordBytes &r, uint16_t function, TGdiPlayer &player) {
                           r.Get<uint32_t>(6));
         break;
     }
+    case META_CREATEPATTERNBRUSH:
+        player.CreateObjectInFreeSlot(OldPatternBrush(r));
+        break;
     // Objects we do not paint with still take their place in the object table.
     case META_CREATEPALETTE:
-    case META_CREATEPATTERNBRUSH:
     case META_CREATEBITMAPINDIRECT:
     case META_CREATEBITMAP:
     case META_CREATEREGION:

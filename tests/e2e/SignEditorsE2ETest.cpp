@@ -128,14 +128,19 @@ TEST_F(SignEditorsE2E, PlatePickedMovedTurnedScaledLabelledReportedConvertedAndS
     EXPECT_TRUE(WaitUntil(
         [&] { return InfoValue(form, QStringLiteral("Тип опоры")) == ToQString(post->SupportKind()); }));
 
-    // The sign table, a row a plate. (Its key F is taken by the selection's pick of any item, which
-    // comes first in the window's key routing.)
-    ASSERT_NE(m->ZnakReport->shortcut(), QKeySequence());
-    m->ZnakReport->Click();
-    ASSERT_FALSE(TStreetTableForm::All().empty());
+    // F: the sign table, a row a plate, rather than the pick of any item that F starts otherwise; the
+    // mouse mode stays.
+    TMouseEvents *modeBefore = form.MouseMode();
+    const std::size_t tablesBefore = TStreetTableForm::All().size();
+    QTest::keyClick(drawBox, Qt::Key_F);
+    ASSERT_EQ(TStreetTableForm::All().size(), tablesBefore + 1);
     TStreetTableForm *table = TStreetTableForm::All().back();
     EXPECT_EQ(table->windowTitle(), QStringLiteral("Отчет по дорожным знакам"));
-    EXPECT_EQ(table->Table().RowCount(), 2);
+    ASSERT_EQ(table->Table().RowCount(), 2);
+    EXPECT_EQ(table->Table().RowFields(1).at(5), Cp("5.19.1 лев")) << "the number as labelled";
+    EXPECT_EQ(table->Table().RowFields(1).at(6), post->SupportKind());
+    EXPECT_EQ(table->Table().RowFields(0).at(6), post->SupportKind());
+    EXPECT_EQ(form.MouseMode(), modeBefore);
 
     // The conversion: two plates of the second kind, the second hanging from the first.
     ASSERT_TRUE(WaitUntil([&] { return PostModule() != nullptr; }));

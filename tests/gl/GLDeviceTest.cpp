@@ -661,6 +661,54 @@ TEST(GLDevice, TexturesAndDevicesMayDieInAnyOrder) {
     texture.reset();
 }
 
+// Textures of one size follow each other in the storage of the dead ones, and several may be locked at
+// once: each shows only its own texels, and a texture nobody filled shows and draws zeros, never the texels
+// of the one before it.
+TEST(GLDevice, TexturesReusingStorageOrLockedTogetherKeepTheirOwnTexels) {
+    TTarget t(3, 1);
+    t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    const auto drawn = [&](const std::shared_ptr<IDirect3DTexture9> &texture) {
+        t.Device->SetTexture(0, texture);
+        t.Begin(Blue);
+        t.Draw(D3DPT_POINTLIST, 2, {V(0, 0, White, 0.25f, 0.5f), V(1, 0, White, 0.75f, 0.5f)});
+        t.End();
+        t.Device->SetTexture(0, nullptr);
+        return std::vector<uint32_t>{t.At(0, 0), t.At(1, 0)};
+    };
+    for (int round = 0; round < 3; ++round) {
+        auto first = MakeTexture(*t.Device, 2, 1, {0xFFFF0000, 0xFF00FF00});
+        EXPECT_EQ(drawn(first), (std::vector<uint32_t>{0xFF0000u, 0x00FF00u})) << round;
+        first.reset();
+        auto unfilled = t.Device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+        EXPECT_EQ(drawn(unfilled), (std::vector<uint32_t>{0u, 0u})) << round;
+        auto fresh = t.Device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+        EXPECT_EQ(LockedTexel(*fresh), 0u) << round;
+
+        // Two locks at once, written in the opposite order to their unlocking.
+        D3DLOCKED_RECT a{}, b{};
+        unfilled->LockRect(0, a);
+        fresh->LockRect(0, b);
+        ASSERT_NE(a.pBits, b.pBits);
+        const uint32_t ta[2] = {0xFF0000FF, 0xFFFFFFFF}, tb[2] = {0xFF00FF00, 0xFFFF0000};
+        std::memcpy(b.pBits, tb, 8);
+        std::memcpy(a.pBits, ta, 8);
+        fresh->UnlockRect(0);
+        unfilled->UnlockRect(0);
+        EXPECT_EQ(drawn(unfilled), (std::vector<uint32_t>{0x0000FFu, 0xFFFFFFu})) << round;
+        EXPECT_EQ(drawn(fresh), (std::vector<uint32_t>{0x00FF00u, 0xFF0000u})) << round;
+        // A lock after drawing shows the texels in place, and writing one keeps the other.
+        D3DLOCKED_RECT again{};
+        fresh->LockRect(0, again);
+        uint32_t shown[2];
+        std::memcpy(shown, again.pBits, 8);
+        EXPECT_EQ(shown[0], tb[0]);
+        EXPECT_EQ(shown[1], tb[1]);
+        std::memcpy(again.pBits, &ta[1], 4);
+        fresh->UnlockRect(0);
+        EXPECT_EQ(drawn(fresh), (std::vector<uint32_t>{0xFFFFFFu, 0xFF0000u})) << round;
+    }
+}
+
 // The on-screen target: the widget's own framebuffer, with its stencil.
 TEST(GLDevice, WidgetTargetDrawsIntoTheWidgetFramebufferWithStencil) {
     QOpenGLWidget widget;

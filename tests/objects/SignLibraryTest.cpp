@@ -71,8 +71,9 @@ TEST_F(SignLibrary, OpeningTellsOfAMissingOrEmptyFolderOnceAndNeverRaises) {
     EXPECT_EQ(SignMetafileLibrary().Count(), 0);
     auto notices = TakeSignLibraryNotices();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].Text, "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" +
-                                   Utf8(folder) + "\".");
+    EXPECT_EQ(notices[0].Text,
+              "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" + Utf8(folder) +
+                  "\".");
     EXPECT_TRUE(notices[0].Warning);
 
     std::filesystem::remove_all(folder);
@@ -214,6 +215,78 @@ TEST_F(EmfTextures, AFullCacheFreesTheLeastUsedOfItsFirstHalf) {
     cache = serials();
     EXPECT_EQ(std::count(cache.begin(), cache.end(), first), 0);
     EXPECT_EQ(cache.size(), 64u);
+}
+
+// Frames of drawing: every picture in view is acquired once a frame with its own hint, as plates do.
+// More pictures in view than the cache keeps must not render again in every warm frame, and the cache
+// comes back to its size once fewer pictures are in view.
+TEST_F(EmfTextures, PicturesInViewStayCachedAcrossFramesAndTheCacheShrinksBack) {
+    struct TPhase {
+        int First, Count, Frames; // pictures First..First+Count-1 in view for that many frames
+        uint64_t FirstFrameRenders, WarmFrameRenders;
+        std::size_t MaxCache; // cache size after the phase, at most
+    };
+    const struct {
+        const char *Name;
+        std::vector<TPhase> Phases;
+    } cases[] = {
+        {"100 pictures", {{0, 100, 4, 100, 0, 100}}},
+        {"40 pictures", {{0, 40, 3, 40, 0, 40}}},
+        {"64 pictures", {{0, 64, 3, 64, 0, 64}}},
+        {"the view moves to 100 others", {{0, 100, 2, 100, 0, 100}, {100, 100, 3, 100, 0, 100}}},
+        {"the view closes in on 10 of 100", {{0, 100, 2, 100, 0, 100}, {30, 10, 12, 0, 0, 64}}},
+        {"half of the view changes", {{0, 100, 2, 100, 0, 100}, {50, 100, 3, 50, 0, 100}}},
+    };
+    std::vector<std::shared_ptr<const std::vector<uint8_t>>> pictures;
+    for (int i = 0; i < 200; ++i)
+        pictures.push_back(Shared(TestEmf(20 + i % 100, 20 + i / 100, 0x000000)));
+    for (const auto &c : cases) {
+        TEMFTexture::FreeCache();
+        std::vector<int32_t> hints(pictures.size(), 0);
+        uint64_t frame = 1000;
+        for (std::size_t p = 0; p < c.Phases.size(); ++p) {
+            const TPhase &ph = c.Phases[p];
+            for (int f = 0; f < ph.Frames; ++f) {
+                const uint64_t before = TEMFTexture::RenderCount();
+                ++frame;
+                for (int i = ph.First; i < ph.First + ph.Count; ++i) {
+                    TEMFTexture *t =
+                        TEMFTexture::Acquire(pictures[std::size_t(i)], hints[std::size_t(i)], frame);
+                    ASSERT_EQ(t->Bytes(), *pictures[std::size_t(i)]) << c.Name;
+                }
+                EXPECT_EQ(TEMFTexture::RenderCount() - before,
+                          f == 0 ? ph.FirstFrameRenders : ph.WarmFrameRenders)
+                    << c.Name << ", phase " << p << ", frame " << f;
+            }
+            EXPECT_LE(TEMFTexture::Cache().size(), ph.MaxCache) << c.Name << ", phase " << p;
+        }
+    }
+}
+
+// Outside frames the trim takes no notice of what was drawn: acquisitions without a frame free entries
+// that the last frames drew.
+TEST_F(EmfTextures, AcquisitionsOutsideFramesTrimAsBefore) {
+    std::vector<std::shared_ptr<const std::vector<uint8_t>>> pictures;
+    for (int i = 0; i < 70; ++i)
+        pictures.push_back(Shared(TestEmf(20 + i, 20, 0x000000)));
+    int32_t hint = 0;
+    for (int i = 0; i < 64; ++i)
+        TEMFTexture::Acquire(pictures[std::size_t(i)], hint, 7);
+    ASSERT_EQ(TEMFTexture::Cache().size(), 64u);
+    // Drawn in frame 7: kept while frames 7 and 8 are the last two, whatever acquisition comes.
+    TEMFTexture::Acquire(pictures[64], hint, 8);
+    EXPECT_EQ(TEMFTexture::Cache().size(), 65u);
+    TEMFTexture::Acquire(pictures[65], hint);
+    EXPECT_EQ(TEMFTexture::Cache().size(), 66u);
+    // Two frames on, the frame-7 pictures are free again and the trim runs as the cache's own rule says.
+    TEMFTexture::Acquire(pictures[66], hint, 9);
+    TEMFTexture::Acquire(pictures[67], hint, 10);
+    EXPECT_EQ(TEMFTexture::Cache().size(), 66u);
+    TEMFTexture::FreeCache();
+    for (int i = 0; i < 64; ++i)
+        TEMFTexture::Acquire(pictures[std::size_t(i)], hint);
+    TEMFTexture::Acquire(pictures[64], hint);
+    EXPECT_EQ(TEMFTexture::Cache().size(), 64u) << "without frames the cache stays at its size";
 }
 
 TEST_F(EmfTextures, BytesThatAreNoMetafileRenderAsNothing) {

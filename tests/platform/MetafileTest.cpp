@@ -850,4 +850,176 @@ TEST(MetafileRecords, WindowsFormPicturesPatternsMixModesAndPixels) {
     EXPECT_EQ(img.pixel(60, 70), Blue);
 }
 
+// The old form of a pattern brush, laid out byte by byte: the record's header, a device bitmap's header
+// (type, width, height, bytes a row, planes, bits a pixel, a 4-byte pointer), 18 reserved bytes, the rows.
+char *OldPatternBrushRecord(int16_t width, int16_t height, uint8_t planes, uint8_t bitsPixel,
+                            const std::vector<uint8_t> &rows) {
+    std::vector<uint8_t> rec(6);
+    const auto u16 = [&](uint16_t v) {
+        rec.push_back(uint8_t(v));
+        rec.push_back(uint8_t(v >> 8));
+    };
+    u16(0), u16(uint16_t(width)), u16(uint16_t(height));
+    u16(uint16_t(((std::max<int>(width, 0) * bitsPixel + 15) >> 4) << 1));
+    rec.push_back(planes);
+    rec.push_back(bitsPixel);
+    rec.insert(rec.end(), 4 + 18, 0);
+    rec.insert(rec.end(), rows.begin(), rows.end());
+    if (rec.size() % 2 != 0)
+        rec.push_back(0);
+    const uint32_t words = uint32_t(rec.size() / 2);
+    std::memcpy(rec.data(), &words, 4);
+    rec[4] = 0xF9, rec[5] = 0x01;
+    char *out = static_cast<char *>(std::malloc(rec.size()));
+    std::memcpy(out, rec.data(), rec.size());
+    return out;
+}
+
+// A red brush made, selected and deleted; the old-form pattern brush in its slot, selected; text red and
+// background yellow; the whole picture filled.
+std::vector<uint8_t> OldPatternPicture(const std::string &file, char *patternRecord) {
+    WMFTRACK *wt = nullptr;
+    WMFHANDLES *wht = nullptr;
+    wmf_start(file.c_str(), 4096, 4096, &wt);
+    wmf_htable_create(128, 128, &wht);
+    wmf_header_append(reinterpret_cast<U_METARECORD *>(U_WMRHEADER_set(nullptr, 96)), wt, 1);
+    const auto add = [&](char *record) {
+        wmf_append(reinterpret_cast<U_METARECORD *>(record), wt, U_REC_FREE);
+    };
+    add(U_WMRSETWINDOWORG_set(point16_set(0, 0)));
+    add(U_WMRSETWINDOWEXT_set(point16_set(100, 100)));
+    add(U_WMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+    uint32_t pen = 0, red = 0, pattern = 0;
+    add(wcreatepenindirect_set(&pen, wht, U_PEN_set(U_PS_NULL, 1, colorref3_set(0, 0, 0))));
+    add(wselectobject_set(pen, wht));
+    add(wcreatebrushindirect_set(&red, wht, U_WLOGBRUSH_set(U_BS_SOLID, colorref3_set(255, 0, 0), 0)));
+    add(wselectobject_set(red, wht));
+    add(wdeleteobject_set(&red, wht));
+    // The slot taken as the library's own makers of objects take it (its numbers count from 1 there).
+    wmf_htable_insert(&pattern, wht);
+    --pattern;
+    add(patternRecord);
+    add(wselectobject_set(pattern, wht));
+    add(U_WMRSETTEXTCOLOR_set(colorref3_set(255, 0, 0)));
+    add(U_WMRSETBKCOLOR_set(colorref3_set(255, 255, 0)));
+    add(U_WMRRECTANGLE_set(U_RECT16_set(point16_set(0, 0), point16_set(101, 101))));
+    add(U_WMREOF_set());
+    EXPECT_EQ(wmf_finish(wt), 0);
+    wmf_free(&wt);
+    wmf_htable_free(&wht);
+    return sptest::ReadFileBytes(file);
+}
+
+TEST(MetafileRecords, OldFormPatternBrushesFillAsPatterns) {
+    const auto bgr = [](QRgb c, int pad) {
+        std::vector<uint8_t> v{uint8_t(qBlue(c)), uint8_t(qGreen(c)), uint8_t(qRed(c))};
+        v.insert(v.end(), pad, 0);
+        return v;
+    };
+    const auto cat = [](std::initializer_list<std::vector<uint8_t>> parts) {
+        std::vector<uint8_t> v;
+        for (const auto &p : parts)
+            v.insert(v.end(), p.begin(), p.end());
+        return v;
+    };
+    // Letters of the colours expected, one string a pattern row; the fill may start anywhere in the
+    // pattern, but must repeat it.
+    const struct {
+        const char *Name;
+        int16_t Width, Height;
+        uint8_t Bits;
+        std::vector<uint8_t> Rows;
+        std::vector<std::string> Expected;
+    } cases[] = {
+        // 0 bits in the text colour, 1 bits in the background's; rows padded to 16 bits.
+        {"one bit", 8, 2, 1, {0x0F, 0x00, 0xF0, 0x00}, {"RRRRYYYY", "YYYYRRRR"}},
+        {"one bit, 12 wide", 12, 1, 1, {0x00, 0x30}, {"RRRRRRRRRRYY"}},
+        // Three 24-bit pixels take 9 bytes and a byte of padding.
+        {"24 bits", 3, 1, 24, cat({bgr(Blue, 0), bgr(Green, 0), bgr(White, 1)}), {"BGW"}},
+        {"32 bits", 2, 2, 32, cat({bgr(Blue, 1), bgr(Green, 1), bgr(Green, 1), bgr(Blue, 1)}), {"BG", "GB"}},
+        // Device colours of 8 bits have no palette here: a plain black fill, never the red brush before.
+        {"8 bits", 2, 1, 8, {1, 2}, {"K"}},
+    };
+    const auto letter = [](QRgb c) {
+        switch (c) {
+        case Blue:
+            return 'B';
+        case Green:
+            return 'G';
+        case Red:
+            return 'R';
+        case Yellow:
+            return 'Y';
+        case White:
+            return 'W';
+        case Black:
+            return 'K';
+        default:
+            return '?';
+        }
+    };
+    sptest::TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::vector<uint8_t> bytes = OldPatternPicture(
+            dir.File("old.wmf"), OldPatternBrushRecord(c.Width, c.Height, 1, c.Bits, c.Rows));
+        TMetafile m;
+        m.LoadFromBytes(bytes.data(), bytes.size());
+        const QImage img = Play(m);
+        const int w = int(c.Expected[0].size()), h = int(c.Expected.size());
+        std::vector<std::string> got(std::size_t(2 * h), std::string());
+        for (int y = 0; y < 2 * h; ++y)
+            for (int x = 0; x < 2 * w; ++x)
+                got[std::size_t(y)] += letter(img.pixel(40 + x, 40 + y));
+        bool matches = false;
+        for (int ky = 0; ky < h && !matches; ++ky)
+            for (int kx = 0; kx < w && !matches; ++kx) {
+                matches = true;
+                for (int y = 0; y < 2 * h; ++y)
+                    for (int x = 0; x < 2 * w; ++x)
+                        matches =
+                            matches && got[std::size_t(y)][std::size_t(x)] ==
+                                           c.Expected[std::size_t((y + ky) % h)][std::size_t((x + kx) % w)];
+            }
+        std::string shown;
+        for (const std::string &row : got)
+            shown += row + "|";
+        EXPECT_TRUE(matches) << shown;
+    }
+}
+
+// Sizes and counts are checked against the record: a broken one stops the picture with an error that
+// names the record, never reads past it.
+TEST(MetafileRecords, OldFormPatternBrushesOfBrokenSizesStopThePicture) {
+    const struct {
+        const char *Name;
+        int16_t Width, Height;
+        uint8_t Planes, Bits;
+        std::size_t RowBytes;
+    } cases[] = {
+        {"no width", 0, 4, 1, 1, 0},
+        {"negative height", 8, -2, 1, 1, 4},
+        {"two planes", 8, 1, 2, 1, 2},
+        {"rows cut short", 16, 8, 1, 1, 14},
+        {"colour rows cut short", 4, 4, 1, 24, 44},
+    };
+    sptest::TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::vector<uint8_t> bytes = OldPatternPicture(
+            dir.File("bad.wmf"), OldPatternBrushRecord(c.Width, c.Height, c.Planes, c.Bits,
+                                                       std::vector<uint8_t>(c.RowBytes, 0x55)));
+        TMetafile m;
+        m.LoadFromBytes(bytes.data(), bytes.size());
+        QImage img(100, 100, QImage::Format_RGB32);
+        QPainter p(&img);
+        try {
+            m.Play(p, QRectF(0, 0, 100, 100));
+            ADD_FAILURE() << "played without error";
+        } catch (const EPlatformError &e) {
+            EXPECT_EQ(std::string(e.what()).rfind("TMetafile.Play: record of type", 0), 0u) << e.what();
+        }
+    }
+}
+
 } // namespace

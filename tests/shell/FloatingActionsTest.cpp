@@ -1,6 +1,7 @@
 #include "shell/FloatingActions.h"
 
 #include "ShellTestSupport.h"
+#include "shell/ContextModules.h"
 #include "shell/InfoStringActions.h"
 #include "shell/MouseEvents.h"
 
@@ -110,6 +111,49 @@ TEST_F(FloatingActions, ShortcutsFindEnabledActionsVisibleOrNot) {
     // Once the first leaves, the shortcut finds the next.
     first->Detach();
     EXPECT_EQ(TFloatingAction::FindByShortCut(key(Qt::Key_7), false, true), second);
+}
+
+// A key held by both a window action and an editor module's action runs the module's while it is
+// enabled, and the window's otherwise, whichever was made first.
+TEST_F(FloatingActions, AnEnabledEditorModuleActionTakesItsKeyBeforeTheWindowsOwn) {
+    QObject window;
+    auto *pick = new TFloatingAction(&window);
+    pick->setShortcut(QKeySequence(Qt::Key_F));
+    auto *module = new TContextDataModule;
+    auto *table = new TFloatingAction(module);
+    table->setShortcut(QKeySequence(Qt::Key_F));
+    auto *convert = new TFloatingAction(module);
+    convert->setShortcut(QKeySequence(Qt::Key_F));
+    auto *moduleOnly = new TFloatingAction(module);
+    moduleOnly->setShortcut(QKeySequence(Qt::Key_G));
+    moduleOnly->setEnabled(false);
+    const QKeyCombination f(Qt::Key_F), g(Qt::Key_G);
+
+    const struct {
+        const char *Name;
+        bool TableOn, ConvertOn, TableVisible;
+        TFloatingAction *ForF;
+    } cases[] = {
+        {"the first enabled module action", true, true, true, table},
+        {"the next one when the first is off", false, true, true, convert},
+        {"hidden but enabled", true, false, false, table},
+        {"the window's when every module action is off", false, false, true, pick},
+    };
+    for (const auto &c : cases) {
+        table->setEnabled(c.TableOn);
+        table->setVisible(c.TableVisible);
+        convert->setEnabled(c.ConvertOn);
+        EXPECT_EQ(TFloatingAction::FindByShortCut(f, false, true), c.ForF) << c.Name;
+    }
+    // A disabled module action is found only when disabled ones are asked for, after the enabled ones.
+    EXPECT_EQ(TFloatingAction::FindByShortCut(g, false, true), nullptr);
+    EXPECT_EQ(TFloatingAction::FindByShortCut(g, true, true), moduleOnly);
+    table->setEnabled(false);
+    EXPECT_EQ(TFloatingAction::FindByShortCut(f, true, true), pick);
+    // The module gone, the window's action has the key again.
+    table->setEnabled(true);
+    delete module;
+    EXPECT_EQ(TFloatingAction::FindByShortCut(f, false, true), pick);
 }
 
 TEST_F(FloatingActions, ButtonsClickAndToggle) {
