@@ -234,9 +234,13 @@ public:
         gl.glBindTexture(GL_TEXTURE_2D, name_);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         // Storage only: zeros go up on first use unless a lock fills it before, so a texture made to be
-        // filled at once is uploaded once.
+        // filled at once is uploaded once. The texels are stored in the order of the bytes we are given
+        // (blue first) and the swizzle puts red and blue in their places when sampled: a driver that
+        // keeps red first then copies the rows as they are instead of turning every texel round.
         gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height),
-                        0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+                        0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_BLUE);
+        gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_RED);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
         gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         gl.glBindTexture(GL_TEXTURE_2D, 0);
@@ -278,7 +282,7 @@ public:
                 TGL &gl = context_->GL();
                 gl.glBindTexture(GL_TEXTURE_2D, name_);
                 gl.glPixelStorei(GL_PACK_ALIGNMENT, 4);
-                gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows);
+                gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rows); // as stored
                 gl.glBindTexture(GL_TEXTURE_2D, 0);
                 CheckGLError(gl, call);
             } else {
@@ -346,7 +350,7 @@ private:
         gl.glBindTexture(GL_TEXTURE_2D, name_);
         gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_),
-                           static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, rows);
+                           static_cast<GLsizei>(height_), GL_RGBA, GL_UNSIGNED_BYTE, rows); // swizzled
         gl.glBindTexture(GL_TEXTURE_2D, 0);
         CheckGLError(gl, call);
         uploaded_ = true;
@@ -1063,8 +1067,7 @@ private:
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
             if (maxAnisotropy_ > 1) {
-                const bool anisotropic =
-                    s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+                const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
                 gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
                                        anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
             }

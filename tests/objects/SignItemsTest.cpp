@@ -2,10 +2,14 @@
 // from elsewhere normalised once, sign numbers, plate geometry, chains and hit tests.
 #include "SignTestUtil.h"
 
+#include "engine/DxRenderer.h"
+#include "model/ItemLayers.h"
+#include "objects/EmfTexture.h"
 #include "objects/MetafileLib.h"
 #include "objects/PictureItem.h"
 #include "objects/RoadSignItem.h"
 #include "objects/ZnakItem.h"
+#include "platform/d3d9/RecordingDevice.h"
 
 #include <cmath>
 #include <functional>
@@ -496,6 +500,41 @@ TEST_F(SignItems, PictureFrameFollowsItsTwoPoints) {
     EXPECT_EQ(ends[1], (TXYZ{4, 1, 0}));
     EXPECT_NEAR(ends[3].y, -1, 1e-5);
     EXPECT_NEAR(ends[3].x, 4, 1e-5);
+}
+
+// Frames of a street with more distinct pictures in view than the texture cache keeps: plates and signs
+// render their pictures in the first frame only.
+TEST_F(SignItems, PicturesInViewRenderOnceOverFrames) {
+    TStreetStructure s;
+    for (int i = 0; i < 50; ++i) {
+        const float x = float(i % 10) * 1.5f - 7, y = float(i / 10) * 1.5f - 4;
+        auto *post =
+            objtest::MakeAs<TZnakItem>(s, ZnakTypeCode, {{x, y, 0}, {x, y + 0.1f, 0}, {x, y + 0.2f, 0}});
+        TMetafile m;
+        const auto bytes = TestEmf(40 + i, 40, 0x010101 * uint32_t(i + 1));
+        m.LoadFromBytes(bytes.data(), bytes.size());
+        post->AddPlate()->SetMetafile(m);
+        auto *sign = objtest::MakeAs<TRoadSignItem>(s, RoadSignTypeCode, {{x + 0.7f, y, 0}});
+        sign->InitNewItem();
+        const auto other = TestEmf(40 + i, 41, 0x020202 * uint32_t(i + 1));
+        TMemoryStream stream(other);
+        sign->LoadFromMetafileStream(stream, Cp1251String("sign.emf"));
+    }
+    // 200 x 200 pixels, 10 a metre: every plate is drawn textured.
+    auto device = std::make_shared<TRecordingDevice>(200, 200);
+    TDisplayRenderer renderer(device);
+    const auto frame = [&] {
+        const uint64_t before = TEMFTexture::RenderCount();
+        renderer.BeginDraw();
+        renderer.Projection().Scale(true, 2 * 10.0f / 200, 2 * 10.0f / 200, 1);
+        s.Draw({&renderer, {0, 0, 0}, 10}, TItemTypeSet{ZnakTypeCode, RoadSignTypeCode}, PlanLayerMask);
+        renderer.EndDraw();
+        return TEMFTexture::RenderCount() - before;
+    };
+    EXPECT_EQ(frame(), 100u);
+    EXPECT_EQ(frame(), 0u);
+    EXPECT_EQ(frame(), 0u);
+    EXPECT_EQ(TEMFTexture::Cache().size(), 100u);
 }
 
 } // namespace

@@ -71,9 +71,8 @@ TEST_F(SignLibrary, OpeningTellsOfAMissingOrEmptyFolderOnceAndNeverRaises) {
     EXPECT_EQ(SignMetafileLibrary().Count(), 0);
     auto notices = TakeSignLibraryNotices();
     ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].Text,
-              "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" + Utf8(folder) +
-                  "\".");
+    EXPECT_EQ(notices[0].Text, "            Предупреждение !!! \rНе найдено ни одного метафайла в каталоге \"" +
+                                   Utf8(folder) + "\".");
     EXPECT_TRUE(notices[0].Warning);
 
     std::filesystem::remove_all(folder);
