@@ -75,29 +75,38 @@ TDxGroupId TDxPrimCollection::AddPrimitive(TDxOwnerKey owner, std::span<const TD
     return ids_.back();
 }
 
-void TDxPrimCollection::ExtendBox(std::size_t group) {
-    const std::size_t b = group / BoxGroups;
-    if (group % BoxGroups == 0) {
-        boxes_.resize(b + 1);
-        TBox &box = boxes_[b];
-        for (int k = 0; k < 3; ++k) {
-            box.Min[k] = std::numeric_limits<float>::infinity();
-            box.Max[k] = -std::numeric_limits<float>::infinity();
+void TDxPrimCollection::ExtendBoxes(std::size_t first, std::size_t count) {
+    const std::size_t end = first + count;
+    for (std::size_t g = first; g < end;) {
+        const std::size_t b = g / BoxGroups;
+        if (g % BoxGroups == 0) {
+            boxes_.resize(b + 1);
+            TBox &box = boxes_[b];
+            for (int k = 0; k < 3; ++k) {
+                box.Min[k] = std::numeric_limits<float>::infinity();
+                box.Max[k] = -std::numeric_limits<float>::infinity();
+            }
         }
-    }
-    TBox &box = boxes_[b];
-    const TDxVertex *v = vertices_.data() + group * vertsPerPrim_;
-    for (std::size_t k = 0; k < vertsPerPrim_; ++k) {
-        const float p[3] = {v[k].x, v[k].y, v[k].z};
+        const std::size_t stop = std::min(end, (b + 1) * BoxGroups);
+        TBox &box = boxes_[b];
+        // One pass over the block's new vertices, in locals (stores into the box could alias them).
+        float lo[3] = {box.Min[0], box.Min[1], box.Min[2]}, hi[3] = {box.Max[0], box.Max[1], box.Max[2]};
+        bool wild[3] = {false, false, false};
+        const TDxVertex *v = vertices_.data() + g * vertsPerPrim_, *vEnd = vertices_.data() + stop * vertsPerPrim_;
+        for (; v != vEnd; ++v) {
+            const float p[3] = {v->x, v->y, v->z};
+            for (int a = 0; a < 3; ++a) {
+                wild[a] = wild[a] || !std::isfinite(p[a]);
+                lo[a] = std::min(lo[a], p[a]);
+                hi[a] = std::max(hi[a], p[a]);
+            }
+        }
         for (int a = 0; a < 3; ++a) {
             // A position that is not finite makes the box hold anything.
-            if (!std::isfinite(p[a])) {
-                box.Min[a] = -std::numeric_limits<float>::infinity();
-                box.Max[a] = std::numeric_limits<float>::infinity();
-            }
-            box.Min[a] = std::min(box.Min[a], p[a]);
-            box.Max[a] = std::max(box.Max[a], p[a]);
+            box.Min[a] = wild[a] ? -std::numeric_limits<float>::infinity() : lo[a];
+            box.Max[a] = wild[a] ? std::numeric_limits<float>::infinity() : hi[a];
         }
+        g = stop;
     }
 }
 
@@ -121,11 +130,22 @@ void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVert
     // Every vertex at once, then each group's record.
     const std::size_t first = vertices_.size();
     vertices_.insert(vertices_.end(), vertices.begin(), vertices.begin() + static_cast<std::ptrdiff_t>(count * n));
+    AddGroups(owner, first, count);
+}
+
+void TDxPrimCollection::RaiseVertexCount(std::size_t vertices, std::size_t count) const {
+    RaiseStreetError("TDxPrimCollection.AddPrimitives",
+                     std::to_string(vertices) + " vertices for " + std::to_string(count) + " primitives");
+}
+
+void TDxPrimCollection::AddGroups(TDxOwnerKey owner, std::size_t first, std::size_t count) {
+    const std::size_t n = vertsPerPrim_;
+    const bool moved = !transform_.IsIdentity();
     for (std::size_t g = 0; g < count; ++g) {
         TDxVertex *v = vertices_.data() + first + g * n;
         double sx = 0, sy = 0;
         for (std::size_t k = 0; k < n; ++k) {
-            if (!transform_.IsIdentity()) {
+            if (moved) {
                 TXYZ p{v[k].x, v[k].y, v[k].z};
                 transform_.TransformPoint(p);
                 v[k].x = p.x;
@@ -154,10 +174,10 @@ void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVert
         layers_.push_back(layerMask_);
         deleted_.push_back(0);
         const std::size_t index = ids_.size() - 1;
-        ExtendBox(index);
         if (PassesCull(index))
             visible_.push_back(static_cast<uint32_t>(index));
     }
+    ExtendBoxes(ids_.size() - count, count);
 }
 
 std::ptrdiff_t TDxPrimCollection::IndexOf(TDxGroupId id) const {
@@ -221,8 +241,7 @@ template <class Pred> void TDxPrimCollection::RemoveIf(Pred remove) {
     deletedCount_ = deletedKept;
     hint_ = 0;
     boxes_.clear();
-    for (std::size_t i = 0; i < out; ++i)
-        ExtendBox(i);
+    ExtendBoxes(0, out);
     std::size_t v = 0;
     for (uint32_t i : visible_)
         if (remap_[i] != Gone)

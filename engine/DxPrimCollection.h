@@ -19,6 +19,7 @@
 #include "engine/MatrixShell.h"
 #include "platform/d3d9/D3D9.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -76,6 +77,28 @@ public:
     TDxGroupId AddPrimitive(TDxOwnerKey owner, std::span<const TDxVertex> vertices);
     // AddPrimitive for count consecutive blocks of VertsPerPrim vertices.
     void AddPrimitives(TDxOwnerKey owner, std::span<const TDxVertex> vertices, std::size_t count);
+    // AddPrimitives with the vertices handed over one at a time, straight into the batch, with no buffer to
+    // copy them from: fill(add) calls add(const TDxVertex &) for the count * VertsPerPrim vertices in order.
+    // A fill that hands over another number adds nothing and raises EStreetError.
+    template <class Fill> void AddPrimitivesFrom(TDxOwnerKey owner, std::size_t count, Fill &&fill) {
+        if (count == 0)
+            return;
+        const std::size_t first = vertices_.size(), end = first + count * vertsPerPrim_;
+        if (vertices_.capacity() < end)
+            vertices_.reserve(std::max(end, 2 * vertices_.capacity()));
+        try {
+            fill([this](const TDxVertex &v) { vertices_.push_back(v); });
+        } catch (...) {
+            vertices_.resize(first);
+            throw;
+        }
+        if (vertices_.size() != end) {
+            const std::size_t given = vertices_.size() - first;
+            vertices_.resize(first);
+            RaiseVertexCount(given, count);
+        }
+        AddGroups(owner, first, count);
+    }
 
     // Marks the groups deleted: they are no longer drawn and are freed at a later compaction. Ids the batch
     // does not hold (freed since, or of another batch) are ignored. Ids in the order they were handed out
@@ -129,6 +152,9 @@ protected:
 
 private:
     bool PassesCull(std::size_t i) const;
+    [[noreturn]] void RaiseVertexCount(std::size_t vertices, std::size_t count) const;
+    // The records of count groups whose vertices are in place from vertex first on (colours set here).
+    void AddGroups(TDxOwnerKey owner, std::size_t first, std::size_t count);
     void Compact();
     // Frees the groups for which remove(i) holds, keeping the order of the rest.
     template <class Pred> void RemoveIf(Pred remove);
@@ -158,7 +184,8 @@ private:
         float Min[3], Max[3];
     };
     std::vector<TBox> boxes_;
-    void ExtendBox(std::size_t group);
+    // Takes groups first to first + count - 1 (the last ones held) into their blocks' boxes.
+    void ExtendBoxes(std::size_t first, std::size_t count);
 
     std::vector<TDxVertex> drawBuffer_;
     std::vector<D3DPRIMITIVERUN> runs_;

@@ -346,13 +346,24 @@ void TAbstractItem::MarkBatchGroupsDeleted() {
     if (!Street_)
         return;
     const int code = GetTypeCode();
-    for (TItemBatchGroups &e : BatchGroups_) {
+    for (std::size_t i = 0; i < BatchGroups_.size(); ++i) {
+        TItemBatchGroups &e = BatchGroups_[i];
         if (e.Groups.empty())
             continue;
-        if (TItemBatch *b = Street_->FindTypeBatch(code, e.BatchSerial))
+        if (TItemBatch *b = EntryBatch(code, i))
             b->MarkDeleted(e.Groups);
         e.Groups.clear();
     }
+}
+
+TItemBatch *TAbstractItem::EntryBatch(int code, std::size_t i) const {
+    // Entry i was made for batch i, which it still is unless the type's batches were replaced: a type
+    // with many batches would otherwise search them all for every entry of every item it rebuilds.
+    const uint64_t serial = BatchGroups_[i].BatchSerial;
+    const TItemBatches &batches = Street_->TypeBatches(code);
+    if (i < batches.size() && batches[i] && batches[i]->Serial() == serial)
+        return batches[i].get();
+    return Street_->FindTypeBatch(code, serial);
 }
 
 void TAbstractItem::UpdateGraphics() {
@@ -365,20 +376,18 @@ void TAbstractItem::UpdateGraphics() {
     const int code = GetTypeCode();
     const TItemBatches &batches = Street_->TypeBatches(code);
     bool rebuildEntries = BatchGroups_.size() != batches.size();
-    for (TItemBatchGroups &e : BatchGroups_) {
-        TItemBatch *b = Street_->FindTypeBatch(code, e.BatchSerial);
-        if (!b) {
-            rebuildEntries = true;
+    for (std::size_t i = 0; i < BatchGroups_.size(); ++i) {
+        TItemBatchGroups &e = BatchGroups_[i];
+        // The entries are made again unless each still belongs to the batch at its own place.
+        const bool inPlace = i < batches.size() && batches[i] && batches[i]->Serial() == e.BatchSerial;
+        rebuildEntries = rebuildEntries || !inPlace;
+        TItemBatch *b = inPlace ? batches[i].get() : Street_->FindTypeBatch(code, e.BatchSerial);
+        if (!b)
             continue;
-        }
         if (!e.Groups.empty())
             b->MarkDeleted(e.Groups);
         e.Groups.clear();
     }
-    if (!rebuildEntries)
-        for (std::size_t i = 0; i < batches.size(); ++i)
-            rebuildEntries =
-                rebuildEntries || !batches[i] || BatchGroups_[i].BatchSerial != batches[i]->Serial();
     if (rebuildEntries) {
         BatchGroups_.assign(batches.size(), TItemBatchGroups{});
         for (std::size_t i = 0; i < batches.size(); ++i)
@@ -391,9 +400,9 @@ void TAbstractItem::UpdateGraphics() {
         RebuildGraphics();
     // The rebuild may have replaced the type's batches (a library republished): only batches still
     // there hand their new groups over.
-    for (TItemBatchGroups &e : BatchGroups_)
-        if (TItemBatch *b = Street_->FindTypeBatch(code, e.BatchSerial))
-            b->GetNewGroups(e.Groups);
+    for (std::size_t i = 0; i < BatchGroups_.size(); ++i)
+        if (TItemBatch *b = EntryBatch(code, i))
+            b->GetNewGroups(BatchGroups_[i].Groups);
     Points.SetChanged(false);
 }
 

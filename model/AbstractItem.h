@@ -200,6 +200,9 @@ private:
     // Binds a fresh item to its street (what the virtual constructor does with its street).
     void Create(TStreetStructure &street, const TItemClass *itemClass);
     void MarkBatchGroupsDeleted();
+    // The batch of entry i of BatchGroups_ among the batches of type code, nullptr when the type no longer
+    // has it.
+    TItemBatch *EntryBatch(int code, std::size_t i) const;
     void ReadHead(TStream &stream);
 
     const TItemClass *Class_ = nullptr;

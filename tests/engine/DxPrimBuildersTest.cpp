@@ -296,4 +296,60 @@ TEST(DxPrimBuildersThickPolyline, CutsSharpCornersOnlyWhenTextured) {
     }
 }
 
+TEST(DxPrimBuildersThickPolyline, StripsBuiltOneAfterAnotherKeepTheirOwnCutsAndTexture) {
+    // Built in this order, each into a batch of its own and all into one shared batch: a strip must owe
+    // nothing to the one built before it.
+    struct TCase {
+        const char *Name;
+        TXYZArray Points;
+        TXYZArray Centre; // after corner cutting (|a - b| = 1)
+    };
+    const TXYZArray gentle = {{0, 0, 0}, {3, 0, 0}, {6, 0.5f, 0}};
+    const TCase cases[] = {
+        {"a corner after a straight joint",
+         {{0, 0, 0}, {5, 0, 0}, {10, 0, 0}, {10, 10, 0}},
+         {{0, 0, 0}, {5, 0, 0}, {9, 0, 0}, {10, 0, 0}, {10, 1, 0}, {10, 10, 0}}},
+        {"shorter, nothing to cut", gentle, gentle},
+        {"two corners",
+         {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {20, 10, 0}},
+         {{0, 0, 0}, {9, 0, 0}, {10, 0, 0}, {10, 1, 0}, {10, 9, 0}, {10, 10, 0}, {11, 10, 0}, {20, 10, 0}}},
+        {"nothing to cut again", gentle, gentle},
+    };
+    TDxTriangleCollection shared;
+    std::vector<TDxVertex> alone;
+    for (const TCase &c : cases) {
+        TDxTriangleCollection batch;
+        DxAddThickPolyline(batch, 1, c.Points, 0.5f, -0.5f, 1, 0, 1);
+        DxAddThickPolyline(shared, 1, c.Points, 0.5f, -0.5f, 1, 0, 1);
+        ASSERT_EQ(batch.Count(), 2 * (c.Centre.size() - 1)) << c.Name;
+        const TSides s = Sides(batch);
+        // u: the distance along the band, stretched to a whole number of periods of 1.
+        std::vector<double> along{0};
+        for (std::size_t i = 1; i < c.Centre.size(); ++i)
+            along.push_back(along.back() + std::hypot(double(c.Centre[i].x) - c.Centre[i - 1].x,
+                                                       double(c.Centre[i].y) - c.Centre[i - 1].y));
+        const double stretch = std::round(along.back()) / along.back();
+        for (std::size_t i = 0; i < c.Centre.size(); ++i) {
+            EXPECT_NEAR((s.A[i].x + s.B[i].x) / 2, c.Centre[i].x, 1e-5) << c.Name << " point " << i;
+            EXPECT_NEAR((s.A[i].y + s.B[i].y) / 2, c.Centre[i].y, 1e-5) << c.Name << " point " << i;
+            EXPECT_NEAR(s.A[i].u, along[i] * stretch, 1e-4) << c.Name << " point " << i;
+            EXPECT_EQ(s.A[i].u, s.B[i].u) << c.Name << " point " << i;
+        }
+        for (std::size_t i = 0; i < batch.Count(); ++i)
+            for (const TDxVertex &v : batch.Group(i).Vertices)
+                alone.push_back(v);
+    }
+    std::vector<TDxVertex> together;
+    for (std::size_t i = 0; i < shared.Count(); ++i)
+        for (const TDxVertex &v : shared.Group(i).Vertices)
+            together.push_back(v);
+    ASSERT_EQ(together.size(), alone.size());
+    for (std::size_t i = 0; i < alone.size(); ++i) {
+        EXPECT_EQ(together[i].x, alone[i].x) << i;
+        EXPECT_EQ(together[i].y, alone[i].y) << i;
+        EXPECT_EQ(together[i].u, alone[i].u) << i;
+        EXPECT_EQ(together[i].v, alone[i].v) << i;
+    }
+}
+
 } // namespace

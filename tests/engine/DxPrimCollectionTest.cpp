@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -346,6 +348,156 @@ TEST(DxPrimCollection, TheTextureIsAppliedForTheDrawAndTakenOffAfter) {
     batch.SetTexture(nullptr);
     EXPECT_EQ(batch.Texture(), nullptr);
     EXPECT_EQ(rig.Draw(batch)[0].State.Texture, nullptr);
+}
+
+// A device that checks, for every draw with runs, that each run's box holds the positions of its primitives.
+class TBoxCheckingDevice : public TRecordingDevice {
+public:
+    int Outside = 0;      // vertices found outside their run's box
+    int UnboundedRuns = 0; // runs whose box is not finite (holds anything)
+    void DrawPrimitiveRunsUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
+                             UINT vertexStride, const D3DPRIMITIVERUN *runs, UINT runCount) override {
+        const UINT perPrim = type == D3DPT_LINELIST ? 2 : 3;
+        const auto *base = static_cast<const uint8_t *>(vertexData);
+        for (UINT r = 0; r < runCount; ++r) {
+            const D3DPRIMITIVERUN &run = runs[r];
+            const float lo[3] = {run.MinX, run.MinY, run.MinZ}, hi[3] = {run.MaxX, run.MaxY, run.MaxZ};
+            if (!std::isfinite(lo[0]) || !std::isfinite(hi[0]))
+                ++UnboundedRuns;
+            for (UINT k = run.FirstPrimitive * perPrim; k < (run.FirstPrimitive + run.PrimitiveCount) * perPrim;
+                 ++k) {
+                const auto *v = reinterpret_cast<const TDxVertex *>(base + std::size_t(k) * vertexStride);
+                const float p[3] = {v->x, v->y, v->z};
+                for (int a = 0; a < 3; ++a)
+                    if (!(p[a] >= lo[a] && p[a] <= hi[a]))
+                        ++Outside;
+            }
+        }
+        TRecordingDevice::DrawPrimitiveRunsUP(type, primitiveCount, vertexData, vertexStride, runs, runCount);
+    }
+};
+
+// A triangle of its own near a spot that wanders with i, so that no two neighbours share a box by chance.
+std::array<TDxVertex, 3> WanderingTriangle(int i) {
+    const float x = float((i * 37) % 101) * 3, y = float((i * 53) % 97) * -2, z = float(i % 7);
+    return {TDxVertex{x, y, z, 0, 0, 0}, TDxVertex{x + 1, y + float(i % 5), z, 0, 0, 0},
+            TDxVertex{x, y + 1, z + 1, 0, 0, 0}};
+}
+
+TEST(DxPrimCollection, EveryRunsBoxHoldsItsPrimitivesHoweverTheyWereAdded) {
+    auto device = std::make_shared<TBoxCheckingDevice>();
+    TDisplayRenderer renderer(device);
+    renderer.BeginDraw();
+    TDxTriangleCollection batch;
+    int next = 0;
+    // One at a time, then in bulk from the middle of a block across several, then handed over vertex by
+    // vertex, through a transform.
+    for (int i = 0; i < 5; ++i) {
+        const auto t = WanderingTriangle(next++);
+        batch.AddPrimitive(1, t);
+    }
+    std::vector<TDxVertex> bulk;
+    for (int i = 0; i < 70; ++i) {
+        const auto t = WanderingTriangle(next++);
+        bulk.insert(bulk.end(), t.begin(), t.end());
+    }
+    batch.AddPrimitives(2, bulk, 70);
+    batch.Transform().Translate(true, 500, 0, 0);
+    batch.AddPrimitivesFrom(3, 40, [&](auto &&add) {
+        for (int i = 0; i < 40; ++i)
+            for (const TDxVertex &v : WanderingTriangle(next++))
+                add(v);
+    });
+    std::vector<TDxGroupId> early;
+    for (std::size_t i = 0; i < 20; ++i)
+        early.push_back(batch.Group(i).Id);
+    const TDxDrawParams view{&renderer, {0, 0, 0}, 1e6f};
+    device->ClearRecord();
+    batch.Draw(view);
+    EXPECT_EQ(Drawn(device->Draws()).size(), 115u * 3);
+    // The boxes are made again when deleted groups are packed out.
+    batch.MarkDeleted(early);
+    device->ClearRecord();
+    batch.Draw(view);
+    EXPECT_EQ(batch.Count(), 95u);
+    EXPECT_EQ(Drawn(device->Draws()).size(), 95u * 3);
+    EXPECT_EQ(device->Outside, 0);
+    EXPECT_EQ(device->UnboundedRuns, 0);
+
+    // A position that is not finite makes its block's box hold anything; that group itself is never drawn.
+    TDxTriangleCollection wild;
+    const TDxVertex nan[3] = {{std::nanf(""), 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}};
+    wild.AddPrimitives(1, bulk, 3);
+    wild.AddPrimitives(1, nan, 1);
+    device->ClearRecord();
+    wild.Draw(view);
+    EXPECT_EQ(Drawn(device->Draws()).size(), 9u);
+    EXPECT_GT(device->UnboundedRuns, 0);
+    EXPECT_EQ(device->Outside, 0);
+}
+
+TEST(DxPrimCollection, PrimitivesHandedOverOneVertexAtATimeAreAddedAsFromAnArray) {
+    const TDxVertex v[6] = {{0, 0, 5, 9, 0.25f, 0.5f}, {4, 0, 5, 9, 1, 0}, {0, 2, 7, 9, 0, 1},
+                            {8, 8, 0, 9, 2, 2},       {9, 8, 0, 9, 3, 3}, {8, 9, 0, 9, 4, 4}};
+    TDxTriangleCollection fromArray, handed;
+    for (TDxTriangleCollection *b : {&fromArray, &handed}) {
+        b->SetColor(0x80FF0000);
+        b->SetLayerMask(4);
+        b->Transform().Translate(true, 10, 0, 0);
+    }
+    fromArray.AddPrimitives(7, v, 2);
+    handed.ClearNew();
+    handed.AddPrimitivesFrom(7, 2, [&](auto &&add) {
+        for (const TDxVertex &x : v)
+            add(x);
+    });
+    ASSERT_EQ(handed.Count(), 2u);
+    std::vector<TDxGroupId> fresh;
+    handed.GetNewGroups(fresh);
+    EXPECT_EQ(fresh.size(), 2u);
+    for (std::size_t g = 0; g < 2; ++g) {
+        const TDxPrimGroup a = fromArray.Group(g), b = handed.Group(g);
+        EXPECT_EQ(b.Owner, 7u);
+        EXPECT_EQ(b.Layers, a.Layers);
+        EXPECT_EQ(b.Center.x, a.Center.x);
+        EXPECT_EQ(b.Center.y, a.Center.y);
+        EXPECT_EQ(b.Radius, a.Radius);
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(b.Vertices[k].x, a.Vertices[k].x);
+            EXPECT_EQ(b.Vertices[k].y, a.Vertices[k].y);
+            EXPECT_EQ(b.Vertices[k].color, 0x80FF0000u);
+            EXPECT_EQ(b.Vertices[k].u, a.Vertices[k].u);
+            EXPECT_EQ(b.Vertices[k].v, a.Vertices[k].v);
+        }
+    }
+    // A fill that hands over too few or too many vertices, or fails, leaves the batch as it was.
+    const std::function<void(const std::function<void(const TDxVertex &)> &)> fills[] = {
+        [&](const auto &add) {
+            for (int k = 0; k < 5; ++k)
+                add(v[k]);
+        },
+        [&](const auto &add) {
+            for (int k = 0; k < 6; ++k)
+                add(v[k]);
+            add(v[0]);
+        },
+        [&](const auto &add) {
+            add(v[0]);
+            RaiseStreetError("fill", "failed");
+        },
+    };
+    for (const auto &fill : fills) {
+        EXPECT_THROW(handed.AddPrimitivesFrom(8, 2, [&](auto &&add) { fill(add); }), EStreetError);
+        EXPECT_EQ(handed.Count(), 2u);
+        handed.AddPrimitivesFrom(9, 1, [&](auto &&add) {
+            for (int k = 3; k < 6; ++k)
+                add(v[k]);
+        });
+        ASSERT_EQ(handed.Count(), 3u);
+        EXPECT_EQ(handed.Group(2).Vertices[0].x, 18);
+        EXPECT_EQ(handed.Group(2).Owner, 9u);
+        handed.DeleteOwner(9);
+    }
 }
 
 } // namespace
