@@ -52,10 +52,8 @@ bool Meets(const TItemBounds &a, const TItemBounds &b) {
 void TItemIndex::Invalidate() {
     Built_ = false;
     Entries_.clear();
-    Cells_.clear();
-    Unbounded_.clear();
+    Types_.clear();
     Stale_.clear();
-    LevelCounts_.clear();
 }
 
 void TItemIndex::ItemChanged(TAbstractItem *item) {
@@ -70,9 +68,18 @@ void TItemIndex::ItemRemoved(TAbstractItem *item) {
     Unfile(item);
 }
 
+std::size_t TItemIndex::FiledCount() const {
+    std::size_t unbounded = 0;
+    for (const TTypeCells &type : Types_)
+        unbounded += type.Unbounded.size();
+    return Entries_.size() - unbounded;
+}
+
 void TItemIndex::Build() {
     Invalidate();
-    LevelCounts_.assign(LevelCount, 0);
+    Types_.resize(ItemTypeCount);
+    for (TTypeCells &type : Types_)
+        type.Levels.resize(LevelCount);
     Built_ = true;
     for (int code = 0; code < ItemTypeCount; ++code)
         for (const auto &item : Street_.Lists(code))
@@ -97,6 +104,10 @@ void TItemIndex::Refresh() {
 
 void TItemIndex::File(TAbstractItem *item) {
     TEntry e;
+    e.Type = item->GetTypeCode();
+    if (!IsItemTypeCode(e.Type))
+        return; // no list holds it, no search asks for it
+    TTypeCells &type = Types_[std::size_t(e.Type)];
     e.Unbounded = !item->GetHitBounds(e.Box) || !Finite(e.Box);
     int level = -1;
     if (!e.Unbounded) {
@@ -104,11 +115,16 @@ void TItemIndex::File(TAbstractItem *item) {
         e.Unbounded = level < 0;
     }
     if (e.Unbounded) {
-        Unbounded_.insert(item);
+        type.Unbounded.insert(item);
     } else {
         e.Key = CellKey(level, CellIndex(e.Box.MinX, level), CellIndex(e.Box.MinY, level));
-        Cells_[e.Key].push_back(item);
-        ++LevelCounts_[std::size_t(level)];
+        TLevel &l = type.Levels[std::size_t(level)];
+        l.Cells[e.Key].push_back({item, e.Box});
+        ++l.Items;
+        TItemBounds &x = type.Extent;
+        x = Finite(x) ? TItemBounds{std::min(x.MinX, e.Box.MinX), std::min(x.MinY, e.Box.MinY),
+                                    std::max(x.MaxX, e.Box.MaxX), std::max(x.MaxY, e.Box.MaxY)}
+                      : e.Box;
     }
     Entries_[item] = e;
 }
@@ -118,45 +134,50 @@ void TItemIndex::Unfile(TAbstractItem *item) {
     if (it == Entries_.end())
         return;
     const TEntry &e = it->second;
+    TTypeCells &type = Types_[std::size_t(e.Type)];
     if (e.Unbounded) {
-        Unbounded_.erase(item);
+        type.Unbounded.erase(item);
     } else {
-        auto cell = Cells_.find(e.Key);
-        if (cell != Cells_.end()) {
-            std::vector<TAbstractItem *> &v = cell->second;
-            if (auto pos = std::find(v.begin(), v.end(), item); pos != v.end()) {
+        TLevel &l = type.Levels[std::size_t(e.Key >> 56)];
+        auto cell = l.Cells.find(e.Key);
+        if (cell != l.Cells.end()) {
+            std::vector<TFiled> &v = cell->second;
+            const auto pos =
+                std::find_if(v.begin(), v.end(), [&](const TFiled &f) { return f.Item == item; });
+            if (pos != v.end()) {
                 *pos = v.back();
                 v.pop_back();
             }
             if (v.empty())
-                Cells_.erase(cell);
+                l.Cells.erase(cell);
         }
-        --LevelCounts_[std::size_t(e.Key >> 56)];
+        --l.Items;
     }
     Entries_.erase(it);
 }
 
-template <class Visit> void TItemIndex::VisitCells(const TItemBounds &rect, Visit &&visit) const {
+template <class Visit>
+void TItemIndex::VisitCells(const TTypeCells &type, const TItemBounds &rect, Visit &&visit) const {
     for (int level = 0; level < LevelCount; ++level) {
-        if (LevelCounts_[std::size_t(level)] == 0)
+        const TLevel &l = type.Levels[std::size_t(level)];
+        if (l.Items == 0)
             continue;
         // A box filed at this level starts in its cell and reaches at most one cell further.
         const int32_t x0 = CellIndex(rect.MinX, level) - 1, x1 = CellIndex(rect.MaxX, level);
         const int32_t y0 = CellIndex(rect.MinY, level) - 1, y1 = CellIndex(rect.MaxY, level);
-        if (int64_t(x1 - x0 + 1) * (y1 - y0 + 1) > int64_t(Cells_.size())) {
-            // A search wider than the filed cells: walk the cells instead.
-            for (const auto &[key, items] : Cells_)
-                if (int(key >> 56) == level)
-                    for (TAbstractItem *item : items)
-                        visit(item);
+        if (int64_t(x1 - x0 + 1) * (y1 - y0 + 1) > int64_t(l.Cells.size())) {
+            // A search wider than the level's filed cells: walk the cells instead.
+            for (const auto &[key, items] : l.Cells)
+                for (const TFiled &f : items)
+                    visit(f);
             continue;
         }
         for (int32_t cx = x0; cx <= x1; ++cx)
             for (int32_t cy = y0; cy <= y1; ++cy) {
-                const auto it = Cells_.find(CellKey(level, cx, cy));
-                if (it != Cells_.end())
-                    for (TAbstractItem *item : it->second)
-                        visit(item);
+                const auto it = l.Cells.find(CellKey(level, cx, cy));
+                if (it != l.Cells.end())
+                    for (const TFiled &f : it->second)
+                        visit(f);
             }
     }
 }
@@ -166,13 +187,24 @@ void TItemIndex::InRect(const TItemBounds &rect, const TItemTypeSet &types,
     if (!(rect.MinX <= rect.MaxX) || !(rect.MinY <= rect.MaxY))
         return;
     Refresh();
-    VisitCells(rect, [&](TAbstractItem *item) {
-        if (types.Contains(item->GetTypeCode()) && Meets(Entries_.at(item).Box, rect))
-            out.push_back(item);
-    });
-    for (TAbstractItem *item : Unbounded_)
-        if (types.Contains(item->GetTypeCode()))
-            out.push_back(item);
+    for (int code = 0; code < ItemTypeCount; ++code) {
+        if (!types.Contains(code))
+            continue;
+        const TTypeCells &type = Types_[std::size_t(code)];
+        const TItemBounds &x = type.Extent;
+        if (!Finite(x) ||
+            (rect.MinX <= x.MinX && x.MaxX <= rect.MaxX && rect.MinY <= x.MinY && x.MaxY <= rect.MaxY)) {
+            // Every box of the type (if any) meets the rectangle: the list is the answer, cells unseen.
+            for (const auto &item : Street_.Lists(code))
+                out.push_back(item.get());
+            continue;
+        }
+        VisitCells(type, rect, [&](const TFiled &f) {
+            if (Meets(f.Box, rect))
+                out.push_back(f.Item);
+        });
+        out.insert(out.end(), type.Unbounded.begin(), type.Unbounded.end());
+    }
 }
 
 void TItemIndex::Near(double x, double y, double radius, const TItemTypeSet &types,

@@ -9,6 +9,10 @@
 // so answers do not depend on it. It is built on the first search, follows every geometry change of an
 // item (the item reports it through its type list's dirty mark) lazily at the next search, and forgets
 // freed items at once. Items without a finite box are always returned.
+//
+// Each item type has grids of its own, so a search for a few types costs what their items cost, however
+// many items of other types the street holds; a search whose rectangle holds every box of a type takes that
+// type's list whole, without looking at cells.
 #include "model/ItemTypes.h"
 
 #include <cstdint>
@@ -45,27 +49,42 @@ public:
 
     bool Built() const { return Built_; }
     // How many items are filed in cells (the rest are always returned); for tests.
-    std::size_t FiledCount() const { return Entries_.size() - Unbounded_.size(); }
+    std::size_t FiledCount() const;
 
 private:
     struct TEntry {
         TItemBounds Box;
         uint64_t Key = 0;
+        int Type = 0;
         bool Unbounded = false;
+    };
+    // An item in its cell, with its box at hand for the search.
+    struct TFiled {
+        TAbstractItem *Item;
+        TItemBounds Box;
+    };
+    struct TLevel {
+        std::unordered_map<uint64_t, std::vector<TFiled>> Cells;
+        std::size_t Items = 0;
+    };
+    // The grids of one item type.
+    struct TTypeCells {
+        std::vector<TLevel> Levels;
+        std::unordered_set<TAbstractItem *> Unbounded;
+        // Holds every box filed since the index was built (never shrinks, so it may be too large).
+        TItemBounds Extent{0, 0, -1, -1};
     };
 
     void Build();
     void Refresh();
     void File(TAbstractItem *item);
     void Unfile(TAbstractItem *item);
-    template <class Visit> void VisitCells(const TItemBounds &rect, Visit &&visit) const;
+    template <class Visit>
+    void VisitCells(const TTypeCells &type, const TItemBounds &rect, Visit &&visit) const;
 
     TStreetStructure &Street_;
     bool Built_ = false;
     std::unordered_map<TAbstractItem *, TEntry> Entries_;
-    std::unordered_map<uint64_t, std::vector<TAbstractItem *>> Cells_;
-    std::unordered_set<TAbstractItem *> Unbounded_;
+    std::vector<TTypeCells> Types_;
     std::unordered_set<TAbstractItem *> Stale_;
-    // Items filed at each level.
-    std::vector<uint32_t> LevelCounts_;
 };

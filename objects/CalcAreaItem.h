@@ -95,6 +95,8 @@ public:
     static constexpr D3DCOLOR OutlineColor = MakeD3DColor(150, 50, 50, 255);
 
     static void ClassInitDrawBatches(TStreetStructure &street);
+    // Draw fills the outline's triangles only, which lie within its hit box.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return CalcAreaTypeCode; }
 
     // The polygon record, then the old optional "CALCCONN" (into the passport reference) and "CALCCOMM"

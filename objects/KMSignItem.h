@@ -14,6 +14,8 @@ class TKMSignItem : public TPointItem {
 public:
     static constexpr int32_t NoKm = -1;
 
+    // Draw shows nothing unless the sign's point lies within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return KMSignTypeCode; }
 
     // The record head, then "KMNUMBER" (KmA, KmB; always) and "KMSTATUS" (when not empty).

@@ -15,6 +15,8 @@ public:
     static bool ClassHasControlPoints() { return true; }
     // Entry 0 triangles, 1 the polylines, 2 the label glyphs.
     static void ClassInitDrawBatches(TStreetStructure &street);
+    // Draw shows nothing unless the first point lies within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return RoadSignTypeCode; }
 
     const TSignPicture &Picture() const { return Picture_; }

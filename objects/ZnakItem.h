@@ -125,6 +125,8 @@ public:
     static int ClassMaxPointCount() { return 3; }
     // Entry 0 the foot bar (triangles), 1 the post (lines), 2 the label glyphs (triangles).
     static void ClassInitDrawBatches(TStreetStructure &street);
+    // Draw shows nothing unless the first or third point lies within the view's radius.
+    static constexpr bool ClassDrawsNearHitBounds = true;
     int GetTypeCode() const override { return ZnakTypeCode; }
 
     int PlateCount() const { return static_cast<int>(Plates_.size()); }

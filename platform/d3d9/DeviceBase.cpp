@@ -79,66 +79,64 @@ void TD3DDeviceBase::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     switch (state) {
     case D3DRS_ZENABLE:
         need(value == D3DZB_FALSE);
-        s.ZEnable = value;
+        Change(s.ZEnable, value);
         break;
     case D3DRS_CULLMODE:
         need(value == D3DCULL_NONE);
-        s.CullMode = value;
+        Change(s.CullMode, value);
         break;
     case D3DRS_SRCBLEND:
         need(value == D3DBLEND_SRCALPHA);
-        s.SrcBlend = value;
+        Change(s.SrcBlend, value);
         break;
     case D3DRS_DESTBLEND:
         need(value == D3DBLEND_INVSRCALPHA);
-        s.DestBlend = value;
+        Change(s.DestBlend, value);
         break;
     case D3DRS_ALPHABLENDENABLE:
         need(IsBool(value));
-        s.AlphaBlendEnable = value;
+        Change(s.AlphaBlendEnable, value);
         break;
     case D3DRS_COLORWRITEENABLE:
-        s.ColorWriteEnable = value & 0xF;
+        Change(s.ColorWriteEnable, value & 0xF);
         break;
     case D3DRS_STENCILENABLE:
         need(IsBool(value));
-        s.StencilEnable = value;
+        Change(s.StencilEnable, value);
         break;
     case D3DRS_STENCILFUNC:
         need(value == D3DCMP_EQUAL || value == D3DCMP_ALWAYS);
-        s.StencilFunc = value;
+        Change(s.StencilFunc, value);
         break;
     case D3DRS_STENCILPASS:
         need(value == D3DSTENCILOP_KEEP || value == D3DSTENCILOP_INVERT);
-        s.StencilPass = value;
+        Change(s.StencilPass, value);
         break;
     case D3DRS_STENCILREF:
-        s.StencilRef = value;
+        Change(s.StencilRef, value);
         break;
     case D3DRS_STENCILMASK:
-        s.StencilMask = value;
+        Change(s.StencilMask, value);
         break;
     case D3DRS_STENCILWRITEMASK:
-        s.StencilWriteMask = value;
+        Change(s.StencilWriteMask, value);
         break;
     case D3DRS_AMBIENT:
-        s.Ambient = value;
+        Change(s.Ambient, value);
         break;
     case D3DRS_AMBIENTMATERIALSOURCE:
         need(value == D3DMCS_COLOR1);
-        s.AmbientMaterialSource = value;
+        Change(s.AmbientMaterialSource, value);
         break;
     default:
         Refuse(call, "render state", static_cast<DWORD>(state));
     }
-    stateDirty_ = true;
 }
 
 void TD3DDeviceBase::SetFVF(DWORD fvf) {
     if (FvfVertexSize(fvf) == 0)
         Refuse("IDirect3DDevice9.SetFVF", "vertex format", fvf);
-    state_.FVF = fvf;
-    stateDirty_ = true;
+    Change(state_.FVF, fvf);
 }
 
 void TD3DDeviceBase::SetTexture(DWORD stage, std::shared_ptr<IDirect3DTexture9> texture) {
@@ -148,8 +146,7 @@ void TD3DDeviceBase::SetTexture(DWORD stage, std::shared_ptr<IDirect3DTexture9> 
     if (texture && !OwnsTexture(*texture))
         RaiseD3DError(call, D3DERR_INVALIDCALL, "the texture belongs to another device");
     texture_ = std::move(texture);
-    state_.Texture = texture_.get();
-    stateDirty_ = true;
+    Change(state_.Texture, static_cast<const IDirect3DTexture9 *>(texture_.get()));
 }
 
 void TD3DDeviceBase::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
@@ -162,22 +159,21 @@ void TD3DDeviceBase::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE 
         if (value != D3DTOP_SELECTARG1 && value != D3DTOP_MODULATE && value != D3DTOP_MODULATE2X &&
             value != D3DTOP_MODULATE4X && value != D3DTOP_ADD && value != D3DTOP_ADDSIGNED)
             Refuse(call, "colour operation", value);
-        state_.ColorOp = value;
+        Change(state_.ColorOp, value);
         break;
     case D3DTSS_COLORARG1:
         if (!isArg)
             Refuse(call, "colour argument", value);
-        state_.ColorArg1 = value;
+        Change(state_.ColorArg1, value);
         break;
     case D3DTSS_COLORARG2:
         if (!isArg)
             Refuse(call, "colour argument", value);
-        state_.ColorArg2 = value;
+        Change(state_.ColorArg2, value);
         break;
     default:
         Refuse(call, "texture stage state", static_cast<DWORD>(type));
     }
-    stateDirty_ = true;
 }
 
 void TD3DDeviceBase::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
@@ -191,18 +187,17 @@ void TD3DDeviceBase::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DW
     case D3DSAMP_MAGFILTER:
         if (!isFilter)
             Refuse(call, "texture filter", value);
-        (type == D3DSAMP_MINFILTER ? state_.MinFilter : state_.MagFilter) = value;
+        Change((type == D3DSAMP_MINFILTER ? state_.MinFilter : state_.MagFilter), value);
         break;
     case D3DSAMP_ADDRESSU:
     case D3DSAMP_ADDRESSV:
         if (!isAddress)
             Refuse(call, "texture address mode", value);
-        (type == D3DSAMP_ADDRESSU ? state_.AddressU : state_.AddressV) = value;
+        Change((type == D3DSAMP_ADDRESSU ? state_.AddressU : state_.AddressV), value);
         break;
     default:
         Refuse(call, "sampler state", static_cast<DWORD>(type));
     }
-    stateDirty_ = true;
 }
 
 void TD3DDeviceBase::EnterScene(const char *call) {

@@ -87,6 +87,15 @@ protected:
     bool transformDirty_ = true;
 
 private:
+    // Setting a state to the value it has is no change: callers set states around every draw, and each
+    // change costs the derived device a round of its own state calls.
+    template <class T> void Change(T &field, T value) {
+        if (field != value) {
+            field = value;
+            stateDirty_ = true;
+        }
+    }
+
     TDeviceState state_;
     std::shared_ptr<IDirect3DTexture9> texture_;
     bool inScene_ = false;

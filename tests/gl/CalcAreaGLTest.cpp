@@ -74,4 +74,51 @@ TEST(CalcAreaGL, HatchInsideNoneOutsideOutlineInItsColour) {
     EXPECT_EQ(outline, 160);
 }
 
+// Areas are drawn where the view's circle reaches their box, whatever their vertices: one that holds the
+// whole view with every vertex far outside it is hatched across the picture; one moved away is gone from
+// the next frame, and back when it returns.
+TEST(CalcAreaGL, DrawnWhereTheViewReachesItsBoxAndFollowsAMove) {
+    UseObjectClasses();
+    TStreetStructure street;
+    const auto add = [&](std::initializer_list<TXYZ> points) {
+        auto *area = dynamic_cast<TCalcAreaItem *>(street.Lists(CalcAreaTypeCode).AddNew());
+        for (const TXYZ &p : points)
+            area->Points.InsertNewPoint(area->Points.Count(), p);
+        return area;
+    };
+    const auto hatched = [&](int x0, int y0, int x1, int y1) {
+        TSurfaceRenderer r(W, H);
+        r.BeginDraw();
+        r.Clear(0xFF000000 | Background, true, false, false);
+        r.Projection().SetMatrix(PlanToClip());
+        street.Draw({&r, {10, 8, 0}, 30}, FullTypeSet(), PlanLayerMask);
+        r.EndDraw();
+        TBitmap image;
+        r.CopyToBitmap(image);
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += (image.Pixel(x, y) & 0xFFFFFF) == Hatch ? 1 : 0;
+        return n;
+    };
+    TCalcAreaItem *big = add({{-500, -500, 0}, {500, -500, 0}, {500, 500, 0}, {-500, 500, 0}});
+    EXPECT_GT(hatched(0, 0, W, H), W * H / 10);
+    street.DeleteItems(std::vector<TAbstractItem *>{big});
+    EXPECT_EQ(hatched(0, 0, W, H), 0);
+
+    // 4 x 4 m from (2, 10): pixels 40..120 across, 80..160 down.
+    TCalcAreaItem *small = add({{2, 10, 0}, {6, 10, 0}, {6, 14, 0}, {2, 14, 0}});
+    EXPECT_GT(hatched(42, 82, 118, 158), 76 * 76 / 10);
+    const auto shift = [&](float dx) {
+        for (int i = 0; i < small->Points.Count(); ++i) {
+            const TXYZ p = small->Points.GetPoint(i);
+            small->Points.SetPoint(i, {p.x + dx, p.y, 0});
+        }
+    };
+    shift(1000);
+    EXPECT_EQ(hatched(0, 0, W, H), 0);
+    shift(-1000);
+    EXPECT_GT(hatched(42, 82, 118, 158), 76 * 76 / 10);
+}
+
 } // namespace

@@ -268,4 +268,63 @@ TEST(PickingIndex, WhatLiesOnASurfaceComesBeforeIt) {
     }
 }
 
+// The rectangle search gives, in type and list order, every item whose box meets the rectangle (and every
+// item without a finite box), for one type among many and for all types, for rectangles from a few metres
+// to wider than the street, also after an item of one type moves far out and items go.
+TEST(PickingIndex, RectangleSearchGivesEveryItemWhoseBoxMeetsIt) {
+    RegisterClasses();
+    UseObjectClasses();
+    TStreetStructure s;
+    GenerateStreet(s, {.Vertices = 4000, .Seed = 5});
+    const auto scan = [&](const TItemBounds &rect, const TItemTypeSet &types) {
+        std::vector<TAbstractItem *> out;
+        for (int code = 0; code < ItemTypeCount; ++code)
+            for (const auto &item : s.Lists(code)) {
+                TItemBounds b;
+                const bool bounded =
+                    item->GetHitBounds(b) && std::isfinite(b.MinX + b.MinY + b.MaxX + b.MaxY);
+                if (types.Contains(code) && (!bounded || (b.MinX <= rect.MaxX && rect.MinX <= b.MaxX &&
+                                                          b.MinY <= rect.MaxY && rect.MinY <= b.MaxY)))
+                    out.push_back(item.get());
+            }
+        return out;
+    };
+    const auto compare = [&](const char *stage) {
+        float x0, y0, x1, y1;
+        s.Pool().GetBounds(x0, y0, x1, y1);
+        const double mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+        const struct {
+            const char *Name;
+            TItemBounds Rect;
+        } rects[] = {
+            {"a few metres", {mx - 3, my - 3, mx + 3, my + 3}},
+            {"a block", {mx - 60, y0 - 1.0, mx + 60, y1 + 1.0}},
+            {"the street's start", {x0 - 1.0, y0 - 1.0, x0 + 40.0, y1 + 1.0}},
+            {"the whole street and more", {x0 - 500.0, y0 - 500.0, x1 + 500.0, y1 + 500.0}},
+            {"beside it", {x1 + 10.0, y1 + 10.0, x1 + 20.0, y1 + 20.0}},
+        };
+        const TItemTypeSet sets[] = {
+            AllTypes(), {BortTypeCode}, {DesignBlockTypeCode}, {RoadWayTypeCode, 25}};
+        for (const auto &r : rects)
+            for (const TItemTypeSet &types : sets) {
+                std::vector<TAbstractItem *> got;
+                s.ItemsNearRect(r.Rect, types, got);
+                EXPECT_EQ(got, scan(r.Rect, types)) << stage << ": " << r.Name;
+            }
+    };
+    compare("generated");
+    // One curb goes far beyond the street: a rectangle around the street no longer holds every curb.
+    TAbstractItem *curb = s.Lists(BortTypeCode).Items(0);
+    for (int i = 0; i < curb->Points.Count(); ++i) {
+        const TXYZ p = curb->Points.GetPoint(i);
+        curb->Points.SetPoint(i, {p.x + 100000, p.y, 0});
+    }
+    compare("moved");
+    std::vector<TAbstractItem *> doomed;
+    for (int i = 0; i < s.Lists(BortTypeCode).Count(); i += 2)
+        doomed.push_back(s.Lists(BortTypeCode).Items(i));
+    s.DeleteItems(doomed);
+    compare("deleted");
+}
+
 } // namespace
