@@ -442,6 +442,10 @@ void TCalcAreaItem::ClearResults() {
 }
 
 void TCalcAreaItem::Note(std::vector<TCalcNote> &list, TAbstractItem &item, const Cp1251String &reason) {
+    // Two rows of one item missing for one reason (a crossing's white and yellow) make one line.
+    if (!list.empty() && list.back().Id == item.ID() && list.back().Reason == reason &&
+        list.back().Stage == Stage_)
+        return;
     list.push_back({item.GetDisplayName(), item.ID(), reason, Stage_});
 }
 

@@ -50,6 +50,23 @@ Cp1251String IslandProblem(TOstrovokItem::TPaintDoubt why) {
     return {};
 }
 
+Cp1251String CrossingProblem(TZebraItem::TPaintDoubt why) {
+    using D = TZebraItem::TPaintDoubt;
+    switch (why) {
+    case D::FewVertices:
+        return Cp("площадь окраски перехода неизвестна: меньше двух вершин");
+    case D::NotFinite:
+        return Cp("площадь окраски перехода неизвестна: координаты не числа");
+    case D::NoDirection:
+        return Cp("площадь окраски перехода неизвестна: линия перехода или его последняя сторона нулевой длины");
+    case D::StepLimit:
+        return Cp("площадь окраски перехода неизвестна: переход длиннее предела шагов");
+    case D::None:
+        break;
+    }
+    return {};
+}
+
 } // namespace
 
 void ConnectCalcAreaSources() {
@@ -72,6 +89,8 @@ void ConnectCalcAreaSources() {
         f.PaintArea = z.GetWhiteArea();
         f.HasYellow = z.YellowBackground != 0;
         f.YellowArea = z.GetYellowArea();
+        if (!f.PaintArea || !f.YellowArea)
+            f.Problem = CrossingProblem(z.GetPaintDoubt());
     });
     Connect<TRazmetTextItem>(RazmetTextTypeCode, [](TRazmetTextItem &t, TCalcMarkingFigures &f) {
         f.GostNumber = t.GetGostNumber();

@@ -140,24 +140,49 @@ double TZebraItem::PatchWidth() const {
     return Street() && Street()->ZebraYop() != 0 ? 0.4 : 0.6;
 }
 
-double TZebraItem::GetWhiteArea() {
+std::optional<double> TZebraItem::GetWhiteArea() {
     UpdateGraphics();
+    if (PaintDoubt_ != TPaintDoubt::None)
+        return std::nullopt;
     return WhiteArea;
 }
 
-double TZebraItem::GetYellowArea() {
+std::optional<double> TZebraItem::GetYellowArea() {
     UpdateGraphics();
-    return YellowBackground != 0 ? YellowArea : 0.0;
+    if (YellowBackground == 0)
+        return 0.0;
+    if (PaintDoubt_ != TPaintDoubt::None)
+        return std::nullopt;
+    return YellowArea;
+}
+
+TZebraItem::TPaintDoubt TZebraItem::GetPaintDoubt() {
+    UpdateGraphics();
+    return PaintDoubt_;
 }
 
 void TZebraItem::RebuildGraphics() {
     Points.EnsureGeometry();
     WhiteArea = 0;
     YellowArea = 0;
-    TZebraFrame frame;
-    // A crossing of no width paints nothing.
-    if (Points.Count() < 2 || !(Width > 0) || !GetZebraFrame(Points, frame))
+    PaintDoubt_ = TPaintDoubt::None;
+    // A crossing of no width paints nothing, and that is a known nothing.
+    if (!(Width > 0))
         return;
+    if (Points.Count() < 2) {
+        PaintDoubt_ = TPaintDoubt::FewVertices;
+        return;
+    }
+    for (const TXYZ &p : Points.Dense())
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            PaintDoubt_ = TPaintDoubt::NotFinite;
+            return;
+        }
+    TZebraFrame frame;
+    if (!GetZebraFrame(Points, frame)) {
+        PaintDoubt_ = TPaintDoubt::NoDirection;
+        return;
+    }
     if (Width <= NarrowLimit)
         BuildNarrow(frame);
     else
@@ -223,8 +248,10 @@ private:
 void TZebraItem::BuildNarrow(const TZebraFrame &frame) {
     TZebraPainter painter(*this, frame);
     std::vector<TPlacement> placements;
-    if (!painter.Walk(YellowBackground != 0, placements))
+    if (!painter.Walk(YellowBackground != 0, placements)) {
+        PaintDoubt_ = TPaintDoubt::StepLimit;
         return;
+    }
     const double w = Width, patch = PatchWidth();
     const std::array<TXYZ, 4> stripe = Rect(frame.S, -StripeWidth / 2, StripeWidth / 2, frame.W, w / 2);
     const std::array<TXYZ, 4> yellow = Rect(frame.S, -patch / 2, patch / 2, frame.W, w / 2);
@@ -242,8 +269,10 @@ void TZebraItem::BuildNarrow(const TZebraFrame &frame) {
 void TZebraItem::BuildWide(const TZebraFrame &frame) {
     TZebraPainter painter(*this, frame);
     std::vector<TPlacement> placements;
-    if (!painter.Walk(YellowBackground != 0, placements))
+    if (!painter.Walk(YellowBackground != 0, placements)) {
+        PaintDoubt_ = TPaintDoubt::StepLimit;
         return;
+    }
     const double w = Width, patch = PatchWidth(), outer = w / 2 + HalfGap;
     const double sw = StripeWidth / 2;
     // Full templates in the plan: two halves across the crossing line with the gap between them.

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 // The arrow of the wide crossings' groups, x across and y along the arrow (1.2 m long, pointing along +y).
 extern const std::array<TXYZ, 7> ZebraArrowGlyph;
@@ -55,16 +56,29 @@ public:
     // ---- Derived by the rebuild, square metres
     double WhiteArea = 0;
     double YellowArea = 0;
-    // Bring the geometry up to date first (nothing is done when it did not change).
-    double GetWhiteArea();
+    // Why the last rebuild could not measure the paint: what the plan shows then is no crossing to sum.
+    enum class TPaintDoubt : uint8_t {
+        None,
+        FewVertices, // under two vertices
+        NotFinite,   // a vertex is not a finite number
+        NoDirection, // the crossing line or its last side has no length
+        StepLimit,   // the walk would take more steps than allowed: the crossing line stands alone
+    };
+    // Bring the geometry up to date first (nothing is done when it did not change); nothing when the rebuild
+    // could not measure the paint (GetPaintDoubt says why).
+    std::optional<double> GetWhiteArea();
     // 0 without the yellow background.
-    double GetYellowArea();
+    std::optional<double> GetYellowArea();
+    TPaintDoubt GetPaintDoubt();
 
     // The yellow patch width the street asks for: 0.6 m, or 0.4 m with its ZEBRAYOP set.
     double PatchWidth() const;
 
     void BuildNarrow(const TZebraFrame &frame);
     void BuildWide(const TZebraFrame &frame);
+
+private:
+    TPaintDoubt PaintDoubt_ = TPaintDoubt::None;
 };
 
 void RegisterZebraItem();

@@ -128,7 +128,7 @@ TEST_F(ZebraEditorTest, BackgroundChoiceAndItsOwnQuestion) {
     EXPECT_TRUE(street.Modified());
     EXPECT_EQ(Live()->ZebraBkgAction->GetInfo(), QStringLiteral("Да"));
     // The crossing is built again with its patches.
-    EXPECT_GT(a->GetYellowArea(), 0);
+    EXPECT_GT(a->GetYellowArea().value_or(-1), 0);
 
     // "Нет" on the focused one only; Cancel asks nothing and changes nothing.
     prompts_.Select(0).Answer(TPromptAnswer::No);

@@ -408,9 +408,9 @@ TEST_F(CalcAreaSources, MarkingTypesGiveTheirOwnFigures) {
         return none;
     };
     EXPECT_EQ(row("1.14.1").Count, 1);
-    EXPECT_EQ(row("1.14.1").Area, zebra->GetWhiteArea());
+    EXPECT_EQ(row("1.14.1").Area, zebra->GetWhiteArea().value_or(-1));
     EXPECT_GT(row("1.14.1").Area, 0);
-    EXPECT_EQ(row("1.14.1(ж)").Area, zebra->GetYellowArea());
+    EXPECT_EQ(row("1.14.1(ж)").Area, zebra->GetYellowArea().value_or(-1));
     EXPECT_EQ(row("1.17").Count, 1);
     EXPECT_EQ(row("1.17").Length, stop->GetMarkingLength());
     EXPECT_EQ(row("1.17").Area, stop->GetPaintArea());
@@ -473,6 +473,35 @@ TEST_F(CalcAreaSources, IslandsOfUnknownPaintAreMarkedAndListed) {
                 << area->Unknowns[0].Reason.ToUtf8();
         }
     }
+}
+
+TEST_F(CalcAreaSources, CrossingsThatCannotBeLaidOutAreMarkedOnce) {
+    // The walk along a crossing this long stops at its step limit and the plan shows the line alone.
+    TStreetStructure street;
+    auto *area =
+        MakeAs<TCalcAreaItem>(street, CalcAreaTypeCode, {{0, 0, 0}, {20, 0, 0}, {20, 10, 0}, {0, 10, 0}});
+    auto *zebra = MakeAs<TZebraItem>(street, ZebraTypeCode, {{5, 5, 0}, {300000, 5, 0}});
+    zebra->Width = 4;
+    zebra->YellowBackground = 1;
+    area->CalcMarkings();
+    for (const char *name : {"1.14.1", "1.14.1(ж)"}) {
+        SCOPED_TRACE(name);
+        const TRazmetSumRecord *row = nullptr;
+        for (const TRazmetSumRecord &r : area->MarkingRows)
+            if (r.Name == Cp(name))
+                row = &r;
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->Count, 1);
+        EXPECT_TRUE(row->AreaUnknown);
+        EXPECT_EQ(CalcFigureText(row->Area, row->AreaUnknown, 0, 2).Bytes(), "0.00+?");
+    }
+    EXPECT_TRUE(area->WhitePaintArea.Unknown);
+    EXPECT_TRUE(area->YellowPaintArea.Unknown);
+    // White and yellow miss for one reason: the list names the crossing once.
+    ASSERT_EQ(area->Unknowns.size(), 1u);
+    EXPECT_EQ(area->Unknowns[0].Id, zebra->ID());
+    EXPECT_NE(area->Unknowns[0].Reason.ToUtf8().find("перехода"), std::string::npos)
+        << area->Unknowns[0].Reason.ToUtf8();
 }
 
 // ---- Signs

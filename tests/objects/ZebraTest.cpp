@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 using namespace objtest;
@@ -80,13 +81,13 @@ TEST_F(Zebra, StraightCrossingOfFiveMetres) {
     TZebraItem *plain = Crossing({{0, 0, 0}, {5, 0, 0}}, 4, false);
     ExpectNear(RectCentresX(plain, TZebraItem::StripeColor), {0.5, 1.5, 2.5, 3.5, 4.5}, "stripes");
     EXPECT_TRUE(RectCentresX(plain, TZebraItem::YellowColor).empty());
-    EXPECT_DOUBLE_EQ(plain->GetWhiteArea(), 5 * 4 * 0.4);
-    EXPECT_EQ(plain->GetYellowArea(), 0);
+    EXPECT_DOUBLE_EQ(plain->GetWhiteArea().value_or(-1), 5 * 4 * 0.4);
+    EXPECT_EQ(plain->GetYellowArea().value_or(-1), 0);
 
     TZebraItem *yellow = Crossing({{0, 10, 0}, {5, 10, 0}}, 4, true);
     ExpectNear(RectCentresX(yellow, TZebraItem::YellowColor), {1, 2, 3, 4}, "patches");
-    EXPECT_DOUBLE_EQ(yellow->GetWhiteArea(), 5 * 4 * 0.4);
-    EXPECT_DOUBLE_EQ(yellow->GetYellowArea(), 4 * 4 * 0.6);
+    EXPECT_DOUBLE_EQ(yellow->GetWhiteArea().value_or(-1), 5 * 4 * 0.4);
+    EXPECT_DOUBLE_EQ(yellow->GetYellowArea().value_or(-1), 4 * 4 * 0.6);
     // A stripe runs across the crossing, Width long, 0.4 wide: W is S turned right.
     const std::vector<TTriangle> t = Triangles(yellow);
     ASSERT_FALSE(t.empty());
@@ -102,25 +103,42 @@ TEST_F(Zebra, StraightCrossingOfFiveMetres) {
     // The street's ZEBRAYOP narrows the patches to 0.4 m, and the crossings are built again for it.
     S_.SetZebraYop(1);
     EXPECT_TRUE(yellow->Points.Changed());
-    EXPECT_DOUBLE_EQ(yellow->GetYellowArea(), 4 * 4 * 0.4);
+    EXPECT_DOUBLE_EQ(yellow->GetYellowArea().value_or(-1), 4 * 4 * 0.4);
 }
 
 TEST_F(Zebra, ShortCrossingsAndDegenerateFrames) {
     struct TCase {
         const char *Name;
         std::initializer_list<TXYZ> Points;
+        float Width;
+        // Nothing painted is a known 0; a crossing that cannot be laid out has no area to sum.
+        TZebraItem::TPaintDoubt Doubt;
     } cases[] = {
-        {"under 1 m", {{0, 0, 0}, {0.99f, 0, 0}}},
+        {"under 1 m", {{0, 0, 0}, {0.99f, 0, 0}}, 6, TZebraItem::TPaintDoubt::None},
         {"a last vertex collinear: W along the line, no progress across it",
-         {{0, 0, 0}, {5, 0, 0}, {8, 0, 0}}},
-        {"a direction of no length", {{0, 0, 0}, {0, 0, 1}}},
+         {{0, 0, 0}, {5, 0, 0}, {8, 0, 0}},
+         6,
+         TZebraItem::TPaintDoubt::None},
+        {"no width", {{0, 0, 0}, {5, 0, 0}}, 0, TZebraItem::TPaintDoubt::None},
+        {"a direction of no length", {{0, 0, 0}, {0, 0, 1}}, 6, TZebraItem::TPaintDoubt::NoDirection},
+        {"one vertex", {{0, 0, 0}}, 6, TZebraItem::TPaintDoubt::FewVertices},
+        {"a vertex not a number",
+         {{0, 0, 0}, {std::numeric_limits<float>::quiet_NaN(), 0, 0}},
+         6,
+         TZebraItem::TPaintDoubt::NotFinite},
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Name);
-        TZebraItem *item = Crossing(c.Points, 6, true);
+        TZebraItem *item = Crossing(c.Points, c.Width, true);
         EXPECT_TRUE(Triangles(item).empty());
-        EXPECT_EQ(item->GetWhiteArea(), 0);
-        EXPECT_EQ(item->GetYellowArea(), 0);
+        EXPECT_EQ(item->GetPaintDoubt(), c.Doubt);
+        if (c.Doubt == TZebraItem::TPaintDoubt::None) {
+            EXPECT_EQ(item->GetWhiteArea(), 0.0);
+            EXPECT_EQ(item->GetYellowArea(), 0.0);
+        } else {
+            EXPECT_FALSE(item->GetWhiteArea());
+            EXPECT_FALSE(item->GetYellowArea());
+        }
     }
 }
 
@@ -143,7 +161,7 @@ TEST_F(Zebra, BentCrossingSkipsThePlacementThatDoesNotFit) {
     // the walk goes on at 1.0 on the next segment.
     TZebraItem *item = Crossing({{0, 0, 0}, {0.8f, 0.4f, 0}, {5, 0, 0}, {5, -3, 0}}, 4, false);
     ExpectNear(RectCentresX(item, TZebraItem::StripeColor), {1, 2, 3, 4}, "stripes");
-    EXPECT_NEAR(item->GetWhiteArea(), 4 * 4 * 0.4, 1e-9);
+    EXPECT_NEAR(item->GetWhiteArea().value_or(-1), 4 * 4 * 0.4, 1e-9);
 }
 
 TEST_F(Zebra, SixMetresIsNarrowAboveIsWide) {
@@ -153,15 +171,15 @@ TEST_F(Zebra, SixMetresIsNarrowAboveIsWide) {
     // count 4: stripes 1 and 3 are halves with an arrow group (3 arrows of 3 triangles), the other three
     // full in two halves.
     EXPECT_EQ(Triangles(wide).size(), 3u * 4 + 2 * (2 + 9));
-    EXPECT_NEAR(wide->GetWhiteArea(), (3 + 2 * 0.5) * double(6.01f) * 0.4, 1e-9);
+    EXPECT_NEAR(wide->GetWhiteArea().value_or(-1), (3 + 2 * 0.5) * double(6.01f) * 0.4, 1e-9);
 }
 
 TEST_F(Zebra, WideCrossingOfTenMetres) {
     // count = 9: half stripes with arrows at stripes 1 (x 1.5) and 8 (x 8.5); patches 0, 1, 7, 8 halved.
     const double w = 8;
     TZebraItem *item = Crossing({{0, 0, 0}, {10, 0, 0}}, float(w), true);
-    EXPECT_NEAR(item->GetWhiteArea(), (8 + 2 * 0.5) * w * 0.4, 1e-9);
-    EXPECT_NEAR(item->GetYellowArea(), (5 + 4 * 0.5) * w * 0.6, 1e-9);
+    EXPECT_NEAR(item->GetWhiteArea().value_or(-1), (8 + 2 * 0.5) * w * 0.4, 1e-9);
+    EXPECT_NEAR(item->GetYellowArea().value_or(-1), (5 + 4 * 0.5) * w * 0.6, 1e-9);
 
     const std::vector<TTriangle> t = Triangles(item);
     const auto has = [&](D3DCOLOR color, double x, double y) {
@@ -202,20 +220,22 @@ TEST_F(Zebra, WideCrossingOfTenMetres) {
 
 TEST_F(Zebra, AreasFollowEveryChange) {
     TZebraItem *item = Crossing({{0, 0, 0}, {5, 0, 0}}, 4, true);
-    EXPECT_DOUBLE_EQ(item->GetWhiteArea(), 8.0);
+    EXPECT_DOUBLE_EQ(item->GetWhiteArea().value_or(-1), 8.0);
     // A moved vertex: the areas are brought up to date although they were not 0.
     item->Points.SetPoint(1, {3, 0, 0});
-    EXPECT_DOUBLE_EQ(item->GetWhiteArea(), 3 * 4 * 0.4);
-    EXPECT_DOUBLE_EQ(item->GetYellowArea(), 2 * 4 * 0.6);
+    EXPECT_DOUBLE_EQ(item->GetWhiteArea().value_or(-1), 3 * 4 * 0.4);
+    EXPECT_DOUBLE_EQ(item->GetYellowArea().value_or(-1), 2 * 4 * 0.6);
     // Without the background the yellow area is 0 whatever was built before.
     item->YellowBackground = 0;
-    EXPECT_EQ(item->GetYellowArea(), 0);
+    EXPECT_EQ(item->GetYellowArea().value_or(-1), 0);
 }
 
 TEST_F(Zebra, AVeryLongWalkDrawsTheCrossingLineAlone) {
     TZebraItem *item = Crossing({{0, 0, 0}, {300000, 0, 0}}, 4, true);
-    EXPECT_EQ(item->GetWhiteArea(), 0);
-    EXPECT_EQ(item->GetYellowArea(), 0);
+    // What the plan shows is no crossing: its paint is unknown, not 0.
+    EXPECT_FALSE(item->GetWhiteArea());
+    EXPECT_FALSE(item->GetYellowArea());
+    EXPECT_EQ(item->GetPaintDoubt(), TZebraItem::TPaintDoubt::StepLimit);
     const std::vector<TTriangle> t = Triangles(item);
     ASSERT_EQ(t.size(), 2u) << "one band along the line";
     for (const TTriangle &tr : t)
@@ -249,7 +269,7 @@ TEST_F(Zebra, RecordsWriteBackAndBadWidthsAreRefused) {
     EXPECT_EQ(a->Points.Count(), 3);
     EXPECT_EQ(SaveBytes(*s), bytes);
     // Drawn with ZEBRAYOP set: 0.4 m patches; drawing changes nothing saved.
-    EXPECT_NEAR(b->GetYellowArea(), (5 + 4 * 0.5) * 7.5 * 0.4, 1e-6);
+    EXPECT_NEAR(b->GetYellowArea().value_or(-1), (5 + 4 * 0.5) * 7.5 * 0.4, 1e-6);
     EXPECT_EQ(SaveBytes(*s), bytes);
 
     // A new crossing is 6.0 m wide and writes no "ZEBRABKG".

@@ -87,10 +87,11 @@ std::string CheckPaintFigures(TStreetStructure &street) {
                        std::to_string(island->FillArea);
     for (const auto &item : street.Lists(ZebraTypeCode))
         if (auto *zebra = dynamic_cast<TZebraItem *>(item.get()))
-            if (bad(zebra->GetWhiteArea()) || bad(zebra->GetYellowArea()))
+            if (const std::optional<double> white = zebra->GetWhiteArea(), yellow = zebra->GetYellowArea();
+                !white || !yellow || bad(*white) || bad(*yellow))
                 return "crossing " + std::to_string(zebra->ID()) + ": white " +
-                       std::to_string(zebra->GetWhiteArea()) + ", yellow " +
-                       std::to_string(zebra->GetYellowArea());
+                       (white ? std::to_string(*white) : std::string("unknown")) + ", yellow " +
+                       (yellow ? std::to_string(*yellow) : std::string("unknown"));
     for (const auto &item : street.Lists(RazmetStopTypeCode))
         if (auto *stop = dynamic_cast<TRazmetStopItem *>(item.get()))
             if (bad(stop->GetMarkingLength()) || bad(stop->GetPaintArea()) || stop->GetMarkingLength() < 4)
