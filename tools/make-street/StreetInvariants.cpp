@@ -88,7 +88,7 @@ std::string CheckPaintFigures(TStreetStructure &street) {
     for (const auto &item : street.Lists(ZebraTypeCode))
         if (auto *zebra = dynamic_cast<TZebraItem *>(item.get()))
             if (const std::optional<double> white = zebra->GetWhiteArea(), yellow = zebra->GetYellowArea();
-                !white || !yellow || bad(*white) || bad(*yellow))
+                (white && bad(*white)) || (yellow && bad(*yellow)))
                 return "crossing " + std::to_string(zebra->ID()) + ": white " +
                        (white ? std::to_string(*white) : std::string("unknown")) + ", yellow " +
                        (yellow ? std::to_string(*yellow) : std::string("unknown"));

@@ -12,6 +12,6 @@
 std::string CheckStreetInvariants(TStreetStructure &street);
 
 // Rebuilds every marking item and checks the paint figures and laid-out labels they keep: "" when every one
-// is a finite number not below 0 (an island may report its paint area unknown), else the first that is
-// not. New marking types add their figures here.
+// is a finite number not below 0 (an island or a crossing may report its paint area unknown), else the first
+// that is not. New marking types add their figures here.
 std::string CheckPaintFigures(TStreetStructure &street);
