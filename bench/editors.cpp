@@ -2,7 +2,8 @@
 // (a) one refresh of every line of the common item editor and the road-way editor with every item
 //     selected (a road way first), against a raw pass reading the same fields of every item;
 // (b) the area table of every road way, against measuring them alone;
-// (c) "Выбрать" on every row of a 10^4-row table window, against filling a vector of the same items.
+// (c) "Выбрать" on every row of a 10^4-row table window, against filling a vector of the same items, and at
+//     10^3 and 10^4 rows against looking the rows' items up.
 #include "BenchSupport.h"
 
 #include "editors/EditorKit.h"
@@ -22,6 +23,7 @@
 #include <QTableWidget>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -160,8 +162,8 @@ QApplication &App() {
 void BM_SelectRows(benchmark::State &state) {
     App();
     TScene &s = Scene();
-    const std::vector<TAbstractItem *> rows(s.All.begin(),
-                                            s.All.begin() + std::min<std::size_t>(state.range(0), s.All.size()));
+    const std::vector<TAbstractItem *> rows(
+        s.All.begin(), s.All.begin() + std::min<std::size_t>(state.range(0), s.All.size()));
     TStreetTableHost host;
     host.ActivateStreet = [&s](uint64_t) -> TStreetStructure * { return &s.Street; };
     host.ClearSelection = [&s] { s.Street.Selection().Clear(); };
@@ -190,6 +192,22 @@ void BM_FillVector(benchmark::State &state) {
     }
 }
 
+// The lookups every selected row needs at least (its item by type and id, and the item itself): the
+// selection's cost against it should not grow with the table's size, whatever the caches make of both.
+void BM_LookUpRows(benchmark::State &state) {
+    TScene &s = Scene();
+    const std::size_t n = std::min<std::size_t>(state.range(0), s.All.size());
+    for (auto _ : state) {
+        int64_t sum = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const TAbstractItem *item = s.All[i];
+            if (const TAbstractItem *found = s.Street.Lists(item->GetTypeCode()).FindById(item->ID()))
+                sum += found->ID();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 BENCHMARK(BM_InfoRefresh)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InfoRefreshAgreeing)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_InfoRaw)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -197,6 +215,7 @@ BENCHMARK(BM_AreaTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AxisMeasures)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Two table sizes: "Выбрать" must take time in proportion to the rows.
 BENCHMARK(BM_SelectRows)->Arg(TableRows / 10)->Arg(TableRows)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LookUpRows)->Arg(TableRows / 10)->Arg(TableRows)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FillVector)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 const bool Paired = [] {
@@ -204,7 +223,14 @@ const bool Paired = [] {
     spbench::ResultPair("info_refresh_agreeing", "BM_InfoRefreshAgreeing/real_time", "BM_InfoRaw/real_time");
     spbench::ResultPair("area_table", "BM_AreaTable/real_time", "BM_AxisMeasures/real_time");
     spbench::ResultPair("select_rows", "BM_SelectRows/10000/real_time", "BM_FillVector/real_time");
-    spbench::ResultPair("select_rows_10000_vs_1000", "BM_SelectRows/10000/real_time", "BM_SelectRows/1000/real_time");
+    spbench::ResultPair("select_rows_10000_vs_1000", "BM_SelectRows/10000/real_time",
+                        "BM_SelectRows/1000/real_time");
+    spbench::ResultPair("lookups_10000_vs_1000", "BM_LookUpRows/10000/real_time",
+                        "BM_LookUpRows/1000/real_time");
+    for (const char *n : {"1000", "10000"})
+        spbench::ResultPair(std::string("select_rows_vs_lookups_") + n,
+                            std::string("BM_SelectRows/") + n + "/real_time",
+                            std::string("BM_LookUpRows/") + n + "/real_time");
     return true;
 }();
 
