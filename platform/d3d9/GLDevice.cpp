@@ -656,10 +656,14 @@ public:
             std::size_t drawn = 0;
             for (UINT i = 0; i < runCount; ++i) {
                 const D3DPRIMITIVERUN &r = runs[i];
-                if (r.PrimitiveCount == 0 || RunBox(r).TrianglesDark)
+                if (r.PrimitiveCount == 0)
                     continue;
-                drawn += filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
-                                           std::size_t(r.PrimitiveCount) * 3, stride, out + drawn * stride);
+                const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
+                if (box.TrianglesDark)
+                    continue;
+                drawn +=
+                    filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
+                                      std::size_t(r.PrimitiveCount) * 3, stride, box, out + drawn * stride);
             }
             gl.glUnmapBuffer(GL_ARRAY_BUFFER);
             streamOffset_ = offset + drawn * stride;
@@ -672,30 +676,31 @@ public:
         // Lines: what is left of the runs goes through the filter as one list, which keeps the last end
         // in each pixel over the whole draw.
         const bool overwrite = LinesOverwrite();
-        std::vector<uint8_t> &kept = runScratch_;
+        std::vector<TSmallPrimitiveFilter::TLineRun> &kept = lineRuns_;
         kept.clear();
-        bool whole = true;
+        std::size_t lines = 0;
         for (UINT i = 0; i < runCount; ++i) {
             const D3DPRIMITIVERUN &r = runs[i];
             if (r.PrimitiveCount == 0)
                 continue;
             const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
             std::size_t first = r.FirstPrimitive, count = r.PrimitiveCount;
-            if (box.LinesOutside) {
-                count = 0;
-            } else if (overwrite && box.OnePixel) {
+            if (box.LinesOutside)
+                continue;
+            if (overwrite && box.OnePixel) {
                 first += count - 1;
                 count = 1;
             }
-            whole = whole && count == r.PrimitiveCount;
-            kept.insert(kept.end(), data + first * 2 * stride, data + (first + count) * 2 * stride);
+            kept.push_back({first, count, box});
+            lines += count;
         }
-        if (whole) {
-            DrawFiltered(gl, type, n, data, vertexStride, call);
+        if (lines == 0)
             return;
-        }
-        if (!kept.empty())
-            DrawFiltered(gl, type, static_cast<UINT>(kept.size() / stride), kept.data(), vertexStride, call);
+        const auto [offset, out] = MapStream(gl, (2 * lines + lines) * stride, call);
+        const auto r = filter_.LineRuns(data, kept.data(), kept.size(), stride, overwrite, out);
+        gl.glUnmapBuffer(GL_ARRAY_BUFFER);
+        streamOffset_ = offset + (r.LineVertices + r.PointVertices) * stride;
+        DrawLinesAndEnds(gl, offset, vertexStride, r.LineVertices, r.PointVertices);
     }
 
 private:
@@ -954,16 +959,27 @@ private:
         }
         gl.glUnmapBuffer(GL_ARRAY_BUFFER);
         streamOffset_ = offset + (drawn + points) * stride;
-        if (drawn > 0) {
+        if (lines) {
+            DrawLinesAndEnds(gl, offset, stride, drawn, points);
+        } else if (drawn > 0) {
             SetAttributes(gl, offset, stride);
-            gl.glDrawArrays(lines ? GL_LINES : GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+        }
+        return true;
+    }
+
+    // Draws what the filter wrote from offset on: line vertices, then the ends they light.
+    void DrawLinesAndEnds(TGL &gl, std::size_t offset, UINT stride, std::size_t lineVertices,
+                          std::size_t points) {
+        if (lineVertices > 0) {
+            SetAttributes(gl, offset, stride);
+            gl.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lineVertices));
         }
         // A Direct3D line lights its last pixel too; GL leaves it out.
         if (points > 0) {
-            SetAttributes(gl, offset + drawn * stride, stride);
+            SetAttributes(gl, offset + lineVertices * stride, stride);
             gl.glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points));
         }
-        return true;
     }
 
     // Maps room for bytes in the scene's stream buffer; returns their offset and the mapped memory
@@ -1067,7 +1083,8 @@ private:
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
             gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
             if (maxAnisotropy_ > 1) {
-                const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+                const bool anisotropic =
+                    s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
                 gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
                                        anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
             }
@@ -1099,7 +1116,7 @@ private:
           uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
-    std::vector<uint8_t> runScratch_;
+    std::vector<TSmallPrimitiveFilter::TLineRun> lineRuns_;
     TSmallPrimitiveFilter filter_;
     bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;

@@ -55,8 +55,29 @@ public:
         // Every position within it lies surely in one pixel, with 0 <= z <= 1: under overwrite a line list
         // within it leaves nothing but the end pixel of its last line.
         bool OnePixel = false;
+        // The box is finite: ErrX and ErrY bound the error of every position within it (as Place gives
+        // each), and ZInside tells whether each lies surely within 0 <= z <= 1. The primitives of the run
+        // are then placed with these bounds instead of bounds of their own, which costs a few products
+        // a position; the bounds are larger, so no less is kept.
+        bool Bounded = false;
+        bool ZInside = false;
+        double ErrX = 0, ErrY = 0;
     };
     TRunBox Box(const float min[3], const float max[3]) const;
+
+    // Triangles for a run of triangles whose positions lie within the box.
+    std::size_t Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride, const TRunBox &box,
+                          uint8_t *out) const;
+
+    // Lines of a draw given as runs, each within its box: the lines of the runs are taken as one list in
+    // their order (count lines from vertex 2 * First on), as Lines takes a list (room for 3 / 2 of their
+    // vertices).
+    struct TLineRun {
+        std::size_t First = 0, Count = 0;
+        TRunBox Box;
+    };
+    TLines LineRuns(const uint8_t *vertices, const TLineRun *runs, std::size_t runCount, std::size_t stride,
+                    bool overwrite, uint8_t *out);
 
 private:
     struct TPos {
@@ -65,6 +86,18 @@ private:
         bool ZInside;      // surely within 0 <= z <= 1
     };
     TPos Place(const uint8_t *vertex) const;
+    // Place within a run's box: the box's bounds for every position.
+    TPos PlaceInRun(const uint8_t *vertex, const TRunBox &box) const;
+    template <class PlaceFn>
+    std::size_t WalkTriangles(const uint8_t *vertices, std::size_t n, std::size_t stride, uint8_t *out,
+                              PlaceFn place) const;
+    // Takes count lines from vertices into out (the lines that stay) and records each line's end for
+    // FinishLines.
+    template <class PlaceFn>
+    void WalkLines(const uint8_t *vertices, std::size_t count, std::size_t stride, bool overwrite,
+                   uint8_t *out, TLines &r, PlaceFn place);
+    // Writes the ends that stay after the lines (out holds r.LineVertices line vertices).
+    void FinishLines(std::size_t stride, bool overwrite, uint8_t *out, TLines &r);
     // Whether pixels kx0..kx1 x ky0..ky1 all lie outside the scissor box.
     bool OutsideScissor(double kx0, double kx1, double ky0, double ky1) const;
     // The pixel holding the position with certainty, or false.
@@ -73,7 +106,9 @@ private:
     double m_[4][3] = {}; // x, y, z columns of M
     double a_[4][2] = {}; // |M| scaled to the error bound of each s axis
     double zerr_[4] = {};
+    double sx_[4] = {}, sy_[4] = {}; // s of x and of y from x, y, z and 1 (Half and Offset taken in)
     TPixelGrid grid_;
-    std::vector<uint64_t> seen_; // pixels of the scissor box that a later end already lights
-    std::vector<int64_t> keys_;
+    std::vector<uint64_t> seen_;        // pixels of the scissor box that a later end already lights
+    std::vector<int64_t> keys_;         // per line: its end's pixel in the scissor box, Keep or Drop
+    std::vector<const uint8_t *> ends_; // per line: its end vertex
 };
