@@ -17,6 +17,7 @@
 #include <atomic>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +116,15 @@ public:
     }
 
     static std::size_t TextureBytes(UINT width, UINT height) { return std::size_t(width) * height * 4; }
+
+    // Called before every GL call on a texture of the context (made, filled, read back or freed): the
+    // device sends the draws it holds back first, so that they sample the texels they were drawn with and
+    // find the texture binding they left.
+    std::function<void()> BeforeTextureCall;
+    void TextureCall() {
+        if (BeforeTextureCall)
+            BeforeTextureCall();
+    }
     void Lose() { alive_ = false; }
     TGL &GL() { return *gl_; }
     QOpenGLContext *Context() const { return context_; }
@@ -225,6 +235,7 @@ public:
     TGLTexture(std::shared_ptr<TGLContext> context, const void *owner, UINT width, UINT height)
         : context_(std::move(context)), owner_(owner), width_(width), height_(height) {
         const char *call = "IDirect3DDevice9.CreateTexture";
+        context_->TextureCall();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         name_ = context_->TakeSpare(width, height);
@@ -257,6 +268,10 @@ public:
             context_->ReturnScratch(lockedRows_);
         if (!context_->Alive() || !QGuiApplication::instance())
             return;
+        try {
+            context_->TextureCall();
+        } catch (...) { // draws that cannot be sent any more are lost with the context
+        }
         if (context_->KeepSpare(width_, height_, name_))
             return;
         try {
@@ -278,6 +293,7 @@ public:
         uint8_t *rows = BorrowRows();
         try {
             if (uploaded_) {
+                context_->TextureCall();
                 TCurrentScope scope(*context_, call);
                 TGL &gl = context_->GL();
                 gl.glBindTexture(GL_TEXTURE_2D, name_);
@@ -345,6 +361,7 @@ private:
     }
 
     void Upload(const char *call, const uint8_t *rows) {
+        context_->TextureCall();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         gl.glBindTexture(GL_TEXTURE_2D, name_);
@@ -468,6 +485,8 @@ constexpr std::size_t InitialStreamBytes = std::size_t(4) << 20;
 constexpr std::size_t MaxStreamBytes = std::size_t(64) << 20;
 // How long a scene waits for the GL to be done with the vertices of the scene before last.
 constexpr GLuint64 StreamWaitNs = 2'000'000'000;
+// Triangles held back for one draw are sent once they fill this much.
+constexpr std::size_t MaxHeldBytes = std::size_t(4) << 20;
 
 class TGLDevice final : public TD3DDeviceBase {
 public:
@@ -476,6 +495,7 @@ public:
         : context_(std::make_shared<TGLContext>()), width_(width), height_(height), hasStencil_(withStencil),
           hasDepth_(withStencil) {
         const char *call = "Direct3D.CreateDevice";
+        context_->BeforeTextureCall = [this] { SendHeld(); };
         TCurrentScope scope(*context_, call);
         CreateObjects(call);
         TGL &gl = context_->GL();
@@ -516,11 +536,14 @@ public:
         const QSurfaceFormat f = widget->format();
         hasStencil_ = f.stencilBufferSize() > 0;
         hasDepth_ = f.depthBufferSize() > 0;
+        context_->BeforeTextureCall = [this] { SendHeld(); };
         TCurrentScope scope(*context_, call);
         CreateObjects(call);
     }
 
     ~TGLDevice() override {
+        // Textures may outlive the device; what it holds back is not drawn any more.
+        context_->BeforeTextureCall = nullptr;
         if (!context_->Alive() || !QGuiApplication::instance())
             return;
         try {
@@ -558,6 +581,7 @@ public:
     void EndScene() override {
         const char *call = "IDirect3DDevice9.EndScene";
         LeaveScene(call);
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         // Whoever draws with the context next (the widget's own painting) expects no scissor.
@@ -584,6 +608,7 @@ public:
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no stencil buffer");
         if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_)
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no depth buffer");
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         BindTarget();
@@ -623,6 +648,7 @@ public:
         const UINT n = CheckDraw(call, type, primitiveCount, vertexData, vertexStride);
         if (n == 0)
             return;
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         ApplyState();
@@ -641,18 +667,30 @@ public:
         CheckRuns(call, primitiveCount, runs, runCount);
         if (n == 0)
             return;
+        const bool filter = smallPrimitiveFilter.load();
+        // Triangles held back are drawn with the state they were given under.
+        if (type != D3DPT_TRIANGLELIST || !filter || stateDirty_ || transformDirty_ ||
+            vertexStride != heldStride_)
+            SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         ApplyState();
         const auto *data = static_cast<const uint8_t *>(vertexData);
-        if ((type != D3DPT_TRIANGLELIST && type != D3DPT_LINELIST) || !smallPrimitiveFilter.load() ||
-            !filterUsable_) {
+        if ((type != D3DPT_TRIANGLELIST && type != D3DPT_LINELIST) || !filter || !filterUsable_) {
+            SendHeld();
             DrawAsGiven(gl, type, n, vertexData, vertexStride, call);
             return;
         }
         const std::size_t stride = vertexStride;
         if (type == D3DPT_TRIANGLELIST) {
-            const auto [offset, out] = MapStream(gl, static_cast<std::size_t>(n) * stride, call);
+            // What stays is held back: the next draws of triangle runs under the same state join it, and
+            // the GL gets them in one draw (its cost per draw call is far above its cost per triangle).
+            const std::size_t held = heldVertices_ * stride;
+            if (heldTriangles_.size() < held + std::size_t(n) * stride)
+                heldTriangles_.resize(held + std::size_t(n) * stride);
+            uint8_t *out = heldTriangles_.data() + held;
+            heldStride_ = vertexStride;
+            heldHasUV_ = FvfVertexSize(State().FVF) == 24;
             std::size_t drawn = 0;
             for (UINT i = 0; i < runCount; ++i) {
                 const D3DPRIMITIVERUN &r = runs[i];
@@ -665,12 +703,9 @@ public:
                     filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
                                       std::size_t(r.PrimitiveCount) * 3, stride, box, out + drawn * stride);
             }
-            gl.glUnmapBuffer(GL_ARRAY_BUFFER);
-            streamOffset_ = offset + drawn * stride;
-            if (drawn > 0) {
-                SetAttributes(gl, offset, vertexStride);
-                gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
-            }
+            heldVertices_ += drawn;
+            if (heldVertices_ * stride >= MaxHeldBytes)
+                SendHeld();
             return;
         }
         // Lines: what is left of the runs goes through the filter as one list, which keeps the last end
@@ -707,6 +742,20 @@ private:
     TSmallPrimitiveFilter::TRunBox RunBox(const D3DPRIMITIVERUN &r) const {
         const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
         return filter_.Box(lo, hi);
+    }
+
+    // Draws the triangles held back, under the GL state they were given under (which every call that
+    // changes that state or the target sends them before).
+    void SendHeld() {
+        if (heldVertices_ == 0)
+            return;
+        const char *call = "IDirect3DDevice9.DrawPrimitiveRunsUP";
+        const std::size_t vertices = std::exchange(heldVertices_, 0);
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        const std::size_t offset = Stream(gl, heldTriangles_.data(), vertices * heldStride_, call);
+        SetAttributes(gl, offset, heldStride_, heldHasUV_);
+        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices));
     }
 
     // Whether a line drawn later surely replaces what an earlier one left in a pixel.
@@ -747,6 +796,7 @@ public:
         if (!rows || pitch < w * 4)
             RaiseD3DError(call, D3DERR_INVALIDCALL,
                           "rows of " + std::to_string(pitch) + " bytes are too short");
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         BindTarget();
@@ -1015,12 +1065,15 @@ private:
     }
 
     void SetAttributes(TGL &gl, std::size_t offset, UINT stride) {
+        SetAttributes(gl, offset, stride, FvfVertexSize(State().FVF) == 24);
+    }
+    void SetAttributes(TGL &gl, std::size_t offset, UINT stride, bool hasUV) {
         const auto at = [offset](std::size_t o) { return reinterpret_cast<const void *>(offset + o); };
         const GLsizei s = static_cast<GLsizei>(stride);
         gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(0));
         // D3DCOLOR bytes are B, G, R, A: GL reads them in that order with the size GL_BGRA.
         gl.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(12));
-        if (FvfVertexSize(State().FVF) == 24) {
+        if (hasUV) {
             gl.glEnableVertexAttribArray(2);
             gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(16));
         } else {
@@ -1117,6 +1170,11 @@ private:
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
     std::vector<TSmallPrimitiveFilter::TLineRun> lineRuns_;
+    // Triangles of runs that passed the filter and are not drawn yet (SendHeld).
+    std::vector<uint8_t> heldTriangles_;
+    std::size_t heldVertices_ = 0;
+    UINT heldStride_ = 0;
+    bool heldHasUV_ = false;
     TSmallPrimitiveFilter filter_;
     bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;
