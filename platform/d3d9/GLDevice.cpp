@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -692,17 +693,17 @@ public:
             heldStride_ = vertexStride;
             heldHasUV_ = FvfVertexSize(State().FVF) == 24;
             std::size_t drawn = 0;
-            for (UINT i = 0; i < runCount; ++i) {
-                const D3DPRIMITIVERUN &r = runs[i];
-                if (r.PrimitiveCount == 0)
-                    continue;
-                const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
-                if (box.TrianglesDark)
-                    continue;
-                drawn +=
-                    filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
-                                      std::size_t(r.PrimitiveCount) * 3, stride, box, out + drawn * stride);
-            }
+            WalkRuns(
+                runs, runCount,
+                [](const TSmallPrimitiveFilter::TRunBox &group) { return group.TrianglesDark; },
+                [&](const D3DPRIMITIVERUN &r) {
+                    const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
+                    if (box.TrianglesDark)
+                        return;
+                    drawn += filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
+                                               std::size_t(r.PrimitiveCount) * 3, stride, box,
+                                               out + drawn * stride);
+                });
             heldVertices_ += drawn;
             if (heldVertices_ * stride >= MaxHeldBytes)
                 SendHeld();
@@ -714,21 +715,27 @@ public:
         std::vector<TSmallPrimitiveFilter::TLineRun> &kept = lineRuns_;
         kept.clear();
         std::size_t lines = 0;
-        for (UINT i = 0; i < runCount; ++i) {
-            const D3DPRIMITIVERUN &r = runs[i];
-            if (r.PrimitiveCount == 0)
-                continue;
-            const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
-            std::size_t first = r.FirstPrimitive, count = r.PrimitiveCount;
+        // Runs (or groups of runs) within one pixel leave nothing but their last line, as the filter would.
+        const auto take = [&](std::size_t first, std::size_t count,
+                              const TSmallPrimitiveFilter::TRunBox &box) {
             if (box.LinesOutside)
-                continue;
+                return;
             if (overwrite && box.OnePixel) {
                 first += count - 1;
                 count = 1;
             }
             kept.push_back({first, count, box});
             lines += count;
-        }
+        };
+        WalkRuns(
+            runs, runCount,
+            [&](const TSmallPrimitiveFilter::TRunBox &group) {
+                return group.LinesOutside || (overwrite && group.OnePixel);
+            },
+            [&](const D3DPRIMITIVERUN &r) { take(r.FirstPrimitive, r.PrimitiveCount, RunBox(r)); },
+            [&](const D3DPRIMITIVERUN &group, const TSmallPrimitiveFilter::TRunBox &box) {
+                take(group.FirstPrimitive, group.PrimitiveCount, box);
+            });
         if (lines == 0)
             return;
         const auto [offset, out] = MapStream(gl, (2 * lines + lines) * stride, call);
@@ -739,6 +746,71 @@ public:
     }
 
 private:
+    // Runs are looked at a group at a time before one by one: where the box around a whole group decides
+    // (decides(its box)), the group is passed to group(a run spanning it, its box) at once, which for a
+    // street seen whole spares the look at most runs; else each run that holds primitives goes to run.
+    // Groups of GroupRuns runs hold groups of GroupRuns / 8 and so on down to single runs.
+    static constexpr UINT GroupRuns = 64;
+    template <class Decides, class Run, class Group>
+    void WalkRuns(const D3DPRIMITIVERUN *runs, UINT runCount, Decides &&decides, Run &&run, Group &&group) {
+        const auto visit = [&](const auto &self, UINT first, UINT last, UINT size) -> void {
+            for (UINT g = first; g < last; g += size) {
+                const UINT end = std::min(last, g + size);
+                D3DPRIMITIVERUN u{};
+                if (size == 1 || end - g == 1 || !UnionBox(runs, g, end, u)) {
+                    if (size == 1 || end - g == 1) {
+                        for (UINT i = g; i < end; ++i)
+                            if (runs[i].PrimitiveCount > 0)
+                                run(runs[i]);
+                    } else {
+                        self(self, g, end, size / 8);
+                    }
+                    continue;
+                }
+                const TSmallPrimitiveFilter::TRunBox box = RunBox(u);
+                if (decides(box))
+                    group(u, box);
+                else
+                    self(self, g, end, size / 8);
+            }
+        };
+        visit(visit, 0, runCount, GroupRuns);
+    }
+    // A group that lights nothing needs nothing more.
+    template <class Decides, class Run>
+    void WalkRuns(const D3DPRIMITIVERUN *runs, UINT runCount, Decides &&decides, Run &&run) {
+        WalkRuns(runs, runCount, decides, run,
+                 [](const D3DPRIMITIVERUN &, const TSmallPrimitiveFilter::TRunBox &) {});
+    }
+
+    // The run spanning runs [first, last) with the box around theirs; false when a box that holds
+    // primitives is not finite (it holds anything) or none holds any.
+    static bool UnionBox(const D3DPRIMITIVERUN *runs, UINT first, UINT last, D3DPRIMITIVERUN &u) {
+        bool any = false;
+        for (UINT i = first; i < last; ++i) {
+            const D3DPRIMITIVERUN &r = runs[i];
+            if (r.PrimitiveCount == 0)
+                continue;
+            const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
+            for (int k = 0; k < 3; ++k)
+                if (!(std::isfinite(lo[k]) && std::isfinite(hi[k])))
+                    return false;
+            if (!any) {
+                u = r;
+                any = true;
+                continue;
+            }
+            u.MinX = std::min(u.MinX, r.MinX);
+            u.MinY = std::min(u.MinY, r.MinY);
+            u.MinZ = std::min(u.MinZ, r.MinZ);
+            u.MaxX = std::max(u.MaxX, r.MaxX);
+            u.MaxY = std::max(u.MaxY, r.MaxY);
+            u.MaxZ = std::max(u.MaxZ, r.MaxZ);
+            u.PrimitiveCount = r.FirstPrimitive + r.PrimitiveCount - u.FirstPrimitive;
+        }
+        return any;
+    }
+
     TSmallPrimitiveFilter::TRunBox RunBox(const D3DPRIMITIVERUN &r) const {
         const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
         return filter_.Box(lo, hi);

@@ -55,33 +55,6 @@ TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) 
     return p;
 }
 
-TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::PlaceInRun(const uint8_t *vertex,
-                                                              const TRunBox &box) const {
-    float f[3];
-    std::memcpy(f, vertex, sizeof f);
-    const double x = f[0], y = f[1], z = f[2];
-    return {x * sx_[0] + y * sx_[1] + z * sx_[2] + sx_[3], x * sy_[0] + y * sy_[1] + z * sy_[2] + sy_[3],
-            box.ErrX, box.ErrY, box.ZInside};
-}
-
-bool TSmallPrimitiveFilter::OutsideScissor(double kx0, double kx1, double ky0, double ky1) const {
-    return kx1 < static_cast<double>(grid_.ScissorX0) || kx0 >= static_cast<double>(grid_.ScissorX1) ||
-           ky1 < static_cast<double>(grid_.ScissorY0) || ky0 >= static_cast<double>(grid_.ScissorY1);
-}
-
-bool TSmallPrimitiveFilter::SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
-    // Far beyond any target: leave it to the GL (and keep the conversion to integers defined).
-    constexpr double Far = 1e9;
-    if (!(std::abs(p.X) < Far && std::abs(p.Y) < Far))
-        return false;
-    const double fx = std::floor(p.X), fy = std::floor(p.Y);
-    if (!(p.X - fx > p.ErrX && fx + 1 - p.X > p.ErrX && p.Y - fy > p.ErrY && fy + 1 - p.Y > p.ErrY))
-        return false;
-    kx = static_cast<int64_t>(fx);
-    ky = static_cast<int64_t>(fy);
-    return true;
-}
-
 TSmallPrimitiveFilter::TRunBox TSmallPrimitiveFilter::Box(const float min[3], const float max[3]) const {
     TRunBox r;
     double c[3], e[3], absMax[3];

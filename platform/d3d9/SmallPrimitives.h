@@ -15,8 +15,10 @@
 // near a border, outside 0 <= z <= 1, non-finite or under a projective transform is drawn as given.
 #include "platform/d3d9/D3D9.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // Where the device's shader puts vertex positions: s = (v x M).xy * Half + Offset, in pixels from a
@@ -87,7 +89,14 @@ private:
     };
     TPos Place(const uint8_t *vertex) const;
     // Place within a run's box: the box's bounds for every position.
-    TPos PlaceInRun(const uint8_t *vertex, const TRunBox &box) const;
+    TPos PlaceInRun(const uint8_t *vertex, const TRunBox &box) const {
+        float f[3];
+        std::memcpy(f, vertex, sizeof f);
+        const double x = f[0], y = f[1], z = f[2];
+        return {x * sx_[0] + y * sx_[1] + z * sx_[2] + sx_[3], x * sy_[0] + y * sy_[1] + z * sy_[2] + sy_[3],
+                box.ErrX, box.ErrY, box.ZInside};
+    }
+
     template <class PlaceFn>
     std::size_t WalkTriangles(const uint8_t *vertices, std::size_t n, std::size_t stride, uint8_t *out,
                               PlaceFn place) const;
@@ -99,9 +108,24 @@ private:
     // Writes the ends that stay after the lines (out holds r.LineVertices line vertices).
     void FinishLines(std::size_t stride, bool overwrite, uint8_t *out, TLines &r);
     // Whether pixels kx0..kx1 x ky0..ky1 all lie outside the scissor box.
-    bool OutsideScissor(double kx0, double kx1, double ky0, double ky1) const;
+    bool OutsideScissor(double kx0, double kx1, double ky0, double ky1) const {
+        return kx1 < static_cast<double>(grid_.ScissorX0) || kx0 >= static_cast<double>(grid_.ScissorX1) ||
+               ky1 < static_cast<double>(grid_.ScissorY0) || ky0 >= static_cast<double>(grid_.ScissorY1);
+    }
+
     // The pixel holding the position with certainty, or false.
-    static bool SurePixel(const TPos &p, int64_t &kx, int64_t &ky);
+    static bool SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
+        // Far beyond any target: leave it to the GL (and keep the conversion to integers defined).
+        constexpr double Far = 1e9;
+        if (!(std::abs(p.X) < Far && std::abs(p.Y) < Far))
+            return false;
+        const double fx = std::floor(p.X), fy = std::floor(p.Y);
+        if (!(p.X - fx > p.ErrX && fx + 1 - p.X > p.ErrX && p.Y - fy > p.ErrY && fy + 1 - p.Y > p.ErrY))
+            return false;
+        kx = static_cast<int64_t>(fx);
+        ky = static_cast<int64_t>(fy);
+        return true;
+    }
 
     double m_[4][3] = {}; // x, y, z columns of M
     double a_[4][2] = {}; // |M| scaled to the error bound of each s axis
