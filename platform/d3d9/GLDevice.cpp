@@ -692,19 +692,17 @@ public:
             uint8_t *out = heldTriangles_.data() + held;
             heldStride_ = vertexStride;
             heldHasUV_ = FvfVertexSize(State().FVF) == 24;
-            std::size_t drawn = 0;
+            std::vector<TSmallPrimitiveFilter::TRun> &lit = keptRuns_;
+            lit.clear();
             WalkRuns(
                 runs, runCount,
                 [](const TSmallPrimitiveFilter::TRunBox &group) { return group.TrianglesDark; },
                 [&](const D3DPRIMITIVERUN &r) {
                     const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
-                    if (box.TrianglesDark)
-                        return;
-                    drawn += filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
-                                               std::size_t(r.PrimitiveCount) * 3, stride, box,
-                                               out + drawn * stride);
+                    if (!box.TrianglesDark)
+                        lit.push_back({r.FirstPrimitive, r.PrimitiveCount, box});
                 });
-            heldVertices_ += drawn;
+            heldVertices_ += filter_.TriangleRuns(data, lit.data(), lit.size(), stride, out);
             if (heldVertices_ * stride >= MaxHeldBytes)
                 SendHeld();
             return;
@@ -712,7 +710,7 @@ public:
         // Lines: what is left of the runs goes through the filter as one list, which keeps the last end
         // in each pixel over the whole draw.
         const bool overwrite = LinesOverwrite();
-        std::vector<TSmallPrimitiveFilter::TLineRun> &kept = lineRuns_;
+        std::vector<TSmallPrimitiveFilter::TRun> &kept = keptRuns_;
         kept.clear();
         std::size_t lines = 0;
         // Runs (or groups of runs) within one pixel leave nothing but their last line, as the filter would.
@@ -1241,7 +1239,7 @@ private:
           uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
-    std::vector<TSmallPrimitiveFilter::TLineRun> lineRuns_;
+    std::vector<TSmallPrimitiveFilter::TRun> keptRuns_; // runs of a draw left for the filter
     // Triangles of runs that passed the filter and are not drawn yet (SendHeld).
     std::vector<uint8_t> heldTriangles_;
     std::size_t heldVertices_ = 0;

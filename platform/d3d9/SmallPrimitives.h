@@ -71,14 +71,18 @@ public:
     std::size_t Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride, const TRunBox &box,
                           uint8_t *out) const;
 
-    // Lines of a draw given as runs, each within its box: the lines of the runs are taken as one list in
-    // their order (count lines from vertex 2 * First on), as Lines takes a list (room for 3 / 2 of their
-    // vertices).
-    struct TLineRun {
+    // Primitives First to First + Count - 1 of a draw, within the box.
+    struct TRun {
         std::size_t First = 0, Count = 0;
         TRunBox Box;
     };
-    TLines LineRuns(const uint8_t *vertices, const TLineRun *runs, std::size_t runCount, std::size_t stride,
+    // Triangles of the runs, one run after the other; room for all their vertices.
+    std::size_t TriangleRuns(const uint8_t *vertices, const TRun *runs, std::size_t runCount,
+                             std::size_t stride, uint8_t *out) const;
+    // Lines of a draw given as runs, each within its box: the lines of the runs are taken as one list in
+    // their order (count lines from vertex 2 * First on), as Lines takes a list (room for 3 / 2 of their
+    // vertices).
+    TLines LineRuns(const uint8_t *vertices, const TRun *runs, std::size_t runCount, std::size_t stride,
                     bool overwrite, uint8_t *out);
 
 private:

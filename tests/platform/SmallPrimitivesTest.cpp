@@ -169,7 +169,7 @@ TEST(SmallPrimitives, ARunPlacedWithItsBoxKeepsWhatEachPrimitiveKeepsAlone) {
                 } else {
                     const bool overwrite = cluster % 2 == 0;
                     const auto a = filter.Lines(Bytes(v), v.size(), sizeof(TVertex), overwrite, outAlone);
-                    const TSmallPrimitiveFilter::TLineRun run{0, v.size() / 2, box};
+                    const TSmallPrimitiveFilter::TRun run{0, v.size() / 2, box};
                     const auto b = filter.LineRuns(Bytes(v), &run, 1, sizeof(TVertex), overwrite, outRun);
                     alone.resize(a.LineVertices + a.PointVertices);
                     inRun.resize(b.LineVertices + b.PointVertices);
