@@ -576,6 +576,7 @@ public:
         NextStreamBuffer(context_->GL());
         // Whoever else draws with this context (the widget's own painting) may have changed its state.
         stateDirty_ = transformDirty_ = true;
+        applied_ = {};
         EnterScene(call);
     }
 
@@ -626,6 +627,7 @@ public:
                    ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0) |
                    ((flags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0));
         stateDirty_ = transformDirty_ = true;
+        applied_ = {};
         CheckGLError(gl, call);
     }
 
@@ -1163,54 +1165,93 @@ private:
             transformDirty_ = false;
         }
         if (stateDirty_) {
-            gl.glUseProgram(program_);
-            gl.glBindVertexArray(vao_);
-            gl.glDisable(GL_CULL_FACE);
-            gl.glDisable(GL_DEPTH_TEST);
-            gl.glDisable(GL_MULTISAMPLE);
-            gl.glDisable(GL_PROGRAM_POINT_SIZE);
-            gl.glPointSize(1.0f);
-            gl.glLineWidth(1.0f);
-            gl.glDepthMask(GL_FALSE);
-            gl.glUniform3f(uAmbient_, ((s.Ambient >> 16) & 255) / 255.0f, ((s.Ambient >> 8) & 255) / 255.0f,
-                           (s.Ambient & 255) / 255.0f);
-            if (s.AlphaBlendEnable) {
-                gl.glEnable(GL_BLEND);
+            // Only what differs from what the GL has is set: each state call makes the GL check its whole
+            // state again before the next draw, and the items of a plan change a few states between
+            // their batches.
+            TApplied a;
+            a.Valid = true;
+            a.Ambient = s.Ambient;
+            a.Blend = s.AlphaBlendEnable != 0;
+            a.ColorWrite = s.ColorWriteEnable;
+            a.Stencil = s.StencilEnable && hasStencil_;
+            if (a.Stencil) {
+                a.StencilFunc = s.StencilFunc == D3DCMP_EQUAL ? GL_EQUAL : GL_ALWAYS;
+                a.StencilRef = static_cast<GLint>(s.StencilRef & 0xFF);
+                a.StencilMask = s.StencilMask & 0xFF;
+                a.StencilPass = s.StencilPass == D3DSTENCILOP_INVERT ? GL_INVERT : GL_KEEP;
+                a.StencilWriteMask = s.StencilWriteMask & 0xFF;
+            }
+            const auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
+            a.ColorOp = texture ? static_cast<GLint>(s.ColorOp) : 0;
+            a.Arg1 = static_cast<GLint>(s.ColorArg1);
+            a.Arg2 = static_cast<GLint>(s.ColorArg2);
+            a.HasUV = FvfVertexSize(s.FVF) == 24;
+            const auto filter = [](DWORD f) { return f == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR; };
+            const auto address = [](DWORD f) {
+                return f == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+            };
+            a.MinFilter = filter(s.MinFilter);
+            a.MagFilter = filter(s.MagFilter);
+            a.WrapS = address(s.AddressU);
+            a.WrapT = address(s.AddressV);
+            const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+            a.Anisotropy = maxAnisotropy_ > 1 && anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f;
+
+            const TApplied &was = applied_;
+            const bool all = !was.Valid;
+            if (all) {
+                gl.glUseProgram(program_);
+                gl.glBindVertexArray(vao_);
+                gl.glDisable(GL_CULL_FACE);
+                gl.glDisable(GL_DEPTH_TEST);
+                gl.glDisable(GL_MULTISAMPLE);
+                gl.glDisable(GL_PROGRAM_POINT_SIZE);
+                gl.glPointSize(1.0f);
+                gl.glLineWidth(1.0f);
+                gl.glDepthMask(GL_FALSE);
                 gl.glBlendEquation(GL_FUNC_ADD);
                 gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            } else {
-                gl.glDisable(GL_BLEND);
             }
-            const DWORD w = s.ColorWriteEnable;
-            gl.glColorMask((w & 1) != 0, (w & 2) != 0, (w & 4) != 0, (w & 8) != 0);
-            if (s.StencilEnable && hasStencil_) {
-                gl.glEnable(GL_STENCIL_TEST);
-                gl.glStencilFunc(s.StencilFunc == D3DCMP_EQUAL ? GL_EQUAL : GL_ALWAYS,
-                                 static_cast<GLint>(s.StencilRef & 0xFF), s.StencilMask & 0xFF);
-                gl.glStencilOp(GL_KEEP, GL_KEEP, s.StencilPass == D3DSTENCILOP_INVERT ? GL_INVERT : GL_KEEP);
-                gl.glStencilMask(s.StencilWriteMask & 0xFF);
-            } else {
-                gl.glDisable(GL_STENCIL_TEST);
+            if (all || a.Ambient != was.Ambient) {
+                gl.glUseProgram(program_);
+                gl.glUniform3f(uAmbient_, ((a.Ambient >> 16) & 255) / 255.0f,
+                               ((a.Ambient >> 8) & 255) / 255.0f, (a.Ambient & 255) / 255.0f);
             }
-            auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
-            gl.glUniform1i(uColorOp_, texture ? static_cast<GLint>(s.ColorOp) : 0);
-            gl.glUniform1i(uArg1_, static_cast<GLint>(s.ColorArg1));
-            gl.glUniform1i(uArg2_, static_cast<GLint>(s.ColorArg2));
-            gl.glUniform1i(uHasUV_, FvfVertexSize(s.FVF) == 24);
-            const auto filter = [](DWORD f) { return f == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR; };
-            const auto address = [](DWORD a) {
-                return a == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
-            };
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, filter(s.MinFilter));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, filter(s.MagFilter));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
-            if (maxAnisotropy_ > 1) {
-                const bool anisotropic =
-                    s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
-                gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
-                                       anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
+            if (all || a.Blend != was.Blend)
+                a.Blend ? gl.glEnable(GL_BLEND) : gl.glDisable(GL_BLEND);
+            if (all || a.ColorWrite != was.ColorWrite) {
+                const DWORD w = a.ColorWrite;
+                gl.glColorMask((w & 1) != 0, (w & 2) != 0, (w & 4) != 0, (w & 8) != 0);
             }
+            if (all || a.Stencil != was.Stencil)
+                a.Stencil ? gl.glEnable(GL_STENCIL_TEST) : gl.glDisable(GL_STENCIL_TEST);
+            if (a.Stencil &&
+                (all || !was.Stencil || a.StencilFunc != was.StencilFunc || a.StencilRef != was.StencilRef ||
+                 a.StencilMask != was.StencilMask || a.StencilPass != was.StencilPass ||
+                 a.StencilWriteMask != was.StencilWriteMask)) {
+                gl.glStencilFunc(a.StencilFunc, a.StencilRef, a.StencilMask);
+                gl.glStencilOp(GL_KEEP, GL_KEEP, a.StencilPass);
+                gl.glStencilMask(a.StencilWriteMask);
+            }
+            if (all || a.ColorOp != was.ColorOp || a.Arg1 != was.Arg1 || a.Arg2 != was.Arg2 ||
+                a.HasUV != was.HasUV) {
+                gl.glUseProgram(program_);
+                gl.glUniform1i(uColorOp_, a.ColorOp);
+                gl.glUniform1i(uArg1_, a.Arg1);
+                gl.glUniform1i(uArg2_, a.Arg2);
+                gl.glUniform1i(uHasUV_, a.HasUV);
+            }
+            if (all || a.MinFilter != was.MinFilter)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, a.MinFilter);
+            if (all || a.MagFilter != was.MagFilter)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, a.MagFilter);
+            if (all || a.WrapS != was.WrapS)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, a.WrapS);
+            if (all || a.WrapT != was.WrapT)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, a.WrapT);
+            if (maxAnisotropy_ > 1 && (all || a.Anisotropy != was.Anisotropy))
+                gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy, a.Anisotropy);
+            applied_ = a;
             stateDirty_ = false;
         }
         // Texture uploads bind other textures, so the stage's binding is set for every draw.
@@ -1219,6 +1260,24 @@ private:
         gl.glBindTexture(GL_TEXTURE_2D, texture ? texture->Name() : 0);
         gl.glBindSampler(0, sampler_);
     }
+
+    // The states ApplyState last gave the GL; not Valid once anyone else may have changed them (a new scene,
+    // a clear).
+    struct TApplied {
+        bool Valid = false;
+        D3DCOLOR Ambient = 0;
+        bool Blend = false;
+        DWORD ColorWrite = 0;
+        bool Stencil = false;
+        GLenum StencilFunc = GL_ALWAYS, StencilPass = GL_KEEP;
+        GLint StencilRef = 0;
+        GLuint StencilMask = 0, StencilWriteMask = 0;
+        GLint ColorOp = 0, Arg1 = 0, Arg2 = 0;
+        bool HasUV = false;
+        GLint MinFilter = 0, MagFilter = 0, WrapS = 0, WrapT = 0;
+        GLfloat Anisotropy = 1;
+    };
+    TApplied applied_;
 
     std::shared_ptr<TGLContext> context_;
     QPointer<QOpenGLWidget> widget_;

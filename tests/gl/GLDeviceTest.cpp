@@ -251,6 +251,35 @@ uint8_t Channel(uint32_t c, int shift) {
     return static_cast<uint8_t>(c >> shift);
 }
 
+// States switched back and forth between the draws of one scene, and kept across a clear: each draw has the
+// state in force when it was made.
+TEST(GLDevice, StatesSwitchedBackAndForthWithinAScene) {
+    TTarget t(6, 1);
+    const D3DCOLOR halfRed = 0x80FF0000;
+    const auto point = [&](float x, D3DCOLOR c) { t.Draw(D3DPT_POINTLIST, 1, {V(x, 0, c)}); };
+    t.Begin(White);
+    // A clear writes every channel whatever the mask; the mask is in force again for the next draw.
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 1); // red only
+    t.Device->Clear(D3DCLEAR_TARGET, White, 1.0f, 0);
+    point(3, Black);
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    point(4, Black);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    point(0, halfRed);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    point(1, halfRed);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    point(2, halfRed);
+    t.End();
+    EXPECT_EQ(t.At(0, 0), t.At(2, 0));
+    EXPECT_EQ(Channel(t.At(0, 0), 16), 255);
+    EXPECT_NEAR(Channel(t.At(0, 0), 8), 127, 1);
+    EXPECT_EQ(t.At(1, 0), 0xFF0000u);
+    EXPECT_EQ(t.At(3, 0), 0x00FFFFu);
+    EXPECT_EQ(t.At(4, 0), 0x000000u);
+    EXPECT_EQ(t.At(5, 0), 0xFFFFFFu);
+}
+
 TEST(GLDevice, EachColourOperationCombinesTextureAndDiffuse) {
     const uint32_t tex = 0xFFC86428;  // (200, 100, 40)
     const uint32_t diff = 0xFF6432C8; // (100, 50, 200)
