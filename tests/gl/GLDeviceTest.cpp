@@ -260,6 +260,7 @@ TEST(GLDevice, StatesSwitchedBackAndForthWithinAScene) {
     t.Begin(White);
     // A clear writes every channel whatever the mask; the mask is in force again for the next draw.
     t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 1); // red only
+    point(5, Black);
     t.Device->Clear(D3DCLEAR_TARGET, White, 1.0f, 0);
     point(3, Black);
     t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
