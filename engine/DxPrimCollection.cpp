@@ -45,6 +45,8 @@ void TDxPrimCollection::Clear() {
     deleted_.clear();
     vertices_.clear();
     boxes_.clear();
+    blockLayers_.clear();
+    blockDeleted_.clear();
     visible_.clear();
     recentStart_ = 0;
     deletedCount_ = 0;
@@ -81,6 +83,10 @@ void TDxPrimCollection::ExtendBoxes(std::size_t first, std::size_t count) {
         const std::size_t b = g / BoxGroups;
         if (g % BoxGroups == 0) {
             boxes_.resize(b + 1);
+            blockLayers_.resize(b + 1);
+            blockDeleted_.resize(b + 1);
+            blockLayers_[b] = ~uint32_t(0);
+            blockDeleted_[b] = 0;
             TBox &box = boxes_[b];
             for (int k = 0; k < 3; ++k) {
                 box.Min[k] = std::numeric_limits<float>::infinity();
@@ -88,11 +94,16 @@ void TDxPrimCollection::ExtendBoxes(std::size_t first, std::size_t count) {
             }
         }
         const std::size_t stop = std::min(end, (b + 1) * BoxGroups);
+        for (std::size_t k = g; k < stop; ++k) {
+            blockLayers_[b] &= layers_[k] == 0 ? ~uint32_t(0) : layers_[k];
+            blockDeleted_[b] += deleted_[k];
+        }
         TBox &box = boxes_[b];
         // One pass over the block's new vertices, in locals (stores into the box could alias them).
         float lo[3] = {box.Min[0], box.Min[1], box.Min[2]}, hi[3] = {box.Max[0], box.Max[1], box.Max[2]};
         bool wild[3] = {false, false, false};
-        const TDxVertex *v = vertices_.data() + g * vertsPerPrim_, *vEnd = vertices_.data() + stop * vertsPerPrim_;
+        const TDxVertex *v = vertices_.data() + g * vertsPerPrim_,
+                        *vEnd = vertices_.data() + stop * vertsPerPrim_;
         for (; v != vEnd; ++v) {
             const float p[3] = {v->x, v->y, v->z};
             for (int a = 0; a < 3; ++a) {
@@ -129,7 +140,8 @@ void TDxPrimCollection::AddPrimitives(TDxOwnerKey owner, std::span<const TDxVert
     }
     // Every vertex at once, then each group's record.
     const std::size_t first = vertices_.size();
-    vertices_.insert(vertices_.end(), vertices.begin(), vertices.begin() + static_cast<std::ptrdiff_t>(count * n));
+    vertices_.insert(vertices_.end(), vertices.begin(),
+                     vertices.begin() + static_cast<std::ptrdiff_t>(count * n));
     AddGroups(owner, first, count);
 }
 
@@ -199,6 +211,7 @@ void TDxPrimCollection::MarkDeleted(std::span<const TDxGroupId> groups) {
         if (i >= 0 && !deleted_[static_cast<std::size_t>(i)]) {
             deleted_[static_cast<std::size_t>(i)] = 1;
             ++deletedCount_;
+            ++blockDeleted_[static_cast<std::size_t>(i) / BoxGroups];
         }
     }
 }
@@ -241,6 +254,8 @@ template <class Pred> void TDxPrimCollection::RemoveIf(Pred remove) {
     deletedCount_ = deletedKept;
     hint_ = 0;
     boxes_.clear();
+    blockLayers_.clear();
+    blockDeleted_.clear();
     ExtendBoxes(0, out);
     std::size_t v = 0;
     for (uint32_t i : visible_)
@@ -364,8 +379,8 @@ void TDxPrimCollection::Draw(const TDxDrawParams &params) {
         }
         while (first < last) {
             const std::size_t take = std::min(last - first, chunkGroups - packed);
-            std::memcpy(static_cast<void *>(drawBuffer_.data() + packed * vpp), vertices_.data() + first * vpp,
-                        take * vpp * sizeof(TDxVertex));
+            std::memcpy(static_cast<void *>(drawBuffer_.data() + packed * vpp),
+                        vertices_.data() + first * vpp, take * vpp * sizeof(TDxVertex));
             AddRuns(first, first + take, packed);
             packed += take;
             first += take;
@@ -374,7 +389,28 @@ void TDxPrimCollection::Draw(const TDxDrawParams &params) {
         }
     };
     std::size_t runStart = 0, runLength = 0;
-    for (const uint32_t i : visible_) {
+    const uint32_t *visible = visible_.data();
+    const std::size_t visibleCount = visible_.size();
+    for (std::size_t k = 0; k < visibleCount; ++k) {
+        const uint32_t i = visible[k];
+        // A whole block in view (its groups follow one another in the list) that needs no look at each
+        // group joins the run at once: a street seen whole is mostly such blocks.
+        if (i % BoxGroups == 0 && k + BoxGroups <= visibleCount &&
+            visible[k + BoxGroups - 1] == i + BoxGroups - 1) {
+            const std::size_t b = i / BoxGroups;
+            if (blockDeleted_[b] == 0 && (blockLayers_[b] & mask) != 0) {
+                if (runLength && i == runStart + runLength) {
+                    runLength += BoxGroups;
+                } else {
+                    if (runLength)
+                        stretch(runStart, runStart + runLength);
+                    runStart = i;
+                    runLength = BoxGroups;
+                }
+                k += BoxGroups - 1;
+                continue;
+            }
+        }
         if (deleted[i] || (layers[i] != 0 && (layers[i] & mask) == 0))
             continue;
         if (runLength && i == runStart + runLength) {

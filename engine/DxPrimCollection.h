@@ -184,6 +184,11 @@ private:
         float Min[3], Max[3];
     };
     std::vector<TBox> boxes_;
+    // Per block: the AND of its groups' layers (a group of layers 0 counting as all layers), and how many
+    // of its groups are marked deleted. A block whose layers share a bit with the mask and that has none
+    // deleted is drawn whole without a look at each group.
+    std::vector<uint32_t> blockLayers_;
+    std::vector<uint32_t> blockDeleted_;
     // Takes groups first to first + count - 1 (the last ones held) into their blocks' boxes.
     void ExtendBoxes(std::size_t first, std::size_t count);
 

@@ -16,7 +16,9 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +117,15 @@ public:
     }
 
     static std::size_t TextureBytes(UINT width, UINT height) { return std::size_t(width) * height * 4; }
+
+    // Called before every GL call on a texture of the context (made, filled, read back or freed): the
+    // device sends the draws it holds back first, so that they sample the texels they were drawn with and
+    // find the texture binding they left.
+    std::function<void()> BeforeTextureCall;
+    void TextureCall() {
+        if (BeforeTextureCall)
+            BeforeTextureCall();
+    }
     void Lose() { alive_ = false; }
     TGL &GL() { return *gl_; }
     QOpenGLContext *Context() const { return context_; }
@@ -225,6 +236,7 @@ public:
     TGLTexture(std::shared_ptr<TGLContext> context, const void *owner, UINT width, UINT height)
         : context_(std::move(context)), owner_(owner), width_(width), height_(height) {
         const char *call = "IDirect3DDevice9.CreateTexture";
+        context_->TextureCall();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         name_ = context_->TakeSpare(width, height);
@@ -257,6 +269,10 @@ public:
             context_->ReturnScratch(lockedRows_);
         if (!context_->Alive() || !QGuiApplication::instance())
             return;
+        try {
+            context_->TextureCall();
+        } catch (...) { // draws that cannot be sent any more are lost with the context
+        }
         if (context_->KeepSpare(width_, height_, name_))
             return;
         try {
@@ -278,6 +294,7 @@ public:
         uint8_t *rows = BorrowRows();
         try {
             if (uploaded_) {
+                context_->TextureCall();
                 TCurrentScope scope(*context_, call);
                 TGL &gl = context_->GL();
                 gl.glBindTexture(GL_TEXTURE_2D, name_);
@@ -345,6 +362,7 @@ private:
     }
 
     void Upload(const char *call, const uint8_t *rows) {
+        context_->TextureCall();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         gl.glBindTexture(GL_TEXTURE_2D, name_);
@@ -468,6 +486,8 @@ constexpr std::size_t InitialStreamBytes = std::size_t(4) << 20;
 constexpr std::size_t MaxStreamBytes = std::size_t(64) << 20;
 // How long a scene waits for the GL to be done with the vertices of the scene before last.
 constexpr GLuint64 StreamWaitNs = 2'000'000'000;
+// Triangles held back for one draw are sent once they fill this much.
+constexpr std::size_t MaxHeldBytes = std::size_t(4) << 20;
 
 class TGLDevice final : public TD3DDeviceBase {
 public:
@@ -476,6 +496,7 @@ public:
         : context_(std::make_shared<TGLContext>()), width_(width), height_(height), hasStencil_(withStencil),
           hasDepth_(withStencil) {
         const char *call = "Direct3D.CreateDevice";
+        context_->BeforeTextureCall = [this] { SendHeld(); };
         TCurrentScope scope(*context_, call);
         CreateObjects(call);
         TGL &gl = context_->GL();
@@ -516,11 +537,14 @@ public:
         const QSurfaceFormat f = widget->format();
         hasStencil_ = f.stencilBufferSize() > 0;
         hasDepth_ = f.depthBufferSize() > 0;
+        context_->BeforeTextureCall = [this] { SendHeld(); };
         TCurrentScope scope(*context_, call);
         CreateObjects(call);
     }
 
     ~TGLDevice() override {
+        // Textures may outlive the device; what it holds back is not drawn any more.
+        context_->BeforeTextureCall = nullptr;
         if (!context_->Alive() || !QGuiApplication::instance())
             return;
         try {
@@ -552,12 +576,14 @@ public:
         NextStreamBuffer(context_->GL());
         // Whoever else draws with this context (the widget's own painting) may have changed its state.
         stateDirty_ = transformDirty_ = true;
+        applied_ = {};
         EnterScene(call);
     }
 
     void EndScene() override {
         const char *call = "IDirect3DDevice9.EndScene";
         LeaveScene(call);
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         // Whoever draws with the context next (the widget's own painting) expects no scissor.
@@ -584,6 +610,7 @@ public:
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no stencil buffer");
         if ((flags & D3DCLEAR_ZBUFFER) && !hasDepth_)
             RaiseD3DError(call, D3DERR_INVALIDCALL, "the target has no depth buffer");
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         BindTarget();
@@ -600,6 +627,7 @@ public:
                    ((flags & D3DCLEAR_ZBUFFER) ? GL_DEPTH_BUFFER_BIT : 0) |
                    ((flags & D3DCLEAR_STENCIL) ? GL_STENCIL_BUFFER_BIT : 0));
         stateDirty_ = transformDirty_ = true;
+        applied_ = {};
         CheckGLError(gl, call);
     }
 
@@ -623,6 +651,7 @@ public:
         const UINT n = CheckDraw(call, type, primitiveCount, vertexData, vertexStride);
         if (n == 0)
             return;
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         ApplyState();
@@ -641,67 +670,164 @@ public:
         CheckRuns(call, primitiveCount, runs, runCount);
         if (n == 0)
             return;
+        const bool filter = smallPrimitiveFilter.load();
+        // Triangles held back are drawn with the state they were given under.
+        if (type != D3DPT_TRIANGLELIST || !filter || stateDirty_ || transformDirty_ ||
+            vertexStride != heldStride_)
+            SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         ApplyState();
         const auto *data = static_cast<const uint8_t *>(vertexData);
-        if ((type != D3DPT_TRIANGLELIST && type != D3DPT_LINELIST) || !smallPrimitiveFilter.load() ||
-            !filterUsable_) {
+        if ((type != D3DPT_TRIANGLELIST && type != D3DPT_LINELIST) || !filter || !filterUsable_) {
+            SendHeld();
             DrawAsGiven(gl, type, n, vertexData, vertexStride, call);
             return;
         }
         const std::size_t stride = vertexStride;
         if (type == D3DPT_TRIANGLELIST) {
-            const auto [offset, out] = MapStream(gl, static_cast<std::size_t>(n) * stride, call);
-            std::size_t drawn = 0;
-            for (UINT i = 0; i < runCount; ++i) {
-                const D3DPRIMITIVERUN &r = runs[i];
-                if (r.PrimitiveCount == 0 || RunBox(r).TrianglesDark)
-                    continue;
-                drawn += filter_.Triangles(data + std::size_t(r.FirstPrimitive) * 3 * stride,
-                                           std::size_t(r.PrimitiveCount) * 3, stride, out + drawn * stride);
-            }
-            gl.glUnmapBuffer(GL_ARRAY_BUFFER);
-            streamOffset_ = offset + drawn * stride;
-            if (drawn > 0) {
-                SetAttributes(gl, offset, vertexStride);
-                gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
-            }
+            // What stays is held back: the next draws of triangle runs under the same state join it, and
+            // the GL gets them in one draw (its cost per draw call is far above its cost per triangle).
+            const std::size_t held = heldVertices_ * stride;
+            if (heldTriangles_.size() < held + std::size_t(n) * stride)
+                heldTriangles_.resize(held + std::size_t(n) * stride);
+            uint8_t *out = heldTriangles_.data() + held;
+            heldStride_ = vertexStride;
+            heldHasUV_ = FvfVertexSize(State().FVF) == 24;
+            std::vector<TSmallPrimitiveFilter::TRun> &lit = keptRuns_;
+            lit.clear();
+            WalkRuns(
+                runs, runCount,
+                [](const TSmallPrimitiveFilter::TRunBox &group) { return group.TrianglesDark; },
+                [&](const D3DPRIMITIVERUN &r) {
+                    const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
+                    if (!box.TrianglesDark)
+                        lit.push_back({r.FirstPrimitive, r.PrimitiveCount, box});
+                });
+            heldVertices_ += filter_.TriangleRuns(data, lit.data(), lit.size(), stride, out);
+            if (heldVertices_ * stride >= MaxHeldBytes)
+                SendHeld();
             return;
         }
         // Lines: what is left of the runs goes through the filter as one list, which keeps the last end
         // in each pixel over the whole draw.
         const bool overwrite = LinesOverwrite();
-        std::vector<uint8_t> &kept = runScratch_;
+        std::vector<TSmallPrimitiveFilter::TRun> &kept = keptRuns_;
         kept.clear();
-        bool whole = true;
-        for (UINT i = 0; i < runCount; ++i) {
-            const D3DPRIMITIVERUN &r = runs[i];
-            if (r.PrimitiveCount == 0)
-                continue;
-            const TSmallPrimitiveFilter::TRunBox box = RunBox(r);
-            std::size_t first = r.FirstPrimitive, count = r.PrimitiveCount;
-            if (box.LinesOutside) {
-                count = 0;
-            } else if (overwrite && box.OnePixel) {
+        std::size_t lines = 0;
+        // Runs (or groups of runs) within one pixel leave nothing but their last line, as the filter would.
+        const auto take = [&](std::size_t first, std::size_t count,
+                              const TSmallPrimitiveFilter::TRunBox &box) {
+            if (box.LinesOutside)
+                return;
+            if (overwrite && box.OnePixel) {
                 first += count - 1;
                 count = 1;
             }
-            whole = whole && count == r.PrimitiveCount;
-            kept.insert(kept.end(), data + first * 2 * stride, data + (first + count) * 2 * stride);
-        }
-        if (whole) {
-            DrawFiltered(gl, type, n, data, vertexStride, call);
+            kept.push_back({first, count, box});
+            lines += count;
+        };
+        WalkRuns(
+            runs, runCount,
+            [&](const TSmallPrimitiveFilter::TRunBox &group) {
+                return group.LinesOutside || (overwrite && group.OnePixel);
+            },
+            [&](const D3DPRIMITIVERUN &r) { take(r.FirstPrimitive, r.PrimitiveCount, RunBox(r)); },
+            [&](const D3DPRIMITIVERUN &group, const TSmallPrimitiveFilter::TRunBox &box) {
+                take(group.FirstPrimitive, group.PrimitiveCount, box);
+            });
+        if (lines == 0)
             return;
-        }
-        if (!kept.empty())
-            DrawFiltered(gl, type, static_cast<UINT>(kept.size() / stride), kept.data(), vertexStride, call);
+        const auto [offset, out] = MapStream(gl, (2 * lines + lines) * stride, call);
+        const auto r = filter_.LineRuns(data, kept.data(), kept.size(), stride, overwrite, out);
+        gl.glUnmapBuffer(GL_ARRAY_BUFFER);
+        streamOffset_ = offset + (r.LineVertices + r.PointVertices) * stride;
+        DrawLinesAndEnds(gl, offset, vertexStride, r.LineVertices, r.PointVertices);
     }
 
 private:
+    // Runs are looked at a group at a time before one by one: where the box around a whole group decides
+    // (decides(its box)), the group is passed to group(a run spanning it, its box) at once, which for a
+    // street seen whole spares the look at most runs; else each run that holds primitives goes to run.
+    // Groups of GroupRuns runs hold groups of GroupRuns / 8 and so on down to single runs.
+    static constexpr UINT GroupRuns = 64;
+    template <class Decides, class Run, class Group>
+    void WalkRuns(const D3DPRIMITIVERUN *runs, UINT runCount, Decides &&decides, Run &&run, Group &&group) {
+        const auto visit = [&](const auto &self, UINT first, UINT last, UINT size) -> void {
+            for (UINT g = first; g < last; g += size) {
+                const UINT end = std::min(last, g + size);
+                D3DPRIMITIVERUN u{};
+                if (size == 1 || end - g == 1 || !UnionBox(runs, g, end, u)) {
+                    if (size == 1 || end - g == 1) {
+                        for (UINT i = g; i < end; ++i)
+                            if (runs[i].PrimitiveCount > 0)
+                                run(runs[i]);
+                    } else {
+                        self(self, g, end, size / 8);
+                    }
+                    continue;
+                }
+                const TSmallPrimitiveFilter::TRunBox box = RunBox(u);
+                if (decides(box))
+                    group(u, box);
+                else
+                    self(self, g, end, size / 8);
+            }
+        };
+        visit(visit, 0, runCount, GroupRuns);
+    }
+    // A group that lights nothing needs nothing more.
+    template <class Decides, class Run>
+    void WalkRuns(const D3DPRIMITIVERUN *runs, UINT runCount, Decides &&decides, Run &&run) {
+        WalkRuns(runs, runCount, decides, run,
+                 [](const D3DPRIMITIVERUN &, const TSmallPrimitiveFilter::TRunBox &) {});
+    }
+
+    // The run spanning runs [first, last) with the box around theirs; false when a box that holds
+    // primitives is not finite (it holds anything) or none holds any.
+    static bool UnionBox(const D3DPRIMITIVERUN *runs, UINT first, UINT last, D3DPRIMITIVERUN &u) {
+        bool any = false;
+        for (UINT i = first; i < last; ++i) {
+            const D3DPRIMITIVERUN &r = runs[i];
+            if (r.PrimitiveCount == 0)
+                continue;
+            const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
+            for (int k = 0; k < 3; ++k)
+                if (!(std::isfinite(lo[k]) && std::isfinite(hi[k])))
+                    return false;
+            if (!any) {
+                u = r;
+                any = true;
+                continue;
+            }
+            u.MinX = std::min(u.MinX, r.MinX);
+            u.MinY = std::min(u.MinY, r.MinY);
+            u.MinZ = std::min(u.MinZ, r.MinZ);
+            u.MaxX = std::max(u.MaxX, r.MaxX);
+            u.MaxY = std::max(u.MaxY, r.MaxY);
+            u.MaxZ = std::max(u.MaxZ, r.MaxZ);
+            u.PrimitiveCount = r.FirstPrimitive + r.PrimitiveCount - u.FirstPrimitive;
+        }
+        return any;
+    }
+
     TSmallPrimitiveFilter::TRunBox RunBox(const D3DPRIMITIVERUN &r) const {
         const float lo[3] = {r.MinX, r.MinY, r.MinZ}, hi[3] = {r.MaxX, r.MaxY, r.MaxZ};
         return filter_.Box(lo, hi);
+    }
+
+    // Draws the triangles held back, under the GL state they were given under (which every call that
+    // changes that state or the target sends them before).
+    void SendHeld() {
+        if (heldVertices_ == 0)
+            return;
+        const char *call = "IDirect3DDevice9.DrawPrimitiveRunsUP";
+        const std::size_t vertices = std::exchange(heldVertices_, 0);
+        TCurrentScope scope(*context_, call);
+        TGL &gl = context_->GL();
+        const std::size_t offset = Stream(gl, heldTriangles_.data(), vertices * heldStride_, call);
+        SetAttributes(gl, offset, heldStride_, heldHasUV_);
+        gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices));
     }
 
     // Whether a line drawn later surely replaces what an earlier one left in a pixel.
@@ -742,6 +868,7 @@ public:
         if (!rows || pitch < w * 4)
             RaiseD3DError(call, D3DERR_INVALIDCALL,
                           "rows of " + std::to_string(pitch) + " bytes are too short");
+        SendHeld();
         TCurrentScope scope(*context_, call);
         TGL &gl = context_->GL();
         BindTarget();
@@ -954,16 +1081,27 @@ private:
         }
         gl.glUnmapBuffer(GL_ARRAY_BUFFER);
         streamOffset_ = offset + (drawn + points) * stride;
-        if (drawn > 0) {
+        if (lines) {
+            DrawLinesAndEnds(gl, offset, stride, drawn, points);
+        } else if (drawn > 0) {
             SetAttributes(gl, offset, stride);
-            gl.glDrawArrays(lines ? GL_LINES : GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+            gl.glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(drawn));
+        }
+        return true;
+    }
+
+    // Draws what the filter wrote from offset on: line vertices, then the ends they light.
+    void DrawLinesAndEnds(TGL &gl, std::size_t offset, UINT stride, std::size_t lineVertices,
+                          std::size_t points) {
+        if (lineVertices > 0) {
+            SetAttributes(gl, offset, stride);
+            gl.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lineVertices));
         }
         // A Direct3D line lights its last pixel too; GL leaves it out.
         if (points > 0) {
-            SetAttributes(gl, offset + drawn * stride, stride);
+            SetAttributes(gl, offset + lineVertices * stride, stride);
             gl.glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points));
         }
-        return true;
     }
 
     // Maps room for bytes in the scene's stream buffer; returns their offset and the mapped memory
@@ -999,12 +1137,15 @@ private:
     }
 
     void SetAttributes(TGL &gl, std::size_t offset, UINT stride) {
+        SetAttributes(gl, offset, stride, FvfVertexSize(State().FVF) == 24);
+    }
+    void SetAttributes(TGL &gl, std::size_t offset, UINT stride, bool hasUV) {
         const auto at = [offset](std::size_t o) { return reinterpret_cast<const void *>(offset + o); };
         const GLsizei s = static_cast<GLsizei>(stride);
         gl.glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, s, at(0));
         // D3DCOLOR bytes are B, G, R, A: GL reads them in that order with the size GL_BGRA.
         gl.glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, at(12));
-        if (FvfVertexSize(State().FVF) == 24) {
+        if (hasUV) {
             gl.glEnableVertexAttribArray(2);
             gl.glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, s, at(16));
         } else {
@@ -1024,53 +1165,93 @@ private:
             transformDirty_ = false;
         }
         if (stateDirty_) {
-            gl.glUseProgram(program_);
-            gl.glBindVertexArray(vao_);
-            gl.glDisable(GL_CULL_FACE);
-            gl.glDisable(GL_DEPTH_TEST);
-            gl.glDisable(GL_MULTISAMPLE);
-            gl.glDisable(GL_PROGRAM_POINT_SIZE);
-            gl.glPointSize(1.0f);
-            gl.glLineWidth(1.0f);
-            gl.glDepthMask(GL_FALSE);
-            gl.glUniform3f(uAmbient_, ((s.Ambient >> 16) & 255) / 255.0f, ((s.Ambient >> 8) & 255) / 255.0f,
-                           (s.Ambient & 255) / 255.0f);
-            if (s.AlphaBlendEnable) {
-                gl.glEnable(GL_BLEND);
+            // Only what differs from what the GL has is set: each state call makes the GL check its whole
+            // state again before the next draw, and the items of a plan change a few states between
+            // their batches.
+            TApplied a;
+            a.Valid = true;
+            a.Ambient = s.Ambient;
+            a.Blend = s.AlphaBlendEnable != 0;
+            a.ColorWrite = s.ColorWriteEnable;
+            a.Stencil = s.StencilEnable && hasStencil_;
+            if (a.Stencil) {
+                a.StencilFunc = s.StencilFunc == D3DCMP_EQUAL ? GL_EQUAL : GL_ALWAYS;
+                a.StencilRef = static_cast<GLint>(s.StencilRef & 0xFF);
+                a.StencilMask = s.StencilMask & 0xFF;
+                a.StencilPass = s.StencilPass == D3DSTENCILOP_INVERT ? GL_INVERT : GL_KEEP;
+                a.StencilWriteMask = s.StencilWriteMask & 0xFF;
+            }
+            const auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
+            a.ColorOp = texture ? static_cast<GLint>(s.ColorOp) : 0;
+            a.Arg1 = static_cast<GLint>(s.ColorArg1);
+            a.Arg2 = static_cast<GLint>(s.ColorArg2);
+            a.HasUV = FvfVertexSize(s.FVF) == 24;
+            const auto filter = [](DWORD f) { return f == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR; };
+            const auto address = [](DWORD f) {
+                return f == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+            };
+            a.MinFilter = filter(s.MinFilter);
+            a.MagFilter = filter(s.MagFilter);
+            a.WrapS = address(s.AddressU);
+            a.WrapT = address(s.AddressV);
+            const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
+            a.Anisotropy = maxAnisotropy_ > 1 && anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f;
+
+            const TApplied &was = applied_;
+            const bool all = !was.Valid;
+            if (all) {
+                gl.glUseProgram(program_);
+                gl.glBindVertexArray(vao_);
+                gl.glDisable(GL_CULL_FACE);
+                gl.glDisable(GL_DEPTH_TEST);
+                gl.glDisable(GL_MULTISAMPLE);
+                gl.glDisable(GL_PROGRAM_POINT_SIZE);
+                gl.glPointSize(1.0f);
+                gl.glLineWidth(1.0f);
+                gl.glDepthMask(GL_FALSE);
                 gl.glBlendEquation(GL_FUNC_ADD);
                 gl.glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            } else {
-                gl.glDisable(GL_BLEND);
             }
-            const DWORD w = s.ColorWriteEnable;
-            gl.glColorMask((w & 1) != 0, (w & 2) != 0, (w & 4) != 0, (w & 8) != 0);
-            if (s.StencilEnable && hasStencil_) {
-                gl.glEnable(GL_STENCIL_TEST);
-                gl.glStencilFunc(s.StencilFunc == D3DCMP_EQUAL ? GL_EQUAL : GL_ALWAYS,
-                                 static_cast<GLint>(s.StencilRef & 0xFF), s.StencilMask & 0xFF);
-                gl.glStencilOp(GL_KEEP, GL_KEEP, s.StencilPass == D3DSTENCILOP_INVERT ? GL_INVERT : GL_KEEP);
-                gl.glStencilMask(s.StencilWriteMask & 0xFF);
-            } else {
-                gl.glDisable(GL_STENCIL_TEST);
+            if (all || a.Ambient != was.Ambient) {
+                gl.glUseProgram(program_);
+                gl.glUniform3f(uAmbient_, ((a.Ambient >> 16) & 255) / 255.0f,
+                               ((a.Ambient >> 8) & 255) / 255.0f, (a.Ambient & 255) / 255.0f);
             }
-            auto *texture = static_cast<TGLTexture *>(BoundTexture().get());
-            gl.glUniform1i(uColorOp_, texture ? static_cast<GLint>(s.ColorOp) : 0);
-            gl.glUniform1i(uArg1_, static_cast<GLint>(s.ColorArg1));
-            gl.glUniform1i(uArg2_, static_cast<GLint>(s.ColorArg2));
-            gl.glUniform1i(uHasUV_, FvfVertexSize(s.FVF) == 24);
-            const auto filter = [](DWORD f) { return f == D3DTEXF_POINT ? GL_NEAREST : GL_LINEAR; };
-            const auto address = [](DWORD a) {
-                return a == D3DTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT;
-            };
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, filter(s.MinFilter));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, filter(s.MagFilter));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, address(s.AddressU));
-            gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, address(s.AddressV));
-            if (maxAnisotropy_ > 1) {
-                const bool anisotropic = s.MinFilter == D3DTEXF_ANISOTROPIC || s.MagFilter == D3DTEXF_ANISOTROPIC;
-                gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy,
-                                       anisotropic ? static_cast<GLfloat>(maxAnisotropy_) : 1.0f);
+            if (all || a.Blend != was.Blend)
+                a.Blend ? gl.glEnable(GL_BLEND) : gl.glDisable(GL_BLEND);
+            if (all || a.ColorWrite != was.ColorWrite) {
+                const DWORD w = a.ColorWrite;
+                gl.glColorMask((w & 1) != 0, (w & 2) != 0, (w & 4) != 0, (w & 8) != 0);
             }
+            if (all || a.Stencil != was.Stencil)
+                a.Stencil ? gl.glEnable(GL_STENCIL_TEST) : gl.glDisable(GL_STENCIL_TEST);
+            if (a.Stencil &&
+                (all || !was.Stencil || a.StencilFunc != was.StencilFunc || a.StencilRef != was.StencilRef ||
+                 a.StencilMask != was.StencilMask || a.StencilPass != was.StencilPass ||
+                 a.StencilWriteMask != was.StencilWriteMask)) {
+                gl.glStencilFunc(a.StencilFunc, a.StencilRef, a.StencilMask);
+                gl.glStencilOp(GL_KEEP, GL_KEEP, a.StencilPass);
+                gl.glStencilMask(a.StencilWriteMask);
+            }
+            if (all || a.ColorOp != was.ColorOp || a.Arg1 != was.Arg1 || a.Arg2 != was.Arg2 ||
+                a.HasUV != was.HasUV) {
+                gl.glUseProgram(program_);
+                gl.glUniform1i(uColorOp_, a.ColorOp);
+                gl.glUniform1i(uArg1_, a.Arg1);
+                gl.glUniform1i(uArg2_, a.Arg2);
+                gl.glUniform1i(uHasUV_, a.HasUV);
+            }
+            if (all || a.MinFilter != was.MinFilter)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, a.MinFilter);
+            if (all || a.MagFilter != was.MagFilter)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, a.MagFilter);
+            if (all || a.WrapS != was.WrapS)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_S, a.WrapS);
+            if (all || a.WrapT != was.WrapT)
+                gl.glSamplerParameteri(sampler_, GL_TEXTURE_WRAP_T, a.WrapT);
+            if (maxAnisotropy_ > 1 && (all || a.Anisotropy != was.Anisotropy))
+                gl.glSamplerParameterf(sampler_, GLTextureMaxAnisotropy, a.Anisotropy);
+            applied_ = a;
             stateDirty_ = false;
         }
         // Texture uploads bind other textures, so the stage's binding is set for every draw.
@@ -1079,6 +1260,24 @@ private:
         gl.glBindTexture(GL_TEXTURE_2D, texture ? texture->Name() : 0);
         gl.glBindSampler(0, sampler_);
     }
+
+    // The states ApplyState last gave the GL; not Valid once anyone else may have changed them (a new scene,
+    // a clear).
+    struct TApplied {
+        bool Valid = false;
+        D3DCOLOR Ambient = 0;
+        bool Blend = false;
+        DWORD ColorWrite = 0;
+        bool Stencil = false;
+        GLenum StencilFunc = GL_ALWAYS, StencilPass = GL_KEEP;
+        GLint StencilRef = 0;
+        GLuint StencilMask = 0, StencilWriteMask = 0;
+        GLint ColorOp = 0, Arg1 = 0, Arg2 = 0;
+        bool HasUV = false;
+        GLint MinFilter = 0, MagFilter = 0, WrapS = 0, WrapT = 0;
+        GLfloat Anisotropy = 1;
+    };
+    TApplied applied_;
 
     std::shared_ptr<TGLContext> context_;
     QPointer<QOpenGLWidget> widget_;
@@ -1099,7 +1298,12 @@ private:
           uArg1_ = -1, uArg2_ = -1, uHasUV_ = -1;
     std::size_t streamOffset_ = 0;
     std::vector<uint32_t> readBuffer_;
-    std::vector<uint8_t> runScratch_;
+    std::vector<TSmallPrimitiveFilter::TRun> keptRuns_; // runs of a draw left for the filter
+    // Triangles of runs that passed the filter and are not drawn yet (SendHeld).
+    std::vector<uint8_t> heldTriangles_;
+    std::size_t heldVertices_ = 0;
+    UINT heldStride_ = 0;
+    bool heldHasUV_ = false;
     TSmallPrimitiveFilter filter_;
     bool filterUsable_ = false;
     UINT maxTextureSize_ = 1;

@@ -12,6 +12,18 @@ namespace {
 constexpr double RelativeError = 1.0 / (1 << 19);
 constexpr double GridError = 1.0 / 256;
 
+// Asks for the memory of the next run while one is walked: the runs of a street seen whole lie scattered
+// through far more vertices than any cache holds, and the walk would otherwise wait at the start of each.
+void Prefetch(const uint8_t *from, std::size_t bytes) {
+#if defined(__GNUC__) || defined(__clang__)
+    for (std::size_t o = 0; o < bytes; o += 64)
+        __builtin_prefetch(from + o);
+#else
+    (void)from;
+    (void)bytes;
+#endif
+}
+
 } // namespace
 
 bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
@@ -25,8 +37,12 @@ bool TSmallPrimitiveFilter::Reset(const TPixelGrid &grid) {
         for (int c = 0; c < 2; ++c)
             a_[r][c] = std::abs(m_[r][c]) * std::abs(half[c]) * RelativeError;
         zerr_[r] = std::abs(m_[r][2]) * RelativeError;
+        sx_[r] = m_[r][0] * half[0];
+        sy_[r] = m_[r][1] * half[1];
         usable = usable && std::isfinite(m_[r][0]) && std::isfinite(m_[r][1]) && std::isfinite(m_[r][2]);
     }
+    sx_[3] += grid.OffsetX;
+    sy_[3] += grid.OffsetY;
     return usable && std::isfinite(half[0]) && std::isfinite(half[1]) && std::isfinite(grid.OffsetX) &&
            std::isfinite(grid.OffsetY) && grid.ScissorX0 <= grid.ScissorX1 &&
            grid.ScissorY0 <= grid.ScissorY1;
@@ -51,24 +67,6 @@ TSmallPrimitiveFilter::TPos TSmallPrimitiveFilter::Place(const uint8_t *vertex) 
     return p;
 }
 
-bool TSmallPrimitiveFilter::OutsideScissor(double kx0, double kx1, double ky0, double ky1) const {
-    return kx1 < static_cast<double>(grid_.ScissorX0) || kx0 >= static_cast<double>(grid_.ScissorX1) ||
-           ky1 < static_cast<double>(grid_.ScissorY0) || ky0 >= static_cast<double>(grid_.ScissorY1);
-}
-
-bool TSmallPrimitiveFilter::SurePixel(const TPos &p, int64_t &kx, int64_t &ky) {
-    // Far beyond any target: leave it to the GL (and keep the conversion to integers defined).
-    constexpr double Far = 1e9;
-    if (!(std::abs(p.X) < Far && std::abs(p.Y) < Far))
-        return false;
-    const double fx = std::floor(p.X), fy = std::floor(p.Y);
-    if (!(p.X - fx > p.ErrX && fx + 1 - p.X > p.ErrX && p.Y - fy > p.ErrY && fy + 1 - p.Y > p.ErrY))
-        return false;
-    kx = static_cast<int64_t>(fx);
-    ky = static_cast<int64_t>(fy);
-    return true;
-}
-
 TSmallPrimitiveFilter::TRunBox TSmallPrimitiveFilter::Box(const float min[3], const float max[3]) const {
     TRunBox r;
     double c[3], e[3], absMax[3];
@@ -88,7 +86,8 @@ TSmallPrimitiveFilter::TRunBox TSmallPrimitiveFilter::Box(const float min[3], co
         const double mid = c[0] * m_[0][a] + c[1] * m_[1][a] + c[2] * m_[2][a] + m_[3][a];
         const double ext = e[0] * std::abs(m_[0][a]) + e[1] * std::abs(m_[1][a]) + e[2] * std::abs(m_[2][a]);
         const double slack = (std::abs(mid) + ext) * 1e-12;
-        const double s0 = (mid - ext - slack) * half[a] + offset[a], s1 = (mid + ext + slack) * half[a] + offset[a];
+        const double s0 = (mid - ext - slack) * half[a] + offset[a],
+                     s1 = (mid + ext + slack) * half[a] + offset[a];
         lo[a] = std::min(s0, s1);
         hi[a] = std::max(s0, s1);
     }
@@ -112,18 +111,29 @@ TSmallPrimitiveFilter::TRunBox TSmallPrimitiveFilter::Box(const float min[3], co
     constexpr double Far = 1e9;
     const double zerr = absMax[0] * zerr_[0] + absMax[1] * zerr_[1] + absMax[2] * zerr_[2] + zerr_[3];
     const double fx = std::floor(lo[0]), fy = std::floor(lo[1]);
+    // Place's s differs from PlaceInRun's by the rounding of a different order of the same products.
+    const auto foldSlack = [&](const double *sc) {
+        return (absMax[0] * std::abs(sc[0]) + absMax[1] * std::abs(sc[1]) + absMax[2] * std::abs(sc[2]) +
+                std::abs(sc[3])) *
+               1e-12;
+    };
+    r.Bounded = true;
+    r.ErrX = ex + foldSlack(sx_);
+    r.ErrY = ey + foldSlack(sy_);
+    r.ZInside = lo[2] - zerr >= 0 && hi[2] + zerr <= 1;
     r.OnePixel = std::abs(lo[0]) < Far && std::abs(hi[0]) < Far && std::abs(lo[1]) < Far &&
                  std::abs(hi[1]) < Far && lo[0] - fx > ex && fx + 1 - hi[0] > ex && lo[1] - fy > ey &&
                  fy + 1 - hi[1] > ey && lo[2] - zerr >= 0 && hi[2] + zerr <= 1;
     return r;
 }
 
-std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
-                                             uint8_t *out) const {
+template <class PlaceFn>
+std::size_t TSmallPrimitiveFilter::WalkTriangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
+                                                 uint8_t *out, PlaceFn place) const {
     std::size_t written = 0;
     for (std::size_t i = 0; i + 3 <= n; i += 3) {
         const uint8_t *v = vertices + i * stride;
-        const TPos a = Place(v), b = Place(v + stride), c = Place(v + 2 * stride);
+        const TPos a = place(v), b = place(v + stride), c = place(v + 2 * stride);
         const double ex = std::max({a.ErrX, b.ErrX, c.ErrX}), ey = std::max({a.ErrY, b.ErrY, c.ErrY});
         const double x0 = std::min({a.X, b.X, c.X}) - ex - 0.5, x1 = std::max({a.X, b.X, c.X}) + ex - 0.5;
         const double y0 = std::min({a.Y, b.Y, c.Y}) - ey - 0.5, y1 = std::max({a.Y, b.Y, c.Y}) + ey - 0.5;
@@ -138,16 +148,40 @@ std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_
     return written;
 }
 
-TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertices, std::size_t n,
-                                                           std::size_t stride, bool overwrite, uint8_t *out) {
+std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
+                                             uint8_t *out) const {
+    return WalkTriangles(vertices, n, stride, out, [this](const uint8_t *v) { return Place(v); });
+}
+
+std::size_t TSmallPrimitiveFilter::Triangles(const uint8_t *vertices, std::size_t n, std::size_t stride,
+                                             const TRunBox &box, uint8_t *out) const {
+    if (!box.Bounded)
+        return Triangles(vertices, n, stride, out);
+    return WalkTriangles(vertices, n, stride, out, [&](const uint8_t *v) { return PlaceInRun(v, box); });
+}
+
+std::size_t TSmallPrimitiveFilter::TriangleRuns(const uint8_t *vertices, const TRun *runs,
+                                                std::size_t runCount, std::size_t stride,
+                                                uint8_t *out) const {
+    std::size_t written = 0;
+    for (std::size_t k = 0; k < runCount; ++k) {
+        const TRun &run = runs[k];
+        if (k + 1 < runCount)
+            Prefetch(vertices + 3 * runs[k + 1].First * stride, 3 * runs[k + 1].Count * stride);
+        written += Triangles(vertices + 3 * run.First * stride, 3 * run.Count, stride, run.Box,
+                             out + written * stride);
+    }
+    return written;
+}
+
+template <class PlaceFn>
+void TSmallPrimitiveFilter::WalkLines(const uint8_t *vertices, std::size_t count, std::size_t stride,
+                                      bool overwrite, uint8_t *out, TLines &r, PlaceFn place) {
     constexpr int64_t Keep = -1, Drop = -2;
-    const std::size_t lines = n / 2;
-    const int64_t boxW = grid_.ScissorX1 - grid_.ScissorX0, boxH = grid_.ScissorY1 - grid_.ScissorY0;
-    keys_.assign(lines, Keep);
-    TLines r;
-    for (std::size_t i = 0; i < lines; ++i) {
+    const int64_t boxW = grid_.ScissorX1 - grid_.ScissorX0;
+    for (std::size_t i = 0; i < count; ++i) {
         const uint8_t *v = vertices + 2 * i * stride;
-        const TPos a = Place(v), b = Place(v + stride);
+        const TPos a = place(v), b = place(v + stride);
         int64_t ax = 0, ay = 0, bx = 0, by = 0;
         const bool endSure = overwrite && b.ZInside && SurePixel(b, bx, by);
         const bool inOnePixel = endSure && SurePixel(a, ax, ay) && ax == bx && ay == by;
@@ -162,12 +196,21 @@ TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertic
             std::memcpy(out + r.LineVertices * stride, v, 2 * stride);
             r.LineVertices += 2;
         }
+        int64_t key = Keep;
         if (endSure) {
             const bool inBox = bx >= grid_.ScissorX0 && bx < grid_.ScissorX1 && by >= grid_.ScissorY0 &&
                                by < grid_.ScissorY1;
-            keys_[i] = inBox ? (by - grid_.ScissorY0) * boxW + (bx - grid_.ScissorX0) : Drop;
+            key = inBox ? (by - grid_.ScissorY0) * boxW + (bx - grid_.ScissorX0) : Drop;
         }
+        keys_.push_back(key);
+        ends_.push_back(v + stride);
     }
+}
+
+void TSmallPrimitiveFilter::FinishLines(std::size_t stride, bool overwrite, uint8_t *out, TLines &r) {
+    constexpr int64_t Drop = -2;
+    const std::size_t lines = keys_.size();
+    const int64_t boxW = grid_.ScissorX1 - grid_.ScissorX0, boxH = grid_.ScissorY1 - grid_.ScissorY0;
     if (overwrite) {
         // The last end in a pixel is the one that stays.
         seen_.resize(std::max<std::size_t>(seen_.size(), static_cast<std::size_t>((boxW * boxH + 63) / 64)));
@@ -189,8 +232,39 @@ TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertic
     for (std::size_t i = 0; i < lines; ++i) {
         if (keys_[i] == Drop)
             continue;
-        std::memcpy(points + r.PointVertices * stride, vertices + (2 * i + 1) * stride, stride);
+        std::memcpy(points + r.PointVertices * stride, ends_[i], stride);
         ++r.PointVertices;
     }
+}
+
+TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::Lines(const uint8_t *vertices, std::size_t n,
+                                                           std::size_t stride, bool overwrite, uint8_t *out) {
+    keys_.clear();
+    ends_.clear();
+    TLines r;
+    WalkLines(vertices, n / 2, stride, overwrite, out, r, [this](const uint8_t *v) { return Place(v); });
+    FinishLines(stride, overwrite, out, r);
+    return r;
+}
+
+TSmallPrimitiveFilter::TLines TSmallPrimitiveFilter::LineRuns(const uint8_t *vertices, const TRun *runs,
+                                                              std::size_t runCount, std::size_t stride,
+                                                              bool overwrite, uint8_t *out) {
+    keys_.clear();
+    ends_.clear();
+    TLines r;
+    for (std::size_t k = 0; k < runCount; ++k) {
+        const TRun &run = runs[k];
+        const uint8_t *from = vertices + 2 * run.First * stride;
+        if (k + 1 < runCount)
+            Prefetch(vertices + 2 * runs[k + 1].First * stride, 2 * runs[k + 1].Count * stride);
+        if (run.Box.Bounded)
+            WalkLines(from, run.Count, stride, overwrite, out, r,
+                      [&](const uint8_t *v) { return PlaceInRun(v, run.Box); });
+        else
+            WalkLines(from, run.Count, stride, overwrite, out, r,
+                      [this](const uint8_t *v) { return Place(v); });
+    }
+    FinishLines(stride, overwrite, out, r);
     return r;
 }

@@ -215,36 +215,57 @@ TEST(DxPrimCollection, DrawsInChunksOf3000Vertices) {
 }
 
 TEST(DxPrimCollection, AFrameDrawsExactlyTheVerticesItCopied) {
-    TRig rig;
-    TDxTriangleCollection batch;
-    std::vector<TDxGroupId> ids;
-    for (int i = 0; i < 30; ++i) {
-        batch.SetLayerMask(i % 6 == 5 ? 2 : 1);
-        const float x = float(i) / 2;
-        const TDxVertex v[3] = {{x, 0, 0, 0, 0, 0}, {x, 1, 0, 0, 0, 0}, {x, 2, 0, 0, 0, 0}};
-        ids.push_back(batch.AddPrimitive(TDxOwnerKey(i), v));
-    }
-    // A first frame fills the draw buffer with all 30.
-    batch.SetLayerMask(3);
-    EXPECT_EQ(Drawn(rig.Draw(batch)).size(), 90u);
-    // Two deleted (below a tenth: they stay in the batch) and five filtered by layer.
-    batch.MarkDeleted(std::vector<TDxGroupId>{ids[3], ids[17]});
-    batch.SetLayerMask(1);
-    const auto v = Drawn(rig.Draw(batch));
-    EXPECT_EQ(batch.Count(), 30u);
-    std::vector<float> expected;
-    for (int i = 0; i < 30; ++i)
-        if (i != 3 && i != 17 && i % 6 != 5)
-            expected.push_back(float(i) / 2);
-    ASSERT_EQ(v.size(), expected.size() * 3);
-    for (std::size_t k = 0; k < expected.size(); ++k)
-        for (int j = 0; j < 3; ++j) {
-            EXPECT_EQ(v[k * 3 + j].X, expected[k]);
-            EXPECT_EQ(v[k * 3 + j].Y, float(j));
+    // Less than a block, and several whole blocks (drawn a block at a time where nothing in them is left
+    // out) with a deleted group or a group of another layer inside whole blocks.
+    struct TCase {
+        int Groups;
+        std::vector<int> Deleted;
+        int OtherLayerEvery; // every n-th group (i % n == n - 1) is in layer 2 only
+    } const cases[] = {
+        {30, {3, 17}, 6},
+        {100, {33, 70, 95}, 0},
+        {130, {}, 40},
+        {130, {0, 64}, 97},
+    };
+    for (const TCase &c : cases) {
+        TRig rig;
+        TDxTriangleCollection batch;
+        std::vector<TDxGroupId> ids;
+        // Close together: every group lies within the cull margin of the view at the origin.
+        const auto otherLayer = [&](int i) {
+            return c.OtherLayerEvery > 0 && i % c.OtherLayerEvery == c.OtherLayerEvery - 1;
+        };
+        for (int i = 0; i < c.Groups; ++i) {
+            batch.SetLayerMask(otherLayer(i) ? 2 : 1);
+            const float x = float(i) / 8;
+            const TDxVertex v[3] = {{x, 0, 0, 0, 0, 0}, {x, 1, 0, 0, 0, 0}, {x, 2, 0, 0, 0, 0}};
+            ids.push_back(batch.AddPrimitive(TDxOwnerKey(i), v));
         }
-    // Nothing passes: no draw at all.
-    batch.SetLayerMask(4);
-    EXPECT_TRUE(rig.Draw(batch).empty());
+        // A first frame draws all.
+        batch.SetLayerMask(3);
+        EXPECT_EQ(Drawn(rig.Draw(batch)).size(), std::size_t(c.Groups) * 3) << c.Groups;
+        // Deleted ones (below a tenth: they stay in the batch) and those of layer 2 are left out.
+        std::vector<TDxGroupId> deleted;
+        for (int i : c.Deleted)
+            deleted.push_back(ids[std::size_t(i)]);
+        batch.MarkDeleted(deleted);
+        batch.SetLayerMask(1);
+        const auto v = Drawn(rig.Draw(batch));
+        EXPECT_EQ(batch.Count(), std::size_t(c.Groups));
+        std::vector<float> expected;
+        for (int i = 0; i < c.Groups; ++i)
+            if (std::find(c.Deleted.begin(), c.Deleted.end(), i) == c.Deleted.end() && !otherLayer(i))
+                expected.push_back(float(i) / 8);
+        ASSERT_EQ(v.size(), expected.size() * 3) << c.Groups;
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            for (int j = 0; j < 3; ++j) {
+                EXPECT_EQ(v[k * 3 + j].X, expected[k]) << c.Groups;
+                EXPECT_EQ(v[k * 3 + j].Y, float(j)) << c.Groups;
+            }
+        // Nothing passes: no draw at all.
+        batch.SetLayerMask(4);
+        EXPECT_TRUE(rig.Draw(batch).empty()) << c.Groups;
+    }
 }
 
 TEST(DxPrimCollection, OwnersProtocolWithIdsThatNeverComeBack) {
@@ -353,7 +374,7 @@ TEST(DxPrimCollection, TheTextureIsAppliedForTheDrawAndTakenOffAfter) {
 // A device that checks, for every draw with runs, that each run's box holds the positions of its primitives.
 class TBoxCheckingDevice : public TRecordingDevice {
 public:
-    int Outside = 0;      // vertices found outside their run's box
+    int Outside = 0;       // vertices found outside their run's box
     int UnboundedRuns = 0; // runs whose box is not finite (holds anything)
     void DrawPrimitiveRunsUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void *vertexData,
                              UINT vertexStride, const D3DPRIMITIVERUN *runs, UINT runCount) override {
@@ -364,8 +385,8 @@ public:
             const float lo[3] = {run.MinX, run.MinY, run.MinZ}, hi[3] = {run.MaxX, run.MaxY, run.MaxZ};
             if (!std::isfinite(lo[0]) || !std::isfinite(hi[0]))
                 ++UnboundedRuns;
-            for (UINT k = run.FirstPrimitive * perPrim; k < (run.FirstPrimitive + run.PrimitiveCount) * perPrim;
-                 ++k) {
+            for (UINT k = run.FirstPrimitive * perPrim;
+                 k < (run.FirstPrimitive + run.PrimitiveCount) * perPrim; ++k) {
                 const auto *v = reinterpret_cast<const TDxVertex *>(base + std::size_t(k) * vertexStride);
                 const float p[3] = {v->x, v->y, v->z};
                 for (int a = 0; a < 3; ++a)
@@ -438,7 +459,7 @@ TEST(DxPrimCollection, EveryRunsBoxHoldsItsPrimitivesHoweverTheyWereAdded) {
 
 TEST(DxPrimCollection, PrimitivesHandedOverOneVertexAtATimeAreAddedAsFromAnArray) {
     const TDxVertex v[6] = {{0, 0, 5, 9, 0.25f, 0.5f}, {4, 0, 5, 9, 1, 0}, {0, 2, 7, 9, 0, 1},
-                            {8, 8, 0, 9, 2, 2},       {9, 8, 0, 9, 3, 3}, {8, 9, 0, 9, 4, 4}};
+                            {8, 8, 0, 9, 2, 2},        {9, 8, 0, 9, 3, 3}, {8, 9, 0, 9, 4, 4}};
     TDxTriangleCollection fromArray, handed;
     for (TDxTriangleCollection *b : {&fromArray, &handed}) {
         b->SetColor(0x80FF0000);

@@ -251,6 +251,36 @@ uint8_t Channel(uint32_t c, int shift) {
     return static_cast<uint8_t>(c >> shift);
 }
 
+// States switched back and forth between the draws of one scene, and kept across a clear: each draw has the
+// state in force when it was made.
+TEST(GLDevice, StatesSwitchedBackAndForthWithinAScene) {
+    TTarget t(6, 1);
+    const D3DCOLOR halfRed = 0x80FF0000;
+    const auto point = [&](float x, D3DCOLOR c) { t.Draw(D3DPT_POINTLIST, 1, {V(x, 0, c)}); };
+    t.Begin(White);
+    // A clear writes every channel whatever the mask; the mask is in force again for the next draw.
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 1); // red only
+    point(5, Black);
+    t.Device->Clear(D3DCLEAR_TARGET, White, 1.0f, 0);
+    point(3, Black);
+    t.Device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    point(4, Black);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    point(0, halfRed);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    point(1, halfRed);
+    t.Device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    point(2, halfRed);
+    t.End();
+    EXPECT_EQ(t.At(0, 0), t.At(2, 0));
+    EXPECT_EQ(Channel(t.At(0, 0), 16), 255);
+    EXPECT_NEAR(Channel(t.At(0, 0), 8), 127, 1);
+    EXPECT_EQ(t.At(1, 0), 0xFF0000u);
+    EXPECT_EQ(t.At(3, 0), 0x00FFFFu);
+    EXPECT_EQ(t.At(4, 0), 0x000000u);
+    EXPECT_EQ(t.At(5, 0), 0xFFFFFFu);
+}
+
 TEST(GLDevice, EachColourOperationCombinesTextureAndDiffuse) {
     const uint32_t tex = 0xFFC86428;  // (200, 100, 40)
     const uint32_t diff = 0xFF6432C8; // (100, 50, 200)
@@ -706,6 +736,78 @@ TEST(GLDevice, TexturesReusingStorageOrLockedTogetherKeepTheirOwnTexels) {
         std::memcpy(again.pBits, &ta[1], 4);
         fresh->UnlockRect(0);
         EXPECT_EQ(drawn(fresh), (std::vector<uint32_t>{0xFFFFFFu, 0xFF0000u})) << round;
+    }
+}
+
+// Triangles of runs may reach the GL later than they were given, together with those of the next draws:
+// whatever comes between two such draws must still find the first drawn as it was given, with its state,
+// its texels, in its place in the order of drawing.
+TEST(GLDevice, TriangleRunsKeepTheirStateTexelsAndOrderWhateverComesBetween) {
+    static constexpr uint32_t Green = 0xFF00FF00;
+    // A triangle lighting pixel (x, 0) only, sampling the middle of the texture, given as a run with its box.
+    const auto drawRun = [](TTarget &t, float x) {
+        const std::vector<TVertex> v = {V(x - 0.4f, -0.4f, White, 0.5f, 0.5f),
+                                        V(x + 0.6f, -0.4f, White, 0.5f, 0.5f),
+                                        V(x - 0.4f, 0.6f, White, 0.5f, 0.5f)};
+        const D3DPRIMITIVERUN run{0, 1, x - 0.4f, -0.4f, 0.5f, x + 0.6f, 0.6f, 0.5f};
+        t.Device->DrawPrimitiveRunsUP(D3DPT_TRIANGLELIST, 1, v.data(), sizeof(TVertex), &run, 1);
+    };
+    struct TCase {
+        const char *Name;
+        std::function<void(TTarget &, std::shared_ptr<IDirect3DTexture9> &)> Between;
+        std::vector<uint32_t> Expected; // pixels 0 to 3
+    };
+    const TCase cases[] = {
+        {"nothing",
+         [](TTarget &, std::shared_ptr<IDirect3DTexture9> &) {},
+         {0xFF0000, 0xFFFFFF, 0xFF0000, 0xFFFFFF}},
+        {"the texture filled again",
+         [](TTarget &, std::shared_ptr<IDirect3DTexture9> &texture) {
+             D3DLOCKED_RECT r{};
+             texture->LockRect(0, r);
+             std::memcpy(r.pBits, &Green, 4);
+             texture->UnlockRect(0);
+         },
+         {0xFF0000, 0xFFFFFF, 0x00FF00, 0xFFFFFF}},
+        {"another texture made and filled",
+         [](TTarget &t, std::shared_ptr<IDirect3DTexture9> &) { (void)MakeTexture(*t.Device, 1, 1, {Blue}); },
+         {0xFF0000, 0xFFFFFF, 0xFF0000, 0xFFFFFF}},
+        {"a point drawn over the first (diffuse black: the texel times black)",
+         [](TTarget &t, std::shared_ptr<IDirect3DTexture9> &) {
+             t.Draw(D3DPT_POINTLIST, 1, {V(0, 0, Black, 0.5f, 0.5f)});
+         },
+         {0x000000, 0xFFFFFF, 0xFF0000, 0xFFFFFF}},
+        {"the target cleared",
+         [](TTarget &t, std::shared_ptr<IDirect3DTexture9> &) {
+             t.Device->Clear(D3DCLEAR_TARGET, Blue, 1.0f, 0);
+         },
+         {0x0000FF, 0x0000FF, 0xFF0000, 0x0000FF}},
+        {"the view moved a pixel right",
+         [](TTarget &t, std::shared_ptr<IDirect3DTexture9> &) {
+             D3DMATRIX m = PixelProjection(t.W, t.H);
+             m.m[3][0] += 2.0f / t.W;
+             t.Device->SetTransform(D3DTS_PROJECTION, m);
+         },
+         {0xFF0000, 0xFFFFFF, 0xFFFFFF, 0xFF0000}},
+        {"the texture taken off",
+         [](TTarget &t, std::shared_ptr<IDirect3DTexture9> &texture) {
+             t.Device->SetTexture(0, nullptr);
+             texture.reset();
+         },
+         {0xFF0000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}},
+    };
+    for (const TCase &c : cases) {
+        TTarget t(4, 1);
+        auto texture = MakeTexture(*t.Device, 1, 1, {0xFFFF0000});
+        t.Device->SetTexture(0, texture);
+        t.Device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        t.Begin(White);
+        drawRun(t, 0);
+        c.Between(t, texture);
+        drawRun(t, 2);
+        t.End();
+        EXPECT_EQ((std::vector<uint32_t>{t.At(0, 0), t.At(1, 0), t.At(2, 0), t.At(3, 0)}), c.Expected)
+            << c.Name;
     }
 }
 

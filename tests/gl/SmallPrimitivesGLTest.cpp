@@ -182,22 +182,30 @@ TScene Primitives(D3DPRIMITIVETYPE type, unsigned seed, int count, double reach,
 
 // Runs of up to 40 primitives crowded around one place (within reach pixels), as a batch's consecutive
 // groups of a street seen whole are: many runs lie within one pixel, between pixel centres or outside
-// the viewport.
-TScene Clusters(D3DPRIMITIVETYPE type, unsigned seed, int count, double reach, double origin = 0) {
+// the viewport. With stay, most runs crowd around the place of the run before them, so that whole groups
+// of runs share a pixel or lie between the same pixel centres.
+TScene Clusters(D3DPRIMITIVETYPE type, unsigned seed, int count, double reach, double origin = 0,
+                bool stay = false) {
     TScene s;
     s.Type = type;
     s.Projection = PixelProjection(origin, origin);
     TPlacer p(seed, origin);
     const int per = type == D3DPT_LINELIST ? 2 : 3;
+    double x = 0, y = 0;
+    bool placed = false;
     while (count > 0) {
         const int n = std::min(count, 1 + p.Pick(40));
-        const double r = p.Pick(5) == 0 ? reach * 8 : reach;
-        TScene one;
-        p.Add(one, 1, 0, false);
-        const double x = one.Vertices[0].X, y = one.Vertices[0].Y;
+        const double r = !stay && p.Pick(5) == 0 ? reach * 8 : reach;
+        if (!placed || !stay || p.Pick(12) == 0) {
+            TScene one;
+            p.Add(one, 1, 0, false);
+            x = one.Vertices[0].X;
+            y = one.Vertices[0].Y;
+            placed = true;
+        }
         for (int i = 0; i < n * per; ++i)
-            s.Vertices.push_back({static_cast<float>(x + p.Uniform(-r, r)), static_cast<float>(y + p.Uniform(-r, r)),
-                                  0.5f, p.Color(false), 0, 0});
+            s.Vertices.push_back({static_cast<float>(x + p.Uniform(-r, r)),
+                                  static_cast<float>(y + p.Uniform(-r, r)), 0.5f, p.Color(false), 0, 0});
         s.Runs.push_back(static_cast<UINT>(n));
         count -= n;
     }
@@ -248,6 +256,16 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
          }},
         {"clusters of sub-pixel triangles", [] { return Clusters(D3DPT_TRIANGLELIST, 15, 6000, 0.2); }},
         {"clusters of sub-pixel lines", [] { return Clusters(D3DPT_LINELIST, 16, 8000, 0.2); }},
+        {"runs of sub-pixel lines crowding the same places",
+         [] { return Clusters(D3DPT_LINELIST, 21, 40000, 0.1, 0, true); }},
+        {"runs of sub-pixel triangles crowding the same places",
+         [] { return Clusters(D3DPT_TRIANGLELIST, 22, 60000, 0.45, 0, true); }},
+        {"runs of sub-pixel lines crowding the same places in a viewport inside the target",
+         [] {
+             TScene s = Clusters(D3DPT_LINELIST, 23, 40000, 0.1, 0, true);
+             s.Viewport = {7, 5, 29, 23, 0, 1};
+             return s;
+         }},
         {"clusters of lines far from the origin",
          [] { return Clusters(D3DPT_LINELIST, 17, 8000, 0.2, 3.0e5); }},
         {"clusters of lines in a viewport inside the target",
@@ -281,7 +299,8 @@ TEST(SmallPrimitivesGL, DroppingWhatCannotChangeAPixelLeavesThePictureAsItWas) {
     for (const TCase &c : cases) {
         const TScene scene = c.Make();
         const std::vector<uint32_t> plain = Render(scene, TDraw::Plain),
-                                    filtered = Render(scene, TDraw::Filtered), runs = Render(scene, TDraw::Runs);
+                                    filtered = Render(scene, TDraw::Filtered),
+                                    runs = Render(scene, TDraw::Runs);
         int differ = 0, differRuns = 0, lit = 0;
         for (int i = 0; i < W * H; ++i) {
             differ += plain[i] != filtered[i];

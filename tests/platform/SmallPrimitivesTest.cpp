@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -95,6 +96,103 @@ TEST(SmallPrimitives, LinesInsideOnePixelGoAndOnlyTheLastEndInAPixelStays) {
     EXPECT_EQ(all.LineVertices, lines.size() - 4);
     EXPECT_EQ(all.PointVertices, lines.size() / 2);
     EXPECT_EQ(out[all.LineVertices].Color, 2u);
+}
+
+// Primitives of a run are placed with the bounds of the run's box instead of bounds of their own: that may
+// keep more, never less, and keeps them in the same order. Clusters of small primitives around pixel borders
+// and centres, near the origin and far from it, under a grid with a scale, an offset and a viewport of odd
+// size.
+TEST(SmallPrimitives, ARunPlacedWithItsBoxKeepsWhatEachPrimitiveKeepsAlone) {
+    struct TCase {
+        const char *Name;
+        double Origin, Scale, Reach;
+    } const cases[] = {
+        {"near the origin", 0, 1, 0.3},
+        {"far from the origin", 3.0e5, 1, 0.3},
+        {"scaled, a few pixels", 40, 0.37, 4},
+        {"scaled down hard (many per pixel)", 1.0e4, 0.01, 20},
+    };
+    for (const TCase &c : cases) {
+        TPixelGrid g = PlainGrid();
+        g.M.m[0][0] = static_cast<float>(c.Scale);
+        g.M.m[1][1] = static_cast<float>(-c.Scale);
+        g.M.m[3][0] = static_cast<float>(-c.Origin * c.Scale);
+        g.M.m[3][1] = static_cast<float>(c.Origin * c.Scale);
+        g.HalfX = 11.5;
+        g.HalfY = 9.5;
+        g.OffsetX = 0.5 - 1.0 / 128;
+        g.OffsetY = 0.5 + 1.0 / 128;
+        g.M.m[0][0] /= static_cast<float>(g.HalfX);
+        g.M.m[1][1] /= static_cast<float>(g.HalfY);
+        g.M.m[3][0] /= static_cast<float>(g.HalfX);
+        g.M.m[3][1] /= static_cast<float>(g.HalfY);
+        TSmallPrimitiveFilter filter;
+        ASSERT_TRUE(filter.Reset(g)) << c.Name;
+        std::mt19937 rng(7);
+        const auto uniform = [&](double a, double b) {
+            return std::uniform_real_distribution<double>(a, b)(rng);
+        };
+        for (int perPrim : {2, 3}) {
+            for (int cluster = 0; cluster < 300; ++cluster) {
+                // A spot on or beside a pixel border or centre, in world units.
+                const double px = std::floor(uniform(-30, 30)) + (cluster % 3 == 0   ? 0.5
+                                                                  : cluster % 3 == 1 ? 0.001
+                                                                                     : uniform(0, 1));
+                const double py = std::floor(uniform(-30, 30)) + uniform(0, 1);
+                const double wx = c.Origin + px / c.Scale, wy = c.Origin - py / c.Scale;
+                const int count = 1 + cluster % 17;
+                std::vector<TVertex> v;
+                float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+                for (int i = 0; i < count * perPrim; ++i) {
+                    v.push_back(At(wx + uniform(-c.Reach, c.Reach), wy + uniform(-c.Reach, c.Reach),
+                                   static_cast<D3DCOLOR>(i), cluster % 11 == 0 ? 1.0f : 0.5f));
+                    const float p[3] = {v.back().X, v.back().Y, v.back().Z};
+                    for (int k = 0; k < 3; ++k) {
+                        lo[k] = std::min(lo[k], p[k]);
+                        hi[k] = std::max(hi[k], p[k]);
+                    }
+                }
+                const TSmallPrimitiveFilter::TRunBox box = filter.Box(lo, hi);
+                ASSERT_TRUE(box.Bounded) << c.Name;
+                std::vector<TVertex> alone(v.size() * 3 / 2 + 3), inRun(v.size() * 3 / 2 + 3);
+                auto *outAlone = reinterpret_cast<uint8_t *>(alone.data());
+                auto *outRun = reinterpret_cast<uint8_t *>(inRun.data());
+                std::vector<D3DCOLOR> keptAlone, keptRun;
+                if (perPrim == 3) {
+                    const std::size_t a = filter.Triangles(Bytes(v), v.size(), sizeof(TVertex), outAlone);
+                    const std::size_t b = filter.Triangles(Bytes(v), v.size(), sizeof(TVertex), box, outRun);
+                    alone.resize(a);
+                    inRun.resize(b);
+                    if (box.TrianglesDark) {
+                        EXPECT_EQ(a, 0u) << c.Name;
+                    }
+                } else {
+                    const bool overwrite = cluster % 2 == 0;
+                    const auto a = filter.Lines(Bytes(v), v.size(), sizeof(TVertex), overwrite, outAlone);
+                    const TSmallPrimitiveFilter::TRun run{0, v.size() / 2, box};
+                    const auto b = filter.LineRuns(Bytes(v), &run, 1, sizeof(TVertex), overwrite, outRun);
+                    alone.resize(a.LineVertices + a.PointVertices);
+                    inRun.resize(b.LineVertices + b.PointVertices);
+                    EXPECT_GE(b.LineVertices, a.LineVertices) << c.Name;
+                    if (box.LinesOutside) {
+                        EXPECT_EQ(a.LineVertices, 0u) << c.Name;
+                    }
+                }
+                for (const TVertex &x : alone)
+                    keptAlone.push_back(x.Color);
+                for (const TVertex &x : inRun)
+                    keptRun.push_back(x.Color);
+                // What each keeps alone is kept within the run, in the same order.
+                std::size_t at = 0;
+                for (D3DCOLOR k : keptAlone) {
+                    while (at < keptRun.size() && keptRun[at] != k)
+                        ++at;
+                    EXPECT_LT(at, keptRun.size()) << c.Name << ": cluster " << cluster << " lost " << k;
+                    ++at;
+                }
+            }
+        }
+    }
 }
 
 TEST(SmallPrimitives, NothingIsDroppedUnderAProjectiveOrBrokenTransform) {
