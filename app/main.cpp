@@ -24,8 +24,9 @@ bool OpenGLMissing() {
     QOpenGLContext context;
     if (context.create())
         return false;
-    const QString text = QStringLiteral("Не удалось создать контекст OpenGL: план улицы не может быть показан. "
-                                        "Программа будет закрыта.");
+    const QString text =
+        QStringLiteral("Не удалось создать контекст OpenGL: план улицы не может быть показан. "
+                       "Программа будет закрыта.");
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     // A platform with no screen shows nobody a message box, and its modal loop would never end.
     const QString platform = QGuiApplication::platformName();
@@ -59,10 +60,12 @@ int main(int argc, char **argv) {
     arguments.removeFirst();
     startUp->ProcessCommandLine(arguments);
     // What opening the sign library found is told once the window is up.
-    QTimer::singleShot(0, &startUp->MainForm(), [] { TStreetPlanApplication::CallGuarded([] {
-                           ShowSignLibraryNotices();
-                           return true;
-                       }); });
+    QTimer::singleShot(0, &startUp->MainForm(), [] {
+        TStreetPlanApplication::CallGuarded([] {
+            ShowSignLibraryNotices();
+            return true;
+        });
+    });
     const int result = app.exec();
     startUp.reset();
     return result;
